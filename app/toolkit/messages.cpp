@@ -1,0 +1,48 @@
+#include "messages.h"
+
+#include <QLoggingCategory>
+#include <QMessageBox>
+
+#include <cstdio>
+
+Q_LOGGING_CATEGORY(lcToolkit, "anemometros.toolkit")
+
+namespace toolkit {
+
+namespace {
+bool errorBoxOpen = false;
+}
+
+void showMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok);
+    box.setWindowTitle(kApplicationTitle);
+    box.exec();
+}
+
+bool errorReportShowing()
+{
+    return errorBoxOpen;
+}
+
+void reportError(const QString& text)
+{
+    if (errorBoxOpen) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(kApplicationTitle), qUtf8Printable(text));
+        std::fflush(stderr);
+        return;
+    }
+    qCInfo(lcToolkit) << "error report:" << text;
+    errorBoxOpen = true;
+    try {
+        QMessageBox box(QMessageBox::Critical, kApplicationTitle, text, QMessageBox::Ok);
+        box.setWindowTitle(kApplicationTitle);
+        box.exec();
+    } catch (...) {
+        errorBoxOpen = false;
+        throw;
+    }
+    errorBoxOpen = false;
+}
+
+} // namespace toolkit

@@ -1,0 +1,459 @@
+#include "Unit2.h"
+
+#include "documents.h"
+#include "failure.h"
+#include "log_browser.h"
+#include "main_window_link.h"
+#include "messages.h"
+#include "port_list.h"
+#include "station_edit.h"
+#include "timer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+
+TForm2* Form2 = nullptr;
+
+namespace {
+
+constexpr QSize kClientSize{619, 435};
+constexpr QPoint kScreenPosition{678, 263};
+constexpr int kNameTypedLimit = 20;
+constexpr int kAddressTypedLimit = 3;
+
+// Main-window size set as the station count reaches n: height 300 and width 184 at 1, the
+// widths of two, three and four columns, then the second row's height at 5.
+struct SizeStep {
+    int width = 0;
+    int height = 0;
+};
+constexpr std::array<SizeStep, kStations> kSizeSteps{{
+    {184, 300}, {369, 0}, {552, 0}, {737, 0}, {0, 525}, {0, 0}, {0, 0}, {0, 0},
+}};
+
+QString defaultName(int station)
+{
+    return QStringLiteral("ANEMÔMETRO %1").arg(station);
+}
+
+QFont arial(int pixelSize, bool bold)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* label(const QString& objectName, const QString& text, QWidget* parent, QPoint at)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(objectName);
+    l->move(at);
+    l->adjustSize();
+    return l;
+}
+
+// An editable drop-down whose text is independent of its items, as the settings need.
+QComboBox* comboBox(const QString& objectName, const QStringList& items, QWidget* parent,
+                    QRect geometry)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(objectName);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    box->setEditText(objectName);
+    box->setGeometry(geometry);
+    return box;
+}
+
+} // namespace
+
+void FillPortList(QComboBox* box, const QString& ttyClassDir)
+{
+    const auto ports = serial::listSerialPorts(QFile::encodeName(ttyClassDir).toStdString());
+    if (!ports)
+        return;
+    box->clear();
+    box->setEditText(QString());
+    for (const std::string& port : *ports)
+        box->addItem(QString::fromStdString(port));
+    // Filling the list selects no entry and leaves the text empty.
+    box->setCurrentIndex(-1);
+    box->setEditText(QString());
+}
+
+TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
+    : QDialog(parent), mainWindow_(mainWindow)
+{
+    Form2 = this;
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFixedSize(kClientSize);
+    move(kScreenPosition);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    setFont(font);
+
+    buildTitle();
+    pageControl_ = new QTabWidget(this);
+    pageControl_->setObjectName(QStringLiteral("PageControl1"));
+    pageControl_->setGeometry(8, 48, 603, 330);
+    // The three tabs are drawn as buttons.
+    pageControl_->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { border: 2px outset #c0c0c0; background: #e0e0e0; padding: 4px 14px;"
+        " margin-right: 3px; font-weight: bold; }"
+        "QTabBar::tab:selected { border-style: inset; background: #c8c8c8; }"));
+    const std::array<std::pair<const char*, QString>, 3> tabs{{
+        {"TabSheet1", QStringLiteral("CONEXÃO")},
+        {"TabSheet2", QStringLiteral("ANEMÔMETROS")},
+        {"TabSheet3", QStringLiteral("LOGS")},
+    }};
+    for (const auto& [name, caption] : tabs) {
+        auto* page = new QWidget;
+        page->setObjectName(QString::fromLatin1(name));
+        pageControl_->addTab(page, caption);
+    }
+    buildConnectionTab(pageControl_->widget(0));
+    buildStationsTab(pageControl_->widget(1));
+    buildLogsTab(pageControl_->widget(2));
+
+    saveButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_save.png")),
+                                  QStringLiteral("SALVAR CONFIGURAÇÕES"), this);
+    saveButton_->setObjectName(QStringLiteral("BotaoSalvaConfig"));
+    saveButton_->setFont(arial(13, true));
+    saveButton_->setIconSize(QSize(24, 24));
+    saveButton_->setGeometry(190, 388, 240, 38);
+    saveButton_->setAutoDefault(false);
+
+    connectHandlers();
+    toolkit::guarded([this] { FormCreate(); });
+}
+
+TForm2::~TForm2()
+{
+    if (Form2 == this)
+        Form2 = nullptr;
+}
+
+void TForm2::buildTitle()
+{
+    auto* title = new QLabel(QStringLiteral("CONFIGURAÇÕES DE FUNCIONAMENTO"), this);
+    title->setObjectName(QStringLiteral("PanelName"));
+    title->setGeometry(0, 0, kClientSize.width(), 41);
+    title->setAlignment(Qt::AlignCenter);
+    title->setFont(arial(19, true));
+    title->setStyleSheet(QStringLiteral("#PanelName { background-color: #d70000; color: white; }"));
+}
+
+void TForm2::buildConnectionTab(QWidget* tab)
+{
+    label(QStringLiteral("Label1"), QStringLiteral("PORTA DE COMUNICAÇÃO:"), tab, {24, 40});
+    comboPorta_ = comboBox(QStringLiteral("ComboBoxPorta"), {}, tab, {24, 58, 200, 22});
+    label(QStringLiteral("Label2"), QStringLiteral("VELOCIDADE DE COMUNICAÇÃO:"), tab, {24, 100});
+    comboVelocidade_ = comboBox(QStringLiteral("ComboBoxVelocidade"),
+                                {QStringLiteral("9600"), QStringLiteral("19200")}, tab,
+                                {24, 118, 200, 22});
+}
+
+void TForm2::buildStationsTab(QWidget* tab)
+{
+    label(QStringLiteral("Label28"), QStringLiteral("N° DE ANEMÔMETROS NA REDE:"), tab, {8, 12});
+    QStringList counts;
+    for (int n = 1; n <= kStations; ++n)
+        counts << QString::number(n);
+    comboRede_ = comboBox(QStringLiteral("ComboBoxRede"), counts, tab, {180, 8, 110, 22});
+    label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab,
+          {310, 12});
+    edit17_ = new QLineEdit(QStringLiteral("5"), tab);
+    edit17_->setObjectName(QStringLiteral("Edit17"));
+    edit17_->setGeometry(480, 8, 60, 22);
+    for (int station = 1; station <= kStations; ++station)
+        buildStationRow(station, tab);
+}
+
+void TForm2::buildStationRow(int station, QWidget* tab)
+{
+    const int column = (station - 1) % 4;
+    const int rowOfFour = (station - 1) / 4;
+    auto* row = new QFrame(tab);
+    row->setObjectName(QStringLiteral("Panel%1").arg(station));
+    row->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    row->setGeometry(4 + column * 148, 38 + rowOfFour * 130, 144, 124);
+
+    auto* title = label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station), row,
+                        {8, 4});
+    title->setFont(arial(13, true));
+    title->setStyleSheet(QStringLiteral("color: #800000;"));
+    title->adjustSize();
+    label(QStringLiteral("LabelNome%1").arg(station), QStringLiteral("NOME:"), row, {8, 26});
+    auto* name = new config::StationEdit(kNameTypedLimit, config::nameKeyDiscarded, row);
+    name->setObjectName(QStringLiteral("Edit%1").arg(2 * station - 1));
+    name->setGeometry(8, 42, 128, 21);
+    label(QStringLiteral("LabelModbus%1").arg(station), QStringLiteral("N° MODBUS:"), row, {8, 72});
+    auto* address = new config::StationEdit(kAddressTypedLimit, config::addressKeyDiscarded, row);
+    address->setObjectName(QStringLiteral("Edit%1").arg(2 * station));
+    address->setGeometry(80, 68, 40, 21);
+    auto* log = new QCheckBox(QStringLiteral("SALVAR LOG"), row);
+    log->setObjectName(QStringLiteral("CheckBoxLog%1").arg(station));
+    log->setGeometry(8, 96, 128, 20);
+
+    rows_[stationSlot(station)] = row;
+    nameEdits_[stationSlot(station)] = name;
+    addressEdits_[stationSlot(station)] = address;
+    logBoxes_[stationSlot(station)] = log;
+}
+
+void TForm2::buildLogsTab(QWidget* tab)
+{
+    searchButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_search.png")),
+                                    QStringLiteral("Procurar"), tab);
+    searchButton_->setObjectName(QStringLiteral("BT_Procurar"));
+    searchButton_->setIconSize(QSize(24, 24));
+    searchButton_->setGeometry(16, 120, 110, 36);
+    searchButton_->setAutoDefault(false);
+    listBox_ = new QListWidget(tab);
+    listBox_->setObjectName(QStringLiteral("ListBox1"));
+    listBox_->setSelectionMode(QAbstractItemView::SingleSelection);
+    listBox_->setGeometry(140, 12, 320, 280);
+    openButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_open.png")),
+                                  QStringLiteral("Abrir"), tab);
+    openButton_->setObjectName(QStringLiteral("BT_Abrir"));
+    openButton_->setIconSize(QSize(24, 24));
+    openButton_->setGeometry(474, 120, 110, 36);
+    openButton_->setAutoDefault(false);
+}
+
+void TForm2::connectHandlers()
+{
+    const auto handle = [this](auto handler) {
+        return [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
+    };
+    // The station count applies at every change the user makes, typed or chosen.
+    connect(comboRede_->lineEdit(), &QLineEdit::textEdited, this, handle(&TForm2::ComboBox1Change));
+    connect(comboRede_, &QComboBox::activated, this, handle(&TForm2::ComboBox1Change));
+    for (int station = 1; station <= kStations; ++station) {
+        connect(nameEdits_[stationSlot(station)], &config::StationEdit::exited, this,
+                [this, station] { toolkit::guarded([this, station] { nameEditExit(station); }); });
+        connect(addressEdits_[stationSlot(station)], &config::StationEdit::exited, this,
+                [this, station] {
+                    toolkit::guarded([this, station] { addressEditExit(station); });
+                });
+    }
+    connect(saveButton_, &QPushButton::clicked, this, [this] {
+        toolkit::guarded([this] { BotaoSalvaConfigClick(); });
+        // The button's modal result is OK: the window closes even after a failed save.
+        accept();
+    });
+    connect(searchButton_, &QPushButton::clicked, this, handle(&TForm2::BT_ProcurarClick));
+    connect(openButton_, &QPushButton::clicked, this, handle(&TForm2::BT_AbrirClick));
+}
+
+void TForm2::FormCreate()
+{
+    FillPortList(comboPorta_);
+    loadConfiguration();
+    ComboBoxRedeChange();
+    mainWindow_.setStatusText(0, comboPorta_->currentText());
+    mainWindow_.setStatusText(1, comboVelocidade_->currentText());
+    mainWindow_.setStatusText(2, comboPorta_->currentText() + QStringLiteral(" Fechada"));
+}
+
+void TForm2::loadConfiguration()
+{
+    using namespace config;
+    const ConfigText file = readConfigFile(kConfigFileName);
+    comboPorta_->setEditText(at(file, line::kPort));
+    comboVelocidade_->setEditText(at(file, line::kBaud));
+    comboRede_->setEditText(at(file, line::kStationCount));
+    for (int station = 1; station <= kStations; ++station) {
+        nameEdits_[stationSlot(station)]->setText(at(file, line::name(station)));
+        mainWindow_.setStationName(station, nameEdits_[stationSlot(station)]->text());
+        addressEdits_[stationSlot(station)]->setText(at(file, line::address(station)));
+    }
+    for (int station = 1; station <= kStations; ++station)
+        logBoxes_[stationSlot(station)]->setChecked(at(file, line::logEnabled(station)) ==
+                                                    QStringLiteral("TRUE"));
+    edit17_->setText(at(file, line::kReadInterval));
+    mainWindow_.setCyclePause(toolkit::StrToInt(at(file, line::kCyclePause)));
+}
+
+void TForm2::ComboBox1Change()
+{
+    ComboBoxRedeChange();
+}
+
+void TForm2::ComboBoxRedeChange()
+{
+    for (int station = 1; station <= kStations; ++station)
+        rows_[stationSlot(station)]->hide();
+    for (int station = 1; station <= kStations; ++station)
+        mainWindow_.showStationPanel(station, false);
+    for (int station = 1; station <= kStations; ++station) {
+        // Converted anew for each station, as the original does.
+        if (toolkit::StrToInt(comboRede_->currentText()) < station)
+            continue;
+        rows_[stationSlot(station)]->show();
+        mainWindow_.showStationPanel(station, true);
+        const SizeStep& step = kSizeSteps[stationSlot(station)];
+        if (step.height != 0)
+            mainWindow_.setOuterHeight(step.height);
+        if (step.width != 0)
+            mainWindow_.setOuterWidth(step.width);
+    }
+}
+
+void TForm2::nameEditExit(int station)
+{
+    config::StationEdit* edit = nameEdits_[stationSlot(station)];
+    if (edit->text().isEmpty() || edit->text() == QStringLiteral(" "))
+        edit->setText(defaultName(station));
+}
+
+void TForm2::addressEditExit(int station)
+{
+    config::StationEdit* edit = addressEdits_[stationSlot(station)];
+    if (edit->text().isEmpty() || edit->text() == QStringLiteral(" "))
+        edit->setText(QStringLiteral("0"));
+}
+
+void TForm2::BotaoSalvaConfigClick()
+{
+    mainWindow_.setStatusText(0, comboPorta_->currentText());
+    mainWindow_.setStatusText(1, comboVelocidade_->currentText());
+    mainWindow_.setStatusText(2, QStringLiteral("Salvo"));
+    for (int station = 1; station <= kStations; ++station)
+        mainWindow_.setStationName(station, nameEdits_[stationSlot(station)]->text());
+    mainWindow_.setCyclePause(config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
+    mainWindow_.controlTimer().setInterval(500);
+    config::writeConfigFile(config::kConfigFileName, currentSettings());
+}
+
+config::ConfigText TForm2::currentSettings() const
+{
+    using namespace config;
+    ConfigText text;
+    at(text, line::kPort) = comboPorta_->currentText();
+    at(text, line::kBaud) = comboVelocidade_->currentText();
+    at(text, line::kStationCount) = comboRede_->currentText();
+    for (int station = 1; station <= kStations; ++station) {
+        at(text, line::name(station)) = nameText(station);
+        at(text, line::address(station)) = addressText(station);
+        at(text, line::logEnabled(station)) =
+            logEnabled(station) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    }
+    at(text, line::kReadInterval) = edit17_->text();
+    at(text, line::kCyclePause) = QString::number(mainWindow_.cyclePause());
+    return text;
+}
+
+void TForm2::FormClose()
+{
+    mainWindow_.openPortTimer().setEnabled(true);
+}
+
+void TForm2::done(int result)
+{
+    toolkit::guarded([this] { FormClose(); });
+    QDialog::done(result);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event)
+{
+    // Escape does not close the window; only its close button and the save button do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TForm2::BT_ProcurarClick()
+{
+    listBox_->clear();
+    const QString folder = GetMyDocuments() + QStringLiteral("/log_zareraziru/");
+    QStringList names;
+    config::ListFiles(folder, names);
+    listBox_->addItems(names);
+}
+
+void TForm2::BT_AbrirClick()
+{
+    const QString folder = GetMyDocuments() + QStringLiteral("/log_zareraziru/");
+    QListWidgetItem* selected = listBox_->currentItem();
+    if (!selected || !selected->isSelected()) {
+        toolkit::showMessage(QStringLiteral("Selecione um arquivo na lista"));
+        return;
+    }
+    // The desktop's text application opens exactly this file; no command line is built.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder + selected->text()));
+}
+
+QString TForm2::GetMyDocuments() const
+{
+    return toolkit::documentsFolder();
+}
+
+void TForm2::selectFirstPage()
+{
+    pageControl_->setCurrentIndex(0);
+}
+
+QString TForm2::portName() const { return comboPorta_->currentText(); }
+QString TForm2::baudText() const { return comboVelocidade_->currentText(); }
+QString TForm2::stationCountText() const { return comboRede_->currentText(); }
+QString TForm2::readIntervalText() const { return edit17_->text(); }
+QLineEdit* TForm2::readIntervalEdit() const { return edit17_; }
+
+QString TForm2::nameText(int station) const
+{
+    return nameEdits_[stationSlot(station)]->text();
+}
+
+QString TForm2::addressText(int station) const
+{
+    return addressEdits_[stationSlot(station)]->text();
+}
+
+bool TForm2::logEnabled(int station) const
+{
+    return logBoxes_[stationSlot(station)]->isChecked();
+}
+
+config::StationEdit* TForm2::nameEdit(int station) const
+{
+    return nameEdits_[stationSlot(station)];
+}
+
+config::StationEdit* TForm2::addressEdit(int station) const
+{
+    return addressEdits_[stationSlot(station)];
+}
+
+QCheckBox* TForm2::logBox(int station) const
+{
+    return logBoxes_[stationSlot(station)];
+}
+
+QFrame* TForm2::stationRow(int station) const
+{
+    return rows_[stationSlot(station)];
+}

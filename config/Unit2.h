@@ -1,0 +1,107 @@
+#pragma once
+
+#include "config_file.h"
+#include "stations.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QLineEdit;
+
+namespace config {
+class MainWindowLink;
+class StationEdit;
+} // namespace config
+
+// Fills the port box with the machine's serial devices, read from a directory laid out like
+// /sys/class/tty. A directory that cannot be opened leaves the box exactly as it was.
+void FillPortList(QComboBox* box, const QString& ttyClassDir = QStringLiteral("/sys/class/tty"));
+
+// The configuration window. Its controls are the settings themselves: the rest of the program
+// reads them through the accessors below whenever it needs them.
+class TForm2 : public QDialog {
+    Q_OBJECT
+
+public:
+    TForm2(config::MainWindowLink& mainWindow, QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    // Setting model.
+    QString portName() const;
+    QString baudText() const;
+    QString stationCountText() const;
+    QString nameText(int station) const;
+    QString addressText(int station) const;
+    bool logEnabled(int station) const;
+    QString readIntervalText() const;
+
+    void selectFirstPage();
+
+    // Handlers, under the names the station's design gives them.
+    void FormCreate();
+    void ComboBox1Change();
+    void ComboBoxRedeChange();
+    // Focus leaving a name edit (Edit1Exit, Edit3Exit ...) or an address edit (Edit2Exit ...).
+    void nameEditExit(int station);
+    void addressEditExit(int station);
+    void BotaoSalvaConfigClick();
+    void FormClose();
+    void BT_ProcurarClick();
+    void BT_AbrirClick();
+    QString GetMyDocuments() const;
+
+    // Controls, for the main window's menu command and for tests.
+    QTabWidget* pageControl() const { return pageControl_; }
+    QComboBox* comboBoxPorta() const { return comboPorta_; }
+    QComboBox* comboBoxVelocidade() const { return comboVelocidade_; }
+    QComboBox* comboBoxRede() const { return comboRede_; }
+    QLineEdit* readIntervalEdit() const;
+    config::StationEdit* nameEdit(int station) const;
+    config::StationEdit* addressEdit(int station) const;
+    QCheckBox* logBox(int station) const;
+    QFrame* stationRow(int station) const;
+    QPushButton* saveButton() const { return saveButton_; }
+    QListWidget* logList() const { return listBox_; }
+    QPushButton* searchButton() const { return searchButton_; }
+    QPushButton* openButton() const { return openButton_; }
+
+    void done(int result) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildTitle();
+    void buildConnectionTab(QWidget* tab);
+    void buildStationsTab(QWidget* tab);
+    void buildLogsTab(QWidget* tab);
+    void buildStationRow(int station, QWidget* tab);
+    void connectHandlers();
+    void loadConfiguration();
+    config::ConfigText currentSettings() const;
+
+    config::MainWindowLink& mainWindow_;
+    QTabWidget* pageControl_ = nullptr;
+    QComboBox* comboPorta_ = nullptr;
+    QComboBox* comboVelocidade_ = nullptr;
+    QComboBox* comboRede_ = nullptr;
+    QLineEdit* edit17_ = nullptr;
+    std::array<QFrame*, kStations> rows_{};
+    std::array<config::StationEdit*, kStations> nameEdits_{};
+    std::array<config::StationEdit*, kStations> addressEdits_{};
+    std::array<QCheckBox*, kStations> logBoxes_{};
+    QPushButton* saveButton_ = nullptr;
+    QListWidget* listBox_ = nullptr;
+    QPushButton* searchButton_ = nullptr;
+    QPushButton* openButton_ = nullptr;
+};
+
+extern TForm2* Form2;

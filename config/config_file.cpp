@@ -1,0 +1,114 @@
+#include "config_file.h"
+
+#include "cp1252.h"
+#include "failure.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace config {
+
+namespace {
+
+// Returns 0, or the errno of the failing write.
+int writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        done += n;
+    }
+    return 0;
+}
+
+} // namespace
+
+ConfigText readConfigFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        const int err = file.exists() ? EACCES : ENOENT;
+        toolkit::raiseFileError(err);
+    }
+    ConfigText text;
+    for (QString& current : text) {
+        if (file.atEnd())
+            break;
+        // Only the start of a long line is kept; reading goes on at the next line.
+        QByteArray bytes = file.readLine();
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
+        current = toolkit::fromCp1252(bytes.left(kMaxLineChars));
+    }
+    return text;
+}
+
+QByteArray encodeConfig(const ConfigText& text)
+{
+    QByteArray bytes;
+    for (const QString& current : text) {
+        bytes += toolkit::toCp1252(current);
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void writeConfigFile(const QString& path, const ConfigText& text)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        toolkit::raiseFileError(errno);
+    // A file without any write permission is read-only, even for the administrator.
+    if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0)
+        toolkit::raiseFileError(EACCES);
+    const int probe = ::open(native.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (probe < 0)
+        toolkit::raiseFileError(errno);
+    ::close(probe);
+
+    QByteArray temporary = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.ConfigALL.XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        toolkit::raiseFileError(errno);
+    int err = writeAll(fd, encodeConfig(text));
+    if (err == 0 && (::fchmod(fd, info.st_mode & 07777) != 0 || ::fsync(fd) != 0))
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(temporary.constData());
+        toolkit::raiseFileError(err);
+    }
+    if (::rename(temporary.constData(), native.constData()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.constData());
+        toolkit::raiseFileError(err);
+    }
+}
+
+int computeCyclePause(const QString& readIntervalText, const QString& stationCountText)
+{
+    const long long readInterval = toolkit::StrToInt(readIntervalText);
+    const long long stations = toolkit::StrToInt(stationCountText);
+    const long long pause = readInterval * 1000 - stations * 205;
+    if (pause <= 1)
+        return 200;
+    // A pause beyond what a timer can hold would be an absurd read interval; cap it.
+    return static_cast<int>(std::min<long long>(pause, std::numeric_limits<int>::max()));
+}
+
+} // namespace config

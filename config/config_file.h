@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace config {
+
+// ConfigALL.txt: 29 lines, one setting per line, meaning given by the line number alone.
+inline constexpr int kConfigLines = 29;
+inline constexpr int kMaxLineChars = 40;
+inline const QString kConfigFileName = QStringLiteral("ConfigALL.txt");
+
+using ConfigText = std::array<QString, kConfigLines>;
+
+// Line numbers (1-based, as in the file) of each setting.
+namespace line {
+inline constexpr int kPort = 1;
+inline constexpr int kBaud = 2;
+inline constexpr int kStationCount = 3;
+inline constexpr int name(int station) { return 2 * station + 2; }
+inline constexpr int address(int station) { return 2 * station + 3; }
+inline constexpr int logEnabled(int station) { return 19 + station; }
+inline constexpr int kReadInterval = 28;
+inline constexpr int kCyclePause = 29;
+} // namespace line
+
+inline QString& at(ConfigText& text, int lineNumber)
+{
+    return text[static_cast<std::size_t>(lineNumber - 1)];
+}
+inline const QString& at(const ConfigText& text, int lineNumber)
+{
+    return text[static_cast<std::size_t>(lineNumber - 1)];
+}
+
+// Reads the 29 lines: each at most 40 characters (the rest of a longer line is dropped),
+// CR LF or LF alone, missing lines empty, lines after 29 ignored. A file that cannot be opened
+// is a failure with the file error text ("File not found").
+ConfigText readConfigFile(const QString& path);
+
+// The file's bytes: Windows-1252, each line ended by CR LF.
+QByteArray encodeConfig(const ConfigText& text);
+
+// Rewrites an existing file. It must exist ("File not found" otherwise, and nothing is
+// created) and be writable ("File access denied" for a read-only file). The new content goes
+// to a temporary file beside it that then replaces the old one, so the file is always either
+// the old or the new one, whatever happens half-way.
+void writeConfigFile(const QString& path, const ConfigText& text);
+
+// read interval × 1000 − station count × 205, or 200 when that is 1 or less. Both texts are
+// converted with the conversion failure.
+int computeCyclePause(const QString& readIntervalText, const QString& stationCountText);
+
+} // namespace config

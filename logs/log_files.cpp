@@ -1,0 +1,10 @@
+#include "log_files.h"
+
+namespace logs {
+
+void prepareLogFolder(const QString& documentsFolder)
+{
+    Q_UNUSED(documentsFolder);
+}
+
+} // namespace logs

@@ -1,0 +1,225 @@
+#include "station_panel.h"
+
+#include "failure.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+
+#include <cerrno>
+
+namespace readings {
+
+namespace {
+
+constexpr QSize kImageBox{33, 33};
+
+QFont arial(int pixelSize, bool bold)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+QString colourStyle(const QString& objectName, unsigned reference, const QString& extra = {})
+{
+    return QStringLiteral("#%1 { background-color: %2; %3 }")
+        .arg(objectName, colourFromReference(reference).name(), extra);
+}
+
+// The icon files carry several sizes; the image box shows the 32-pixel one.
+QPixmap iconPixmap(const QIcon& icon)
+{
+    return icon.pixmap(QSize(32, 32));
+}
+
+QString accessibleIconName(StationPanel::Icon icon)
+{
+    switch (icon) {
+    case StationPanel::Icon::Communication:
+        return QStringLiteral("Comunicação");
+    case StationPanel::Icon::Battery:
+        return QStringLiteral("Bateria");
+    case StationPanel::Icon::Sound:
+        return QStringLiteral("Alarme sonoro");
+    case StationPanel::Icon::Rf:
+        return QStringLiteral("RF");
+    }
+    return {};
+}
+
+} // namespace
+
+QColor colourFromReference(unsigned reference)
+{
+    return QColor(reference & 0xFF, (reference >> 8) & 0xFF, (reference >> 16) & 0xFF);
+}
+
+StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), station_(station)
+{
+    const QString n = QString::number(station);
+    setObjectName(QStringLiteral("Panel") + n);
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    setLineWidth(1);
+    setFixedSize(161, 209);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(227, 227, 227)); // the system 3-D light colour
+    setPalette(pal);
+    setAccessibleName(QStringLiteral("Estação ") + n);
+
+    // The four static labels are numbered through the window: panel n holds 4n-3 .. 4n.
+    const int first = 4 * station - 3;
+    const auto staticName = [first](int k) { return QStringLiteral("Label%1").arg(first + k); };
+
+    // Layout order of the original panel; the inner panels are raised above labels and images.
+    makeLabel(staticName(0), QStringLiteral("V:"), {11, 88, 20, 22}, 19, true);
+    makeLabel(staticName(1), QStringLiteral("D:"), {9, 118, 21, 22}, 19, true);
+    makeLabel(staticName(2), QStringLiteral("P1"), {32, 153, 18, 18}, 15, true);
+    speed_ = makeLabel(QStringLiteral("LabelVel") + n, QStringLiteral("0 km/h"), {32, 88, 56, 22},
+                       19, false);
+    direction_ = makeLabel(QStringLiteral("LabelDir") + n, QStringLiteral("---"),
+                           {32, 118, 18, 22}, 19, false);
+    makeLabel(staticName(3), QStringLiteral("P2"), {112, 153, 18, 18}, 15, true);
+    imageSound_ = makeImage(QStringLiteral("ImageSom") + n, {92, 36, 33, 33},
+                            QStringLiteral(":/icons/sound_idle.ico"),
+                            accessibleIconName(Icon::Sound));
+    imageBat_ = makeImage(QStringLiteral("ImageBat") + n, {128, 36, 33, 33},
+                          QStringLiteral(":/icons/battery_idle.ico"),
+                          accessibleIconName(Icon::Battery));
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel") + n);
+    bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    bevel->setGeometry(-8, 72, 161, 1);
+    imageCom_ = makeImage(QStringLiteral("ImageCom") + n, {8, 36, 33, 33},
+                          QStringLiteral(":/icons/com_idle.ico"),
+                          accessibleIconName(Icon::Communication));
+    imageRf_ = makeImage(QStringLiteral("ImageRF") + n, {51, 36, 33, 33},
+                         QStringLiteral(":/icons/rf_idle.ico"), accessibleIconName(Icon::Rf));
+
+    nameBar_ = makeInnerPanel(QStringLiteral("PanelName") + n, QStringLiteral("ANEMÔMETRO ") + n,
+                              {0, 0, 161, 33});
+    nameBar_->setFont(arial(15, true));
+    nameBar_->setStyleSheet(colourStyle(nameBar_->objectName(), kColourNameBar,
+                                        QStringLiteral("color: white;")));
+    preset1_ = makeInnerPanel(QStringLiteral("P1Panel") + n, QStringLiteral("0,0 km/h"),
+                              {8, 168, 65, 33});
+    preset2_ = makeInnerPanel(QStringLiteral("P2Panel") + n, QStringLiteral("0,0 km/h"),
+                              {88, 168, 65, 33});
+    setPresetColour(1, kColourSilver);
+    setPresetColour(2, kColourSilver);
+}
+
+QLabel* StationPanel::makeLabel(const QString& objectName, const QString& text, QRect geometry,
+                                int pixelSize, bool bold)
+{
+    auto* label = new QLabel(text, this);
+    label->setObjectName(objectName);
+    label->setFont(arial(pixelSize, bold));
+    label->setGeometry(geometry);
+    label->adjustSize();
+    label->move(geometry.topLeft());
+    return label;
+}
+
+QLabel* StationPanel::makeImage(const QString& objectName, QRect geometry, const QString& builtIn,
+                                const QString& accessibleName)
+{
+    auto* image = new QLabel(this);
+    image->setObjectName(objectName);
+    image->setGeometry(geometry);
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    image->setPixmap(iconPixmap(QIcon(builtIn)));
+    image->setAccessibleName(accessibleName);
+    return image;
+}
+
+QLabel* StationPanel::makeInnerPanel(const QString& objectName, const QString& text,
+                                     QRect geometry)
+{
+    auto* panel = new QLabel(text, this);
+    panel->setObjectName(objectName);
+    panel->setGeometry(geometry);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->raise();
+    return panel;
+}
+
+QLabel* StationPanel::image(Icon icon) const
+{
+    switch (icon) {
+    case Icon::Communication:
+        return imageCom_;
+    case Icon::Battery:
+        return imageBat_;
+    case Icon::Sound:
+        return imageSound_;
+    case Icon::Rf:
+        return imageRf_;
+    }
+    return nullptr;
+}
+
+void StationPanel::setSpeedText(const QString& text)
+{
+    speed_->setText(text);
+    speed_->adjustSize();
+}
+
+void StationPanel::setDirectionText(const QString& text)
+{
+    direction_->setText(text);
+    direction_->adjustSize();
+}
+
+void StationPanel::setPresetText(int preset, const QString& text)
+{
+    (preset == 1 ? preset1_ : preset2_)->setText(text);
+}
+
+void StationPanel::setPresetColour(int preset, unsigned colourReference)
+{
+    QLabel* panel = preset == 1 ? preset1_ : preset2_;
+    panel->setStyleSheet(colourStyle(panel->objectName(), colourReference));
+    panel->setProperty("colourReference", colourReference);
+}
+
+void StationPanel::setName(const QString& name)
+{
+    nameBar_->setText(name);
+}
+
+QString StationPanel::name() const
+{
+    return nameBar_->text();
+}
+
+void StationPanel::loadIcon(Icon icon, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);
+    QImageReader reader(&file, "ico");
+    QIcon loaded;
+    for (int i = 0; i < reader.imageCount() || i == 0; ++i) {
+        if (i > 0 && !reader.jumpToImage(i))
+            break;
+        const QImage frame = reader.read();
+        if (!frame.isNull())
+            loaded.addPixmap(QPixmap::fromImage(frame));
+    }
+    if (loaded.isNull())
+        throw toolkit::Failure(QStringLiteral("Ícone inválido: %1").arg(path));
+    QLabel* box = image(icon);
+    box->setPixmap(iconPixmap(loaded));
+    box->setProperty("iconPath", path);
+    box->setAccessibleDescription(QFileInfo(path).baseName());
+}
+
+} // namespace readings

@@ -1,0 +1,185 @@
+#include "comm_Unit1.h"
+#include "timer.h"
+
+#include "boxes.h"
+#include "station_env.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+
+#include <pty.h>
+#include <unistd.h>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void captionAndFrame()
+    {
+        StationEnv env;
+        TForm1 form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("K&V - ANEMÔMETROS"));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+        // Built with all eight panels: the largest size, which is also the upper limit.
+        QCOMPARE(form.outerSize(), QSize(737, 525));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        form.setOuterWidth(100); // below the one-station width: held at the limit
+        QCOMPARE(form.width(), 184);
+        form.setOuterHeight(900);
+        QCOMPARE(form.height(), 525);
+    }
+
+    void stationPanels_data()
+    {
+        QTest::addColumn<int>("station");
+        QTest::addColumn<QPoint>("position");
+        QTest::newRow("1") << 1 << QPoint(8, 8);
+        QTest::newRow("4") << 4 << QPoint(560, 8);
+        QTest::newRow("5") << 5 << QPoint(8, 232);
+        QTest::newRow("8") << 8 << QPoint(560, 232);
+    }
+    void stationPanels()
+    {
+        QFETCH(int, station);
+        QFETCH(QPoint, position);
+        StationEnv env;
+        TForm1 form;
+        const QString n = QString::number(station);
+        auto* panel = form.findChild<QFrame*>(QStringLiteral("Panel") + n);
+        QVERIFY(panel);
+        QCOMPARE(panel->geometry(), QRect(position, QSize(161, 209)));
+        QVERIFY(!panel->isHidden());
+
+        struct Child {
+            QString name;
+            QPoint at;
+            QString text;
+        };
+        const int first = 4 * station - 3;
+        const std::vector<Child> children{
+            {QStringLiteral("Label%1").arg(first), {11, 88}, QStringLiteral("V:")},
+            {QStringLiteral("Label%1").arg(first + 1), {9, 118}, QStringLiteral("D:")},
+            {QStringLiteral("Label%1").arg(first + 2), {32, 153}, QStringLiteral("P1")},
+            {QStringLiteral("Label%1").arg(first + 3), {112, 153}, QStringLiteral("P2")},
+            {QStringLiteral("LabelVel") + n, {32, 88}, QStringLiteral("0 km/h")},
+            {QStringLiteral("LabelDir") + n, {32, 118}, QStringLiteral("---")},
+            {QStringLiteral("PanelName") + n, {0, 0}, QStringLiteral("ANEMÔMETRO ") + n},
+            {QStringLiteral("P1Panel") + n, {8, 168}, QStringLiteral("0,0 km/h")},
+            {QStringLiteral("P2Panel") + n, {88, 168}, QStringLiteral("0,0 km/h")},
+            {QStringLiteral("ImageCom") + n, {8, 36}, {}},
+            {QStringLiteral("ImageRF") + n, {51, 36}, {}},
+            {QStringLiteral("ImageSom") + n, {92, 36}, {}},
+            {QStringLiteral("ImageBat") + n, {128, 36}, {}},
+        };
+        for (const Child& child : children) {
+            auto* label = panel->findChild<QLabel*>(child.name);
+            QVERIFY2(label, qPrintable(child.name));
+            QCOMPARE(label->pos(), child.at);
+            if (!child.text.isEmpty())
+                QCOMPARE(label->text(), child.text);
+            else
+                QVERIFY2(!label->pixmap().isNull(), qPrintable(child.name + " has no picture"));
+        }
+        QCOMPARE(panel->findChild<QLabel*>(QStringLiteral("PanelName") + n)->size(), QSize(161, 33));
+        QVERIFY(panel->findChild<QFrame*>(QStringLiteral("Bevel") + n));
+        QCOMPARE(form.panel(station).preset1()->property("colourReference").toUInt(), 12632256u);
+    }
+
+    void menu()
+    {
+        StationEnv env;
+        TForm1 form;
+        const QList<QAction*> top = form.menuBar()->actions();
+        QStringList captions;
+        for (QAction* a : top)
+            captions << a->text();
+        QCOMPARE(captions, (QStringList{"Controle", "Ajuda", "Sair"}));
+        QVERIFY(!top[2]->menu());
+
+        const auto itemsOf = [](QAction* menuAction) {
+            QStringList items;
+            for (QAction* a : menuAction->menu()->actions())
+                items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            return items;
+        };
+        QCOMPARE(itemsOf(top[0]), (QStringList{"Configurações", "-"}));
+        QCOMPARE(itemsOf(top[1]), (QStringList{"Geral", "-", "Web Site", "-", "Sobre"}));
+        for (QAction* a : form.findChildren<QAction*>())
+            QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
+    }
+
+    void statusBarAndTimersAtCreation()
+    {
+        StationEnv env;
+        TForm1 form;
+        QCOMPARE(form.statusBar()->findChildren<QLabel*>().size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(form.statusText(i), QString());
+        QVERIFY(form.openPortTimer().enabled());
+        QCOMPARE(form.openPortTimer().interval(), 1000);
+        QVERIFY(!form.controlTimer().enabled());
+        QCOMPARE(form.controlTimer().interval(), 2000);
+        for (int station = 1; station <= 8; ++station) {
+            QVERIFY(!form.replyTimer(station).enabled());
+            QCOMPARE(form.replyTimer(station).interval(), 100);
+        }
+        QCOMPARE(form.stationIndex(), 1);
+    }
+
+    void sairClosesThePortAndTheWindow()
+    {
+        StationEnv env;
+        int master = -1;
+        int slave = -1;
+        char name[256] = {};
+        QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        TForm1 form;
+        form.show();
+        QVERIFY(form.port().open(name, "9600,N,8,1").ok);
+        form.findChild<QAction*>(QStringLiteral("Sair1"))->trigger();
+        QVERIFY(!form.port().isOpen());
+        QVERIFY(!form.isVisible());
+        ::close(slave);
+        ::close(master);
+    }
+
+    void documentsMissingIsReportedAndStartGoesOn()
+    {
+        StationEnv env;
+        qunsetenv("HOME");
+        BoxWatcher watcher;
+        TForm1 form;
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text,
+                 QStringLiteral("Não foi possível obter o local dos  Meus Documentos."));
+        QCOMPARE(watcher.boxes()[0].icon, QMessageBox::Critical);
+        QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+        // The creation handler set the station index before it failed; the window is whole.
+        QCOMPARE(form.stationIndex(), 1);
+        QVERIFY(form.openPortTimer().enabled());
+        form.show();
+        QVERIFY(form.isVisible());
+    }
+
+    void documentsFolder()
+    {
+        StationEnv env;
+        TForm1 form;
+        QCOMPARE(form.GetMyDocuments(), env.documents());
+    }
+
+    void calculaCrcFillsTheRegister()
+    {
+        StationEnv env;
+        TForm1 form;
+        const std::vector<int> cells{1, 3, 0, 0, 0, 6};
+        form.Calcula_CRC(6, cells);
+        QCOMPARE(form.crcRegister(), (modbus::CrcRegister{0xC5, 0xC8}));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,147 @@
+#include "failure.h"
+#include "messages.h"
+#include "timer.h"
+
+#include "boxes.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cerrno>
+
+class TestToolkit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void strToInt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("value");
+        QTest::newRow("plain") << "300" << true << 300;
+        QTest::newRow("leading blanks") << "  42" << true << 42;
+        QTest::newRow("plus sign") << "+7" << true << 7;
+        QTest::newRow("negative") << "-12" << true << -12;
+        QTest::newRow("int min") << "-2147483648" << true << int(-2147483648LL);
+        QTest::newRow("int max") << "2147483647" << true << 2147483647;
+        QTest::newRow("overflow") << "2147483648" << false << 0;
+        QTest::newRow("empty") << "" << false << 0;
+        QTest::newRow("blank") << " " << false << 0;
+        QTest::newRow("sign alone") << "-" << false << 0;
+        QTest::newRow("trailing blank") << "5 " << false << 0;
+        QTest::newRow("letters") << "12a" << false << 0;
+        QTest::newRow("hex") << "0x1F" << false << 0;
+        QTest::newRow("arabic-indic digit") << QString::fromUtf8("\u0661") << false << 0;
+    }
+    void strToInt()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, value);
+        try {
+            const int got = toolkit::StrToInt(text);
+            QVERIFY2(valid, "conversion should have failed");
+            QCOMPARE(got, value);
+        } catch (const toolkit::Failure& failure) {
+            QVERIFY2(!valid, qPrintable(failure.text()));
+            QCOMPARE(failure.text(), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        }
+    }
+
+    void fileErrors()
+    {
+        QCOMPARE(toolkit::fileErrorText(ENOENT), QStringLiteral("File not found"));
+        QCOMPARE(toolkit::fileErrorText(EACCES), QStringLiteral("File access denied"));
+        QCOMPARE(toolkit::fileErrorText(EPERM), QStringLiteral("File access denied"));
+        QCOMPARE(toolkit::fileErrorText(EROFS), QStringLiteral("File access denied"));
+        QCOMPARE(toolkit::fileErrorText(ENOSPC), QStringLiteral("I/O error %1").arg(ENOSPC));
+    }
+
+    void timerIntervalZeroNeverTicks()
+    {
+        toolkit::Timer timer(nullptr, 0, true);
+        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
+        QTest::qWait(60);
+        QCOMPARE(ticks.count(), 0);
+        QVERIFY(timer.enabled());
+        timer.setInterval(10);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 1000);
+        timer.setInterval(0);
+        ticks.clear();
+        QTest::qWait(60);
+        QCOMPARE(ticks.count(), 0);
+    }
+
+    void timerIntervalDoesNotEnable()
+    {
+        toolkit::Timer timer(nullptr, 100, false);
+        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
+        timer.setInterval(5);
+        QVERIFY(!timer.enabled());
+        QTest::qWait(50);
+        QCOMPARE(ticks.count(), 0);
+        timer.setEnabled(true);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 1000);
+        timer.setEnabled(false);
+        ticks.clear();
+        QTest::qWait(40);
+        QCOMPARE(ticks.count(), 0);
+    }
+
+    void settingIntervalRestartsPeriod()
+    {
+        toolkit::Timer timer(nullptr, 80, true);
+        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
+        QTest::qWait(50);
+        timer.setInterval(120); // a new period begins now: no tick at 80 ms
+        QTest::qWait(60);
+        QCOMPARE(ticks.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 1000);
+    }
+
+    void failureSkipsRestOfHandlerAndShowsOneBox()
+    {
+        BoxWatcher watcher;
+        bool reachedEnd = false;
+        toolkit::guarded([&] {
+            toolkit::StrToInt(QStringLiteral("abc"));
+            reachedEnd = true;
+        });
+        QVERIFY(!reachedEnd);
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].icon, QMessageBox::Critical);
+        QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+        QCOMPARE(watcher.boxes()[0].text, QStringLiteral("'abc' is not a valid integer value"));
+    }
+
+    void secondFailureWhileBoxOpenDoesNotStack()
+    {
+        // A timer keeps failing while the first error box is open: no second box may appear.
+        toolkit::Timer failing(nullptr, 10, false);
+        connect(&failing, &toolkit::Timer::timeout, this, [] {
+            toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("File not found")); });
+        });
+        BoxWatcher watcher([&](QMessageBox*) {
+            failing.setEnabled(true);
+            QTest::qWait(80);
+            failing.setEnabled(false);
+        });
+        toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("I/O error 5")); });
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text, QStringLiteral("I/O error 5"));
+        QCOMPARE(watcher.maxOpenAtOnce(), 1);
+        QVERIFY(!toolkit::errorReportShowing());
+    }
+
+    void plainMessageHasTitleAndNoIcon()
+    {
+        BoxWatcher watcher;
+        toolkit::showMessage(QStringLiteral("Selecione um arquivo na lista"));
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].icon, QMessageBox::NoIcon);
+        QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+    }
+};
+
+QTEST_MAIN(TestToolkit)
+#include "tst_toolkit.moc"
