@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace serial {
+
+// The steps of opening a port, numbered as the Windows calls they stand for
+// (CreateFile, SetCommTimeouts, GetCommState, BuildCommDCB, SetCommState).
+enum class OpenStep { Open = 1, Timeouts = 2, ReadSettings = 3, BuildMode = 4, WriteSettings = 5 };
+
+struct OpenResult {
+    bool ok = false;
+    OpenStep failedStep = OpenStep::Open;
+    unsigned error = 0; // errno of the failing call, as GetLastError would give it
+};
+
+enum class Parity { None, Odd, Even, Mark, Space };
+enum class StopBits { One, OneAndHalf, Two };
+
+// The line settings of a Windows mode string "PORT:BAUD,P,D,S".
+struct LineSettings {
+    std::string portName;
+    unsigned baudRate = 0;
+    Parity parity = Parity::None;
+    int dataBits = 8;
+    StopBits stopBits = StopBits::One;
+};
+
+// Parses "COM1:9600,N,8,1": a non-empty port name, a decimal baud rate, a parity letter
+// (N, O, E, M, S in either case), 5 to 8 data bits and 1, 1.5 or 2 stop bits, nothing more.
+std::optional<LineSettings> parseModeString(std::string_view modeString);
+
+// The timeouts of a Windows COMMTIMEOUTS block, in its field order.
+struct CommTimeouts {
+    int readIntervalMs = 0;
+    int readTotalMultiplierMs = 0;
+    int readTotalConstantMs = 0;
+    int writeTotalMultiplierMs = 0;
+    int writeTotalConstantMs = 0;
+};
+
+// A read ends 40 ms after the last byte or 255 * 1 + 1 = 256 ms after it began; a write of
+// n bytes may take n + 40 ms.
+inline constexpr CommTimeouts kPortTimeouts{40, 1, 1, 1, 40};
+inline constexpr std::size_t kMaxReadBytes = 255;
+
+// The one serial port of the program, with the behaviour of a Windows COM port handle.
+// Every call blocks until it completes or times out.
+class SerialPort {
+public:
+    SerialPort() = default;
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Closes any port held, then opens the port exclusively and sets it up from
+    // portName + ":" + lineParameters; a name without '/' is a device under /dev/. A failure
+    // at step 1 leaves nothing open; a failure at a later step leaves the port open, so the
+    // caller can report it before close().
+    OpenResult open(const std::string& portName, const std::string& lineParameters);
+    // True when an open port was closed, false when none was open.
+    bool close();
+    // Waits until every byte written has been transmitted; false when not open.
+    bool flush();
+    // Up to 255 bytes under the read timeouts; empty when nothing came, on failure or when
+    // not open.
+    std::vector<std::uint8_t> read();
+    // Sends all bytes and waits until they have left; the count written, or -1 on failure
+    // or when not open.
+    int write(std::span<const std::uint8_t> bytes);
+
+    bool isOpen() const { return fd_ >= 0; }
+    // Set when the device went away under an open port (adapter pulled out); cleared by
+    // open() and close().
+    bool deviceLost() const { return deviceLost_; }
+
+private:
+    OpenResult failToOpen(int error);
+    OpenResult failAt(OpenStep step, int error);
+    std::vector<std::uint8_t> receive();
+    void noteFailure(int error);
+
+    int fd_ = -1;
+    bool exclusiveSet_ = false;
+    bool deviceLost_ = false;
+    CommTimeouts timeouts_{};
+};
+
+} // namespace serial
