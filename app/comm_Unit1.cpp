@@ -6,6 +6,7 @@
 #include "failure.h"
 #include "log_files.h"
 #include "messages.h"
+#include "open_messages.h"
 #include "timer.h"
 
 #include <QCloseEvent>
@@ -167,7 +168,7 @@ void TForm1::Timer8Timer() { replyTick(8); }
 
 void TForm1::Calcula_CRC(int count, std::span<const int> cells)
 {
-    modbus::Calcula_CRC(count, cells, crc_);
+    modbus::Calcula_CRC(count, cells, poll_.crc);
 }
 
 void TForm1::N1Click()
@@ -204,15 +205,48 @@ void TForm1::Software1Click()
     QDesktopServices::openUrl(QUrl::fromLocalFile(kManualPath));
 }
 
-void TForm1::TimerControleTimer() {}
+void TForm1::TimerControleTimer()
+{
+    modbus::controlTick(*this, *timerControle_, poll_);
+}
 
 void TForm1::FormCreate()
 {
-    stationIndex_ = 1;
+    poll_.stationIndex = 1;
     logs::prepareLogFolder(GetMyDocuments());
 }
 
-void TForm1::TimerAbrePortaTimer() {}
+void TForm1::TimerAbrePortaTimer()
+{
+    if (openingPort_)
+        return;
+    const QString portName = Form2->portName();
+    const QString lineParameters = Form2->baudText() + QStringLiteral(",N,8,1");
+    const serial::OpenResult result =
+        port_.open(portName.toStdString(), lineParameters.toStdString());
+    if (result.ok) {
+        setStatusText(2, portName + QStringLiteral(" Aberta"));
+        timerControle_->setEnabled(true);
+        replyTimer(1).setInterval(150);
+        timerAbrePorta_->setEnabled(false);
+        return;
+    }
+    const QString message = QString::fromStdString(serial::openFailureMessage(
+        result.failedStep, portName.toStdString(), lineParameters.toStdString(), result.error));
+    if (result.failedStep == serial::OpenStep::Open) {
+        // The port is missing or held elsewhere: wait for the user, not for the timer.
+        timerAbrePorta_->setEnabled(false);
+        toolkit::showMessage(message);
+    } else {
+        openingPort_ = true;
+        toolkit::showMessage(message);
+        openingPort_ = false;
+        port_.close();
+    }
+    setStatusText(2, portName + QStringLiteral(" Fechada"));
+    timerControle_->setEnabled(false);
+    timerAbrePorta_->setInterval(5000);
+}
 
 void TForm1::FormClose()
 {
@@ -226,8 +260,24 @@ QString TForm1::GetMyDocuments() const
 
 void TForm1::replyTick(int station)
 {
-    replyTimers_[stationSlot(station)]->setEnabled(false);
-    stationIndex_ = station + 1;
+    modbus::handOver(*replyTimers_[stationSlot(station)], station, poll_);
+    const std::vector<std::uint8_t> reply = port_.read();
+    Q_UNUSED(reply);
+}
+
+QString TForm1::addressText(int station) const
+{
+    return Form2->addressText(station);
+}
+
+void TForm1::sendFrame(const modbus::RequestFrame& frame)
+{
+    port_.write(frame);
+}
+
+void TForm1::armReplyTimer(int station)
+{
+    replyTimers_[stationSlot(station)]->setEnabled(true);
 }
 
 void TForm1::showStationPanel(int station, bool visible)

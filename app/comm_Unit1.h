@@ -2,6 +2,7 @@
 
 #include "frame.h"
 #include "main_window_link.h"
+#include "polling.h"
 #include "serial_port.h"
 #include "station_panel.h"
 
@@ -22,7 +23,7 @@ class Timer;
 // The main window: eight station panels, the status bar, the menu and the ten timers that
 // drive the port, the polling cycle and the replies. It owns the port and the module state
 // (station index, cycle pause, last request); the work itself is done by the subsystems.
-class TForm1 : public QMainWindow, public config::MainWindowLink {
+class TForm1 : public QMainWindow, public config::MainWindowLink, public modbus::PollHost {
     Q_OBJECT
 
 public:
@@ -60,15 +61,24 @@ public:
     void setStatusText(int panel, const QString& text) override;
     toolkit::Timer& controlTimer() override { return *timerControle_; }
     toolkit::Timer& openPortTimer() override { return *timerAbrePorta_; }
-    int cyclePause() const override { return cyclePauseMs_; }
-    void setCyclePause(int ms) override { cyclePauseMs_ = ms; }
+    int cyclePause() const override { return poll_.cyclePauseMs; }
+    void setCyclePause(int ms) override { poll_.cyclePauseMs = ms; }
+
+    // PollHost: what the polling cycle needs of this window.
+    bool stationShown(int station) const override { return stationPanelShown(station); }
+    QString addressText(int station) const override;
+    QString pollTrail() const override { return statusText(2); }
+    void setPollTrail(const QString& text) override { setStatusText(2, text); }
+    void sendFrame(const modbus::RequestFrame& frame) override;
+    void armReplyTimer(int station) override;
 
     readings::StationPanel& panel(int station) const;
     QString statusText(int panel) const;
     toolkit::Timer& replyTimer(int station) const;
-    int stationIndex() const { return stationIndex_; }
-    const modbus::LastRequest& lastRequest() const { return lastRequest_; }
-    const modbus::CrcRegister& crcRegister() const { return crc_; }
+    int stationIndex() const { return poll_.stationIndex; }
+    void setStationIndex(int index) { poll_.stationIndex = index; }
+    const modbus::LastRequest& lastRequest() const { return poll_.lastRequest; }
+    const modbus::CrcRegister& crcRegister() const { return poll_.crc; }
     serial::SerialPort& port() { return port_; }
     QSize outerSize() const { return outerSize_; }
 
@@ -101,11 +111,11 @@ private:
     QAction* actionSair_ = nullptr;
 
     // Module state: nothing is set before the creation handler runs.
-    int stationIndex_ = 0;
-    int cyclePauseMs_ = 0;
-    modbus::LastRequest lastRequest_{};
-    modbus::CrcRegister crc_{};
+    modbus::PollState poll_;
     serial::SerialPort port_;
+    // Set while an opening attempt is reporting a refused step: the opening timer keeps
+    // ticking under the message box, and a second attempt must not start meanwhile.
+    bool openingPort_ = false;
     QSize outerSize_{737, 525};
 };
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-Q_LOGGING_CATEGORY(lcToolkit, "anemometros.toolkit")
+Q_LOGGING_CATEGORY(lcToolkit, "anemometros.toolkit", QtWarningMsg)
 
 namespace toolkit {
 
