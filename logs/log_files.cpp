@@ -1,10 +1,95 @@
 #include "log_files.h"
 
+#include "cp1252.h"
+#include "failure.h"
+#include "file_io.h"
+#include "stations.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcLogs, "anemometros.logs", QtInfoMsg)
+
 namespace logs {
 
-void prepareLogFolder(const QString& documentsFolder)
-{
-    Q_UNUSED(documentsFolder);
+namespace {
+
+constexpr qsizetype kKeptLogFiles = 3;
+
+QByteArray textLine(const QString& line) {
+    return toolkit::toCp1252(line) + "\r\n";
+}
+
+// Drops the oldest lines beyond the newest three, deleting their files when they are ours.
+QStringList pruneOldest(QStringList lines, const QByteArray& ownFolder) {
+    while (lines.size() > kKeptLogFiles) {
+        const QString oldest = lines.takeFirst();
+        const bool deleted = io::removeFileInFolder(oldest, ownFolder);
+        qCDebug(lcLogs) << (deleted ? "deleted" : "dropped without deleting") << oldest;
+    }
+    return lines;
+}
+
+void pruneIndexFile(const QString& indexFile, const QByteArray& ownFolder) {
+    QStringList lines;
+    try {
+        lines = readIndexFile(indexFile);
+    } catch (const toolkit::Failure&) {
+        // The Windows program leaves an empty index behind; a folder in the way stays as it is.
+        try {
+            writeIndexFile(indexFile, {});
+        } catch (const toolkit::Failure&) {
+        }
+        throw;
+    }
+    writeIndexFile(indexFile, pruneOldest(lines, ownFolder));
+}
+
+} // namespace
+
+QStringList readIndexFile(const QString& path) {
+    const std::optional<QByteArray> contents = io::readFileIfPresent(path);
+    if (!contents || contents->isEmpty())
+        return {};
+    QStringList lines = toolkit::fromCp1252(*contents).split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+void writeIndexFile(const QString& path, const QStringList& lines) {
+    QByteArray contents;
+    for (const QString& line : lines)
+        contents += textLine(line);
+    io::replaceFile(path, contents);
+}
+
+void writeLogLine(const LogRequest& request) {
+    const QByteArray line = textLine(logLine(request.now.time(), request.fields));
+    const QString path = logFolder(request.documentsFolder) + u'/' +
+                         logFileName(request.now.date(), request.stationName);
+    io::AppendFile file(path);
+    QByteArray bytes;
+    if (file.created()) {
+        qCDebug(lcLogs) << "station" << request.station << "new log file" << path;
+        QStringList index = readIndexFile(request.indexFile);
+        index.append(path);
+        writeIndexFile(request.indexFile, index);
+        bytes = textLine(headerLine(request.unitText));
+    }
+    file.append(bytes + line);
+    file.close();
+}
+
+void prepareLogFolder(const QString& documentsFolder) {
+    const QString folder = logFolder(documentsFolder);
+    io::makePath(folder);
+    const QByteArray ownFolder = io::canonicalFolder(folder);
+    for (int station = 1; station <= kStations; ++station)
+        pruneIndexFile(indexFileName(station), ownFolder);
 }
 
 } // namespace logs

@@ -1,0 +1,181 @@
+#include "file_io.h"
+
+#include "failure.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace logs::io {
+
+namespace {
+
+constexpr mode_t kNewFileMode = 0666;
+constexpr mode_t kNewFolderMode = 0777;
+
+// A NUL would end the name early and make the kernel see a different file.
+QByteArray nativeName(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.contains('\0'))
+        toolkit::raiseFileError(ENOENT);
+    return name;
+}
+
+[[noreturn]] void closeAndRaise(int fd, int err) {
+    ::close(fd);
+    toolkit::raiseFileError(err);
+}
+
+void closeChecked(int fd) {
+    if (::close(fd) != 0 && errno != EINTR)
+        toolkit::raiseFileError(errno);
+}
+
+// The path with every link, "." and ".." resolved by the file system, or nothing.
+std::optional<QByteArray> resolvedPath(const QByteArray& name) {
+    char* resolved = ::realpath(name.constData(), nullptr);
+    if (resolved == nullptr)
+        return std::nullopt;
+    const QByteArray result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool isFolder(const QByteArray& name) {
+    struct stat info {};
+    return ::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+std::optional<QByteArray> readFileIfPresent(const QString& path) {
+    const int fd = ::open(nativeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        toolkit::raiseFileError(errno);
+    }
+    QByteArray contents;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            closeAndRaise(fd, errno);
+        }
+        contents.append(buffer, count);
+    }
+    closeChecked(fd);
+    return contents;
+}
+
+void replaceFile(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(nativeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          kNewFileMode);
+    if (fd < 0)
+        toolkit::raiseFileError(errno);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.constData() + done, bytes.size() - done);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            closeAndRaise(fd, errno);
+        }
+        done += count;
+    }
+    closeChecked(fd);
+}
+
+void makePath(const QString& folder) {
+    const QByteArray name = nativeName(folder);
+    for (qsizetype from = 1;;) {
+        const qsizetype slash = name.indexOf('/', from);
+        const QByteArray prefix = slash < 0 ? name : name.left(slash);
+        if (!isFolder(prefix) && ::mkdir(prefix.constData(), kNewFolderMode) != 0 &&
+            errno != EEXIST)
+            toolkit::raiseFileError(errno);
+        if (slash < 0)
+            break;
+        from = slash + 1;
+    }
+    if (!isFolder(name))
+        toolkit::raiseFileError(ENOTDIR);
+}
+
+QByteArray canonicalFolder(const QString& folder) {
+    const std::optional<QByteArray> resolved = resolvedPath(nativeName(folder));
+    if (!resolved)
+        toolkit::raiseFileError(errno);
+    return *resolved;
+}
+
+bool removeFileInFolder(const QString& path, const QByteArray& ownFolder) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.contains('\0'))
+        return false;
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : name.left(slash);
+    const QByteArray base = name.mid(slash + 1);
+    if (base.isEmpty() || base == "." || base == "..")
+        return false;
+    // Resolve the folder in the file system, not lexically: "sub/../x" must not pass through a
+    // linked "sub" to somewhere else.
+    if (resolvedPath(folder) != ownFolder)
+        return false;
+    const QByteArray target = ownFolder + '/' + base;
+    struct stat info {};
+    if (::lstat(target.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    return ::unlink(target.constData()) == 0;
+}
+
+AppendFile::AppendFile(const QString& path) {
+    const QByteArray name = nativeName(path);
+    // O_EXCL tells a file made here from one that was already there, without a race.
+    fd_ =
+        ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    created_ = fd_ >= 0;
+    if (fd_ < 0 && errno == EEXIST)
+        fd_ = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd_ < 0)
+        toolkit::raiseFileError(errno);
+}
+
+AppendFile::~AppendFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void AppendFile::append(const QByteArray& bytes) {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        toolkit::raiseFileError(errno);
+    ssize_t count = -1;
+    do {
+        count = ::write(fd_, bytes.constData(), bytes.size());
+    } while (count < 0 && errno == EINTR);
+    if (count == bytes.size())
+        return;
+    const int err = count < 0 ? errno : ENOSPC;
+    if (count > 0) {
+        // If the cut fails too, the write failure is still the one to report.
+        [[maybe_unused]] const int cut = ::ftruncate(fd_, info.st_size);
+    }
+    toolkit::raiseFileError(err);
+}
+
+void AppendFile::close() {
+    const int fd = fd_;
+    fd_ = -1;
+    closeChecked(fd);
+}
+
+} // namespace logs::io

@@ -1,0 +1,61 @@
+#include "log_format.h"
+
+namespace logs {
+
+namespace {
+
+bool discardedByNameEdit(char16_t c) {
+    return (c >= 0x21 && c <= 0x26) || (c >= 0x28 && c <= 0x2A) || c == 0x2C || c == 0x2E ||
+           c == 0x2F || (c >= 0x3A && c <= 0x3C) || (c >= 0x3E && c <= 0x40) ||
+           (c >= 0x5B && c <= 0x5D) || (c >= 0x7B && c <= 0x7D) || c == 0xA8;
+}
+
+bool isControl(char16_t c) {
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
+}
+
+} // namespace
+
+QString logLine(const QTime& time, const LogFields& fields) {
+    const QChar separator = u';';
+    return time.toString(QStringLiteral("HH:mm:ss")) + separator + fields.speed + separator +
+           fields.direction + separator + fields.preset1 + separator + fields.preset2 + separator +
+           fields.sound + separator + fields.battery + separator;
+}
+
+QString headerLine(const QString& unitText) {
+    return QStringLiteral("HORA;VELOCIDADE(") + unitText + QStringLiteral(");DIRECAO;PRESET1(") +
+           unitText + QStringLiteral(");PRESET2(") + unitText +
+           QStringLiteral(");ALARME SONORO;BATERIA(V)");
+}
+
+QString dateText(const QDate& date) {
+    return date.toString(QStringLiteral("dd-MM-yyyy"));
+}
+
+QString safeStationName(const QString& stationName) {
+    QString safe = stationName;
+    for (QChar& ch : safe) {
+        if (discardedByNameEdit(ch.unicode()) || isControl(ch.unicode()))
+            ch = u'_';
+    }
+    return safe;
+}
+
+QString logFileName(const QDate& date, const QString& stationName) {
+    return dateText(date) + u' ' + safeStationName(stationName) + QStringLiteral(".txt");
+}
+
+QString logFolder(const QString& documentsFolder) {
+    return documentsFolder + QStringLiteral("/log_zareraziru");
+}
+
+QString indexFileName(int station) {
+    return QStringLiteral("StatusLOG%1.txt").arg(station);
+}
+
+bool shouldLog(bool logBoxChecked, const QString& rfText) {
+    return logBoxChecked && rfText == QStringLiteral("ON");
+}
+
+} // namespace logs
