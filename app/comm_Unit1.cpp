@@ -7,9 +7,11 @@
 #include "log_files.h"
 #include "messages.h"
 #include "open_messages.h"
+#include "station_display.h"
 #include "timer.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
@@ -262,7 +264,32 @@ void TForm1::replyTick(int station)
 {
     modbus::handOver(*replyTimers_[stationSlot(station)], station, poll_);
     const std::vector<std::uint8_t> reply = port_.read();
-    Q_UNUSED(reply);
+    readings::StationPanel& stationPanel = panel(station);
+    const auto appendToTrail = [this](const QString& text) {
+        setStatusText(2, statusText(2) + text);
+    };
+    if (readings::checkReply(reply, poll_.lastRequest, poll_.crc) != readings::ReplyOutcome::Good) {
+        readings::showFailure(stationPanel, appendToTrail);
+        return;
+    }
+    const readings::Reading reading = readings::decodeReply(reply, station);
+    readings::showReading(stationPanel, reading, appendToTrail);
+    if (!logs::shouldLog(Form2->logEnabled(station), reading.rfText))
+        return;
+    logs::writeLogLine({
+        .station = station,
+        .indexFile = logs::indexFileName(station),
+        .documentsFolder = GetMyDocuments(),
+        .now = QDateTime::currentDateTime(),
+        .stationName = stationPanel.name(),
+        .unitText = reading.unitText,
+        .fields = {.speed = reading.speedText,
+                   .direction = stationPanel.directionLabel()->text(),
+                   .preset1 = reading.preset1Text,
+                   .preset2 = reading.preset2Text,
+                   .sound = reading.soundText,
+                   .battery = reading.batteryText},
+    });
 }
 
 QString TForm1::addressText(int station) const

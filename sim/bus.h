@@ -1,0 +1,55 @@
+#pragma once
+
+#include "faults.h"
+#include "pty_port.h"
+#include "rtu_frames.h"
+#include "signal_pipe.h"
+#include "station_setup.h"
+#include "transaction_log.h"
+#include "wind_model.h"
+
+#include <chrono>
+
+namespace sim {
+
+// The simulated bus: answers the master's requests on the pseudo-terminal for every station
+// until a terminating signal arrives.
+class Bus {
+public:
+    explicit Bus(BusSetup setup);
+
+    // Returns the process exit code: 0 after a terminating signal, 1 or 2 when it cannot start.
+    int run();
+
+private:
+    std::int64_t elapsedMs() const;
+    int pollTimeoutMs() const;
+    void readRequests();
+    void handle(const Request& request);
+    void send(const Bytes& bytes);
+    void sendDueReplies();
+    void followSchedule();
+    void pullOut(const QString& reason);
+    void plugIn(const QString& reason);
+    // Returns false when asked to stop.
+    bool handleSignals();
+
+    struct DelayedReply {
+        std::int64_t dueMs;
+        Bytes bytes;
+    };
+
+    BusSetup setup_;
+    std::vector<WindModel> models_;
+    std::vector<FaultDice> dice_;
+    PtyPort port_;
+    RequestFramer framer_;
+    TransactionLog log_;
+    SignalPipe signals_;
+    std::vector<DelayedReply> delayed_;
+    std::chrono::steady_clock::time_point start_;
+    std::optional<std::int64_t> pullOutAtMs_;
+    std::optional<std::int64_t> plugInAtMs_;
+};
+
+} // namespace sim

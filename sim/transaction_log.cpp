@@ -1,0 +1,109 @@
+#include "transaction_log.h"
+
+#include <array>
+#include <cstdio>
+
+namespace sim {
+
+namespace {
+
+constexpr std::array<const char*, 16> kCompassNames{"N",  "NNE", "NE", "ENE", "L",  "ESE",
+                                                    "SE", "SSE", "S",  "SSO", "SO", "OSO",
+                                                    "O",  "ONO", "NO", "NNO"};
+
+QString withComma(int value, int decimals) {
+    int scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    return QStringLiteral("%1,%2")
+        .arg(value / scale)
+        .arg(value % scale, decimals, 10, QLatin1Char('0'));
+}
+
+QString describeValues(const Registers& registers) {
+    const int status = registers[kStatus];
+    const QString unit = unitText(status & 0x03);
+    const bool directionValid = (status & 0x04) != 0 && registers[kDirection] < 16;
+    QString text =
+        QStringLiteral("vel %1%2, dir %3, bat %4 V, RF %5")
+            .arg(withComma(registers[kSpeed], 1), unit.isEmpty() ? QString() : u' ' + unit,
+                 directionValid ? QString::fromLatin1(kCompassNames[registers[kDirection]])
+                                : QStringLiteral("---"),
+                 withComma(registers[kBattery], 2),
+                 (status & 0x80) ? QStringLiteral("ligado") : QStringLiteral("desligado"));
+    if (status & 0x10)
+        text += QStringLiteral(", alarme P1");
+    if (status & 0x20)
+        text += QStringLiteral(", alarme P2");
+    return text;
+}
+
+QString stationLabel(const Transaction& transaction) {
+    if (!transaction.station)
+        return QStringLiteral("endereço %1").arg(transaction.address);
+    if (transaction.station->number == transaction.station->address)
+        return QStringLiteral("estação %1").arg(transaction.station->number);
+    return QStringLiteral("estação %1 (endereço %2)")
+        .arg(transaction.station->number)
+        .arg(transaction.station->address);
+}
+
+} // namespace
+
+QString describeTransaction(const Transaction& transaction) {
+    QString text = QStringLiteral("%1: pedido recebido, %2")
+                       .arg(stationLabel(transaction), transaction.detail);
+    if (transaction.registers)
+        text += QStringLiteral(" (%1)").arg(describeValues(*transaction.registers));
+    return text;
+}
+
+QString recordLine(const Transaction& transaction) {
+    const QDateTime wall =
+        transaction.wallTime.toOffsetFromUtc(transaction.wallTime.offsetFromUtc());
+    QStringList fields{QString::number(transaction.monotonicMs), wall.toString(Qt::ISODateWithMs),
+                       QString::number(transaction.address), outcomeName(transaction.outcome)};
+    for (int i = 0; i < static_cast<int>(std::tuple_size_v<Registers>); ++i)
+        fields.append(transaction.registers ? QString::number((*transaction.registers)[i])
+                                            : QString());
+    return fields.join(QLatin1Char(';'));
+}
+
+QString TransactionLog::open(const QString& logPath, const QString& recordPath) {
+    for (auto [file, path] : {std::pair{&log_, logPath}, std::pair{&record_, recordPath}}) {
+        if (path.isEmpty())
+            continue;
+        file->setFileName(path);
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QStringLiteral("não foi possível criar %1: %2").arg(path, file->errorString());
+    }
+    return {};
+}
+
+void TransactionLog::writeLogLine(const QString& text) {
+    const QByteArray line =
+        (QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + text + u'\n')
+            .toUtf8();
+    if (log_.isOpen()) {
+        log_.write(line);
+        log_.flush();
+    } else {
+        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+        std::fflush(stdout);
+    }
+}
+
+void TransactionLog::write(const Transaction& transaction) {
+    writeLogLine(describeTransaction(transaction));
+    if (record_.isOpen()) {
+        // Flushed per line: checkers read the record while the bus is still running.
+        record_.write((recordLine(transaction) + u'\n').toUtf8());
+        record_.flush();
+    }
+}
+
+void TransactionLog::note(const QString& text) {
+    writeLogLine(text);
+}
+
+} // namespace sim
