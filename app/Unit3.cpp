@@ -4,8 +4,7 @@
 
 TForm3* Form3 = nullptr;
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent)
-{
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     Form3 = this;
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
@@ -32,8 +31,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
     version_->adjustSize();
 }
 
-TForm3::~TForm3()
-{
+TForm3::~TForm3() {
     if (Form3 == this)
         Form3 = nullptr;
 }

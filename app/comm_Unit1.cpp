@@ -28,13 +28,19 @@ constexpr QSize kClientAsLaidOut{729, 471};
 
 // Top-left corners of the eight station panels: two rows of four.
 constexpr std::array<QPoint, kStations> kPanelPositions{{
-    {8, 8}, {192, 8}, {376, 8}, {560, 8}, {8, 232}, {192, 232}, {376, 232}, {560, 232},
+    {8, 8},
+    {192, 8},
+    {376, 8},
+    {560, 8},
+    {8, 232},
+    {192, 232},
+    {376, 232},
+    {560, 232},
 }};
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
-{
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
@@ -72,14 +78,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     toolkit::guarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1()
-{
+TForm1::~TForm1() {
     if (Form1 == this)
         Form1 = nullptr;
 }
 
-void TForm1::buildMenu()
-{
+void TForm1::buildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("Menu"));
     QMenu* controle = bar->addMenu(QStringLiteral("Controle"));
@@ -103,8 +107,7 @@ void TForm1::buildMenu()
     actionSair_->setObjectName(QStringLiteral("Sair1"));
 }
 
-void TForm1::buildStatusBar()
-{
+void TForm1::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setSizeGripEnabled(false);
@@ -124,8 +127,7 @@ void TForm1::buildStatusBar()
     }
 }
 
-void TForm1::buildTimers()
-{
+void TForm1::buildTimers() {
     timerAbrePorta_ = new toolkit::Timer(this, 1000, true);
     timerAbrePorta_->setObjectName(QStringLiteral("TimerAbrePorta"));
     timerControle_ = new toolkit::Timer(this, 2000, false);
@@ -137,8 +139,7 @@ void TForm1::buildTimers()
     }
 }
 
-void TForm1::connectHandlers()
-{
+void TForm1::connectHandlers() {
     const auto handle = [this](auto handler) {
         return [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
     };
@@ -147,8 +148,7 @@ void TForm1::connectHandlers()
     connect(actionWebSite_, &QAction::triggered, this, handle(&TForm1::Sobre1Click));
     connect(actionSobre_, &QAction::triggered, this, handle(&TForm1::Sobre2Click));
     connect(actionSair_, &QAction::triggered, this, handle(&TForm1::Sair1Click));
-    connect(timerAbrePorta_, &toolkit::Timer::timeout, this,
-            handle(&TForm1::TimerAbrePortaTimer));
+    connect(timerAbrePorta_, &toolkit::Timer::timeout, this, handle(&TForm1::TimerAbrePortaTimer));
     connect(timerControle_, &toolkit::Timer::timeout, this, handle(&TForm1::TimerControleTimer));
     constexpr std::array<void (TForm1::*)(), kStations> replyHandlers{
         &TForm1::Timer1Timer, &TForm1::Timer2Timer, &TForm1::Timer3Timer, &TForm1::Timer4Timer,
@@ -159,22 +159,36 @@ void TForm1::connectHandlers()
                 handle(replyHandlers[stationSlot(station)]));
 }
 
-void TForm1::Timer1Timer() { replyTick(1); }
-void TForm1::Timer2Timer() { replyTick(2); }
-void TForm1::Timer3Timer() { replyTick(3); }
-void TForm1::Timer4Timer() { replyTick(4); }
-void TForm1::Timer5Timer() { replyTick(5); }
-void TForm1::Timer6Timer() { replyTick(6); }
-void TForm1::Timer7Timer() { replyTick(7); }
-void TForm1::Timer8Timer() { replyTick(8); }
+void TForm1::Timer1Timer() {
+    replyTick(1);
+}
+void TForm1::Timer2Timer() {
+    replyTick(2);
+}
+void TForm1::Timer3Timer() {
+    replyTick(3);
+}
+void TForm1::Timer4Timer() {
+    replyTick(4);
+}
+void TForm1::Timer5Timer() {
+    replyTick(5);
+}
+void TForm1::Timer6Timer() {
+    replyTick(6);
+}
+void TForm1::Timer7Timer() {
+    replyTick(7);
+}
+void TForm1::Timer8Timer() {
+    replyTick(8);
+}
 
-void TForm1::Calcula_CRC(int count, std::span<const int> cells)
-{
+void TForm1::Calcula_CRC(int count, std::span<const int> cells) {
     modbus::Calcula_CRC(count, cells, poll_.crc);
 }
 
-void TForm1::N1Click()
-{
+void TForm1::N1Click() {
     timerAbrePorta_->setEnabled(false);
     timerControle_->setEnabled(false);
     port_.close();
@@ -182,44 +196,36 @@ void TForm1::N1Click()
     Form2->exec();
 }
 
-void TForm1::Sobre2Click()
-{
+void TForm1::Sobre2Click() {
     Form3->exec();
 }
 
-void TForm1::Sair1Click()
-{
+void TForm1::Sair1Click() {
     close();
 }
 
-void TForm1::Sobre1Click()
-{
+void TForm1::Sobre1Click() {
     LinkTo(kMakerHost);
 }
 
-void TForm1::LinkTo(const QString& address)
-{
+void TForm1::LinkTo(const QString& address) {
     QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + address));
 }
 
-void TForm1::Software1Click()
-{
+void TForm1::Software1Click() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(kManualPath));
 }
 
-void TForm1::TimerControleTimer()
-{
+void TForm1::TimerControleTimer() {
     modbus::controlTick(*this, *timerControle_, poll_);
 }
 
-void TForm1::FormCreate()
-{
+void TForm1::FormCreate() {
     poll_.stationIndex = 1;
     logs::prepareLogFolder(GetMyDocuments());
 }
 
-void TForm1::TimerAbrePortaTimer()
-{
+void TForm1::TimerAbrePortaTimer() {
     if (openingPort_)
         return;
     const QString portName = Form2->portName();
@@ -250,18 +256,15 @@ void TForm1::TimerAbrePortaTimer()
     timerAbrePorta_->setInterval(5000);
 }
 
-void TForm1::FormClose()
-{
+void TForm1::FormClose() {
     port_.close();
 }
 
-QString TForm1::GetMyDocuments() const
-{
+QString TForm1::GetMyDocuments() const {
     return toolkit::documentsFolder();
 }
 
-void TForm1::replyTick(int station)
-{
+void TForm1::replyTick(int station) {
     modbus::handOver(*replyTimers_[stationSlot(station)], station, poll_);
     const std::vector<std::uint8_t> reply = port_.read();
     readings::StationPanel& stationPanel = panel(station);
@@ -292,84 +295,69 @@ void TForm1::replyTick(int station)
     });
 }
 
-QString TForm1::addressText(int station) const
-{
+QString TForm1::addressText(int station) const {
     return Form2->addressText(station);
 }
 
-void TForm1::sendFrame(const modbus::RequestFrame& frame)
-{
+void TForm1::sendFrame(const modbus::RequestFrame& frame) {
     port_.write(frame);
 }
 
-void TForm1::armReplyTimer(int station)
-{
+void TForm1::armReplyTimer(int station) {
     replyTimers_[stationSlot(station)]->setEnabled(true);
 }
 
-void TForm1::showStationPanel(int station, bool visible)
-{
+void TForm1::showStationPanel(int station, bool visible) {
     panels_[stationSlot(station)]->setVisible(visible);
 }
 
-bool TForm1::stationPanelShown(int station) const
-{
+bool TForm1::stationPanelShown(int station) const {
     return !panels_[stationSlot(station)]->isHidden();
 }
 
-void TForm1::setStationName(int station, const QString& name)
-{
+void TForm1::setStationName(int station, const QString& name) {
     panels_[stationSlot(station)]->setName(name);
 }
 
-void TForm1::setOuterWidth(int width)
-{
+void TForm1::setOuterWidth(int width) {
     outerSize_.setWidth(width);
     applyOuterSize();
 }
 
-void TForm1::setOuterHeight(int height)
-{
+void TForm1::setOuterHeight(int height) {
     outerSize_.setHeight(height);
     applyOuterSize();
 }
 
-void TForm1::applyOuterSize()
-{
+void TForm1::applyOuterSize() {
     // The limits are the sizes for one station and for five to eight stations.
     const QSize outer = outerSize_.expandedTo(kMinimumOuterSize).boundedTo(kMaximumOuterSize);
     const QSize frame = frameGeometry().size() - geometry().size();
     setFixedSize(outer - frame);
 }
 
-void TForm1::setStatusText(int panel, const QString& text)
-{
+void TForm1::setStatusText(int panel, const QString& text) {
     statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
 }
 
-QString TForm1::statusText(int panel) const
-{
+QString TForm1::statusText(int panel) const {
     return statusPanels_.at(static_cast<std::size_t>(panel))->text();
 }
 
-readings::StationPanel& TForm1::panel(int station) const
-{
+readings::StationPanel& TForm1::panel(int station) const {
     return *panels_[stationSlot(station)];
 }
 
-toolkit::Timer& TForm1::replyTimer(int station) const
-{
+toolkit::Timer& TForm1::replyTimer(int station) const {
     return *replyTimers_[stationSlot(station)];
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
-{
+void TForm1::closeEvent(QCloseEvent* event) {
     toolkit::guarded([this] { FormClose(); });
     event->accept();
 }
 
-void TForm1::showEvent(QShowEvent* event)
-{
+void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     applyOuterSize(); // the frame is known only once the window is shown
 }

@@ -5,8 +5,7 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(toolkit::kApplicationTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));

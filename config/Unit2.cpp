@@ -36,16 +36,21 @@ struct SizeStep {
     int height = 0;
 };
 constexpr std::array<SizeStep, kStations> kSizeSteps{{
-    {184, 300}, {369, 0}, {552, 0}, {737, 0}, {0, 525}, {0, 0}, {0, 0}, {0, 0},
+    {184, 300},
+    {369, 0},
+    {552, 0},
+    {737, 0},
+    {0, 525},
+    {0, 0},
+    {0, 0},
+    {0, 0},
 }};
 
-QString defaultName(int station)
-{
+QString defaultName(int station) {
     return QStringLiteral("ANEMÔMETRO %1").arg(station);
 }
 
-QFont arial(int pixelSize, bool bold)
-{
+QFont arial(int pixelSize, bool bold) {
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
@@ -53,8 +58,7 @@ QFont arial(int pixelSize, bool bold)
     return font;
 }
 
-QLabel* label(const QString& objectName, const QString& text, QWidget* parent, QPoint at)
-{
+QLabel* label(const QString& objectName, const QString& text, QWidget* parent, QPoint at) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(objectName);
     l->move(at);
@@ -64,8 +68,7 @@ QLabel* label(const QString& objectName, const QString& text, QWidget* parent, Q
 
 // An editable drop-down whose text is independent of its items, as the settings need.
 QComboBox* comboBox(const QString& objectName, const QStringList& items, QWidget* parent,
-                    QRect geometry)
-{
+                    QRect geometry) {
     auto* box = new QComboBox(parent);
     box->setObjectName(objectName);
     box->setEditable(true);
@@ -79,8 +82,7 @@ QComboBox* comboBox(const QString& objectName, const QStringList& items, QWidget
 
 } // namespace
 
-void FillPortList(QComboBox* box, const QString& ttyClassDir)
-{
+void FillPortList(QComboBox* box, const QString& ttyClassDir) {
     const auto ports = serial::listSerialPorts(QFile::encodeName(ttyClassDir).toStdString());
     if (!ports)
         return;
@@ -94,8 +96,7 @@ void FillPortList(QComboBox* box, const QString& ttyClassDir)
 }
 
 TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
-    : QDialog(parent), mainWindow_(mainWindow)
-{
+    : QDialog(parent), mainWindow_(mainWindow) {
     Form2 = this;
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
@@ -148,14 +149,12 @@ TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
     toolkit::guarded([this] { FormCreate(); });
 }
 
-TForm2::~TForm2()
-{
+TForm2::~TForm2() {
     if (Form2 == this)
         Form2 = nullptr;
 }
 
-void TForm2::buildTitle()
-{
+void TForm2::buildTitle() {
     auto* title = new QLabel(QStringLiteral("CONFIGURAÇÕES DE FUNCIONAMENTO"), this);
     title->setObjectName(QStringLiteral("PanelName"));
     title->setGeometry(0, 0, kClientSize.width(), 41);
@@ -164,25 +163,22 @@ void TForm2::buildTitle()
     title->setStyleSheet(QStringLiteral("#PanelName { background-color: #d70000; color: white; }"));
 }
 
-void TForm2::buildConnectionTab(QWidget* tab)
-{
+void TForm2::buildConnectionTab(QWidget* tab) {
     label(QStringLiteral("Label1"), QStringLiteral("PORTA DE COMUNICAÇÃO:"), tab, {24, 40});
     comboPorta_ = comboBox(QStringLiteral("ComboBoxPorta"), {}, tab, {24, 58, 200, 22});
     label(QStringLiteral("Label2"), QStringLiteral("VELOCIDADE DE COMUNICAÇÃO:"), tab, {24, 100});
-    comboVelocidade_ = comboBox(QStringLiteral("ComboBoxVelocidade"),
-                                {QStringLiteral("9600"), QStringLiteral("19200")}, tab,
-                                {24, 118, 200, 22});
+    comboVelocidade_ =
+        comboBox(QStringLiteral("ComboBoxVelocidade"),
+                 {QStringLiteral("9600"), QStringLiteral("19200")}, tab, {24, 118, 200, 22});
 }
 
-void TForm2::buildStationsTab(QWidget* tab)
-{
+void TForm2::buildStationsTab(QWidget* tab) {
     label(QStringLiteral("Label28"), QStringLiteral("N° DE ANEMÔMETROS NA REDE:"), tab, {8, 12});
     QStringList counts;
     for (int n = 1; n <= kStations; ++n)
         counts << QString::number(n);
     comboRede_ = comboBox(QStringLiteral("ComboBoxRede"), counts, tab, {180, 8, 110, 22});
-    label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab,
-          {310, 12});
+    label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab, {310, 12});
     edit17_ = new QLineEdit(QStringLiteral("5"), tab);
     edit17_->setObjectName(QStringLiteral("Edit17"));
     edit17_->setGeometry(480, 8, 60, 22);
@@ -190,8 +186,7 @@ void TForm2::buildStationsTab(QWidget* tab)
         buildStationRow(station, tab);
 }
 
-void TForm2::buildStationRow(int station, QWidget* tab)
-{
+void TForm2::buildStationRow(int station, QWidget* tab) {
     const int column = (station - 1) % 4;
     const int rowOfFour = (station - 1) / 4;
     auto* row = new QFrame(tab);
@@ -199,8 +194,8 @@ void TForm2::buildStationRow(int station, QWidget* tab)
     row->setFrameStyle(QFrame::Panel | QFrame::Raised);
     row->setGeometry(4 + column * 148, 38 + rowOfFour * 130, 144, 124);
 
-    auto* title = label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station), row,
-                        {8, 4});
+    auto* title =
+        label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station), row, {8, 4});
     title->setFont(arial(13, true));
     title->setStyleSheet(QStringLiteral("color: #800000;"));
     title->adjustSize();
@@ -222,8 +217,7 @@ void TForm2::buildStationRow(int station, QWidget* tab)
     logBoxes_[stationSlot(station)] = log;
 }
 
-void TForm2::buildLogsTab(QWidget* tab)
-{
+void TForm2::buildLogsTab(QWidget* tab) {
     searchButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_search.png")),
                                     QStringLiteral("Procurar"), tab);
     searchButton_->setObjectName(QStringLiteral("BT_Procurar"));
@@ -242,8 +236,7 @@ void TForm2::buildLogsTab(QWidget* tab)
     openButton_->setAutoDefault(false);
 }
 
-void TForm2::connectHandlers()
-{
+void TForm2::connectHandlers() {
     const auto handle = [this](auto handler) {
         return [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
     };
@@ -253,10 +246,9 @@ void TForm2::connectHandlers()
     for (int station = 1; station <= kStations; ++station) {
         connect(nameEdits_[stationSlot(station)], &config::StationEdit::exited, this,
                 [this, station] { toolkit::guarded([this, station] { nameEditExit(station); }); });
-        connect(addressEdits_[stationSlot(station)], &config::StationEdit::exited, this,
-                [this, station] {
-                    toolkit::guarded([this, station] { addressEditExit(station); });
-                });
+        connect(
+            addressEdits_[stationSlot(station)], &config::StationEdit::exited, this,
+            [this, station] { toolkit::guarded([this, station] { addressEditExit(station); }); });
     }
     connect(saveButton_, &QPushButton::clicked, this, [this] {
         toolkit::guarded([this] { BotaoSalvaConfigClick(); });
@@ -267,8 +259,7 @@ void TForm2::connectHandlers()
     connect(openButton_, &QPushButton::clicked, this, handle(&TForm2::BT_AbrirClick));
 }
 
-void TForm2::FormCreate()
-{
+void TForm2::FormCreate() {
     FillPortList(comboPorta_);
     loadConfiguration();
     ComboBoxRedeChange();
@@ -277,8 +268,7 @@ void TForm2::FormCreate()
     mainWindow_.setStatusText(2, comboPorta_->currentText() + QStringLiteral(" Fechada"));
 }
 
-void TForm2::loadConfiguration()
-{
+void TForm2::loadConfiguration() {
     using namespace config;
     const ConfigText file = readConfigFile(kConfigFileName);
     comboPorta_->setEditText(at(file, line::kPort));
@@ -296,13 +286,11 @@ void TForm2::loadConfiguration()
     mainWindow_.setCyclePause(toolkit::StrToInt(at(file, line::kCyclePause)));
 }
 
-void TForm2::ComboBox1Change()
-{
+void TForm2::ComboBox1Change() {
     ComboBoxRedeChange();
 }
 
-void TForm2::ComboBoxRedeChange()
-{
+void TForm2::ComboBoxRedeChange() {
     for (int station = 1; station <= kStations; ++station)
         rows_[stationSlot(station)]->hide();
     for (int station = 1; station <= kStations; ++station)
@@ -321,34 +309,31 @@ void TForm2::ComboBoxRedeChange()
     }
 }
 
-void TForm2::nameEditExit(int station)
-{
+void TForm2::nameEditExit(int station) {
     config::StationEdit* edit = nameEdits_[stationSlot(station)];
     if (edit->text().isEmpty() || edit->text() == QStringLiteral(" "))
         edit->setText(defaultName(station));
 }
 
-void TForm2::addressEditExit(int station)
-{
+void TForm2::addressEditExit(int station) {
     config::StationEdit* edit = addressEdits_[stationSlot(station)];
     if (edit->text().isEmpty() || edit->text() == QStringLiteral(" "))
         edit->setText(QStringLiteral("0"));
 }
 
-void TForm2::BotaoSalvaConfigClick()
-{
+void TForm2::BotaoSalvaConfigClick() {
     mainWindow_.setStatusText(0, comboPorta_->currentText());
     mainWindow_.setStatusText(1, comboVelocidade_->currentText());
     mainWindow_.setStatusText(2, QStringLiteral("Salvo"));
     for (int station = 1; station <= kStations; ++station)
         mainWindow_.setStationName(station, nameEdits_[stationSlot(station)]->text());
-    mainWindow_.setCyclePause(config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
+    mainWindow_.setCyclePause(
+        config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
     mainWindow_.controlTimer().setInterval(500);
     config::writeConfigFile(config::kConfigFileName, currentSettings());
 }
 
-config::ConfigText TForm2::currentSettings() const
-{
+config::ConfigText TForm2::currentSettings() const {
     using namespace config;
     ConfigText text;
     at(text, line::kPort) = comboPorta_->currentText();
@@ -365,19 +350,16 @@ config::ConfigText TForm2::currentSettings() const
     return text;
 }
 
-void TForm2::FormClose()
-{
+void TForm2::FormClose() {
     mainWindow_.openPortTimer().setEnabled(true);
 }
 
-void TForm2::done(int result)
-{
+void TForm2::done(int result) {
     toolkit::guarded([this] { FormClose(); });
     QDialog::done(result);
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event)
-{
+void TForm2::keyPressEvent(QKeyEvent* event) {
     // Escape does not close the window; only its close button and the save button do.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -386,8 +368,7 @@ void TForm2::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void TForm2::BT_ProcurarClick()
-{
+void TForm2::BT_ProcurarClick() {
     listBox_->clear();
     const QString folder = GetMyDocuments() + QStringLiteral("/log_zareraziru/");
     QStringList names;
@@ -395,8 +376,7 @@ void TForm2::BT_ProcurarClick()
     listBox_->addItems(names);
 }
 
-void TForm2::BT_AbrirClick()
-{
+void TForm2::BT_AbrirClick() {
     const QString folder = GetMyDocuments() + QStringLiteral("/log_zareraziru/");
     QListWidgetItem* selected = listBox_->currentItem();
     if (!selected || !selected->isSelected()) {
@@ -407,53 +387,54 @@ void TForm2::BT_AbrirClick()
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder + selected->text()));
 }
 
-QString TForm2::GetMyDocuments() const
-{
+QString TForm2::GetMyDocuments() const {
     return toolkit::documentsFolder();
 }
 
-void TForm2::selectFirstPage()
-{
+void TForm2::selectFirstPage() {
     pageControl_->setCurrentIndex(0);
 }
 
-QString TForm2::portName() const { return comboPorta_->currentText(); }
-QString TForm2::baudText() const { return comboVelocidade_->currentText(); }
-QString TForm2::stationCountText() const { return comboRede_->currentText(); }
-QString TForm2::readIntervalText() const { return edit17_->text(); }
-QLineEdit* TForm2::readIntervalEdit() const { return edit17_; }
+QString TForm2::portName() const {
+    return comboPorta_->currentText();
+}
+QString TForm2::baudText() const {
+    return comboVelocidade_->currentText();
+}
+QString TForm2::stationCountText() const {
+    return comboRede_->currentText();
+}
+QString TForm2::readIntervalText() const {
+    return edit17_->text();
+}
+QLineEdit* TForm2::readIntervalEdit() const {
+    return edit17_;
+}
 
-QString TForm2::nameText(int station) const
-{
+QString TForm2::nameText(int station) const {
     return nameEdits_[stationSlot(station)]->text();
 }
 
-QString TForm2::addressText(int station) const
-{
+QString TForm2::addressText(int station) const {
     return addressEdits_[stationSlot(station)]->text();
 }
 
-bool TForm2::logEnabled(int station) const
-{
+bool TForm2::logEnabled(int station) const {
     return logBoxes_[stationSlot(station)]->isChecked();
 }
 
-config::StationEdit* TForm2::nameEdit(int station) const
-{
+config::StationEdit* TForm2::nameEdit(int station) const {
     return nameEdits_[stationSlot(station)];
 }
 
-config::StationEdit* TForm2::addressEdit(int station) const
-{
+config::StationEdit* TForm2::addressEdit(int station) const {
     return addressEdits_[stationSlot(station)];
 }
 
-QCheckBox* TForm2::logBox(int station) const
-{
+QCheckBox* TForm2::logBox(int station) const {
     return logBoxes_[stationSlot(station)];
 }
 
-QFrame* TForm2::stationRow(int station) const
-{
+QFrame* TForm2::stationRow(int station) const {
     return rows_[stationSlot(station)];
 }

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,11 +18,11 @@ namespace config {
 namespace {
 
 // Returns 0, or the errno of the failing write.
-int writeAll(int fd, const QByteArray& bytes)
-{
+int writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -34,8 +34,7 @@ int writeAll(int fd, const QByteArray& bytes)
 
 } // namespace
 
-ConfigText readConfigFile(const QString& path)
-{
+ConfigText readConfigFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         const int err = file.exists() ? EACCES : ENOENT;
@@ -56,8 +55,7 @@ ConfigText readConfigFile(const QString& path)
     return text;
 }
 
-QByteArray encodeConfig(const ConfigText& text)
-{
+QByteArray encodeConfig(const ConfigText& text) {
     QByteArray bytes;
     for (const QString& current : text) {
         bytes += toolkit::toCp1252(current);
@@ -66,8 +64,7 @@ QByteArray encodeConfig(const ConfigText& text)
     return bytes;
 }
 
-void writeConfigFile(const QString& path, const ConfigText& text)
-{
+void writeConfigFile(const QString& path, const ConfigText& text) {
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
     if (::stat(native.constData(), &info) != 0)
@@ -100,8 +97,7 @@ void writeConfigFile(const QString& path, const ConfigText& text)
     }
 }
 
-int computeCyclePause(const QString& readIntervalText, const QString& stationCountText)
-{
+int computeCyclePause(const QString& readIntervalText, const QString& stationCountText) {
     const long long readInterval = toolkit::StrToInt(readIntervalText);
     const long long stations = toolkit::StrToInt(stationCountText);
     const long long pause = readInterval * 1000 - stations * 205;

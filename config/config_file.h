@@ -18,19 +18,23 @@ namespace line {
 inline constexpr int kPort = 1;
 inline constexpr int kBaud = 2;
 inline constexpr int kStationCount = 3;
-inline constexpr int name(int station) { return 2 * station + 2; }
-inline constexpr int address(int station) { return 2 * station + 3; }
-inline constexpr int logEnabled(int station) { return 19 + station; }
+inline constexpr int name(int station) {
+    return 2 * station + 2;
+}
+inline constexpr int address(int station) {
+    return 2 * station + 3;
+}
+inline constexpr int logEnabled(int station) {
+    return 19 + station;
+}
 inline constexpr int kReadInterval = 28;
 inline constexpr int kCyclePause = 29;
 } // namespace line
 
-inline QString& at(ConfigText& text, int lineNumber)
-{
+inline QString& at(ConfigText& text, int lineNumber) {
     return text[static_cast<std::size_t>(lineNumber - 1)];
 }
-inline const QString& at(const ConfigText& text, int lineNumber)
-{
+inline const QString& at(const ConfigText& text, int lineNumber) {
     return text[static_cast<std::size_t>(lineNumber - 1)];
 }
 

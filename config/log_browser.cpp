@@ -7,8 +7,7 @@
 
 namespace config {
 
-void ListFiles(const QString& folder, QStringList& names)
-{
+void ListFiles(const QString& folder, QStringList& names) {
     const QByteArray native = QFile::encodeName(folder);
     DIR* dir = ::opendir(native.constData());
     if (!dir)

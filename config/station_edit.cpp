@@ -5,8 +5,7 @@
 namespace config {
 
 StationEdit::StationEdit(int typedLimit, KeyFilter discards, QWidget* parent)
-    : QLineEdit(parent), typedLimit_(typedLimit), discards_(std::move(discards))
-{
+    : QLineEdit(parent), typedLimit_(typedLimit), discards_(std::move(discards)) {
     // Pasting is held to the same limit as typing; text set by the program is not.
     connect(this, &QLineEdit::textEdited, this, [this](const QString& edited) {
         if (edited.size() > typedLimit_ && edited.size() > beforeEdit_.size()) {
@@ -22,8 +21,7 @@ StationEdit::StationEdit(int typedLimit, KeyFilter discards, QWidget* parent)
     });
 }
 
-void StationEdit::keyPressEvent(QKeyEvent* event)
-{
+void StationEdit::keyPressEvent(QKeyEvent* event) {
     beforeEdit_ = text();
     const QString typed = event->text();
     for (const QChar c : typed) {
@@ -40,14 +38,12 @@ void StationEdit::keyPressEvent(QKeyEvent* event)
     QLineEdit::keyPressEvent(event);
 }
 
-void StationEdit::focusOutEvent(QFocusEvent* event)
-{
+void StationEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     emit exited();
 }
 
-bool nameKeyDiscarded(QChar c)
-{
+bool nameKeyDiscarded(QChar c) {
     // Every character a Windows file name cannot hold, and a few more: the name becomes part
     // of the log file's name.
     const char16_t u = c.unicode();
@@ -56,8 +52,7 @@ bool nameKeyDiscarded(QChar c)
            (u >= 0x5B && u <= 0x5D) || (u >= 0x7B && u <= 0x7D) || u == 0xA8;
 }
 
-bool addressKeyDiscarded(QChar c)
-{
+bool addressKeyDiscarded(QChar c) {
     const char16_t u = c.unicode();
     const bool digit = u >= u'0' && u <= u'9';
     return (u >= 0x20 && u <= 0x7E && !digit) || u == 0xB4 || u == 0xC7;

@@ -6,8 +6,7 @@
 
 namespace modbus {
 
-void Calcula_CRC(int count, std::span<const int> cells, CrcRegister& crc)
-{
+void Calcula_CRC(int count, std::span<const int> cells, CrcRegister& crc) {
     std::uint8_t low = 0xFF;
     std::uint8_t high = 0xFF;
     const int covered = std::min<long long>(count, static_cast<long long>(cells.size()));
@@ -29,13 +28,11 @@ void Calcula_CRC(int count, std::span<const int> cells, CrcRegister& crc)
     crc = {low, high};
 }
 
-std::uint8_t addressByte(const QString& addressText)
-{
+std::uint8_t addressByte(const QString& addressText) {
     return static_cast<std::uint8_t>(toolkit::StrToInt(addressText) & 0xFF);
 }
 
-RequestFrame buildRequest(const QString& addressText, LastRequest& last, CrcRegister& crc)
-{
+RequestFrame buildRequest(const QString& addressText, LastRequest& last, CrcRegister& crc) {
     const std::uint8_t address = addressByte(addressText);
     last = {address, kReadHoldingRegisters, 0, 0, 0, kRegisterCount};
     std::array<int, 6> cells{};
@@ -44,8 +41,7 @@ RequestFrame buildRequest(const QString& addressText, LastRequest& last, CrcRegi
     return {last[0], last[1], last[2], last[3], last[4], last[5], crc.low, crc.high};
 }
 
-bool replyCrcGood(std::span<const std::uint8_t> reply, CrcRegister& crc)
-{
+bool replyCrcGood(std::span<const std::uint8_t> reply, CrcRegister& crc) {
     std::array<int, kReplyCells> cells{};
     const std::size_t length = std::min<std::size_t>(reply.size(), kReplyCells);
     std::copy_n(reply.begin(), length, cells.begin());

@@ -9,13 +9,12 @@ Q_LOGGING_CATEGORY(lcPoll, "anemometros.poll", QtWarningMsg)
 
 namespace modbus {
 
-void controlTick(PollHost& host, toolkit::Timer& controlTimer, PollState& state)
-{
+void controlTick(PollHost& host, toolkit::Timer& controlTimer, PollState& state) {
     controlTimer.setEnabled(false);
     const int station = state.stationIndex;
     if (station >= 1 && station <= kStations && host.stationShown(station)) {
-        const RequestFrame frame = buildRequest(host.addressText(station), state.lastRequest,
-                                                state.crc);
+        const RequestFrame frame =
+            buildRequest(host.addressText(station), state.lastRequest, state.crc);
         const QString address = QString::number(state.lastRequest[0]);
         if (station == 1)
             host.setPollTrail(QStringLiteral("N°: ") + address);
@@ -33,8 +32,7 @@ void controlTick(PollHost& host, toolkit::Timer& controlTimer, PollState& state)
     controlTimer.setEnabled(true);
 }
 
-void handOver(toolkit::Timer& replyTimer, int station, PollState& state)
-{
+void handOver(toolkit::Timer& replyTimer, int station, PollState& state) {
     replyTimer.setEnabled(false);
     state.stationIndex = station + 1;
 }

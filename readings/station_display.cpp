@@ -10,23 +10,20 @@ namespace {
 
 const QString kImages = QStringLiteral("IMAGES/");
 
-QString iconPath(const char* name)
-{
+QString iconPath(const char* name) {
     return kImages + QLatin1String(name) + QStringLiteral(".ICO");
 }
 
 } // namespace
 
-void showFailure(StationPanel& panel, const TrailAppender& appendToTrail)
-{
+void showFailure(StationPanel& panel, const TrailAppender& appendToTrail) {
     panel.loadIcon(StationPanel::Icon::Communication, iconPath("COM_OFF"));
     panel.setPresetColour(1, kColourSilver);
     panel.setPresetColour(2, kColourSilver);
     appendToTrail(QStringLiteral(" - ERRO"));
 }
 
-void showReading(StationPanel& panel, const Reading& reading, const TrailAppender& appendToTrail)
-{
+void showReading(StationPanel& panel, const Reading& reading, const TrailAppender& appendToTrail) {
     panel.loadIcon(StationPanel::Icon::Communication, iconPath("COM_OK"));
     appendToTrail(QStringLiteral(" - OK"));
     panel.setSpeedText(reading.speedText);

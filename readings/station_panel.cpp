@@ -15,10 +15,7 @@ namespace readings {
 
 namespace {
 
-constexpr QSize kImageBox{33, 33};
-
-QFont arial(int pixelSize, bool bold)
-{
+QFont arial(int pixelSize, bool bold) {
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
@@ -26,20 +23,17 @@ QFont arial(int pixelSize, bool bold)
     return font;
 }
 
-QString colourStyle(const QString& objectName, unsigned reference, const QString& extra = {})
-{
+QString colourStyle(const QString& objectName, unsigned reference, const QString& extra = {}) {
     return QStringLiteral("#%1 { background-color: %2; %3 }")
         .arg(objectName, colourFromReference(reference).name(), extra);
 }
 
 // The icon files carry several sizes; the image box shows the 32-pixel one.
-QPixmap iconPixmap(const QIcon& icon)
-{
+QPixmap iconPixmap(const QIcon& icon) {
     return icon.pixmap(QSize(32, 32));
 }
 
-QString accessibleIconName(StationPanel::Icon icon)
-{
+QString accessibleIconName(StationPanel::Icon icon) {
     switch (icon) {
     case StationPanel::Icon::Communication:
         return QStringLiteral("Comunicação");
@@ -55,13 +49,11 @@ QString accessibleIconName(StationPanel::Icon icon)
 
 } // namespace
 
-QColor colourFromReference(unsigned reference)
-{
+QColor colourFromReference(unsigned reference) {
     return QColor(reference & 0xFF, (reference >> 8) & 0xFF, (reference >> 16) & 0xFF);
 }
 
-StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), station_(station)
-{
+StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), station_(station) {
     const QString n = QString::number(station);
     setObjectName(QStringLiteral("Panel") + n);
     setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -83,32 +75,32 @@ StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), stati
     makeLabel(staticName(2), QStringLiteral("P1"), {32, 153, 18, 18}, 15, true);
     speed_ = makeLabel(QStringLiteral("LabelVel") + n, QStringLiteral("0 km/h"), {32, 88, 56, 22},
                        19, false);
-    direction_ = makeLabel(QStringLiteral("LabelDir") + n, QStringLiteral("---"),
-                           {32, 118, 18, 22}, 19, false);
+    direction_ = makeLabel(QStringLiteral("LabelDir") + n, QStringLiteral("---"), {32, 118, 18, 22},
+                           19, false);
     makeLabel(staticName(3), QStringLiteral("P2"), {112, 153, 18, 18}, 15, true);
-    imageSound_ = makeImage(QStringLiteral("ImageSom") + n, {92, 36, 33, 33},
-                            QStringLiteral(":/icons/sound_idle.ico"),
-                            accessibleIconName(Icon::Sound));
-    imageBat_ = makeImage(QStringLiteral("ImageBat") + n, {128, 36, 33, 33},
-                          QStringLiteral(":/icons/battery_idle.ico"),
-                          accessibleIconName(Icon::Battery));
+    imageSound_ =
+        makeImage(QStringLiteral("ImageSom") + n, {92, 36, 33, 33},
+                  QStringLiteral(":/icons/sound_idle.ico"), accessibleIconName(Icon::Sound));
+    imageBat_ =
+        makeImage(QStringLiteral("ImageBat") + n, {128, 36, 33, 33},
+                  QStringLiteral(":/icons/battery_idle.ico"), accessibleIconName(Icon::Battery));
     auto* bevel = new QFrame(this);
     bevel->setObjectName(QStringLiteral("Bevel") + n);
     bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     bevel->setGeometry(-8, 72, 161, 1);
-    imageCom_ = makeImage(QStringLiteral("ImageCom") + n, {8, 36, 33, 33},
-                          QStringLiteral(":/icons/com_idle.ico"),
-                          accessibleIconName(Icon::Communication));
+    imageCom_ =
+        makeImage(QStringLiteral("ImageCom") + n, {8, 36, 33, 33},
+                  QStringLiteral(":/icons/com_idle.ico"), accessibleIconName(Icon::Communication));
     imageRf_ = makeImage(QStringLiteral("ImageRF") + n, {51, 36, 33, 33},
                          QStringLiteral(":/icons/rf_idle.ico"), accessibleIconName(Icon::Rf));
 
     nameBar_ = makeInnerPanel(QStringLiteral("PanelName") + n, QStringLiteral("ANEMÔMETRO ") + n,
                               {0, 0, 161, 33});
     nameBar_->setFont(arial(15, true));
-    nameBar_->setStyleSheet(colourStyle(nameBar_->objectName(), kColourNameBar,
-                                        QStringLiteral("color: white;")));
-    preset1_ = makeInnerPanel(QStringLiteral("P1Panel") + n, QStringLiteral("0,0 km/h"),
-                              {8, 168, 65, 33});
+    nameBar_->setStyleSheet(
+        colourStyle(nameBar_->objectName(), kColourNameBar, QStringLiteral("color: white;")));
+    preset1_ =
+        makeInnerPanel(QStringLiteral("P1Panel") + n, QStringLiteral("0,0 km/h"), {8, 168, 65, 33});
     preset2_ = makeInnerPanel(QStringLiteral("P2Panel") + n, QStringLiteral("0,0 km/h"),
                               {88, 168, 65, 33});
     setPresetColour(1, kColourSilver);
@@ -116,8 +108,7 @@ StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), stati
 }
 
 QLabel* StationPanel::makeLabel(const QString& objectName, const QString& text, QRect geometry,
-                                int pixelSize, bool bold)
-{
+                                int pixelSize, bool bold) {
     auto* label = new QLabel(text, this);
     label->setObjectName(objectName);
     label->setFont(arial(pixelSize, bold));
@@ -128,8 +119,7 @@ QLabel* StationPanel::makeLabel(const QString& objectName, const QString& text, 
 }
 
 QLabel* StationPanel::makeImage(const QString& objectName, QRect geometry, const QString& builtIn,
-                                const QString& accessibleName)
-{
+                                const QString& accessibleName) {
     auto* image = new QLabel(this);
     image->setObjectName(objectName);
     image->setGeometry(geometry);
@@ -140,8 +130,7 @@ QLabel* StationPanel::makeImage(const QString& objectName, QRect geometry, const
 }
 
 QLabel* StationPanel::makeInnerPanel(const QString& objectName, const QString& text,
-                                     QRect geometry)
-{
+                                     QRect geometry) {
     auto* panel = new QLabel(text, this);
     panel->setObjectName(objectName);
     panel->setGeometry(geometry);
@@ -151,8 +140,7 @@ QLabel* StationPanel::makeInnerPanel(const QString& objectName, const QString& t
     return panel;
 }
 
-QLabel* StationPanel::image(Icon icon) const
-{
+QLabel* StationPanel::image(Icon icon) const {
     switch (icon) {
     case Icon::Communication:
         return imageCom_;
@@ -166,42 +154,35 @@ QLabel* StationPanel::image(Icon icon) const
     return nullptr;
 }
 
-void StationPanel::setSpeedText(const QString& text)
-{
+void StationPanel::setSpeedText(const QString& text) {
     speed_->setText(text);
     speed_->adjustSize();
 }
 
-void StationPanel::setDirectionText(const QString& text)
-{
+void StationPanel::setDirectionText(const QString& text) {
     direction_->setText(text);
     direction_->adjustSize();
 }
 
-void StationPanel::setPresetText(int preset, const QString& text)
-{
+void StationPanel::setPresetText(int preset, const QString& text) {
     (preset == 1 ? preset1_ : preset2_)->setText(text);
 }
 
-void StationPanel::setPresetColour(int preset, unsigned colourReference)
-{
+void StationPanel::setPresetColour(int preset, unsigned colourReference) {
     QLabel* panel = preset == 1 ? preset1_ : preset2_;
     panel->setStyleSheet(colourStyle(panel->objectName(), colourReference));
     panel->setProperty("colourReference", colourReference);
 }
 
-void StationPanel::setName(const QString& name)
-{
+void StationPanel::setName(const QString& name) {
     nameBar_->setText(name);
 }
 
-QString StationPanel::name() const
-{
+QString StationPanel::name() const {
     return nameBar_->text();
 }
 
-void StationPanel::loadIcon(Icon icon, const QString& path)
-{
+void StationPanel::loadIcon(Icon icon, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);

@@ -9,10 +9,10 @@ namespace readings {
 
 // Colours as the station's design gives them: Windows colour references, red in the lowest byte.
 QColor colourFromReference(unsigned reference);
-inline constexpr unsigned kColourAlarm = 255;         // pure red
-inline constexpr unsigned kColourNoAlarm = 65280;     // pure green
-inline constexpr unsigned kColourSilver = 12632256;   // silver, the presets' colour at rest
-inline constexpr unsigned kColourNameBar = 215;       // dark red name bar
+inline constexpr unsigned kColourAlarm = 255;       // pure red
+inline constexpr unsigned kColourNoAlarm = 65280;   // pure green
+inline constexpr unsigned kColourSilver = 12632256; // silver, the presets' colour at rest
+inline constexpr unsigned kColourNameBar = 215;     // dark red name bar
 
 // One station's panel on the main window: name bar, four state icons, speed and direction,
 // and the two alarm presets. Built from one layout for all eight stations.
@@ -46,8 +46,8 @@ public:
     void loadIcon(Icon icon, const QString& path);
 
 private:
-    QLabel* makeLabel(const QString& objectName, const QString& text, QRect geometry,
-                      int pixelSize, bool bold);
+    QLabel* makeLabel(const QString& objectName, const QString& text, QRect geometry, int pixelSize,
+                      bool bold);
     QLabel* makeImage(const QString& objectName, QRect geometry, const QString& builtIn,
                       const QString& accessibleName);
     QLabel* makeInnerPanel(const QString& objectName, const QString& text, QRect geometry);

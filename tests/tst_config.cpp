@@ -23,20 +23,18 @@
 namespace {
 
 // A well-formed file as an operator's station would hold it, CR LF and Windows-1252.
-QByteArray sampleConfig(const QByteArray& stationCount = "3", const QByteArray& pause = "4385")
-{
+QByteArray sampleConfig(const QByteArray& stationCount = "3", const QByteArray& pause = "4385") {
     QByteArray bytes = "ttyS1\r\n19200\r\n" + stationCount + "\r\n";
     for (int n = 1; n <= 8; ++n)
-        bytes += "ESTA\xC7\xC3O " + QByteArray::number(n) + "\r\n" + QByteArray::number(10 + n) +
-                 "\r\n";
+        bytes +=
+            "ESTA\xC7\xC3O " + QByteArray::number(n) + "\r\n" + QByteArray::number(10 + n) + "\r\n";
     for (int n = 1; n <= 8; ++n)
         bytes += (n % 2 ? "TRUE" : "FALSE") + QByteArray("\r\n");
     bytes += "5\r\n" + pause + "\r\n";
     return bytes;
 }
 
-QList<QByteArray> lines(const QByteArray& bytes)
-{
+QList<QByteArray> lines(const QByteArray& bytes) {
     QList<QByteArray> list = bytes.split('\n');
     if (!list.isEmpty() && list.last().isEmpty())
         list.removeLast();
@@ -50,8 +48,7 @@ struct Station {
 };
 
 // Types text key by key, accented letters included (QTest::keyClicks takes ASCII only).
-void type(QWidget* widget, const QString& text)
-{
+void type(QWidget* widget, const QString& text) {
     for (const QChar c : text) {
         const auto key = static_cast<int>(c.toUpper().unicode());
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
@@ -61,8 +58,7 @@ void type(QWidget* widget, const QString& text)
     }
 }
 
-void leave(QWidget* edit)
-{
+void leave(QWidget* edit) {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(edit, &out);
 }
@@ -73,8 +69,7 @@ class TestConfig : public QObject {
     Q_OBJECT
 
 private slots:
-    void loadsIntoControlsAndMainWindow()
-    {
+    void loadsIntoControlsAndMainWindow() {
         StationEnv env;
         env.writeConfig(sampleConfig());
         Station s;
@@ -95,8 +90,7 @@ private slots:
         QCOMPARE(s.form1.statusText(2), QStringLiteral("ttyS1 Fechada"));
     }
 
-    void roundTripKeepsEveryByteButThePause()
-    {
+    void roundTripKeepsEveryByteButThePause() {
         StationEnv env;
         env.writeConfig(sampleConfig("3", "1234"));
         Station s;
@@ -107,8 +101,7 @@ private slots:
         QCOMPARE(saved, sampleConfig("3", "4385"));
     }
 
-    void builtDefaultFile()
-    {
+    void builtDefaultFile() {
         StationEnv env;
         Station s;
         QCOMPARE(s.form2.portName(), QStringLiteral("ttyUSB0"));
@@ -118,13 +111,12 @@ private slots:
         QVERIFY(env.configBytes().contains("ANEM\xD4METRO 1\r\n"));
     }
 
-    void lineQuirks()
-    {
+    void lineQuirks() {
         StationEnv env;
         QByteArray bytes = sampleConfig();
         QList<QByteArray> l = lines(bytes);
-        l[3] = QByteArray(45, 'N') + "\r";   // a name longer than 40 characters
-        l[4] = "A1\r";                       // letters in an address load as they stand
+        l[3] = QByteArray(45, 'N') + "\r"; // a name longer than 40 characters
+        l[4] = "A1\r";                     // letters in an address load as they stand
         l[19] = "true\r";
         l[20] = "TRUE \r";
         l[21] = "1\r";
@@ -143,8 +135,7 @@ private slots:
         QCOMPARE(lines(env.configBytes()).size(), 29); // the extra lines are dropped
     }
 
-    void lfOnlyFile()
-    {
+    void lfOnlyFile() {
         StationEnv env;
         QByteArray bytes = sampleConfig();
         bytes.replace("\r\n", "\n");
@@ -156,8 +147,7 @@ private slots:
         QCOMPARE(env.configBytes(), sampleConfig());
     }
 
-    void missingFileLoadsNothing()
-    {
+    void missingFileLoadsNothing() {
         StationEnv env(false);
         BoxWatcher watcher;
         Station s;
@@ -174,8 +164,7 @@ private slots:
         QCOMPARE(s.form1.statusText(2), QString());
     }
 
-    void shortFileFailsOnTheEmptyPause()
-    {
+    void shortFileFailsOnTheEmptyPause() {
         StationEnv env;
         env.writeConfig("COM9\n9600\n2\nPRIMEIRA\n1\n");
         BoxWatcher watcher;
@@ -193,8 +182,7 @@ private slots:
         QCOMPARE(s.form1.cyclePause(), 0);
     }
 
-    void badStationCountFailsAfterLoading()
-    {
+    void badStationCountFailsAfterLoading() {
         StationEnv env;
         env.writeConfig(sampleConfig("dois"));
         BoxWatcher watcher;
@@ -207,8 +195,7 @@ private slots:
         QCOMPARE(s.form1.statusText(2), QString());
     }
 
-    void stationCount()
-    {
+    void stationCount() {
         StationEnv env;
         Station s;
         QComboBox* rede = s.form2.comboBoxRede();
@@ -252,8 +239,7 @@ private slots:
         QCOMPARE(s.form1.outerSize(), QSize(737, 525));
     }
 
-    void nameKeyFilter_data()
-    {
+    void nameKeyFilter_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::newRow("discarded punctuation")
@@ -261,11 +247,10 @@ private slots:
         QTest::newRow("accepted") << QString::fromLatin1("a Z9'+-=^_~`\xD4\xE7")
                                   << QString::fromLatin1("a Z9'+-=^_~`\xD4\xE7");
         QTest::newRow("mixed") << QStringLiteral("A:B/C") << QStringLiteral("ABC");
-        QTest::newRow("20 typed characters at most")
-            << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ") << QStringLiteral("ABCDEFGHIJKLMNOPQRST");
+        QTest::newRow("20 typed characters at most") << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")
+                                                     << QStringLiteral("ABCDEFGHIJKLMNOPQRST");
     }
-    void nameKeyFilter()
-    {
+    void nameKeyFilter() {
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         StationEnv env;
@@ -276,18 +261,17 @@ private slots:
         QCOMPARE(edit->text(), kept);
     }
 
-    void addressKeyFilter_data()
-    {
+    void addressKeyFilter_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::newRow("letters and signs") << QStringLiteral("a.-' \\Z~") << QString();
         QTest::newRow("acute and cedilla") << QString::fromLatin1("\xB4\xC7") << QString();
-        QTest::newRow("other Latin-1 passes") << QString::fromLatin1("\xE9") << QString::fromLatin1("\xE9");
+        QTest::newRow("other Latin-1 passes")
+            << QString::fromLatin1("\xE9") << QString::fromLatin1("\xE9");
         QTest::newRow("digits, 3 at most") << QStringLiteral("1234") << QStringLiteral("123");
         QTest::newRow("digits among letters") << QStringLiteral("1x2") << QStringLiteral("12");
     }
-    void addressKeyFilter()
-    {
+    void addressKeyFilter() {
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         StationEnv env;
@@ -300,8 +284,7 @@ private slots:
         QCOMPARE(edit->text(), kept.left(kept.size() - 1));
     }
 
-    void focusExitDefaults()
-    {
+    void focusExitDefaults() {
         StationEnv env;
         Station s;
         struct Case {
@@ -327,18 +310,20 @@ private slots:
         QCOMPARE(s.form1.panel(5).name(), QStringLiteral("ANEMÔMETRO 5"));
     }
 
-    void savePause_data()
-    {
+    void savePause_data() {
         QTest::addColumn<QString>("interval");
         QTest::addColumn<QString>("count");
         QTest::addColumn<int>("pause");
-        QTest::newRow("5 s, 2 stations") << "5" << "2" << 4590;
-        QTest::newRow("1 s, 5 stations") << "1" << "5" << 200;
-        QTest::newRow("0 s") << "0" << "1" << 200;
-        QTest::newRow("1 s, 8 stations") << "1" << "8" << 200;
+        QTest::newRow("5 s, 2 stations") << "5"
+                                         << "2" << 4590;
+        QTest::newRow("1 s, 5 stations") << "1"
+                                         << "5" << 200;
+        QTest::newRow("0 s") << "0"
+                             << "1" << 200;
+        QTest::newRow("1 s, 8 stations") << "1"
+                                         << "8" << 200;
     }
-    void savePause()
-    {
+    void savePause() {
         QFETCH(QString, interval);
         QFETCH(QString, count);
         QFETCH(int, pause);
@@ -362,8 +347,7 @@ private slots:
         QCOMPARE(saved[5], QByteArray("NORTE\r"));
     }
 
-    void saveWithBadIntervalChangesOnlyTheWindow()
-    {
+    void saveWithBadIntervalChangesOnlyTheWindow() {
         StationEnv env;
         Station s;
         const QByteArray before = env.configBytes();
@@ -384,16 +368,17 @@ private slots:
         QVERIFY(s.form1.openPortTimer().enabled());
     }
 
-    void saveFileFailures_data()
-    {
+    void saveFileFailures_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "missing" << "File not found";
-        QTest::newRow("read-only") << "readonly" << "File access denied";
-        QTest::newRow("a folder in its place") << "folder" << "I/O error 21";
+        QTest::newRow("missing") << "missing"
+                                 << "File not found";
+        QTest::newRow("read-only") << "readonly"
+                                   << "File access denied";
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "I/O error 21";
     }
-    void saveFileFailures()
-    {
+    void saveFileFailures() {
         QFETCH(QString, setup);
         QFETCH(QString, message);
         StationEnv env;
@@ -428,8 +413,7 @@ private slots:
                  setup == "readonly" ? 1 : 0);
     }
 
-    void closingRestartsThePortTimerWithoutSaving()
-    {
+    void closingRestartsThePortTimerWithoutSaving() {
         StationEnv env;
         Station s;
         const QByteArray before = env.configBytes();
@@ -444,8 +428,7 @@ private slots:
         QCOMPARE(env.configBytes(), before);
     }
 
-    void configurationMenuStopsTimersAndShowsFirstTab()
-    {
+    void configurationMenuStopsTimersAndShowsFirstTab() {
         StationEnv env;
         Station s;
         s.form1.controlTimer().setEnabled(true);
@@ -466,8 +449,7 @@ private slots:
         QVERIFY(!s.form1.controlTimer().enabled());
     }
 
-    void windowLayout()
-    {
+    void windowLayout() {
         StationEnv env;
         Station s;
         QCOMPARE(s.form2.windowTitle(), QStringLiteral("K&V - ANEMÔMETROS"));
@@ -488,8 +470,7 @@ private slots:
         }
     }
 
-    void portList()
-    {
+    void portList() {
         QTemporaryDir sys;
         const QStringList withDriver{"ttyS0", "ttyUSB0", "ttyACM3"};
         for (const QString& name : withDriver + QStringList{"tty1", "console"}) {

@@ -21,8 +21,7 @@ struct Station {
 
 // A station's 17-byte answer: address, 3, 12, six registers, CRC low byte first.
 QByteArray answer(int address, int speed, int battery, int direction, int preset1, int preset2,
-                  int status)
-{
+                  int status) {
     QByteArray bytes;
     bytes.append(char(address)).append(char(3)).append(char(12));
     for (int value : {speed, battery, direction, preset1, preset2, status}) {
@@ -38,13 +37,11 @@ QByteArray answer(int address, int speed, int battery, int direction, int preset
     return bytes;
 }
 
-QString iconOf(const Station& s, int station, readings::StationPanel::Icon icon)
-{
+QString iconOf(const Station& s, int station, readings::StationPanel::Icon icon) {
     return s.form1.panel(station).image(icon)->property("iconPath").toString();
 }
 
-unsigned colourOf(const QLabel* preset)
-{
+unsigned colourOf(const QLabel* preset) {
     return preset->property("colourReference").toUInt();
 }
 
@@ -54,8 +51,7 @@ class TestDisplay : public QObject {
     Q_OBJECT
 
     // Polls station `n` once and lets the test's station answer with `reply`.
-    void poll(Station& s, const Pty& pty, int n, const QByteArray& reply)
-    {
+    void poll(Station& s, const Pty& pty, int n, const QByteArray& reply) {
         s.form1.setStationIndex(n);
         s.form1.TimerControleTimer();
         QCOMPARE(pty.received().size(), 8);
@@ -68,8 +64,7 @@ class TestDisplay : public QObject {
     std::unique_ptr<Station> s_;
 
 private slots:
-    void init()
-    {
+    void init() {
         env_ = std::make_unique<StationEnv>();
         pty_ = std::make_unique<Pty>();
         s_ = std::make_unique<Station>();
@@ -78,15 +73,13 @@ private slots:
         s_->form1.TimerAbrePortaTimer();
         QVERIFY(s_->form1.port().isOpen());
     }
-    void cleanup()
-    {
+    void cleanup() {
         s_.reset();
         pty_.reset();
         env_.reset();
     }
 
-    void kilometresPerHour()
-    {
+    void kilometresPerHour() {
         poll(*s_, *pty_, 1, answer(1, 123, 370, 1, 50, 200, 0x85));
         readings::StationPanel& p = s_->form1.panel(1);
         QCOMPARE(p.speedLabel()->text(), QStringLiteral("12,3 km/h"));
@@ -104,19 +97,21 @@ private slots:
         QCOMPARE(s_->form1.stationIndex(), 2);
     }
 
-    void unitsAndLimits_data()
-    {
+    void unitsAndLimits_data() {
         QTest::addColumn<int>("speed");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("speedText");
         QTest::addColumn<QString>("direction");
-        QTest::newRow("m/s keeps its trailing blank") << 123 << 0x04 << "12,3 m/s " << "L  ";
-        QTest::newRow("no unit") << 123 << 0x07 << "12,3" << "L  ";
-        QTest::newRow("limit in knots") << 10000 << 0x06 << "> LIMITE kn" << "L  ";
-        QTest::newRow("direction not valid") << 5 << 0x02 << "0,5 kn" << "---";
+        QTest::newRow("m/s keeps its trailing blank") << 123 << 0x04 << "12,3 m/s "
+                                                      << "L  ";
+        QTest::newRow("no unit") << 123 << 0x07 << "12,3"
+                                 << "L  ";
+        QTest::newRow("limit in knots") << 10000 << 0x06 << "> LIMITE kn"
+                                        << "L  ";
+        QTest::newRow("direction not valid") << 5 << 0x02 << "0,5 kn"
+                                             << "---";
     }
-    void unitsAndLimits()
-    {
+    void unitsAndLimits() {
         QFETCH(int, speed);
         QFETCH(int, status);
         QFETCH(QString, speedText);
@@ -127,8 +122,7 @@ private slots:
         QCOMPARE(s_->form1.panel(2).directionLabel()->text(), direction);
     }
 
-    void alarmColoursAndIcons()
-    {
+    void alarmColoursAndIcons() {
         using Icon = readings::StationPanel::Icon;
         readings::StationPanel& p = s_->form1.panel(1);
         poll(*s_, *pty_, 1, answer(1, 10, 369, 0, 1, 1, 0x30));
@@ -153,8 +147,7 @@ private slots:
         QCOMPARE(s_->form1.statusText(2), QStringLiteral("N°: 1 - ERRO"));
     }
 
-    void invalidReplies_data()
-    {
+    void invalidReplies_data() {
         QTest::addColumn<QByteArray>("reply");
         QByteArray good = answer(1, 10, 370, 0, 1, 1, 0x04);
         QByteArray swapped = good;
@@ -171,8 +164,7 @@ private slots:
         exception.append(char(crc.low)).append(char(crc.high));
         QTest::newRow("exception") << exception;
     }
-    void invalidReplies()
-    {
+    void invalidReplies() {
         QFETCH(QByteArray, reply);
         readings::StationPanel& p = s_->form1.panel(1);
         poll(*s_, *pty_, 1, reply);
@@ -182,8 +174,7 @@ private slots:
         QCOMPARE(s_->form1.stationIndex(), 2);
     }
 
-    void trailOverThreeStations()
-    {
+    void trailOverThreeStations() {
         s_->form2.comboBoxRede()->setEditText(QStringLiteral("3"));
         s_->form2.ComboBoxRedeChange();
         for (int n = 1; n <= 3; ++n)
@@ -195,16 +186,14 @@ private slots:
         QCOMPARE(s_->form1.stationIndex(), 4);
     }
 
-    void stationEightSetsIndexNine()
-    {
+    void stationEightSetsIndexNine() {
         s_->form2.addressEdit(8)->setText(QStringLiteral("8"));
         poll(*s_, *pty_, 8, answer(8, 1, 370, 0, 1, 1, 0x04));
         QCOMPARE(s_->form1.stationIndex(), 9);
         QVERIFY(s_->form1.statusText(2).endsWith(QStringLiteral(" - OK")));
     }
 
-    void replyAfterThePortWasClosed()
-    {
+    void replyAfterThePortWasClosed() {
         s_->form1.setStationIndex(1);
         s_->form1.TimerControleTimer();
         pty_->send(answer(1, 1, 370, 0, 1, 1, 0x04));
@@ -215,8 +204,7 @@ private slots:
         QCOMPARE(s_->form1.stationIndex(), 2);
     }
 
-    void missingIconIsReportedOnceAndSkipsTheRest()
-    {
+    void missingIconIsReportedOnceAndSkipsTheRest() {
         QFile::remove(env_->dir() + QStringLiteral("/IMAGES"));
         QDir().mkpath(env_->dir() + QStringLiteral("/IMAGES"));
         QFile::copy(QStringLiteral(STATION_DIR "/IMAGES/COM_OK.ICO"),
@@ -231,12 +219,12 @@ private slots:
         QCOMPARE(p.speedLabel()->text(), QStringLiteral("5,5"));
         QCOMPARE(p.preset1()->text(), QStringLiteral("0,0 km/h"));
         QCOMPARE(s_->form1.stationIndex(), 2);
-        QVERIFY(!QDir(env_->documents() + QStringLiteral("/log_zareraziru")).exists(
-            QStringLiteral("%1 ANEMÔMETRO 1.txt").arg(QDate::currentDate().toString("dd-MM-yyyy"))));
+        QVERIFY(!QDir(env_->documents() + QStringLiteral("/log_zareraziru"))
+                     .exists(QStringLiteral("%1 ANEMÔMETRO 1.txt")
+                                 .arg(QDate::currentDate().toString("dd-MM-yyyy"))));
     }
 
-    void goodReplyIsLoggedWhenRfIsSet()
-    {
+    void goodReplyIsLoggedWhenRfIsSet() {
         s_->form2.addressEdit(2)->setText(QStringLiteral("2"));
         s_->form2.logBox(2)->setChecked(true);
         poll(*s_, *pty_, 2, answer(2, 123, 370, 0, 50, 200, 0x85 | 0x08));

@@ -16,8 +16,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void captionAndFrame()
-    {
+    void captionAndFrame() {
         StationEnv env;
         TForm1 form;
         QCOMPARE(form.windowTitle(), QStringLiteral("K&V - ANEMÔMETROS"));
@@ -32,8 +31,7 @@ private slots:
         QCOMPARE(form.height(), 525);
     }
 
-    void stationPanels_data()
-    {
+    void stationPanels_data() {
         QTest::addColumn<int>("station");
         QTest::addColumn<QPoint>("position");
         QTest::newRow("1") << 1 << QPoint(8, 8);
@@ -41,8 +39,7 @@ private slots:
         QTest::newRow("5") << 5 << QPoint(8, 232);
         QTest::newRow("8") << 8 << QPoint(560, 232);
     }
-    void stationPanels()
-    {
+    void stationPanels() {
         QFETCH(int, station);
         QFETCH(QPoint, position);
         StationEnv env;
@@ -83,13 +80,13 @@ private slots:
             else
                 QVERIFY2(!label->pixmap().isNull(), qPrintable(child.name + " has no picture"));
         }
-        QCOMPARE(panel->findChild<QLabel*>(QStringLiteral("PanelName") + n)->size(), QSize(161, 33));
+        QCOMPARE(panel->findChild<QLabel*>(QStringLiteral("PanelName") + n)->size(),
+                 QSize(161, 33));
         QVERIFY(panel->findChild<QFrame*>(QStringLiteral("Bevel") + n));
         QCOMPARE(form.panel(station).preset1()->property("colourReference").toUInt(), 12632256u);
     }
 
-    void menu()
-    {
+    void menu() {
         StationEnv env;
         TForm1 form;
         const QList<QAction*> top = form.menuBar()->actions();
@@ -111,8 +108,7 @@ private slots:
             QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
     }
 
-    void statusBarAndTimersAtCreation()
-    {
+    void statusBarAndTimersAtCreation() {
         StationEnv env;
         TForm1 form;
         QCOMPARE(form.statusBar()->findChildren<QLabel*>().size(), 3);
@@ -129,8 +125,7 @@ private slots:
         QCOMPARE(form.stationIndex(), 1);
     }
 
-    void sairClosesThePortAndTheWindow()
-    {
+    void sairClosesThePortAndTheWindow() {
         StationEnv env;
         int master = -1;
         int slave = -1;
@@ -146,8 +141,7 @@ private slots:
         ::close(master);
     }
 
-    void documentsMissingIsReportedAndStartGoesOn()
-    {
+    void documentsMissingIsReportedAndStartGoesOn() {
         StationEnv env;
         qunsetenv("HOME");
         BoxWatcher watcher;
@@ -164,15 +158,13 @@ private slots:
         QVERIFY(form.isVisible());
     }
 
-    void documentsFolder()
-    {
+    void documentsFolder() {
         StationEnv env;
         TForm1 form;
         QCOMPARE(form.GetMyDocuments(), env.documents());
     }
 
-    void calculaCrcFillsTheRegister()
-    {
+    void calculaCrcFillsTheRegister() {
         StationEnv env;
         TForm1 form;
         const std::vector<int> cells{1, 3, 0, 0, 0, 6};

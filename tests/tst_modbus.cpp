@@ -11,14 +11,12 @@ Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
-Bytes frameBytes(const modbus::RequestFrame& frame)
-{
+Bytes frameBytes(const modbus::RequestFrame& frame) {
     return Bytes(frame.begin(), frame.end());
 }
 
 // A reply with its CRC appended low byte first, as a station sends it.
-Bytes withCrc(Bytes body)
-{
+Bytes withCrc(Bytes body) {
     std::vector<int> cells(body.begin(), body.end());
     modbus::CrcRegister crc;
     modbus::Calcula_CRC(static_cast<int>(cells.size()), cells, crc);
@@ -33,8 +31,7 @@ class TestModbus : public QObject {
     Q_OBJECT
 
 private slots:
-    void checkValue()
-    {
+    void checkValue() {
         const QByteArray text = "123456789";
         std::vector<int> cells(text.begin(), text.end());
         modbus::CrcRegister crc;
@@ -43,8 +40,7 @@ private slots:
         QCOMPARE(crc.high, std::uint8_t(0x4B));
     }
 
-    void countCoversNothingWhenZeroOrLess()
-    {
+    void countCoversNothingWhenZeroOrLess() {
         const std::vector<int> cells{1, 2, 3};
         for (int count : {0, -1, -300}) {
             modbus::CrcRegister crc{0x12, 0x34};
@@ -53,8 +49,7 @@ private slots:
         }
     }
 
-    void onlyLowByteOfACellCounts()
-    {
+    void onlyLowByteOfACellCounts() {
         modbus::CrcRegister plain;
         modbus::CrcRegister noisy;
         modbus::Calcula_CRC(3, std::vector<int>{0x01, 0x03, 0x00}, plain);
@@ -62,8 +57,7 @@ private slots:
         QCOMPARE(noisy, plain);
     }
 
-    void cellsAfterCountAreIgnored()
-    {
+    void cellsAfterCountAreIgnored() {
         modbus::CrcRegister a;
         modbus::CrcRegister b;
         modbus::Calcula_CRC(2, std::vector<int>{1, 3, 0, 0}, a);
@@ -71,19 +65,18 @@ private slots:
         QCOMPARE(a, b);
     }
 
-    void requestFrames_data()
-    {
+    void requestFrames_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<Bytes>("frame");
         QTest::newRow("1") << "1" << Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC5, 0xC8};
         QTest::newRow("2") << "2" << Bytes{0x02, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC5, 0xFB};
         QTest::newRow("8") << "8" << Bytes{0x08, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC5, 0x51};
         QTest::newRow("0") << "0" << Bytes{0x00, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC4, 0x19};
-        QTest::newRow("300 is 44") << "300" << Bytes{0x2C, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC3, 0xB5};
+        QTest::newRow("300 is 44")
+            << "300" << Bytes{0x2C, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC3, 0xB5};
         QTest::newRow("256 is 0") << "256" << Bytes{0x00, 0x03, 0x00, 0x00, 0x00, 0x06, 0xC4, 0x19};
     }
-    void requestFrames()
-    {
+    void requestFrames() {
         QFETCH(QString, address);
         QFETCH(Bytes, frame);
         modbus::LastRequest last{};
@@ -94,8 +87,7 @@ private slots:
         QCOMPARE(crc.high, frame[7]);
     }
 
-    void badAddressLeavesLastRequestUntouched()
-    {
+    void badAddressLeavesLastRequestUntouched() {
         modbus::LastRequest last{};
         modbus::CrcRegister crc;
         modbus::buildRequest(QStringLiteral("5"), last, crc);
@@ -111,11 +103,11 @@ private slots:
         QCOMPARE(crc, crcBefore);
     }
 
-    void replyCrc_data()
-    {
+    void replyCrc_data() {
         QTest::addColumn<Bytes>("reply");
         QTest::addColumn<bool>("good");
-        const Bytes reply = withCrc({0x01, 0x03, 0x0C, 0, 123, 1, 114, 0, 1, 0, 50, 0, 200, 0, 0x85});
+        const Bytes reply =
+            withCrc({0x01, 0x03, 0x0C, 0, 123, 1, 114, 0, 1, 0, 50, 0, 200, 0, 0x85});
         QTest::newRow("17-byte reply") << reply << true;
         Bytes swapped = reply;
         std::swap(swapped[15], swapped[16]);
@@ -130,16 +122,14 @@ private slots:
         QTest::newRow("longer than 17, CRC over all before it") << longer << true;
         QTest::newRow("exception reply") << withCrc({0x01, 0x83, 0x02}) << true;
     }
-    void replyCrc()
-    {
+    void replyCrc() {
         QFETCH(Bytes, reply);
         QFETCH(bool, good);
         modbus::CrcRegister crc;
         QCOMPARE(modbus::replyCrcGood(reply, crc), good);
     }
 
-    void shortRepliesLeaveEmptyCrc()
-    {
+    void shortRepliesLeaveEmptyCrc() {
         modbus::CrcRegister crc;
         modbus::replyCrcGood(Bytes{0x01, 0x03}, crc);
         QCOMPARE(crc, (modbus::CrcRegister{0xFF, 0xFF}));

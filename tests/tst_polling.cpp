@@ -20,20 +20,17 @@ struct Station {
     TForm1 form1;
     TForm2 form2{form1, &form1};
 
-    void usePort(const std::string& path, const QString& baud = QStringLiteral("9600"))
-    {
+    void usePort(const std::string& path, const QString& baud = QStringLiteral("9600")) {
         form2.comboBoxPorta()->setEditText(QString::fromStdString(path));
         form2.comboBoxVelocidade()->setEditText(baud);
     }
-    void useStations(int count)
-    {
+    void useStations(int count) {
         form2.comboBoxRede()->setEditText(QString::number(count));
         form2.ComboBoxRedeChange();
     }
 };
 
-QByteArray request(std::initializer_list<int> bytes)
-{
+QByteArray request(std::initializer_list<int> bytes) {
     QByteArray out;
     for (int b : bytes)
         out.append(static_cast<char>(b));
@@ -46,8 +43,7 @@ class TestPolling : public QObject {
     Q_OBJECT
 
 private slots:
-    void openingSucceeds()
-    {
+    void openingSucceeds() {
         StationEnv env;
         Pty pty;
         Station s;
@@ -63,8 +59,7 @@ private slots:
         QVERIFY(!s.form1.openPortTimer().enabled());
     }
 
-    void missingPortWaitsForTheUser()
-    {
+    void missingPortWaitsForTheUser() {
         StationEnv env;
         Station s;
         s.usePort("ttyNAOEXISTE9");
@@ -87,8 +82,7 @@ private slots:
         QCOMPARE(watcher.boxes().size(), std::size_t(1));
     }
 
-    void portHeldElsewhereIsNotAvailable()
-    {
+    void portHeldElsewhereIsNotAvailable() {
         StationEnv env;
         Pty pty;
         serial::SerialPort other;
@@ -102,20 +96,21 @@ private slots:
         QVERIFY(!s.form1.port().isOpen());
     }
 
-    void refusedStepRetriesAndNeverOverlaps_data()
-    {
+    void refusedStepRetriesAndNeverOverlaps_data() {
         QTest::addColumn<bool>("terminal");
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("message");
         QTest::newRow("baud text not a number")
-            << true << "abc" << "Não é permitido montar os parametros da Porta abc,N,8,1 Erro: 22";
+            << true << "abc"
+            << "Não é permitido montar os parametros da Porta abc,N,8,1 Erro: 22";
         QTest::newRow("not a terminal")
-            << false << "9600" << "Não é permitido montar os parametros da Porta 9600,N,8,1 Erro: 25";
+            << false << "9600"
+            << "Não é permitido montar os parametros da Porta 9600,N,8,1 Erro: 25";
         QTest::newRow("unsupported rate")
-            << true << "12345" << "Não é permitido configurar os parametros da Porta12345,N,8,1 Erro: 22";
+            << true << "12345"
+            << "Não é permitido configurar os parametros da Porta12345,N,8,1 Erro: 22";
     }
-    void refusedStepRetriesAndNeverOverlaps()
-    {
+    void refusedStepRetriesAndNeverOverlaps() {
         QFETCH(bool, terminal);
         QFETCH(QString, baud);
         QFETCH(QString, message);
@@ -145,8 +140,7 @@ private slots:
         QCOMPARE(s.form1.openPortTimer().interval(), 5000);
     }
 
-    void requestsOnTheWire_data()
-    {
+    void requestsOnTheWire_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QString>("trail");
@@ -154,8 +148,7 @@ private slots:
         QTest::newRow("2") << "2" << request({0x02, 0x03, 0, 0, 0, 6, 0xC5, 0xFB}) << "N°: 2";
         QTest::newRow("300") << "300" << request({0x2C, 0x03, 0, 0, 0, 6, 0xC3, 0xB5}) << "N°: 44";
     }
-    void requestsOnTheWire()
-    {
+    void requestsOnTheWire() {
         QFETCH(QString, address);
         QFETCH(QByteArray, frame);
         QFETCH(QString, trail);
@@ -171,11 +164,11 @@ private slots:
         QVERIFY(s.form1.replyTimer(1).enabled());
         QVERIFY(s.form1.controlTimer().enabled());
         QCOMPARE(s.form1.controlTimer().interval(), 200);
-        QCOMPARE(s.form1.lastRequest(), (modbus::LastRequest{static_cast<std::uint8_t>(frame[0]), 3, 0, 0, 0, 6}));
+        QCOMPARE(s.form1.lastRequest(),
+                 (modbus::LastRequest{static_cast<std::uint8_t>(frame[0]), 3, 0, 0, 0, 6}));
     }
 
-    void cycleOverThreeStations()
-    {
+    void cycleOverThreeStations() {
         StationEnv env;
         Pty pty;
         Station s;
@@ -183,9 +176,8 @@ private slots:
         s.useStations(3);
         s.form1.setCyclePause(4385);
         s.form1.TimerAbrePortaTimer();
-        const std::array<void (TForm1::*)(), 3> replyTicks{&TForm1::Timer1Timer,
-                                                           &TForm1::Timer2Timer,
-                                                           &TForm1::Timer3Timer};
+        const std::array<void (TForm1::*)(), 3> replyTicks{
+            &TForm1::Timer1Timer, &TForm1::Timer2Timer, &TForm1::Timer3Timer};
         for (int n = 1; n <= 3; ++n) {
             QCOMPARE(s.form1.stationIndex(), n);
             s.form1.TimerControleTimer();
@@ -205,8 +197,7 @@ private slots:
         QVERIFY(s.form1.controlTimer().enabled());
     }
 
-    void indexNineEndsTheCycle()
-    {
+    void indexNineEndsTheCycle() {
         StationEnv env;
         Pty pty;
         Station s;
@@ -223,8 +214,7 @@ private slots:
         QCOMPARE(s.form1.stationIndex(), 1);
     }
 
-    void hiddenFirstPanelSendsNothing()
-    {
+    void hiddenFirstPanelSendsNothing() {
         StationEnv env;
         Pty pty;
         Station s;
@@ -240,8 +230,7 @@ private slots:
         QVERIFY(!s.form1.controlTimer().isTicking());
     }
 
-    void badAddressStopsPolling()
-    {
+    void badAddressStopsPolling() {
         StationEnv env;
         Pty pty;
         Station s;
@@ -260,8 +249,7 @@ private slots:
         QCOMPARE(pty.received(), QByteArray());
     }
 
-    void indexSurvivesTheConfigurationWindow()
-    {
+    void indexSurvivesTheConfigurationWindow() {
         StationEnv env;
         Pty pty;
         Station s;
@@ -279,8 +267,7 @@ private slots:
         QCOMPARE(pty.received().at(0), char(3));
     }
 
-    void realTimeAgainstTheSimulatedBus()
-    {
+    void realTimeAgainstTheSimulatedBus() {
         StationEnv env;
         const QString link = env.dir() + QStringLiteral("/ttySIM");
         const QString record = env.dir() + QStringLiteral("/record.csv");
@@ -328,7 +315,8 @@ private slots:
         }
         // Station 3 to station 1: the end-of-cycle step, then the pause.
         const qint64 gap = times[3] - times[2];
-        QVERIFY2(gap >= 200 + 1385 - 10 && gap <= 200 + 1385 + 150, qPrintable(QString::number(gap)));
+        QVERIFY2(gap >= 200 + 1385 - 10 && gap <= 200 + 1385 + 150,
+                 qPrintable(QString::number(gap)));
     }
 };
 

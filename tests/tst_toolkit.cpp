@@ -13,8 +13,7 @@ class TestToolkit : public QObject {
     Q_OBJECT
 
 private slots:
-    void strToInt_data()
-    {
+    void strToInt_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<int>("value");
@@ -33,8 +32,7 @@ private slots:
         QTest::newRow("hex") << "0x1F" << false << 0;
         QTest::newRow("arabic-indic digit") << QString::fromUtf8("\u0661") << false << 0;
     }
-    void strToInt()
-    {
+    void strToInt() {
         QFETCH(QString, text);
         QFETCH(bool, valid);
         QFETCH(int, value);
@@ -48,8 +46,7 @@ private slots:
         }
     }
 
-    void fileErrors()
-    {
+    void fileErrors() {
         QCOMPARE(toolkit::fileErrorText(ENOENT), QStringLiteral("File not found"));
         QCOMPARE(toolkit::fileErrorText(EACCES), QStringLiteral("File access denied"));
         QCOMPARE(toolkit::fileErrorText(EPERM), QStringLiteral("File access denied"));
@@ -57,8 +54,7 @@ private slots:
         QCOMPARE(toolkit::fileErrorText(ENOSPC), QStringLiteral("I/O error %1").arg(ENOSPC));
     }
 
-    void timerIntervalZeroNeverTicks()
-    {
+    void timerIntervalZeroNeverTicks() {
         toolkit::Timer timer(nullptr, 0, true);
         QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
         QTest::qWait(60);
@@ -72,8 +68,7 @@ private slots:
         QCOMPARE(ticks.count(), 0);
     }
 
-    void timerIntervalDoesNotEnable()
-    {
+    void timerIntervalDoesNotEnable() {
         toolkit::Timer timer(nullptr, 100, false);
         QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
         timer.setInterval(5);
@@ -88,8 +83,7 @@ private slots:
         QCOMPARE(ticks.count(), 0);
     }
 
-    void settingIntervalRestartsPeriod()
-    {
+    void settingIntervalRestartsPeriod() {
         toolkit::Timer timer(nullptr, 80, true);
         QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
         QTest::qWait(50);
@@ -99,8 +93,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 1000);
     }
 
-    void failureSkipsRestOfHandlerAndShowsOneBox()
-    {
+    void failureSkipsRestOfHandlerAndShowsOneBox() {
         BoxWatcher watcher;
         bool reachedEnd = false;
         toolkit::guarded([&] {
@@ -114,8 +107,7 @@ private slots:
         QCOMPARE(watcher.boxes()[0].text, QStringLiteral("'abc' is not a valid integer value"));
     }
 
-    void secondFailureWhileBoxOpenDoesNotStack()
-    {
+    void secondFailureWhileBoxOpenDoesNotStack() {
         // A timer keeps failing while the first error box is open: no second box may appear.
         toolkit::Timer failing(nullptr, 10, false);
         connect(&failing, &toolkit::Timer::timeout, this, [] {
@@ -133,8 +125,7 @@ private slots:
         QVERIFY(!toolkit::errorReportShowing());
     }
 
-    void plainMessageHasTitleAndNoIcon()
-    {
+    void plainMessageHasTitleAndNoIcon() {
         BoxWatcher watcher;
         toolkit::showMessage(QStringLiteral("Selecione um arquivo na lista"));
         QCOMPARE(watcher.boxes().size(), std::size_t(1));

@@ -15,8 +15,7 @@ constexpr std::array<char16_t, 32> kHighControls{
 
 } // namespace
 
-QString fromCp1252(const QByteArray& bytes)
-{
+QString fromCp1252(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());
     for (const char c : bytes) {
@@ -29,8 +28,7 @@ QString fromCp1252(const QByteArray& bytes)
     return text;
 }
 
-QByteArray toCp1252(const QString& text)
-{
+QByteArray toCp1252(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (const QChar ch : text) {

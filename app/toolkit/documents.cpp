@@ -6,8 +6,7 @@
 
 namespace toolkit {
 
-QString documentsFolder()
-{
+QString documentsFolder() {
     const QString failure = QStringLiteral("Não foi possível obter o local dos  Meus Documentos.");
     // Without a home there is no Documents folder, even if Qt would still name one under "/".
     if (qEnvironmentVariableIsEmpty("HOME"))

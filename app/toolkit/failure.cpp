@@ -7,8 +7,7 @@ namespace toolkit {
 
 Failure::Failure(QString text) : text_(std::move(text)), utf8_(text_.toUtf8()) {}
 
-int StrToInt(const QString& text)
-{
+int StrToInt(const QString& text) {
     const auto fail = [&text] {
         return Failure(QStringLiteral("'%1' is not a valid integer value").arg(text));
     };
@@ -40,8 +39,7 @@ int StrToInt(const QString& text)
     return static_cast<int>(value);
 }
 
-QString fileErrorText(int err)
-{
+QString fileErrorText(int err) {
     switch (err) {
     case ENOENT:
         return QStringLiteral("File not found");
@@ -54,8 +52,7 @@ QString fileErrorText(int err)
     }
 }
 
-void raiseFileError(int err)
-{
+void raiseFileError(int err) {
     throw Failure(fileErrorText(err));
 }
 

@@ -13,20 +13,17 @@ namespace {
 bool errorBoxOpen = false;
 }
 
-void showMessage(const QString& text)
-{
+void showMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok);
     box.setWindowTitle(kApplicationTitle);
     box.exec();
 }
 
-bool errorReportShowing()
-{
+bool errorReportShowing() {
     return errorBoxOpen;
 }
 
-void reportError(const QString& text)
-{
+void reportError(const QString& text) {
     if (errorBoxOpen) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(kApplicationTitle), qUtf8Printable(text));
         std::fflush(stderr);

@@ -23,8 +23,7 @@ bool errorReportShowing();
 
 // Runs a handler body; a failure ends the body there and goes to the standard error report.
 // No exception ever crosses the event loop.
-template <typename Body> void guarded(Body&& body) noexcept
-{
+template <typename Body> void guarded(Body&& body) noexcept {
     try {
         std::forward<Body>(body)();
     } catch (const Failure& failure) {

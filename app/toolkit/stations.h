@@ -7,8 +7,7 @@
 // This is the one place where one turns into the other.
 inline constexpr int kStations = 8;
 
-inline std::size_t stationSlot(int station)
-{
+inline std::size_t stationSlot(int station) {
     assert(station >= 1 && station <= kStations);
     return static_cast<std::size_t>(station - 1);
 }

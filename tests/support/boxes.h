@@ -20,16 +20,14 @@ struct SeenBox {
 class BoxWatcher : public QObject {
 public:
     explicit BoxWatcher(std::function<void(QMessageBox*)> whileOpen = {})
-        : whileOpen_(std::move(whileOpen))
-    {
+        : whileOpen_(std::move(whileOpen)) {
         poll_.setInterval(5);
         QObject::connect(&poll_, &QTimer::timeout, this, [this] { check(); });
         poll_.start();
     }
 
     const std::vector<SeenBox>& boxes() const { return boxes_; }
-    int openNow() const
-    {
+    int openNow() const {
         int n = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<QMessageBox*>(w) && w->isVisible())
@@ -39,8 +37,7 @@ public:
     int maxOpenAtOnce() const { return maxOpen_; }
 
 private:
-    void check()
-    {
+    void check() {
         maxOpen_ = std::max(maxOpen_, openNow());
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(w);

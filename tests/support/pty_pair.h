@@ -15,15 +15,13 @@
 
 class Pty {
 public:
-    Pty()
-    {
+    Pty() {
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0)
             path_ = name;
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     }
-    ~Pty()
-    {
+    ~Pty() {
         ::close(slave_);
         ::close(master_);
     }
@@ -33,8 +31,7 @@ public:
     const std::string& path() const { return path_; }
 
     // Everything the program sent that arrives within `wait`.
-    QByteArray received(std::chrono::milliseconds wait = std::chrono::milliseconds(50)) const
-    {
+    QByteArray received(std::chrono::milliseconds wait = std::chrono::milliseconds(50)) const {
         QByteArray bytes;
         pollfd p{master_, POLLIN, 0};
         while (::poll(&p, 1, static_cast<int>(wait.count())) > 0) {
@@ -47,8 +44,7 @@ public:
         return bytes;
     }
 
-    void send(const QByteArray& bytes) const
-    {
+    void send(const QByteArray& bytes) const {
         [[maybe_unused]] const ssize_t n = ::write(master_, bytes.constData(), bytes.size());
     }
 

@@ -11,18 +11,17 @@
 class StationEnv {
 public:
     StationEnv(bool withConfig = true)
-        : previousDir_(QDir::currentPath()), previousHome_(qgetenv("HOME"))
-    {
+        : previousDir_(QDir::currentPath()), previousHome_(qgetenv("HOME")) {
         qputenv("HOME", home_.path().toUtf8());
         qunsetenv("XDG_DOCUMENTS_DIR");
         qputenv("XDG_CONFIG_HOME", (home_.path() + QStringLiteral("/.config")).toUtf8());
         QDir::setCurrent(work_.path());
         if (withConfig)
             QFile::copy(QStringLiteral(STATION_DIR "/ConfigALL.txt"), configPath());
-        QFile::link(QStringLiteral(STATION_DIR "/IMAGES"), work_.filePath(QStringLiteral("IMAGES")));
+        QFile::link(QStringLiteral(STATION_DIR "/IMAGES"),
+                    work_.filePath(QStringLiteral("IMAGES")));
     }
-    ~StationEnv()
-    {
+    ~StationEnv() {
         QDir::setCurrent(previousDir_);
         qputenv("HOME", previousHome_);
     }
@@ -32,14 +31,12 @@ public:
     QString configPath() const { return work_.filePath(QStringLiteral("ConfigALL.txt")); }
     QString documents() const { return home_.path() + QStringLiteral("/Documents"); }
 
-    QByteArray configBytes() const
-    {
+    QByteArray configBytes() const {
         QFile file(configPath());
         file.open(QIODevice::ReadOnly);
         return file.readAll();
     }
-    void writeConfig(const QByteArray& bytes) const
-    {
+    void writeConfig(const QByteArray& bytes) const {
         QFile file(configPath());
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(bytes);
