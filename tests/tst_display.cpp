@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 
@@ -237,6 +239,56 @@ private slots:
         QCOMPARE(lines[0], QByteArray("HORA;VELOCIDADE(km/h);DIRECAO;PRESET1(km/h);PRESET2(km/h);"
                                       "ALARME SONORO;BATERIA(V)\r"));
         QVERIFY(lines[1].endsWith(";12,3;N  ;5,0;20,0;ON ;3,70;\r"));
+    }
+
+    void loggingFailuresLeavePollingAlone_data() {
+        QTest::addColumn<QString>("breakage");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("log folder removed") << "folder"
+                                            << "File not found";
+        QTest::newRow("index file unreadable") << "index"
+                                               << "I/O error 21";
+        QTest::newRow("log file not writable") << "file"
+                                               << "I/O error 21";
+    }
+    void loggingFailuresLeavePollingAlone() {
+        QFETCH(QString, breakage);
+        QFETCH(QString, message);
+        const QString folder = env_->documents() + QStringLiteral("/log_zareraziru");
+        const QString logFile = folder + QStringLiteral("/") +
+                                QDate::currentDate().toString("dd-MM-yyyy") +
+                                QStringLiteral(" ANEMÔMETRO 1.txt");
+        if (breakage == "folder") {
+            QDir(folder).removeRecursively();
+        } else if (breakage == "index") { // the start-up pass wrote it as a file
+            QFile::remove(env_->dir() + QStringLiteral("/StatusLOG1.txt"));
+            QDir(env_->dir()).mkdir(QStringLiteral("StatusLOG1.txt"));
+        } else {
+            QDir().mkpath(logFile);
+        }
+        s_->form2.logBox(1)->setChecked(true);
+        BoxWatcher watcher;
+        poll(*s_, *pty_, 1, answer(1, 77, 370, 0, 1, 1, 0x84));
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text, message);
+        QCOMPARE(s_->form1.panel(1).speedLabel()->text(), QStringLiteral("7,7 m/s "));
+        QCOMPARE(s_->form1.statusText(2), QStringLiteral("N°: 1 - OK"));
+        QCOMPARE(s_->form1.stationIndex(), 2);
+        QVERIFY(s_->form1.controlTimer().enabled());
+        if (breakage == "index") // the new log file stays, empty
+            QCOMPARE(QFileInfo(logFile).size(), 0);
+    }
+
+    void nameFromTheFileCannotLeaveTheLogFolder() {
+        s_->form1.setStationName(1, QStringLiteral("../../fora"));
+        s_->form2.logBox(1)->setChecked(true);
+        poll(*s_, *pty_, 1, answer(1, 77, 370, 0, 1, 1, 0x84));
+        QCOMPARE(s_->form1.panel(1).name(), QStringLiteral("../../fora"));
+        const QStringList inside =
+            QDir(env_->documents() + QStringLiteral("/log_zareraziru")).entryList(QDir::Files);
+        QCOMPARE(inside, QStringList{QDate::currentDate().toString("dd-MM-yyyy") +
+                                     QStringLiteral(" ______fora.txt")});
+        QVERIFY(QDir(env_->home()).entryList({"*fora*"}, QDir::Files).isEmpty());
     }
 };
 
