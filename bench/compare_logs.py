@@ -1,9 +1,8 @@
-#!/ usr / bin / env python3
-""
-    "Compares the station program's log files with the simulator's record, one for one.
+#!/usr/bin/env python3
+"""Compares the station program's log files with the simulator's record, one for one.
 
-    Every good reply with the RF flag set that anemosim served must appear,
-    in order, as one log line of that station with the same values; nothing else may appear. Station n is assumed to
+Every good reply with the RF flag set that anemosim served must appear, in order, as one log
+line of that station with the same values; nothing else may appear. Station n is assumed to
 have address n and the default name "ANEMÔMETRO n".
 """
 import argparse
@@ -58,7 +57,7 @@ def served(record, stations):
 def logged(folder, station):
     lines = []
     pattern = os.path.join(folder, f"*ANEMÔMETRO {station}.txt")
-#Files are named dd - mm - yyyy : sort by year, month, day.
+    # Files are named dd-mm-yyyy: sort by year, month, day.
     files = sorted(glob.glob(pattern),
                    key=lambda p: os.path.basename(p)[6:10] + os.path.basename(p)[3:5]
                    + os.path.basename(p)[0:2])
@@ -84,8 +83,8 @@ def main():
         got = logged(args.logs, station)
         want = expected[station]
         same = got == want
-#The program is stopped first : the very last reply served may still have been in
-#flight, unread, when it ended.
+        # The program is stopped first: the very last reply served may still have been in
+        # flight, unread, when it ended.
         if not same and station == last and got == want[:-1]:
             print(f"station {station}: the last reply served was still in flight at the end")
             want = want[:-1]
