@@ -189,6 +189,7 @@ void TForm1::Calcula_CRC(int count, std::span<const int> cells) {
 }
 
 void TForm1::N1Click() {
+    reconnecting_ = false;
     timerAbrePorta_->setEnabled(false);
     timerControle_->setEnabled(false);
     port_.close();
@@ -233,10 +234,19 @@ void TForm1::TimerAbrePortaTimer() {
     const serial::OpenResult result =
         port_.open(portName.toStdString(), lineParameters.toStdString());
     if (result.ok) {
+        reconnecting_ = false;
         setStatusText(2, portName + QStringLiteral(" Aberta"));
         timerControle_->setEnabled(true);
         replyTimer(1).setInterval(150);
         timerAbrePorta_->setEnabled(false);
+        return;
+    }
+    if (reconnecting_) {
+        // Waiting for a vanished device to come back: try again quietly.
+        port_.close();
+        setStatusText(2, portName + QStringLiteral(" Fechada"));
+        timerControle_->setEnabled(false);
+        timerAbrePorta_->setInterval(5000);
         return;
     }
     const QString message = QString::fromStdString(serial::openFailureMessage(
@@ -256,6 +266,15 @@ void TForm1::TimerAbrePortaTimer() {
     timerAbrePorta_->setInterval(5000);
 }
 
+void TForm1::portLost() {
+    port_.close();
+    reconnecting_ = true;
+    setStatusText(2, Form2->portName() + QStringLiteral(" Fechada"));
+    timerControle_->setEnabled(false);
+    timerAbrePorta_->setInterval(5000);
+    timerAbrePorta_->setEnabled(true);
+}
+
 void TForm1::FormClose() {
     port_.close();
 }
@@ -272,6 +291,12 @@ void TForm1::replyTick(int station) {
         setStatusText(2, statusText(2) + text);
     };
     if (readings::checkReply(reply, poll_.lastRequest, poll_.crc) != readings::ReplyOutcome::Good) {
+        if (port_.deviceLost()) {
+            // The status bar now tells that the port is closed; the trail is not extended.
+            portLost();
+            readings::showFailure(stationPanel, [](const QString&) {});
+            return;
+        }
         readings::showFailure(stationPanel, appendToTrail);
         return;
     }

@@ -97,6 +97,7 @@ private:
     void connectHandlers();
     void applyOuterSize();
     void replyTick(int station);
+    void portLost();
 
     std::array<readings::StationPanel*, kStations> panels_{};
     std::array<QLabel*, 3> statusPanels_{};
@@ -116,6 +117,9 @@ private:
     // Set while an opening attempt is reporting a refused step: the opening timer keeps
     // ticking under the message box, and a second attempt must not start meanwhile.
     bool openingPort_ = false;
+    // Set when the device vanished under an open port (a USB adapter pulled out): the port is
+    // reopened every 5 s without a message until the device is back.
+    bool reconnecting_ = false;
     QSize outerSize_{737, 525};
 };
 

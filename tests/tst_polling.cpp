@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
 #include <sys/stat.h>
 
 namespace {
@@ -317,6 +318,41 @@ private slots:
         const qint64 gap = times[3] - times[2];
         QVERIFY2(gap >= 200 + 1385 - 10 && gap <= 200 + 1385 + 150,
                  qPrintable(QString::number(gap)));
+    }
+
+    void vanishedDeviceIsReopenedQuietly() {
+        StationEnv env;
+        const QString link = env.dir() + QStringLiteral("/ttySIM");
+        const QString record = env.dir() + QStringLiteral("/record.csv");
+        QProcess sim;
+        sim.start(QStringLiteral(ANEMOSIM_PATH),
+                  {"--link", link, "--stations", "1", "--seed", "3", "--record", record});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(link), 5000);
+        Station s;
+        s.usePort(link.toStdString());
+        s.useStations(1);
+        s.form1.setCyclePause(200);
+        s.form1.controlTimer().setInterval(200);
+        BoxWatcher watcher;
+        s.form1.TimerAbrePortaTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(s.form1.statusText(2).endsWith(QStringLiteral(" - OK")), 3000);
+
+        ::kill(static_cast<pid_t>(sim.processId()), SIGUSR1); // the adapter is pulled out
+        QTRY_COMPARE_WITH_TIMEOUT(s.form1.statusText(2), link + QStringLiteral(" Fechada"), 3000);
+        QVERIFY(!s.form1.port().isOpen());
+        QVERIFY(!s.form1.controlTimer().enabled());
+        QTest::qWait(5500); // at least one quiet attempt while the device is away
+        QCOMPARE(s.form1.statusText(2), link + QStringLiteral(" Fechada"));
+
+        ::kill(static_cast<pid_t>(sim.processId()), SIGUSR2); // and plugged back
+        QElapsedTimer back;
+        back.start();
+        QTRY_VERIFY_WITH_TIMEOUT(s.form1.statusText(2).endsWith(QStringLiteral(" - OK")), 8000);
+        QVERIFY2(back.elapsed() < 6000 + 700, qPrintable(QString::number(back.elapsed())));
+        QCOMPARE(watcher.boxes().size(), std::size_t(0));
+        sim.terminate();
+        sim.waitForFinished();
     }
 };
 
