@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
@@ -45,6 +46,24 @@ QString accessibleIconName(StationPanel::Icon icon) {
         return QStringLiteral("RF");
     }
     return {};
+}
+
+// What a screen reader says for each icon file the panel shows.
+QString iconStateText(const QString& iconName) {
+    static const QHash<QString, QString> states{
+        {QStringLiteral("COM_OK"), QStringLiteral("estação respondendo")},
+        {QStringLiteral("COM_OFF"), QStringLiteral("sem resposta")},
+        {QStringLiteral("BAT_100"), QStringLiteral("carga completa")},
+        {QStringLiteral("BAT_75"), QStringLiteral("carga 75%")},
+        {QStringLiteral("BAT_50"), QStringLiteral("carga 50%")},
+        {QStringLiteral("BAT_25"), QStringLiteral("carga 25%")},
+        {QStringLiteral("BAT_0"), QStringLiteral("carga baixa")},
+        {QStringLiteral("SOUND_ON"), QStringLiteral("alarme ligado")},
+        {QStringLiteral("SOUND_OFF"), QStringLiteral("alarme desligado")},
+        {QStringLiteral("RF_ON"), QStringLiteral("RF ligado")},
+        {QStringLiteral("RF_OFF"), QStringLiteral("RF desligado")},
+    };
+    return states.value(iconName.toUpper(), iconName);
 }
 
 } // namespace
@@ -200,7 +219,7 @@ void StationPanel::loadIcon(Icon icon, const QString& path) {
     QLabel* box = image(icon);
     box->setPixmap(iconPixmap(loaded));
     box->setProperty("iconPath", path);
-    box->setAccessibleDescription(QFileInfo(path).baseName());
+    box->setAccessibleDescription(iconStateText(QFileInfo(path).baseName()));
 }
 
 } // namespace readings
