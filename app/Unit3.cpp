@@ -1,37 +1,96 @@
 #include "Unit3.h"
 
+#include "jpeg_decode.h"
+#include "logo.h"
+
 #include <QLabel>
+#include <QPixmap>
+#include <QScreen>
 
 TForm3* Form3 = nullptr;
+
+namespace {
+
+const QColor kMaroon(0x80, 0x00, 0x00);
+
+QFont sansSerif(int pixelSize, bool bold) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     Form3 = this;
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setAttribute(Qt::WA_QuitOnClose, false);
-    setFixedSize(330, 201);
+    setFont(sansSerif(11, false));
+    QPalette background = palette();
+    background.setColor(QPalette::Window, background.color(QPalette::Midlight));
+    setPalette(background);
+    setAutoFillBackground(true);
+    applyOuterSize();
 
     image_ = new QLabel(this);
     image_->setObjectName(QStringLiteral("Image1"));
+    image_->setAccessibleName(QStringLiteral("Logotipo K&V"));
     image_->setGeometry(8, 8, 321, 193);
     image_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     version_ = new QLabel(QStringLiteral("VERSÃO: 1.5"), this);
     version_->setObjectName(QStringLiteral("Label1"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(16);
-    font.setBold(true);
-    version_->setFont(font);
+    version_->setFont(sansSerif(16, true));
+    QPalette label = version_->palette();
+    label.setColor(QPalette::WindowText, kMaroon);
+    label.setColor(QPalette::Window, label.color(QPalette::Base));
+    version_->setPalette(label);
     version_->setAutoFillBackground(true);
-    version_->setStyleSheet(QStringLiteral("#Label1 { color: #800000; background-color: white; }"));
     version_->move(112, 168);
     version_->adjustSize();
+    version_->raise();
+
+    showLogo(logo::jpegBytes());
 }
 
 TForm3::~TForm3() {
     if (Form3 == this)
         Form3 = nullptr;
+}
+
+void TForm3::showLogo(const QByteArray& jpegBytes) {
+    const QImage picture = about::decodeJpeg(jpegBytes);
+    if (picture.isNull())
+        image_->clear();
+    else
+        image_->setPixmap(QPixmap::fromImage(picture));
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    applyOuterSize(); // the frame is known only once the window is shown
+    if (!placed_)
+        centreOnScreen();
+}
+
+void TForm3::applyOuterSize() {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    setFixedSize(kOuterSize - frame);
+}
+
+// Only the first showing: afterwards the window reappears wherever the user left it.
+void TForm3::centreOnScreen() {
+    const QScreen* shownOn = screen();
+    if (!shownOn)
+        return;
+    QRect outer(frameGeometry().topLeft(), kOuterSize);
+    outer.moveCenter(shownOn->geometry().center());
+    move(outer.topLeft());
+    placed_ = true;
 }
