@@ -8,6 +8,7 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(toolkit::kApplicationTitle);
+    QGuiApplication::setDesktopFileName(QStringLiteral("anemometros"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
 
     TForm1 form1;
