@@ -173,15 +173,20 @@ void TForm2::buildConnectionTab(QWidget* tab) {
 }
 
 void TForm2::buildStationsTab(QWidget* tab) {
-    label(QStringLiteral("Label28"), QStringLiteral("N° DE ANEMÔMETROS NA REDE:"), tab, {8, 12});
+    // Each field starts just right of its label, whatever width the font gives the label.
+    const QLabel* countLabel = label(QStringLiteral("Label28"),
+                                     QStringLiteral("N° DE ANEMÔMETROS NA REDE:"), tab, {8, 12});
     QStringList counts;
     for (int n = 1; n <= kStations; ++n)
         counts << QString::number(n);
-    comboRede_ = comboBox(QStringLiteral("ComboBoxRede"), counts, tab, {180, 8, 110, 22});
-    label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab, {310, 12});
+    comboRede_ = comboBox(QStringLiteral("ComboBoxRede"), counts, tab,
+                          {countLabel->geometry().right() + 6, 8, 70, 22});
+    const QLabel* intervalLabel =
+        label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab,
+              {comboRede_->geometry().right() + 24, 12});
     edit17_ = new QLineEdit(QStringLiteral("5"), tab);
     edit17_->setObjectName(QStringLiteral("Edit17"));
-    edit17_->setGeometry(480, 8, 60, 22);
+    edit17_->setGeometry(intervalLabel->geometry().right() + 6, 8, 50, 22);
     for (int station = 1; station <= kStations; ++station)
         buildStationRow(station, tab);
 }
@@ -203,10 +208,11 @@ void TForm2::buildStationRow(int station, QWidget* tab) {
     auto* name = new config::StationEdit(kNameTypedLimit, config::nameKeyDiscarded, row);
     name->setObjectName(QStringLiteral("Edit%1").arg(2 * station - 1));
     name->setGeometry(8, 42, 128, 21);
-    label(QStringLiteral("LabelModbus%1").arg(station), QStringLiteral("N° MODBUS:"), row, {8, 72});
+    const QLabel* addressLabel = label(QStringLiteral("LabelModbus%1").arg(station),
+                                       QStringLiteral("N° MODBUS:"), row, {8, 72});
     auto* address = new config::StationEdit(kAddressTypedLimit, config::addressKeyDiscarded, row);
     address->setObjectName(QStringLiteral("Edit%1").arg(2 * station));
-    address->setGeometry(80, 68, 40, 21);
+    address->setGeometry(addressLabel->geometry().right() + 6, 68, 40, 21);
     auto* log = new QCheckBox(QStringLiteral("SALVAR LOG"), row);
     log->setObjectName(QStringLiteral("CheckBoxLog%1").arg(station));
     log->setGeometry(8, 96, 128, 20);
