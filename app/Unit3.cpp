@@ -3,6 +3,8 @@
 #include "jpeg_decode.h"
 #include "logo.h"
 
+#include "fonts.h"
+
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
@@ -12,14 +14,6 @@ TForm3* Form3 = nullptr;
 namespace {
 
 const QColor kMaroon(0x80, 0x00, 0x00);
-
-QFont sansSerif(int pixelSize, bool bold) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 
@@ -31,7 +25,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setAttribute(Qt::WA_QuitOnClose, false);
-    setFont(sansSerif(11, false));
+    setFont(toolkit::msSansSerif(11, false));
     QPalette background = palette();
     background.setColor(QPalette::Window, background.color(QPalette::Midlight));
     setPalette(background);
@@ -46,7 +40,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
 
     version_ = new QLabel(QStringLiteral("VERSÃO: 1.5"), this);
     version_->setObjectName(QStringLiteral("Label1"));
-    version_->setFont(sansSerif(16, true));
+    version_->setFont(toolkit::msSansSerif(16, true));
     QPalette label = version_->palette();
     label.setColor(QPalette::WindowText, kMaroon);
     label.setColor(QPalette::Window, label.color(QPalette::Base));

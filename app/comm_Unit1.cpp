@@ -4,6 +4,7 @@
 #include "Unit3.h"
 #include "documents.h"
 #include "failure.h"
+#include "fonts.h"
 #include "log_files.h"
 #include "messages.h"
 #include "open_messages.h"
@@ -48,10 +49,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(toolkit::msSansSerif(11));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));

@@ -2,6 +2,7 @@
 
 #include "documents.h"
 #include "failure.h"
+#include "fonts.h"
 #include "log_browser.h"
 #include "main_window_link.h"
 #include "messages.h"
@@ -48,14 +49,6 @@ constexpr std::array<SizeStep, kStations> kSizeSteps{{
 
 QString defaultName(int station) {
     return QStringLiteral("ANEMÔMETRO %1").arg(station);
-}
-
-QFont arial(int pixelSize, bool bold) {
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
 }
 
 QLabel* label(const QString& objectName, const QString& text, QWidget* parent, QPoint at) {
@@ -109,10 +102,7 @@ TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(toolkit::msSansSerif(11));
 
     buildTitle();
     pageControl_ = new QTabWidget(this);
@@ -140,7 +130,7 @@ TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
     saveButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_save.png")),
                                   QStringLiteral("SALVAR CONFIGURAÇÕES"), this);
     saveButton_->setObjectName(QStringLiteral("BotaoSalvaConfig"));
-    saveButton_->setFont(arial(13, true));
+    saveButton_->setFont(toolkit::arial(13, true));
     saveButton_->setIconSize(QSize(24, 24));
     saveButton_->setGeometry(190, 388, 240, 38);
     saveButton_->setAutoDefault(false);
@@ -159,7 +149,7 @@ void TForm2::buildTitle() {
     title->setObjectName(QStringLiteral("PanelName"));
     title->setGeometry(0, 0, kClientSize.width(), 41);
     title->setAlignment(Qt::AlignCenter);
-    title->setFont(arial(19, true));
+    title->setFont(toolkit::arial(19, true));
     title->setStyleSheet(QStringLiteral("#PanelName { background-color: #d70000; color: white; }"));
 }
 
@@ -201,7 +191,7 @@ void TForm2::buildStationRow(int station, QWidget* tab) {
 
     auto* title =
         label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station), row, {8, 4});
-    title->setFont(arial(13, true));
+    title->setFont(toolkit::arial(13, true));
     title->setStyleSheet(QStringLiteral("color: #800000;"));
     title->adjustSize();
     label(QStringLiteral("LabelNome%1").arg(station), QStringLiteral("NOME:"), row, {8, 26});

@@ -1,6 +1,7 @@
 #include "station_panel.h"
 
 #include "failure.h"
+#include "fonts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,14 +16,6 @@
 namespace readings {
 
 namespace {
-
-QFont arial(int pixelSize, bool bold) {
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
 
 QString colourStyle(const QString& objectName, unsigned reference, const QString& extra = {}) {
     return QStringLiteral("#%1 { background-color: %2; %3 }")
@@ -115,7 +108,7 @@ StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), stati
 
     nameBar_ = makeInnerPanel(QStringLiteral("PanelName") + n, QStringLiteral("ANEMÔMETRO ") + n,
                               {0, 0, 161, 33});
-    nameBar_->setFont(arial(15, true));
+    nameBar_->setFont(toolkit::arial(15, true));
     nameBar_->setStyleSheet(
         colourStyle(nameBar_->objectName(), kColourNameBar, QStringLiteral("color: white;")));
     preset1_ =
@@ -130,7 +123,7 @@ QLabel* StationPanel::makeLabel(const QString& objectName, const QString& text, 
                                 int pixelSize, bool bold) {
     auto* label = new QLabel(text, this);
     label->setObjectName(objectName);
-    label->setFont(arial(pixelSize, bold));
+    label->setFont(toolkit::arial(pixelSize, bold));
     label->setGeometry(geometry);
     label->adjustSize();
     label->move(geometry.topLeft());

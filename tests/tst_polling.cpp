@@ -31,6 +31,15 @@ struct Station {
     }
 };
 
+// Starts anemosim with `stations` stations behind `link`, recording every request.
+void startSimulator(QProcess& sim, const QString& link, const QString& record, int stations) {
+    sim.start(QStringLiteral(ANEMOSIM_PATH),
+              {"--link", link, "--stations", QString::number(stations), "--seed", "7", "--record",
+               record});
+    QVERIFY(sim.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(link), 5000);
+}
+
 QByteArray request(std::initializer_list<int> bytes) {
     QByteArray out;
     for (int b : bytes)
@@ -273,10 +282,7 @@ private slots:
         const QString link = env.dir() + QStringLiteral("/ttySIM");
         const QString record = env.dir() + QStringLiteral("/record.csv");
         QProcess sim;
-        sim.start(QStringLiteral(ANEMOSIM_PATH),
-                  {"--link", link, "--stations", "3", "--seed", "7", "--record", record});
-        QVERIFY(sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(link), 5000);
+        startSimulator(sim, link, record, 3);
 
         QByteArray config = env.configBytes();
         QList<QByteArray> lines = config.split('\n');
@@ -325,10 +331,7 @@ private slots:
         const QString link = env.dir() + QStringLiteral("/ttySIM");
         const QString record = env.dir() + QStringLiteral("/record.csv");
         QProcess sim;
-        sim.start(QStringLiteral(ANEMOSIM_PATH),
-                  {"--link", link, "--stations", "1", "--seed", "3", "--record", record});
-        QVERIFY(sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(link), 5000);
+        startSimulator(sim, link, record, 1);
         Station s;
         s.usePort(link.toStdString());
         s.useStations(1);
