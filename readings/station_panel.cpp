@@ -12,14 +12,81 @@
 #include <QPixmap>
 
 #include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
 
 namespace readings {
 
 namespace {
 
-QString colourStyle(const QString& objectName, unsigned reference, const QString& extra = {}) {
-    return QStringLiteral("#%1 { background-color: %2; %3 }")
-        .arg(objectName, colourFromReference(reference).name(), extra);
+// Background colours are set through the palette: style sheets would re-polish the widget
+// at every reading.
+void paintBackground(QLabel* panel, const QColor& background) {
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, background);
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+}
+
+// Icon files are read from disk at every update; decoding is skipped while the file is the same
+// one as last time (same inode, size and modification time).
+class IconFiles {
+public:
+    QPixmap load(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);
+        struct stat info {};
+        if (::fstat(file.handle(), &info) != 0)
+            toolkit::raiseFileError(errno);
+        Entry& entry = entries_[path];
+        if (!entry.pixmap.isNull() && entry.inode == info.st_ino && entry.size == info.st_size &&
+            entry.modifiedNs == modifiedNs(info))
+            return entry.pixmap;
+        entry = {info.st_ino, info.st_size, modifiedNs(info), decode(file)};
+        if (entry.pixmap.isNull())
+            throw toolkit::Failure(QStringLiteral("Ícone inválido: %1").arg(path));
+        return entry.pixmap;
+    }
+
+private:
+    struct Entry {
+        ino_t inode = 0;
+        off_t size = 0;
+        long long modifiedNs = 0;
+        QPixmap pixmap;
+    };
+
+    static long long modifiedNs(const struct stat& info) {
+        return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    }
+
+    // The image box shows the 32-pixel picture of the icon, or the nearest one scaled to it.
+    static QPixmap decode(QFile& file) {
+        QImageReader reader(&file, "ico");
+        QImage best;
+        for (int i = 0; i < std::max(1, reader.imageCount()); ++i) {
+            if (i > 0 && !reader.jumpToImage(i))
+                break;
+            const QImage frame = reader.read();
+            if (frame.isNull())
+                continue;
+            if (best.isNull() || std::abs(frame.width() - 32) < std::abs(best.width() - 32))
+                best = frame;
+        }
+        if (best.isNull())
+            return {};
+        if (best.size() != QSize(32, 32))
+            best = best.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return QPixmap::fromImage(best);
+    }
+
+    QHash<QString, Entry> entries_;
+};
+
+IconFiles& iconFiles() {
+    static IconFiles files;
+    return files;
 }
 
 // The icon files carry several sizes; the image box shows the 32-pixel one.
@@ -109,8 +176,10 @@ StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), stati
     nameBar_ = makeInnerPanel(QStringLiteral("PanelName") + n, QStringLiteral("ANEMÔMETRO ") + n,
                               {0, 0, 161, 33});
     nameBar_->setFont(toolkit::arial(15, true));
-    nameBar_->setStyleSheet(
-        colourStyle(nameBar_->objectName(), kColourNameBar, QStringLiteral("color: white;")));
+    paintBackground(nameBar_, colourFromReference(kColourNameBar));
+    QPalette namePalette = nameBar_->palette();
+    namePalette.setColor(QPalette::WindowText, Qt::white);
+    nameBar_->setPalette(namePalette);
     preset1_ =
         makeInnerPanel(QStringLiteral("P1Panel") + n, QStringLiteral("0,0 km/h"), {8, 168, 65, 33});
     preset2_ = makeInnerPanel(QStringLiteral("P2Panel") + n, QStringLiteral("0,0 km/h"),
@@ -167,11 +236,15 @@ QLabel* StationPanel::image(Icon icon) const {
 }
 
 void StationPanel::setSpeedText(const QString& text) {
+    if (speed_->text() == text)
+        return;
     speed_->setText(text);
     speed_->adjustSize();
 }
 
 void StationPanel::setDirectionText(const QString& text) {
+    if (direction_->text() == text)
+        return;
     direction_->setText(text);
     direction_->adjustSize();
 }
@@ -182,7 +255,10 @@ void StationPanel::setPresetText(int preset, const QString& text) {
 
 void StationPanel::setPresetColour(int preset, unsigned colourReference) {
     QLabel* panel = preset == 1 ? preset1_ : preset2_;
-    panel->setStyleSheet(colourStyle(panel->objectName(), colourReference));
+    if (panel->property("colourReference").isValid() &&
+        panel->property("colourReference").toUInt() == colourReference)
+        return;
+    paintBackground(panel, colourFromReference(colourReference));
     panel->setProperty("colourReference", colourReference);
 }
 
@@ -195,22 +271,10 @@ QString StationPanel::name() const {
 }
 
 void StationPanel::loadIcon(Icon icon, const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);
-    QImageReader reader(&file, "ico");
-    QIcon loaded;
-    for (int i = 0; i < reader.imageCount() || i == 0; ++i) {
-        if (i > 0 && !reader.jumpToImage(i))
-            break;
-        const QImage frame = reader.read();
-        if (!frame.isNull())
-            loaded.addPixmap(QPixmap::fromImage(frame));
-    }
-    if (loaded.isNull())
-        throw toolkit::Failure(QStringLiteral("Ícone inválido: %1").arg(path));
+    const QPixmap pixmap = iconFiles().load(path);
     QLabel* box = image(icon);
-    box->setPixmap(iconPixmap(loaded));
+    if (box->pixmap().cacheKey() != pixmap.cacheKey())
+        box->setPixmap(pixmap);
     box->setProperty("iconPath", path);
     box->setAccessibleDescription(iconStateText(QFileInfo(path).baseName()));
 }

@@ -1,0 +1,160 @@
+# shellcheck shell=bash
+# Shared steps of the benchmarks that run the station program against anemosim.
+# Sourced by bench/timing, bench/cost, bench/memory and bench/logging_run.
+
+bench_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+bench_build="$(realpath -m "${BUILD_DIR:-$bench_root/build}")"
+bench_results="$bench_root/bench/results"
+export PYTHONDONTWRITEBYTECODE=1
+mkdir -p "$bench_results"
+
+# Processes started here and not yet stopped; stopped by id when the script ends, however it
+# ends.
+bench_pids=()
+bench_forget() {
+    local pid kept=()
+    for pid in "${bench_pids[@]}"; do
+        [[ "$pid" == "$1" ]] || kept+=("$pid")
+    done
+    bench_pids=("${kept[@]}")
+}
+bench_cleanup() {
+    local pid
+    for pid in "${bench_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${bench_pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+}
+trap bench_cleanup EXIT
+
+bench_require() {
+    local f
+    for f in "$bench_build/bin/anemometros" "$bench_build/bin/anemosim" \
+        "$bench_build/station/IMAGES/COM_OK.ICO"; do
+        if [[ ! -e "$f" ]]; then
+            echo "missing $f: build first (scripts/build, or BUILD_DIR=<build folder>)" >&2
+            exit 1
+        fi
+    done
+}
+
+# A fresh work folder /tmp/anemo-<name>.XXXXXX; its path is printed.
+bench_workdir() {
+    mktemp -d "/tmp/anemo-$1.XXXXXX"
+}
+
+# The cycle pause the configuration window computes: interval × 1000 − stations × 205, or
+# 200 when that is 1 or less.
+bench_pause() {
+    local pause=$(($1 * 1000 - $2 * 205))
+    ((pause <= 1)) && pause=200
+    echo "$pause"
+}
+
+# station_folder DIR LINK STATIONS INTERVAL LOGGED(TRUE|FALSE): a copy of the built working
+# folder with a ConfigALL.txt for the simulated bus; stations 1..STATIONS at addresses 1..N.
+bench_station_folder() {
+    local dir="$1" link="$2" stations="$3" interval="$4" logged="$5" n
+    mkdir -p "$dir"
+    cp -r "$bench_build/station/." "$dir/"
+    {
+        printf '%s\r\n' "$link" 9600 "$stations"
+        for n in 1 2 3 4 5 6 7 8; do printf 'ANEMÔMETRO %s\r\n%s\r\n' "$n" "$n"; done
+        for n in 1 2 3 4 5 6 7 8; do printf '%s\r\n' "$logged"; done
+        printf '%s\r\n%s\r\n' "$interval" "$(bench_pause "$interval" "$stations")"
+    } | iconv -f UTF-8 -t CP1252 >"$dir/ConfigALL.txt"
+}
+
+# start_sim LINK RECORD LOG [anemosim options...]: sets sim_pid once the link exists.
+bench_start_sim() {
+    local link="$1" record="$2" log="$3"
+    shift 3
+    "$bench_build/bin/anemosim" --link "$link" --stations 8 --seed 42 --log "$log" \
+        --record "$record" "$@" >>"$log.out" 2>&1 &
+    sim_pid=$!
+    bench_pids+=("$sim_pid")
+    local _
+    for _ in $(seq 100); do
+        [[ -e "$link" ]] && return 0
+        sleep 0.05
+    done
+    echo "anemosim did not create $link" >&2
+    exit 1
+}
+
+# start_app STATION_DIR HOME STAMP OUTPUT offscreen|xvfb: starts the station program in
+# STATION_DIR with HOME as its home folder. STAMP receives "<pid> <monotonic ms>" of the
+# launch; app_pid is the program's own process id, app_job the process to wait for.
+bench_start_app() {
+    local dir="$1" home="$2" stamp="$3" output="$4" display="$5"
+    local launch=(python3 "$bench_root/bench/lib/launch.py" "$stamp" -- "$bench_build/bin/anemometros")
+    rm -f "$stamp"
+    mkdir -p "$home"
+    if [[ "$display" == xvfb ]]; then
+        (cd "$dir" && HOME="$home" exec xvfb-run -a -s "-screen 0 1024x768x24" \
+            env -u QT_QPA_PLATFORM "${launch[@]}" >"$output" 2>&1) &
+    else
+        (cd "$dir" && HOME="$home" QT_QPA_PLATFORM=offscreen exec "${launch[@]}" \
+            >"$output" 2>&1) &
+    fi
+    app_job=$!
+    bench_pids+=("$app_job")
+    local _
+    for _ in $(seq 200); do
+        [[ -s "$stamp" ]] && break
+        sleep 0.05
+    done
+    if [[ ! -s "$stamp" ]]; then
+        echo "the station program did not start (see $output)" >&2
+        exit 1
+    fi
+    read -r app_pid _ <"$stamp"
+    bench_pids+=("$app_pid")
+}
+
+# Fails when the program has ended by itself.
+bench_check_app() {
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+        echo "the station program ended early; its output:" >&2
+        cat "$1" >&2
+        exit 1
+    fi
+}
+
+# stop_app: ends the program (and xvfb-run with it).
+bench_stop_app() {
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_job" 2>/dev/null || true
+    bench_forget "$app_pid"
+    bench_forget "$app_job"
+}
+
+bench_stop_sim() {
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    bench_forget "$sim_pid"
+}
+
+# CPU nanoseconds of a process, all its threads: the sum of /proc/<pid>/task/*/schedstat.
+bench_cpu_ns() {
+    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'
+}
+
+# "utime+stime" clock ticks of a process from /proc/<pid>/stat (fields 14 and 15).
+bench_cpu_ticks() {
+    sed 's/^.*) //' /proc/"$1"/stat | awk '{print $12 + $13}'
+}
+
+# A /proc/<pid>/status value in kB (VmRSS, VmHWM, ...).
+bench_status_kb() {
+    awk -v key="$2:" '$1 == key {print $2}' /proc/"$1"/status
+}
+
+# Load note for the results: other builds on the machine make timing figures noisy.
+bench_load_note() {
+    local busy
+    busy=$(pgrep -c -x 'cc1plus|ninja|ld|moc' 2>/dev/null || true)
+    echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), compiler processes now: ${busy:-0}"
+}

@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""One sample of processes' CPU time and memory, as "key=value" lines for the reports.
+
+Usage: procstat.py NAME=PID ...  prints, per process,
+  NAME.cpu_ns   sum over its threads of /proc/<pid>/task/*/schedstat (ns on the CPU)
+  NAME.ticks_s  utime + stime of /proc/<pid>/stat, in seconds (clock-tick resolution)
+  NAME.hwm_kb   VmHWM (peak resident set), NAME.rss_kb VmRSS
+and now_ms, the CLOCK_MONOTONIC moment of the sample.
+"""
+import glob
+import os
+import sys
+import time
+
+
+def sample(name, pid):
+    out = {}
+    cpu = 0
+    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
+        try:
+            with open(path, encoding="ascii") as f:
+                cpu += int(f.read().split()[0])
+        except OSError:
+            pass  # a thread that ended meanwhile
+    out[f"{name}.cpu_ns"] = cpu
+    with open(f"/proc/{pid}/stat", encoding="ascii") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = int(fields[11]) + int(fields[12])
+    out[f"{name}.ticks_s"] = ticks / os.sysconf("SC_CLK_TCK")
+    with open(f"/proc/{pid}/status", encoding="ascii") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("VmHWM", "VmRSS"):
+                out[f"{name}.{key[2:].lower()}_kb"] = int(value.split()[0])
+    return out
+
+
+def main():
+    values = {"now_ms": time.clock_gettime_ns(time.CLOCK_MONOTONIC) / 1e6}
+    for arg in sys.argv[1:]:
+        name, _, pid = arg.partition("=")
+        values.update(sample(name, int(pid)))
+    for key, value in values.items():
+        print(f"{key}={value}")
+
+
+def load(path):
+    """The values of a sample file written from main()."""
+    values = {}
+    with open(path, encoding="ascii") as f:
+        for line in f:
+            key, _, value = line.strip().partition("=")
+            if key:
+                values[key] = float(value)
+    return values
+
+
+if __name__ == "__main__":
+    main()

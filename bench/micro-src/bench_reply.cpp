@@ -1,0 +1,59 @@
+// The reply check (CRC, address, function code) and the decoder, without any display.
+#include "replies.h"
+#include "reply.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const std::vector<bench::Exchange>& exchanges() {
+    static const std::vector<bench::Exchange> all = bench::goodExchanges(64);
+    return all;
+}
+
+void BM_CheckReply(benchmark::State& state) {
+    const auto& all = exchanges();
+    modbus::CrcRegister crc;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const bench::Exchange& e = all[i++ % all.size()];
+        benchmark::DoNotOptimize(readings::checkReply(e.reply, e.last, crc));
+    }
+}
+BENCHMARK(BM_CheckReply);
+
+// A reply whose CRC is wrong: the check stops at the first byte compared.
+void BM_CheckReplyBadCrc(benchmark::State& state) {
+    bench::Exchange e = exchanges().front();
+    e.reply.back() ^= 0xFF;
+    modbus::CrcRegister crc;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(readings::checkReply(e.reply, e.last, crc));
+}
+BENCHMARK(BM_CheckReplyBadCrc);
+
+void BM_DecodeReply(benchmark::State& state) {
+    const auto& all = exchanges();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const bench::Exchange& e = all[i++ % all.size()];
+        benchmark::DoNotOptimize(readings::decodeReply(e.reply, e.station));
+    }
+}
+BENCHMARK(BM_DecodeReply);
+
+void BM_CheckAndDecode(benchmark::State& state) {
+    const auto& all = exchanges();
+    modbus::CrcRegister crc;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const bench::Exchange& e = all[i++ % all.size()];
+        if (readings::checkReply(e.reply, e.last, crc) == readings::ReplyOutcome::Good)
+            benchmark::DoNotOptimize(readings::decodeReply(e.reply, e.station));
+    }
+}
+BENCHMARK(BM_CheckAndDecode);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,195 @@
+// One reply tick's handling with the read left out, as the main window does it: the reply
+// check, the decoder, the display on a real station panel and the log line appended to a
+// real file. Runs with the offscreen platform in a temporary working folder holding IMAGES/
+// (copied from the built station folder) and a temporary home folder for the logs.
+#include "replies.h"
+
+#include "log_files.h"
+#include "log_format.h"
+#include "reply.h"
+#include "station_display.h"
+#include "station_panel.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct Station {
+    QWidget window;
+    std::array<readings::StationPanel*, 8> panels{};
+    QString trail;
+    QString documents;
+    std::vector<bench::Exchange> exchanges = bench::goodExchanges(64);
+    std::vector<readings::Reading> readings;
+
+    Station() {
+        for (int n = 1; n <= 8; ++n) {
+            auto* panel = new readings::StationPanel(n, &window);
+            panel->move(((n - 1) % 4) * 180, ((n - 1) / 4) * 250);
+            panel->setName(QStringLiteral("ANEMÔMETRO %1").arg(n));
+            panels[n - 1] = panel;
+        }
+        window.resize(740, 520);
+        window.show();
+        for (const bench::Exchange& e : exchanges)
+            readings.push_back(readings::decodeReply(e.reply, e.station));
+    }
+
+    readings::TrailAppender appender() {
+        return [this](const QString& text) { trail += text; };
+    }
+
+    // The poll of station 1 starts the trail anew, as in the polling cycle.
+    void poll(int station) {
+        if (station == 1)
+            trail = QStringLiteral("N°: 1");
+        else
+            trail += QStringLiteral(" | N°: %1").arg(station);
+    }
+
+    void log(const readings::StationPanel& panel, const readings::Reading& reading) {
+        if (!logs::shouldLog(true, reading.rfText))
+            return;
+        logs::writeLogLine({
+            .station = panel.station(),
+            .indexFile = logs::indexFileName(panel.station()),
+            .documentsFolder = documents,
+            .now = QDateTime::currentDateTime(),
+            .stationName = panel.name(),
+            .unitText = reading.unitText,
+            .fields = {.speed = reading.speedText,
+                       .direction = panel.directionLabel()->text(),
+                       .preset1 = reading.preset1Text,
+                       .preset2 = reading.preset2Text,
+                       .sound = reading.soundText,
+                       .battery = reading.batteryText},
+        });
+    }
+
+    // Check, decode, display and log one reply, as the reply tick does after its read.
+    void replyTick(const bench::Exchange& e) {
+        readings::StationPanel& panel = *panels[e.station - 1];
+        modbus::CrcRegister crc;
+        if (readings::checkReply(e.reply, e.last, crc) != readings::ReplyOutcome::Good) {
+            readings::showFailure(panel, appender());
+            return;
+        }
+        const readings::Reading reading = readings::decodeReply(e.reply, e.station);
+        readings::showReading(panel, reading, appender());
+        log(panel, reading);
+    }
+};
+
+Station* station = nullptr;
+
+void BM_ShowReading(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::size_t k = i++ % station->readings.size();
+        const bench::Exchange& e = station->exchanges[k];
+        station->poll(e.station);
+        readings::showReading(*station->panels[e.station - 1], station->readings[k],
+                              station->appender());
+    }
+}
+BENCHMARK(BM_ShowReading);
+
+void BM_ShowFailure(benchmark::State& state) {
+    int n = 0;
+    for (auto _ : state) {
+        station->poll(n % 8 + 1);
+        readings::showFailure(*station->panels[n++ % 8], station->appender());
+    }
+}
+BENCHMARK(BM_ShowFailure);
+
+void BM_WriteLogLine(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::size_t k = i++ % station->readings.size();
+        station->log(*station->panels[station->exchanges[k].station - 1], station->readings[k]);
+    }
+}
+BENCHMARK(BM_WriteLogLine);
+
+// The whole tick after the read.
+void BM_ReplyTick(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const bench::Exchange& e = station->exchanges[i++ % station->exchanges.size()];
+        station->poll(e.station);
+        station->replyTick(e);
+    }
+}
+BENCHMARK(BM_ReplyTick);
+
+// The whole tick followed by the event loop's turn, in which the changed panel is painted.
+void BM_ReplyTickPainted(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const bench::Exchange& e = station->exchanges[i++ % station->exchanges.size()];
+        station->poll(e.station);
+        station->replyTick(e);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_ReplyTickPainted);
+
+bool copyImages(const QString& from, const QString& to) {
+    if (!QDir().mkpath(to))
+        return false;
+    const QStringList names = QDir(from).entryList({QStringLiteral("*.ICO")}, QDir::Files);
+    for (const QString& name : names) {
+        if (!QFile::copy(from + u'/' + name, to + u'/' + name))
+            return false;
+    }
+    return !names.isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    QTemporaryDir temp;
+    if (!temp.isValid())
+        return 1;
+    const QString home = temp.path() + QStringLiteral("/home");
+    const QString work = temp.path() + QStringLiteral("/station");
+    QDir().mkpath(home + QStringLiteral("/Documents"));
+    qputenv("HOME", home.toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const QString images = qEnvironmentVariable("BENCH_STATION_DIR", QStringLiteral(STATION_DIR)) +
+                           QStringLiteral("/IMAGES");
+    if (!copyImages(images, work + QStringLiteral("/IMAGES"))) {
+        std::fprintf(stderr, "no icons in %s: build the station_images target first\n",
+                     qPrintable(images));
+        return 1;
+    }
+    QDir::setCurrent(work);
+    Station s;
+    s.documents = home + QStringLiteral("/Documents");
+    logs::prepareLogFolder(s.documents);
+    station = &s;
+    QCoreApplication::processEvents();
+
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    station = nullptr;
+    return 0;
+}
