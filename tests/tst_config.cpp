@@ -147,6 +147,41 @@ private slots:
         QCOMPARE(env.configBytes(), sampleConfig());
     }
 
+    void hostileFiles_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray random(1024 * 1024, '\0');
+        quint32 state = 12345;
+        for (char& c : random) { // a fixed pseudo-random megabyte
+            state = state * 1664525u + 1013904223u;
+            c = static_cast<char>(state >> 24);
+        }
+        QTest::newRow("1 MB of random bytes") << random;
+        QByteArray withNul = sampleConfig();
+        withNul.replace("ESTA", QByteArray("ES\0A", 5));
+        QTest::newRow("NUL bytes in names") << withNul;
+        QTest::newRow("lines of 10,000 characters") << (QByteArray(10000, 'x') + "\n").repeated(40);
+    }
+    void hostileFiles() {
+        QFETCH(QByteArray, bytes);
+        StationEnv env;
+        env.writeConfig(bytes);
+        BoxWatcher watcher;
+        Station s;
+        QVERIFY(watcher.boxes().size() <= 1);
+        if (!watcher.boxes().empty())
+            QVERIFY(
+                watcher.boxes()[0].text.endsWith(QStringLiteral("' is not a valid integer value")));
+        for (int n = 1; n <= 8; ++n) {
+            QVERIFY(s.form2.nameText(n).size() <= 40);
+            QVERIFY(s.form1.panel(n).name().size() <= 40);
+        }
+        // Saving what was loaded writes 29 lines and loading that again changes nothing.
+        s.form2.readIntervalEdit()->setText(QStringLiteral("5"));
+        s.form2.comboBoxRede()->setEditText(QStringLiteral("8"));
+        s.form2.BotaoSalvaConfigClick();
+        QCOMPARE(lines(env.configBytes()).size(), 29);
+    }
+
     void missingFileLoadsNothing() {
         StationEnv env(false);
         BoxWatcher watcher;
