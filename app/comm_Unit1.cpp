@@ -16,6 +16,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -38,6 +39,19 @@ constexpr std::array<QPoint, kStations> kPanelPositions{{
     {376, 232},
     {560, 232},
 }};
+
+// Holds the last status panel and gives it its whole area at a fixed size.
+class FillingHost : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->setFixedSize(size());
+    }
+};
 
 } // namespace
 
@@ -111,16 +125,22 @@ void TForm1::buildStatusBar() {
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(20);
     // Panels 0 and 1 are 40 pixels wide; panel 2 takes the rest so the poll trail stays readable.
+    // Every panel keeps a fixed size, so the texts that change at every poll never make the
+    // status bar lay itself out again (that was half the program's work per poll).
     for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
-        auto* label = new QLabel(bar);
+        QWidget* host = i < 2 ? static_cast<QWidget*>(bar) : new FillingHost(bar);
+        auto* label = new QLabel(host);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         label->setAlignment(Qt::AlignCenter);
+        label->setTextFormat(Qt::PlainText); // port names come from the configuration file
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (i < 2)
-            label->setFixedWidth(40);
-        else
-            label->setMinimumWidth(100);
-        bar->addWidget(label, i < 2 ? 0 : 1);
+        if (i < 2) {
+            label->setFixedSize(40, 18);
+            bar->addWidget(label);
+        } else {
+            host->setMinimumWidth(100);
+            bar->addWidget(host, 1);
+        }
         statusPanels_[i] = label;
     }
 }

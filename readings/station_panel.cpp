@@ -212,10 +212,12 @@ QLabel* StationPanel::makeImage(const QString& objectName, QRect geometry, const
 
 QLabel* StationPanel::makeInnerPanel(const QString& objectName, const QString& text,
                                      QRect geometry) {
+    // Names come from the configuration file: always shown as typed, never as markup.
     auto* panel = new QLabel(text, this);
     panel->setObjectName(objectName);
     panel->setGeometry(geometry);
     panel->setAlignment(Qt::AlignCenter);
+    panel->setTextFormat(Qt::PlainText);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->raise();
     return panel;

@@ -84,6 +84,8 @@ private slots:
                  QSize(161, 33));
         QVERIFY(panel->findChild<QFrame*>(QStringLiteral("Bevel") + n));
         QCOMPARE(form.panel(station).preset1()->property("colourReference").toUInt(), 12632256u);
+        // Names and port texts from the configuration file are never taken as markup.
+        QCOMPARE(form.panel(station).nameBar()->textFormat(), Qt::PlainText);
     }
 
     void menu() {
