@@ -94,28 +94,28 @@ QString readOptions(const QStringList& arguments, RawOptions& raw, bool& helpWan
 }
 
 // "3:silent=1,late=0.2" or "all:badcrc=0.05", laid over the stations built so far.
-QString applyFaultOption(const QString& spec, std::vector<StationSetup>& stations) {
-    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
+QString applyFaultOption(const QString& faultOption, std::vector<StationSetup>& stations) {
+    const qsizetype colon = faultOption.indexOf(QLatin1Char(':'));
     if (colon <= 0)
-        return QStringLiteral("--fault %1: use ESTAÇÃO:falha=probabilidade").arg(spec);
-    const QString selector = spec.left(colon).trimmed().toLower();
+        return QStringLiteral("--fault %1: use ESTAÇÃO:falha=probabilidade").arg(faultOption);
+    const QString selector = faultOption.left(colon).trimmed().toLower();
     int stationNumber = 0;
     if (selector != u"all" && selector != u"todas") {
         const auto number = parseInteger(selector);
         if (!number || *number < 1 || *number > static_cast<long long>(stations.size()))
             return QStringLiteral("--fault %1: não há estação %2 no barramento")
-                .arg(spec, selector);
+                .arg(faultOption, selector);
         stationNumber = static_cast<int>(*number);
     }
     StationOverrides overrides;
-    for (const QString& pair : spec.mid(colon + 1).split(QLatin1Char(','))) {
+    for (const QString& pair : faultOption.mid(colon + 1).split(QLatin1Char(','))) {
         const qsizetype equals = pair.indexOf(QLatin1Char('='));
         const QString key = pair.left(equals).trimmed().toLower();
         if (equals <= 0 || !faultFromName(key))
-            return QStringLiteral("--fault %1: falha desconhecida: %2").arg(spec, pair);
+            return QStringLiteral("--fault %1: falha desconhecida: %2").arg(faultOption, pair);
         if (const QString error = setStationKey(overrides, key, pair.mid(equals + 1));
             !error.isEmpty())
-            return QStringLiteral("--fault %1: %2").arg(spec, error);
+            return QStringLiteral("--fault %1: %2").arg(faultOption, error);
     }
     for (auto& station : stations) {
         if (stationNumber == 0 || station.number == stationNumber)
@@ -228,8 +228,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             applyOverrides(found->second, station);
         setup.stations.push_back(station);
     }
-    for (const QString& spec : raw.faults) {
-        if (const QString error = applyFaultOption(spec, setup.stations); !error.isEmpty())
+    for (const QString& faultOption : raw.faults) {
+        if (const QString error = applyFaultOption(faultOption, setup.stations); !error.isEmpty())
             return refuse(error);
     }
     for (std::size_t i = 0; i < setup.stations.size(); ++i) {
