@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "fonts.h"
+#include "text_label.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace readings {
 
@@ -28,21 +31,31 @@ void paintBackground(QLabel* panel, const QColor& background) {
     panel->setAutoFillBackground(true);
 }
 
-// Icon files are read from disk at every update; decoding is skipped while the file is the same
-// one as last time (same inode, size and modification time).
+// Every update opens its icon file, so a missing or unreadable one is reported at once; the
+// picture is decoded again only when the file is not the one seen last time (same inode, size
+// and modification time). The check uses plain system calls: it runs four times per reading.
 class IconFiles {
 public:
     QPixmap load(const QString& path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);
+        const QByteArray localPath = QFile::encodeName(path);
+        const int fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            toolkit::raiseFileError(errno == ENOENT || errno == ENOTDIR ? ENOENT : EACCES);
         struct stat info {};
-        if (::fstat(file.handle(), &info) != 0)
-            toolkit::raiseFileError(errno);
+        const bool statted = ::fstat(fd, &info) == 0;
+        const int statError = errno;
+        ::close(fd);
+        if (!statted)
+            toolkit::raiseFileError(statError);
+        if (S_ISDIR(info.st_mode))
+            toolkit::raiseFileError(EACCES);
         Entry& entry = entries_[path];
         if (!entry.pixmap.isNull() && entry.inode == info.st_ino && entry.size == info.st_size &&
             entry.modifiedNs == modifiedNs(info))
             return entry.pixmap;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);
         entry = {info.st_ino, info.st_size, modifiedNs(info), decode(file)};
         if (entry.pixmap.isNull())
             throw toolkit::Failure(QStringLiteral("Ícone inválido: %1").arg(path));
@@ -190,7 +203,7 @@ StationPanel::StationPanel(int station, QWidget* parent) : QFrame(parent), stati
 
 QLabel* StationPanel::makeLabel(const QString& objectName, const QString& text, QRect geometry,
                                 int pixelSize, bool bold) {
-    auto* label = new QLabel(text, this);
+    auto* label = new toolkit::TextLabel(text, this);
     label->setObjectName(objectName);
     label->setFont(toolkit::arial(pixelSize, bold));
     label->setGeometry(geometry);
@@ -213,7 +226,7 @@ QLabel* StationPanel::makeImage(const QString& objectName, QRect geometry, const
 QLabel* StationPanel::makeInnerPanel(const QString& objectName, const QString& text,
                                      QRect geometry) {
     // Names come from the configuration file: always shown as typed, never as markup.
-    auto* panel = new QLabel(text, this);
+    auto* panel = new toolkit::TextLabel(text, this);
     panel->setObjectName(objectName);
     panel->setGeometry(geometry);
     panel->setAlignment(Qt::AlignCenter);
@@ -277,6 +290,8 @@ void StationPanel::loadIcon(Icon icon, const QString& path) {
     QLabel* box = image(icon);
     if (box->pixmap().cacheKey() != pixmap.cacheKey())
         box->setPixmap(pixmap);
+    if (box->property("iconPath").toString() == path)
+        return;
     box->setProperty("iconPath", path);
     box->setAccessibleDescription(iconStateText(QFileInfo(path).baseName()));
 }

@@ -226,6 +226,30 @@ private slots:
                                  .arg(QDate::currentDate().toString("dd-MM-yyyy"))));
     }
 
+    // The icon file is opened at every reading: a folder in its place is refused, and a file
+    // replaced by another picture is shown anew.
+    void iconFileIsCheckedAtEveryReading() {
+        const QString rf = env_->dir() + QStringLiteral("/IMAGES/RF_ON.ICO");
+        const QString saved = env_->dir() + QStringLiteral("/RF_ON.saved");
+        QVERIFY(QFile::rename(rf, saved));
+        QVERIFY(QDir().mkpath(rf));
+        {
+            BoxWatcher watcher;
+            poll(*s_, *pty_, 1, answer(1, 55, 370, 0, 1, 1, 0x84));
+            QCOMPARE(watcher.boxes().size(), std::size_t(1));
+            QCOMPARE(watcher.boxes()[0].text, QStringLiteral("File access denied"));
+        }
+        QVERIFY(QDir().rmdir(rf));
+        QVERIFY(QFile::copy(env_->dir() + QStringLiteral("/IMAGES/RF_OFF.ICO"), rf));
+        poll(*s_, *pty_, 1, answer(1, 55, 370, 0, 1, 1, 0x84));
+        QLabel* box = s_->form1.panel(1).image(readings::StationPanel::Icon::Rf);
+        const QImage offPicture = box->pixmap().toImage();
+        QVERIFY(QFile::remove(rf));
+        QVERIFY(QFile::rename(saved, rf));
+        poll(*s_, *pty_, 1, answer(1, 55, 370, 0, 1, 1, 0x84));
+        QVERIFY(box->pixmap().toImage() != offPicture);
+    }
+
     void goodReplyIsLoggedWhenRfIsSet() {
         s_->form2.addressEdit(2)->setText(QStringLiteral("2"));
         s_->form2.logBox(2)->setChecked(true);
