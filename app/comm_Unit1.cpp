@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "open_messages.h"
 #include "station_display.h"
+#include "text_label.h"
 #include "timer.h"
 
 #include <QCloseEvent>
@@ -129,7 +130,7 @@ void TForm1::buildStatusBar() {
     // status bar lay itself out again (that was half the program's work per poll).
     for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
         QWidget* host = i < 2 ? static_cast<QWidget*>(bar) : new FillingHost(bar);
-        auto* label = new QLabel(host);
+        auto* label = new toolkit::TextLabel(host);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText); // port names come from the configuration file

@@ -1,13 +1,41 @@
 #include "failure.h"
+#include "fonts.h"
 #include "messages.h"
+#include "text_label.h"
 #include "timer.h"
 
 #include "boxes.h"
 
+#include <QImage>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <cerrno>
+
+namespace {
+
+QImage rendered(QLabel& label) {
+    QImage image(label.size(), QImage::Format_RGB32);
+    label.render(&image);
+    return image;
+}
+
+// Where a label's text is: the pixels inside its frame that differ from the background (the
+// colour at the top-left corner inside the frame).
+QRect inkBox(QLabel& label) {
+    const QImage image = rendered(label);
+    const QRect inside = label.contentsRect();
+    const QRgb background = image.pixel(inside.topLeft());
+    QRect box;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            if (image.pixel(x, y) != background)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+} // namespace
 
 class TestToolkit : public QObject {
     Q_OBJECT
@@ -123,6 +151,75 @@ private slots:
         QCOMPARE(watcher.boxes()[0].text, QStringLiteral("I/O error 5"));
         QCOMPARE(watcher.maxOpenAtOnce(), 1);
         QVERIFY(!toolkit::errorReportShowing());
+    }
+
+    // The fast label must look like the QLabel it replaces, for every kind of label the panels
+    // and the status bar use: autosized readings, centred framed presets, the long poll trail.
+    void textLabelPaintsLikeQLabel_data() {
+        QTest::addColumn<QFont>("font");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("framed");
+        QTest::addColumn<QSize>("size"); // empty: the label sizes itself to its text
+        QTest::newRow("speed") << toolkit::arial(19) << QStringLiteral("32,6 km/h") << false
+                               << QSize();
+        QTest::newRow("caption") << toolkit::arial(19, true) << QStringLiteral("V:") << false
+                                 << QSize();
+        QTest::newRow("direction")
+            << toolkit::arial(19) << QStringLiteral("NNO") << false << QSize();
+        QTest::newRow("preset") << QFont() << QStringLiteral("> LIMITE kn") << true
+                                << QSize(65, 33);
+        QTest::newRow("trail") << QFont()
+                               << QStringLiteral("N°: 1 - OK | N°: 2 - ERRO | N°: 3 - OK") << true
+                               << QSize(560, 18);
+        QTest::newRow("name with accents")
+            << toolkit::arial(15, true) << QStringLiteral("ANEMÔMETRO ÇÃÉ") << true
+            << QSize(161, 33);
+    }
+
+    void textLabelPaintsLikeQLabel() {
+        QFETCH(QFont, font);
+        QFETCH(QString, text);
+        QFETCH(bool, framed);
+        QFETCH(QSize, size);
+        QLabel plain(text);
+        toolkit::TextLabel fast(text);
+        for (QLabel* label : std::initializer_list<QLabel*>{&plain, &fast}) {
+            label->setFont(font);
+            label->setTextFormat(Qt::PlainText);
+            if (framed) {
+                label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+                label->setAlignment(Qt::AlignCenter);
+            }
+            if (size.isEmpty())
+                label->adjustSize();
+            else
+                label->resize(size);
+        }
+        QCOMPARE(fast.size(), plain.size());
+        QVERIFY(!inkBox(plain).isEmpty());
+        QCOMPARE(inkBox(fast), inkBox(plain));
+    }
+
+    // Text the glyph path cannot place (another script, a character the font lacks) falls back
+    // to QLabel's own painting, and a new text or font is laid out again.
+    void textLabelFallsBackAndFollowsChanges() {
+        for (const QString& text : {QStringLiteral("风速 12"), QStringLiteral("a\u0301b")}) {
+            QLabel plain(text);
+            toolkit::TextLabel fast(text);
+            plain.adjustSize();
+            fast.adjustSize();
+            QCOMPARE(fast.size(), plain.size());
+            QCOMPARE(rendered(fast), rendered(plain));
+        }
+        toolkit::TextLabel label(QStringLiteral("1,0"));
+        label.adjustSize();
+        const QSize narrow = label.size();
+        label.setText(QStringLiteral("100,0 km/h"));
+        label.adjustSize();
+        QVERIFY(label.width() > narrow.width());
+        label.setFont(toolkit::arial(30));
+        label.adjustSize();
+        QVERIFY(label.height() > narrow.height());
     }
 
     void plainMessageHasTitleAndNoIcon() {

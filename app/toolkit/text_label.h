@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLabel>
+#include <QRawFont>
+
+namespace toolkit {
+
+// A label for one line of text that changes at every poll (readings, the poll trail). QLabel
+// shapes its text anew for every size query and every paint; this one maps the characters to
+// glyphs of its font directly, once per text, and paints those. Text it cannot map so simply
+// (characters outside Latin, missing glyphs) is painted by QLabel as usual. To screen readers
+// and to the rest of the program it is a QLabel.
+class TextLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct Line {
+        QString text;
+        QList<quint32> glyphs;
+        QList<QPointF> positions; // on the baseline, from the left end
+        qreal width = 0;
+        bool simple = false;
+    };
+    const Line& line() const;
+
+    mutable QRawFont rawFont_;
+    mutable int height_ = 0;       // of one line, whole pixels, for the label's size
+    mutable qreal lineHeight_ = 0; // the same, exact, for placing the text
+    mutable qreal baseline_ = 0;   // from the top of the line
+    mutable int indentX_ = 0;      // a framed label's default indent
+    mutable Line line_;
+    mutable bool fontKnown_ = false;
+};
+
+} // namespace toolkit
