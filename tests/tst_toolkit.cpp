@@ -211,6 +211,13 @@ private slots:
             QCOMPARE(fast.size(), plain.size());
             QCOMPARE(rendered(fast), rendered(plain));
         }
+        // Rich text stays QLabel's business.
+        QLabel richPlain(QStringLiteral("<b>12</b>"));
+        toolkit::TextLabel richFast(QStringLiteral("<b>12</b>"));
+        richPlain.adjustSize();
+        richFast.adjustSize();
+        QCOMPARE(rendered(richFast), rendered(richPlain));
+
         toolkit::TextLabel label(QStringLiteral("1,0"));
         label.adjustSize();
         const QSize narrow = label.size();
@@ -220,6 +227,31 @@ private slots:
         label.setFont(toolkit::arial(30));
         label.adjustSize();
         QVERIFY(label.height() > narrow.height());
+    }
+
+    // The trail grows by appending; the glyphs added (kerned against the last one kept) land
+    // where a label given the whole text at once puts them.
+    void textLabelGrowingByAppendsMatchesWholeText() {
+        const QStringList steps{QStringLiteral("N°: 1"),    QStringLiteral(" - OK"),
+                                QStringLiteral(" | N°: 2"), QStringLiteral(" - ERRO"),
+                                QStringLiteral("AV"),       QStringLiteral("AWAY"),
+                                QStringLiteral("风"),       QStringLiteral(" To")};
+        toolkit::TextLabel grown;
+        grown.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        grown.setAlignment(Qt::AlignCenter);
+        grown.resize(560, 18);
+        QString whole;
+        for (const QString& step : steps) {
+            whole += step;
+            grown.setText(whole);
+            grown.repaint();
+            toolkit::TextLabel fresh(whole);
+            fresh.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            fresh.setAlignment(Qt::AlignCenter);
+            fresh.resize(560, 18);
+            QCOMPARE(rendered(grown), rendered(fresh));
+            QCOMPARE(grown.sizeHint(), fresh.sizeHint());
+        }
     }
 
     void plainMessageHasTitleAndNoIcon() {

@@ -6,6 +6,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 #include <QStyle>
+#include <QTextDocument>
 
 #include <cmath>
 
@@ -39,18 +40,38 @@ const TextLabel::Line& TextLabel::line() const {
     const QString current = text();
     if (line_.text == current)
         return line_;
-    line_ = {current, {}, {}, 0, false};
-    if (!rawFont_.isValid() || textFormat() == Qt::RichText ||
-        !std::all_of(current.begin(), current.end(), placedSideBySide))
+    if (textFormat() == Qt::RichText ||
+        (textFormat() == Qt::AutoText && Qt::mightBeRichText(current))) {
+        line_ = {current, {}, {}, 0, false};
         return line_;
-    line_.glyphs = rawFont_.glyphIndexesForString(current);
-    if (line_.glyphs.size() != current.size() ||
-        std::any_of(line_.glyphs.begin(), line_.glyphs.end(), [](quint32 g) { return g == 0; }))
+    }
+    // The poll trail grows by appending: only the new characters are mapped.
+    const bool appended = line_.simple && !line_.glyphs.isEmpty() &&
+                          current.size() > line_.text.size() && current.startsWith(line_.text);
+    const qsizetype kept = appended ? line_.glyphs.size() : 0;
+    if (!appended)
+        line_ = {current, {}, {}, 0, false};
+    line_.text = current;
+    line_.simple = false;
+    const QStringView added = QStringView(current).mid(kept);
+    if (!rawFont_.isValid() || !std::all_of(added.begin(), added.end(), placedSideBySide))
         return line_;
-    const QList<QPointF> advances =
-        rawFont_.advancesForGlyphIndexes(line_.glyphs, QRawFont::KernedAdvances);
-    line_.positions.reserve(advances.size());
+    const QList<quint32> addedGlyphs = rawFont_.glyphIndexesForString(added.toString());
+    if (addedGlyphs.size() != added.size() ||
+        std::any_of(addedGlyphs.begin(), addedGlyphs.end(), [](quint32 g) { return g == 0; }))
+        return line_;
+    // A glyph's kerned advance depends on the glyph after it, so the last kept glyph is measured
+    // again together with the new ones.
     qreal x = 0;
+    QList<quint32> measured = addedGlyphs;
+    if (kept > 0) {
+        measured.prepend(line_.glyphs.last());
+        x = line_.positions.last().x();
+        line_.positions.removeLast();
+    }
+    const QList<QPointF> advances =
+        rawFont_.advancesForGlyphIndexes(measured, QRawFont::KernedAdvances);
+    line_.glyphs.append(addedGlyphs);
     for (const QPointF& advance : advances) {
         line_.positions.append(QPointF(x, 0));
         x += advance.x();
