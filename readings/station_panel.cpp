@@ -270,11 +270,12 @@ void StationPanel::setPresetText(int preset, const QString& text) {
 
 void StationPanel::setPresetColour(int preset, unsigned colourReference) {
     QLabel* panel = preset == 1 ? preset1_ : preset2_;
-    if (panel->property("colourReference").isValid() &&
-        panel->property("colourReference").toUInt() == colourReference)
+    std::optional<unsigned>& shown = presetColours_[preset == 1 ? 0 : 1];
+    if (shown == colourReference)
         return;
     paintBackground(panel, colourFromReference(colourReference));
     panel->setProperty("colourReference", colourReference);
+    shown = colourReference;
 }
 
 void StationPanel::setName(const QString& name) {
@@ -290,8 +291,10 @@ void StationPanel::loadIcon(Icon icon, const QString& path) {
     QLabel* box = image(icon);
     if (box->pixmap().cacheKey() != pixmap.cacheKey())
         box->setPixmap(pixmap);
-    if (box->property("iconPath").toString() == path)
+    QString& shown = iconPaths_[static_cast<std::size_t>(icon)];
+    if (shown == path)
         return;
+    shown = path;
     box->setProperty("iconPath", path);
     box->setAccessibleDescription(iconStateText(QFileInfo(path).baseName()));
 }

@@ -3,6 +3,9 @@
 #include <QFrame>
 #include <QString>
 
+#include <array>
+#include <optional>
+
 class QLabel;
 
 namespace readings {
@@ -62,6 +65,8 @@ private:
     QLabel* imageBat_ = nullptr;
     QLabel* imageSound_ = nullptr;
     QLabel* imageRf_ = nullptr;
+    std::array<QString, 4> iconPaths_;                     // by Icon, the file each box shows
+    std::array<std::optional<unsigned>, 2> presetColours_; // the presets' colour references
 };
 
 } // namespace readings
