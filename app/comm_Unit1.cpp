@@ -135,6 +135,8 @@ void TForm1::buildStatusBar() {
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText); // port names come from the configuration file
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // Opaque: a new trail text repaints the panel alone, not the status bar beneath it.
+        label->setAutoFillBackground(true);
         if (i < 2) {
             label->setFixedSize(40, 18);
             bar->addWidget(label);
