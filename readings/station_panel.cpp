@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "fonts.h"
+#include "panel_frame.h"
 #include "text_label.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 
 #include <cerrno>
@@ -234,6 +236,12 @@ QLabel* StationPanel::makeInnerPanel(const QString& objectName, const QString& t
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->raise();
     return panel;
+}
+
+void StationPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!toolkit::paintPanelFrame(painter, *this))
+        drawFrame(&painter);
 }
 
 QLabel* StationPanel::image(Icon icon) const {

@@ -48,6 +48,9 @@ public:
     // or unreadable file is a failure for the standard error report.
     void loadIcon(Icon icon, const QString& path);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QLabel* makeLabel(const QString& objectName, const QString& text, QRect geometry, int pixelSize,
                       bool bold);

@@ -1,6 +1,7 @@
 #include "failure.h"
 #include "fonts.h"
 #include "messages.h"
+#include "panel_frame.h"
 #include "text_label.h"
 #include "timer.h"
 
@@ -8,6 +9,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,11 +17,7 @@
 
 namespace {
 
-QImage rendered(QLabel& label) {
-    QImage image(label.size(), QImage::Format_RGB32);
-    label.render(&image);
-    return image;
-}
+QImage rendered(QFrame& frame);
 
 // Where a label's text is: the pixels inside its frame that differ from the background (the
 // colour at the top-left corner inside the frame).
@@ -33,6 +31,23 @@ QRect inkBox(QLabel& label) {
             if (image.pixel(x, y) != background)
                 box |= QRect(x, y, 1, 1);
     return box;
+}
+
+// A frame painted by paintPanelFrame, to hold against QFrame's own painting.
+class FastFrame : public QFrame {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (!toolkit::paintPanelFrame(painter, *this))
+            drawFrame(&painter);
+    }
+};
+
+QImage rendered(QFrame& frame) {
+    QImage image(frame.size(), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    frame.render(&image);
+    return image;
 }
 
 } // namespace
@@ -252,6 +267,34 @@ private slots:
             QCOMPARE(rendered(grown), rendered(fresh));
             QCOMPARE(grown.sizeHint(), fresh.sizeHint());
         }
+    }
+
+    void panelFramesPaintLikeQFrame_data() {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("lineWidth");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("station panel")
+            << int(QFrame::Panel | QFrame::Raised) << 1 << QSize(161, 209);
+        QTest::newRow("status panel") << int(QFrame::Panel | QFrame::Sunken) << 1 << QSize(40, 18);
+        QTest::newRow("wide lines") << int(QFrame::Panel | QFrame::Raised) << 3 << QSize(30, 20);
+        QTest::newRow("tiny") << int(QFrame::Panel | QFrame::Sunken) << 2 << QSize(3, 2);
+        QTest::newRow("box: not a panel")
+            << int(QFrame::Box | QFrame::Raised) << 1 << QSize(20, 20);
+        QTest::newRow("plain panel") << int(QFrame::Panel | QFrame::Plain) << 1 << QSize(20, 20);
+    }
+
+    void panelFramesPaintLikeQFrame() {
+        QFETCH(int, style);
+        QFETCH(int, lineWidth);
+        QFETCH(QSize, size);
+        QFrame plain;
+        FastFrame fast;
+        for (QFrame* frame : std::initializer_list<QFrame*>{&plain, &fast}) {
+            frame->setFrameStyle(style);
+            frame->setLineWidth(lineWidth);
+            frame->resize(size);
+        }
+        QCOMPARE(rendered(fast), rendered(plain));
     }
 
     void plainMessageHasTitleAndNoIcon() {

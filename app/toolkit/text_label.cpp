@@ -1,5 +1,7 @@
 #include "text_label.h"
 
+#include "panel_frame.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -95,7 +97,8 @@ void TextLabel::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
-    drawFrame(&painter);
+    if (!paintPanelFrame(painter, *this))
+        drawFrame(&painter);
     if (laidOut.glyphs.isEmpty())
         return;
     // Placed as QLabel places its text: inside the frame, less the indent a framed label keeps
