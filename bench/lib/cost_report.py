@@ -71,6 +71,14 @@ def main():
         report.figure(f"{mode}: steady state CPU per poll, program / mbpoll",
                       f"{app_steady:.3f} / {mb_steady:.3f} ms"
                       + (f" ({app_steady / mb_steady:.1f} x)" if mb_steady > 0 else ""))
+        # Every wake-up of a process costs CPU of its own; the program wakes for its timers,
+        # for the reply's inter-character timeout and, under X, for the server's replies.
+        report.figure(f"{mode}: context switches per poll, program / mbpoll",
+                      f"{sample['app.switches'] / app_polls:.1f} / "
+                      f"{sample['mbpoll.switches'] / mb_polls:.1f}")
+        if "xserver.cpu_ns" in sample:
+            x_per = cpu_seconds(sample, "xserver") / app_polls * 1000
+            report.figure(f"{mode}: X server CPU per poll of the program", f"{x_per:.3f} ms")
         hwm = sample["app.hwm_kb"] / 1024
         report.figure(f"{mode}: program peak memory (VmHWM)", f"{hwm:.1f} MB",
                       "< 40 MB" if mode == "offscreen" else "",

@@ -5,6 +5,7 @@ Usage: procstat.py NAME=PID ...  prints, per process,
   NAME.cpu_ns   sum over its threads of /proc/<pid>/task/*/schedstat (ns on the CPU)
   NAME.ticks_s  utime + stime of /proc/<pid>/stat, in seconds (clock-tick resolution)
   NAME.hwm_kb   VmHWM (peak resident set), NAME.rss_kb VmRSS
+  NAME.switches context switches (voluntary and not) summed over its threads
 and now_ms, the CLOCK_MONOTONIC moment of the sample.
 """
 import glob
@@ -23,6 +24,17 @@ def sample(name, pid):
         except OSError:
             pass  # a thread that ended meanwhile
     out[f"{name}.cpu_ns"] = cpu
+    switches = 0
+    for path in glob.glob(f"/proc/{pid}/task/*/status"):
+        try:
+            with open(path, encoding="ascii") as f:
+                for line in f:
+                    key, _, value = line.partition(":")
+                    if key in ("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches"):
+                        switches += int(value)
+        except OSError:
+            pass
+    out[f"{name}.switches"] = switches
     with open(f"/proc/{pid}/stat", encoding="ascii") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     ticks = int(fields[11]) + int(fields[12])
