@@ -218,7 +218,8 @@ private slots:
     // Text the glyph path cannot place (another script, a character the font lacks) falls back
     // to QLabel's own painting, and a new text or font is laid out again.
     void textLabelFallsBackAndFollowsChanges() {
-        for (const QString& text : {QStringLiteral("风速 12"), QStringLiteral("a\u0301b")}) {
+        for (const QString& text : {QStringLiteral("风速 12"), QStringLiteral("a\u0301b"),
+                                    QStringLiteral("ane\u00ADmo")}) {
             QLabel plain(text);
             toolkit::TextLabel fast(text);
             plain.adjustSize();

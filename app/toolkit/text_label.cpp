@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 
 namespace toolkit {
@@ -17,10 +18,10 @@ namespace toolkit {
 namespace {
 
 // Characters whose glyphs sit side by side with no shaping: Latin letters, digits, punctuation
-// and the Latin-1 accented letters the station texts use.
+// and the Latin-1 accented letters the station texts use (no controls, no soft hyphen).
 bool placedSideBySide(QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() < 0x250 && c.unicode() != 0x7F &&
-           !(c.unicode() >= 0x80 && c.unicode() < 0xA0);
+    const char16_t u = c.unicode();
+    return u >= 0x20 && u < 0x250 && u != 0x7F && !(u >= 0x80 && u < 0xA0) && u != 0xAD;
 }
 
 } // namespace
@@ -42,7 +43,8 @@ const TextLabel::Line& TextLabel::line() const {
     const QString current = text();
     if (line_.text == current)
         return line_;
-    if (textFormat() == Qt::RichText ||
+    // Rich text, and the mnemonic a buddy gives, stay QLabel's business.
+    if (textFormat() == Qt::RichText || buddy() != nullptr ||
         (textFormat() == Qt::AutoText && Qt::mightBeRichText(current))) {
         line_ = {current, {}, {}, 0, false};
         return line_;
