@@ -1,7 +1,5 @@
-#include "Unit2.h"
-#include "Unit3.h"
-#include "comm_Unit1.h"
 #include "messages.h"
+#include "station_windows.h"
 
 #include <QApplication>
 
@@ -11,9 +9,6 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("anemometros"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
 
-    TForm1 form1;
-    form1.show();
-    TForm2 form2(form1, &form1);
-    TForm3 form3(&form1);
+    StationWindows windows;
     return QApplication::exec();
 }

@@ -1,11 +1,15 @@
 #include "comm_Unit1.h"
+#include "station_windows.h"
 #include "timer.h"
 
 #include "boxes.h"
+#include "pty_pair.h"
 #include "station_env.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTest>
 
@@ -158,6 +162,83 @@ private slots:
         QVERIFY(form.openPortTimer().enabled());
         form.show();
         QVERIFY(form.isVisible());
+    }
+
+    // A box raised while the windows are built stays open for seconds, with the opening timer
+    // already running: nothing may tick into a window that does not exist yet, and start-up
+    // goes on after the box.
+    void startupBoxLeftOpen_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("portState");
+        const QString opened = QStringLiteral(" Aberta");
+        QTest::newRow("no Documents folder")
+            << "home" << QStringList{"Não foi possível obter o local dos  Meus Documentos."}
+            << opened;
+        QTest::newRow("log folder cannot be made")
+            << "documents file" << QStringList{"I/O error 20"} << opened;
+        QTest::newRow("index file unreadable")
+            << "index folder" << QStringList{"I/O error 21"} << opened;
+        // Without a configuration there is no port name: the opening reports that afterwards.
+        QTest::newRow("configuration missing")
+            << "config"
+            << QStringList{"File not found",
+                           "Porta Serial  não disponível (pode estar sendo usada por outro "
+                           "programa). Configure os paramentros da porta serial"}
+            << " Fechada";
+    }
+    void startupBoxLeftOpen() {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, portState);
+        StationEnv env;
+        Pty pty;
+        QList<QByteArray> config = env.configBytes().split('\n');
+        config[0] = QByteArray::fromStdString(pty.path()) + '\r';
+        env.writeConfig(config.join('\n'));
+        if (fault == "home")
+            qunsetenv("HOME");
+        if (fault == "documents file")
+            QFile(env.documents()).open(QIODevice::WriteOnly);
+        if (fault == "index folder")
+            QDir(env.dir()).mkdir(QStringLiteral("StatusLOG1.txt"));
+        if (fault == "config")
+            QFile::remove(env.configPath());
+
+        BoxWatcher watcher(keepOpenFor(2600));
+        QElapsedTimer building;
+        building.start();
+        StationWindows windows;
+        QVERIFY(building.elapsed() >= 2500);
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text, messages[0]);
+        QVERIFY(Form2 != nullptr && Form3 != nullptr);
+        // The first tick of the opening timer comes from the message loop.
+        const QString port = fault == "config" ? QString() : QString::fromStdString(pty.path());
+        QTRY_COMPARE_WITH_TIMEOUT(windows.form1->statusText(2), port + portState, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), std::size_t(messages.size()), 5000);
+        for (qsizetype i = 0; i < messages.size(); ++i)
+            QCOMPARE(watcher.boxes()[std::size_t(i)].text, messages[i]);
+    }
+
+    void programSurvivesItsFirstBoxLeftOpen() {
+        StationEnv env;
+        Pty pty;
+        QList<QByteArray> config = env.configBytes().split('\n');
+        config[0] = QByteArray::fromStdString(pty.path()) + '\r';
+        env.writeConfig(config.join('\n'));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), QString());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(env.dir());
+        program.start(QStringLiteral(ANEMOMETROS_PATH), {});
+        QVERIFY(program.waitForStarted());
+        QVERIFY(!program.waitForFinished(5000)); // the box is still open, nobody closes it
+        QCOMPARE(program.state(), QProcess::Running);
+        program.kill();
+        program.waitForFinished();
     }
 
     void documentsFolder() {

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -134,6 +135,33 @@ private slots:
         QTest::qWait(60);
         QCOMPARE(ticks.count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 1000);
+    }
+
+    void startupHoldKeepsTicksForTheMessageLoop() {
+        std::optional<toolkit::StartupHold> startup(std::in_place);
+        toolkit::Timer opening(nullptr, 50, true);
+        QSignalSpy ticks(&opening, &toolkit::Timer::timeout);
+        // A box raised while the windows are built runs its own loop for several periods.
+        BoxWatcher watcher(keepOpenFor(300));
+        toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("File not found")); });
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(ticks.count(), 0);
+        startup->release();
+        QCOMPARE(ticks.count(), 0); // delivered by the message loop, not by the release
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 40);
+        // From then on the timer ticks at its own period.
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, 1000);
+    }
+
+    void startupHoldDropsTheTickOfAStoppedTimer() {
+        toolkit::StartupHold startup;
+        toolkit::Timer stopped(nullptr, 10, true);
+        QSignalSpy ticks(&stopped, &toolkit::Timer::timeout);
+        QTest::qWait(50);
+        stopped.setEnabled(false);
+        startup.release();
+        QTest::qWait(50);
+        QCOMPARE(ticks.count(), 0);
     }
 
     void failureSkipsRestOfHandlerAndShowsOneBox() {

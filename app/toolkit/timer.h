@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+
+#include <vector>
 
 namespace toolkit {
 
@@ -26,11 +29,36 @@ signals:
     void timeout();
 
 private:
+    friend class StartupHold;
     void restart();
+    void fire();
 
     QTimer timer_;
     int intervalMs_;
     bool enabled_;
+    bool tickHeld_ = false;
+};
+
+// While the program starts, its timers run but do not tick: their first ticks come from the
+// message loop, once every window exists. A box shown during start-up runs a loop of its own;
+// a tick that falls due under it is held and delivered as soon as the message loop runs.
+class StartupHold {
+public:
+    StartupHold();
+    ~StartupHold();
+    StartupHold(const StartupHold&) = delete;
+    StartupHold& operator=(const StartupHold&) = delete;
+
+    // Lets the held ticks come: each is delivered by the next pass of the message loop.
+    void release();
+
+    static bool active();
+
+private:
+    friend class Timer;
+    static void hold(Timer* timer);
+
+    bool released_ = false;
 };
 
 } // namespace toolkit

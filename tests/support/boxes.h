@@ -2,14 +2,21 @@
 
 // Watches for message boxes while a test drives the real windows: every box that opens is
 // recorded (icon, caption, text) and closed, optionally after running a callback inside it.
+// keepOpenFor() leaves each box open for a while, as an operator away from the desk would:
+// the box's own loop runs and every running timer goes on ticking under it.
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
 #include <vector>
+
+inline std::function<void(QMessageBox*)> keepOpenFor(int ms) {
+    return [ms](QMessageBox*) { QTest::qWait(ms); };
+}
 
 struct SeenBox {
     QMessageBox::Icon icon;
