@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QResizeEvent>
@@ -235,7 +236,8 @@ void TForm1::LinkTo(const QString& address) {
 }
 
 void TForm1::Software1Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(kManualPath));
+    // The manual is looked up in the working folder, but the desktop needs an absolute URL.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(kManualPath)));
 }
 
 void TForm1::TimerControleTimer() {
@@ -294,6 +296,12 @@ void TForm1::portLost() {
     timerControle_->setEnabled(false);
     timerAbrePorta_->setInterval(5000);
     timerAbrePorta_->setEnabled(true);
+    // No station can answer now: no panel may go on showing its last reading as current. The
+    // status bar tells that the port is closed, so the trail is not extended.
+    for (int station = 1; station <= kStations; ++station) {
+        if (stationPanelShown(station))
+            readings::showFailure(panel(station), [](const QString&) {});
+    }
 }
 
 void TForm1::FormClose() {
@@ -313,9 +321,7 @@ void TForm1::replyTick(int station) {
     };
     if (readings::checkReply(reply, poll_.lastRequest, poll_.crc) != readings::ReplyOutcome::Good) {
         if (port_.deviceLost()) {
-            // The status bar now tells that the port is closed; the trail is not extended.
             portLost();
-            readings::showFailure(stationPanel, [](const QString&) {});
             return;
         }
         readings::showFailure(stationPanel, appendToTrail);

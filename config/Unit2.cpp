@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -380,7 +381,8 @@ void TForm2::BT_AbrirClick() {
         return;
     }
     // The desktop's text application opens exactly this file; no command line is built.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder + selected->text()));
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QFileInfo(folder + selected->text()).absoluteFilePath()));
 }
 
 QString TForm2::GetMyDocuments() const {
