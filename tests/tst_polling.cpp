@@ -7,9 +7,12 @@
 #include "pty_pair.h"
 #include "station_env.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <csignal>
@@ -38,6 +41,12 @@ void startSimulator(QProcess& sim, const QString& link, const QString& record, i
                record});
     QVERIFY(sim.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(link), 5000);
+}
+
+QString iconOf(const readings::StationPanel& panel) {
+    return panel.image(readings::StationPanel::Icon::Communication)
+        ->property("iconPath")
+        .toString();
 }
 
 QByteArray request(std::initializer_list<int> bytes) {
@@ -326,23 +335,118 @@ private slots:
                  qPrintable(QString::number(gap)));
     }
 
+    // Every box that a tick raises is left open for seconds while the timers keep running
+    // under it: one box per failure, and the program goes on afterwards.
+    void boxLeftOpenWhileTimersRun_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("pollsUnderTheBox");
+        QTest::newRow("log folder removed") << "log"
+                                            << "File not found" << true;
+        QTest::newRow("icon file missing") << "icon"
+                                           << "File not found" << true;
+        QTest::newRow("address not a number") << "address"
+                                              << "'2x' is not a valid integer value" << false;
+        QTest::newRow("port missing") << "port"
+                                      << "Porta Serial ttyNAOEXISTE9 não disponível (pode estar "
+                                         "sendo usada por outro programa). Configure os "
+                                         "paramentros da porta serial"
+                                      << false;
+        QTest::newRow("line settings refused")
+            << "baud"
+            << "Não é permitido montar os parametros da Porta abc,N,8,1 Erro: 22" << false;
+    }
+    void boxLeftOpenWhileTimersRun() {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(bool, pollsUnderTheBox);
+        StationEnv env;
+        const QString link = env.dir() + QStringLiteral("/ttySIM");
+        QProcess sim;
+        startSimulator(sim, link, env.dir() + QStringLiteral("/record.csv"), 3);
+        Station s;
+        s.usePort(fault == "port" ? std::string("ttyNAOEXISTE9") : link.toStdString(),
+                  fault == "baud" ? QStringLiteral("abc") : QStringLiteral("9600"));
+        s.useStations(3);
+        s.form1.setCyclePause(200);
+        s.form1.controlTimer().setInterval(200);
+        for (int station = 1; station <= 3; ++station)
+            s.form2.logBox(station)->setChecked(fault == "log");
+        if (fault == "log")
+            QDir(env.documents() + QStringLiteral("/log_zareraziru")).removeRecursively();
+        if (fault == "icon") {
+            QFile::remove(env.dir() + QStringLiteral("/IMAGES"));
+            QDir().mkpath(env.dir() + QStringLiteral("/IMAGES"));
+            for (const char* icon : {"COM_OFF", "BAT_100", "BAT_75", "BAT_50", "BAT_25", "BAT_0",
+                                     "SOUND_ON", "SOUND_OFF", "RF_ON", "RF_OFF"})
+                QFile::copy(QStringLiteral(STATION_DIR "/IMAGES/%1.ICO").arg(icon),
+                            env.dir() + QStringLiteral("/IMAGES/%1.ICO").arg(icon));
+        }
+        if (fault == "address")
+            s.form2.addressEdit(2)->setText(QStringLiteral("2x"));
+
+        QSignalSpy replies(&s.form1.replyTimer(1), &toolkit::Timer::timeout);
+        int repliesUnderTheBox = 0;
+        BoxWatcher watcher([&](QMessageBox*) {
+            const int before = int(replies.count());
+            QTest::qWait(2600);
+            repliesUnderTheBox = int(replies.count()) - before;
+        });
+        s.form1.openPortTimer().setEnabled(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!watcher.boxes().empty(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.openNow(), 0, 5000);
+        QCOMPARE(watcher.boxes()[0].text, message);
+        QCOMPARE(watcher.maxOpenAtOnce(), 1);
+        if (pollsUnderTheBox)
+            QVERIFY2(repliesUnderTheBox >= 3, qPrintable(QString::number(repliesUnderTheBox)));
+        else
+            QCOMPARE(repliesUnderTheBox, 0);
+        // Alive afterwards, and polling where the failure lets it go on.
+        const QString trail = s.form1.statusText(2);
+        QTest::qWait(600);
+        QCOMPARE(s.form1.statusText(2) != trail, pollsUnderTheBox);
+        sim.terminate();
+        sim.waitForFinished();
+    }
+
     void vanishedDeviceIsReopenedQuietly() {
         StationEnv env;
         const QString link = env.dir() + QStringLiteral("/ttySIM");
         const QString record = env.dir() + QStringLiteral("/record.csv");
         QProcess sim;
-        startSimulator(sim, link, record, 1);
+        startSimulator(sim, link, record, 3);
         Station s;
         s.usePort(link.toStdString());
-        s.useStations(1);
+        s.useStations(3);
         s.form1.setCyclePause(200);
         s.form1.controlTimer().setInterval(200);
         BoxWatcher watcher;
         s.form1.TimerAbrePortaTimer();
-        QTRY_VERIFY_WITH_TIMEOUT(s.form1.statusText(2).endsWith(QStringLiteral(" - OK")), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(s.form1.statusText(2).endsWith(QStringLiteral("3 - OK")), 3000);
+        const auto looksFailed = [&](int station) {
+            readings::StationPanel& panel = s.form1.panel(station);
+            return iconOf(panel) == QStringLiteral("IMAGES/COM_OFF.ICO") &&
+                   panel.preset1()->property("colourReference").toUInt() ==
+                       readings::kColourSilver &&
+                   panel.preset2()->property("colourReference").toUInt() == readings::kColourSilver;
+        };
+        std::array<QString, 3> speeds;
+        for (int station = 1; station <= 3; ++station) {
+            QVERIFY(!looksFailed(station));
+            speeds[std::size_t(station - 1)] = s.form1.panel(station).speedLabel()->text();
+        }
 
         ::kill(static_cast<pid_t>(sim.processId()), SIGUSR1); // the adapter is pulled out
+        QElapsedTimer pulled;
+        pulled.start();
         QTRY_COMPARE_WITH_TIMEOUT(s.form1.statusText(2), link + QStringLiteral(" Fechada"), 3000);
+        // Within one poll cycle no panel shows its last reading as current any more; the
+        // values stay, as after a failed reply.
+        QVERIFY2(pulled.elapsed() < 1200, qPrintable(QString::number(pulled.elapsed())));
+        for (int station = 1; station <= 3; ++station) {
+            QVERIFY2(looksFailed(station), qPrintable(QString::number(station)));
+            QCOMPARE(s.form1.panel(station).speedLabel()->text(), speeds[std::size_t(station - 1)]);
+        }
         QVERIFY(!s.form1.port().isOpen());
         QVERIFY(!s.form1.controlTimer().enabled());
         QTest::qWait(5500); // at least one quiet attempt while the device is away
@@ -353,6 +457,9 @@ private slots:
         back.start();
         QTRY_VERIFY_WITH_TIMEOUT(s.form1.statusText(2).endsWith(QStringLiteral(" - OK")), 8000);
         QVERIFY2(back.elapsed() < 6000 + 700, qPrintable(QString::number(back.elapsed())));
+        // Each panel comes back with its own next good reply, within one cycle.
+        for (int station = 1; station <= 3; ++station)
+            QTRY_VERIFY_WITH_TIMEOUT(!looksFailed(station), 1500);
         QCOMPARE(watcher.boxes().size(), std::size_t(0));
         sim.terminate();
         sim.waitForFinished();
