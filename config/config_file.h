@@ -49,7 +49,10 @@ QByteArray encodeConfig(const ConfigText& text);
 // Rewrites an existing file. It must exist ("File not found" otherwise, and nothing is
 // created) and be writable ("File access denied" for a read-only file). The new content goes
 // to a temporary file beside it that then replaces the old one, so the file is always either
-// the old or the new one, whatever happens half-way.
+// the old or the new one, whatever happens half-way; it keeps the old file's mode and, where
+// the process may, its owner. A link stays a link: the file it points to is replaced. In a
+// folder that takes no new files, a writable file is rewritten in place instead, with its
+// space reserved before the old contents are touched.
 void writeConfigFile(const QString& path, const ConfigText& text);
 
 // read interval × 1000 − station count × 205, or 200 when that is 1 or less. Both texts are

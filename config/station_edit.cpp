@@ -1,6 +1,10 @@
 #include "station_edit.h"
 
+#include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+
+#include <algorithm>
 
 namespace config {
 
@@ -31,16 +35,45 @@ void StationEdit::keyPressEvent(QKeyEvent* event) {
         }
     }
     const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
-    if (printable && text().size() - selectedText().size() + typed.size() > typedLimit_) {
+    if (printable && typed.size() > roomLeft()) {
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
 }
 
+void StationEdit::inputMethodEvent(QInputMethodEvent* event) {
+    if (event->commitString().isEmpty()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    beforeEdit_ = text();
+    QString committed;
+    for (const QChar c : event->commitString()) {
+        if (!discards_(c))
+            committed += c;
+    }
+    committed.truncate(std::max<qsizetype>(0, roomLeft()));
+    QInputMethodEvent filtered(event->preeditString(), event->attributes());
+    filtered.setCommitString(committed, event->replacementStart(), event->replacementLength());
+    QLineEdit::inputMethodEvent(&filtered);
+    event->setAccepted(filtered.isAccepted());
+}
+
+qsizetype StationEdit::roomLeft() const {
+    return typedLimit_ - (text().size() - selectedText().size());
+}
+
 void StationEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    emit exited();
+    // Only a move to another control of this window leaves the edit: not a context menu, not
+    // another application taking the focus, not the window closing.
+    const bool moved =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason ||
+        event->reason() == Qt::MouseFocusReason || event->reason() == Qt::ShortcutFocusReason;
+    const QWidget* next = QApplication::focusWidget();
+    if (moved && next && next != this && next->window() == window())
+        emit exited();
 }
 
 bool nameKeyDiscarded(QChar c) {

@@ -7,8 +7,9 @@
 namespace config {
 
 // An edit with the station's typing rules: a limit on typed characters (text set by the
-// program may be longer), a key filter that swallows discarded characters, and a signal when
-// the focus leaves it.
+// program may be longer), a key filter that swallows discarded characters, also in text that
+// an input method composes (dead keys), and a signal when the focus moves from it to another
+// control of the same window.
 class StationEdit : public QLineEdit {
     Q_OBJECT
 
@@ -22,9 +23,13 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // How many more characters typing may add in place of the selection.
+    qsizetype roomLeft() const;
+
     int typedLimit_;
     KeyFilter discards_;
     QString beforeEdit_;

@@ -1,6 +1,7 @@
 #include "Unit2.h"
 #include "comm_Unit1.h"
 #include "config_file.h"
+#include "failure.h"
 #include "station_edit.h"
 #include "timer.h"
 
@@ -8,10 +9,13 @@
 #include "station_env.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -19,6 +23,8 @@
 #include <dirent.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -58,9 +64,30 @@ void type(QWidget* widget, const QString& text) {
     }
 }
 
+// Puts the focus in an edit of the shown window, as a click into it would.
+void focusInto(QWidget* edit) {
+    QWidget* window = edit->window();
+    auto* form2 = qobject_cast<TForm2*>(window);
+    if (form2)
+        form2->pageControl()->setCurrentIndex(1);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    edit->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(QApplication::focusWidget(), edit);
+}
+
+// Leaves an edit with Tab, to the next control of the same window.
 void leave(QWidget* edit) {
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(edit, &out);
+    focusInto(edit);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != edit);
+}
+
+void commit(QWidget* edit, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(edit, &event);
 }
 
 } // namespace
@@ -345,6 +372,110 @@ private slots:
         QCOMPARE(s.form1.panel(5).name(), QStringLiteral("ANEMÔMETRO 5"));
     }
 
+    // The exit step runs when the focus moves to another control of the window, and only then.
+    void exitOnlyWhenTheFocusMovesWithinTheWindow_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("exits");
+        QTest::newRow("Tab") << "tab" << true;
+        QTest::newRow("Shift+Tab") << "backtab" << true;
+        QTest::newRow("click on another control") << "click" << true;
+        QTest::newRow("another application") << "deactivate" << false;
+        QTest::newRow("window closed") << "close" << false;
+    }
+    void exitOnlyWhenTheFocusMovesWithinTheWindow() {
+        QFETCH(QString, how);
+        QFETCH(bool, exits);
+        StationEnv env;
+        Station s;
+        s.form1.openPortTimer().setEnabled(false);
+        config::StationEdit* name = s.form2.nameEdit(3);
+        config::StationEdit* address = s.form2.addressEdit(3);
+        for (config::StationEdit* edit : {name, address}) {
+            s.form2.nameEdit(1)->setFocus(); // the focus comes from elsewhere, not from an edit
+            edit->clear();
+            focusInto(edit);
+            if (how == "tab")
+                QTest::keyClick(edit, Qt::Key_Tab);
+            else if (how == "backtab")
+                QTest::keyClick(edit, Qt::Key_Backtab, Qt::ShiftModifier);
+            else if (how == "click")
+                QTest::mouseClick(s.form2.logBox(5), Qt::LeftButton);
+            else if (how == "deactivate") {
+                QWidget other;
+                other.show();
+                other.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+            } else {
+                s.form2.close();
+            }
+            QVERIFY(QApplication::focusWidget() != edit);
+            const QString defaultText = edit == name ? QStringLiteral("ANEMÔMETRO 3") : "0";
+            QCOMPARE(edit->text(), exits ? defaultText : QString());
+            s.form2.show();
+        }
+    }
+
+    void pastingFromTheContextMenuIsNotAnExit() {
+        StationEnv env;
+        Station s;
+        s.form1.openPortTimer().setEnabled(false);
+        config::StationEdit* edit = s.form2.nameEdit(2);
+        edit->clear();
+        focusInto(edit);
+        QGuiApplication::clipboard()->setText(QStringLiteral("NORTE"));
+        bool pasted = false;
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions()) {
+                if (action->text().contains(QStringLiteral("Paste"))) {
+                    action->trigger();
+                    pasted = true;
+                }
+            }
+            menu->close();
+        });
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    edit->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(edit, &menuEvent);
+        QTRY_VERIFY_WITH_TIMEOUT(pasted, 2000);
+        QCOMPARE(edit->text(), QStringLiteral("NORTE"));
+    }
+
+    // Dead keys compose their characters in the input method; the same rules hold for them.
+    void composedTextIsFiltered_data() {
+        QTest::addColumn<bool>("addressEdit");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("committed");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("acute after a digit") << true << "1" << QString::fromLatin1("\xB4") << "1";
+        QTest::newRow("acute and digit") << true << "1"
+                                         << QString::fromLatin1("\xB4"
+                                                                "1")
+                                         << "11";
+        QTest::newRow("address limit") << true << "12"
+                                       << "345"
+                                       << "123";
+        QTest::newRow("diaeresis") << false << "A" << QString::fromLatin1("\xA8") << "A";
+        QTest::newRow("composed letter")
+            << false << "S" << QString::fromLatin1("\xC3O") << QString::fromLatin1("S\xC3O");
+        QTest::newRow("name limit")
+            << false << "ABCDEFGHIJKLMNOPQRS" << QString::fromLatin1("\xE9\xE9")
+            << QString::fromLatin1("ABCDEFGHIJKLMNOPQRS\xE9");
+    }
+    void composedTextIsFiltered() {
+        QFETCH(bool, addressEdit);
+        QFETCH(QString, before);
+        QFETCH(QString, committed);
+        QFETCH(QString, after);
+        StationEnv env;
+        Station s;
+        config::StationEdit* edit = addressEdit ? s.form2.addressEdit(1) : s.form2.nameEdit(1);
+        edit->setText(before);
+        commit(edit, committed);
+        QCOMPARE(edit->text(), after);
+    }
+
     void savePause_data() {
         QTest::addColumn<QString>("interval");
         QTest::addColumn<QString>("count");
@@ -446,6 +577,77 @@ private slots:
             QCOMPARE(env.configBytes(), before);
         QCOMPARE(QDir(env.dir()).entryList(QDir::Hidden | QDir::Files).filter("ConfigALL.").size(),
                  setup == "readonly" ? 1 : 0);
+    }
+
+    void saveThroughALinkKeepsTheLink() {
+        StationEnv env;
+        const QString real = env.dir() + QStringLiteral("/real/ConfigALL.txt");
+        QDir().mkpath(QFileInfo(real).path());
+        QVERIFY(QFile::rename(env.configPath(), real));
+        QVERIFY(QFile::link(QStringLiteral("real/ConfigALL.txt"), env.configPath()));
+        QVERIFY(::chmod(QFile::encodeName(real).constData(), 0604) == 0);
+        Station s;
+        s.form2.nameEdit(1)->setText(QStringLiteral("NORTE"));
+        s.form2.BotaoSalvaConfigClick();
+        QCOMPARE(QFileInfo(env.configPath()).symLinkTarget(), QFileInfo(real).absoluteFilePath());
+        QCOMPARE(lines(env.configBytes())[3], QByteArray("NORTE\r"));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(real).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0604));
+        QCOMPARE(QDir(env.dir() + QStringLiteral("/real")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"ConfigALL.txt"});
+    }
+
+    void saveKeepsModeAndOwner() {
+        if (::geteuid() != 0)
+            QSKIP("giving a file to another owner needs root");
+        StationEnv env;
+        QVERIFY(::chown(QFile::encodeName(env.configPath()).constData(), 4321, 4321) == 0);
+        QVERIFY(::chmod(QFile::encodeName(env.configPath()).constData(), 0640) == 0);
+        Station s;
+        s.form2.BotaoSalvaConfigClick();
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(env.configPath()).constData(), &info), 0);
+        QCOMPARE(info.st_uid, uid_t(4321));
+        QCOMPARE(info.st_gid, gid_t(4321));
+        QCOMPARE(info.st_mode & 07777, mode_t(0640));
+    }
+
+    // A station folder that takes no new files, with a file the user may write: the file is
+    // rewritten in place. The save runs in a child process of an ordinary user, because the
+    // administrator may write into any folder.
+    void saveInAFolderThatTakesNoNewFiles() {
+        StationEnv env;
+        const QString folder = env.dir() + QStringLiteral("/fechada");
+        QVERIFY(QDir().mkdir(folder));
+        const QString path = folder + QStringLiteral("/ConfigALL.txt");
+        QVERIFY(QFile::copy(env.configPath(), path));
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(::chmod(native.constData(), 0666) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+        QVERIFY(::chmod(QFile::encodeName(env.dir()).constData(), 0755) == 0);
+        config::ConfigText text = config::readConfigFile(path);
+        config::at(text, config::line::name(2)) = QStringLiteral("SUL");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(2);
+            try {
+                config::writeConfigFile(path, text);
+            } catch (const toolkit::Failure&) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), config::encodeConfig(text));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"ConfigALL.txt"});
     }
 
     void closingRestartsThePortTimerWithoutSaving() {
