@@ -4,14 +4,10 @@ namespace logs {
 
 namespace {
 
-bool discardedByNameEdit(char16_t c) {
-    return (c >= 0x21 && c <= 0x26) || (c >= 0x28 && c <= 0x2A) || c == 0x2C || c == 0x2E ||
-           c == 0x2F || (c >= 0x3A && c <= 0x3C) || (c >= 0x3E && c <= 0x40) ||
-           (c >= 0x5B && c <= 0x5D) || (c >= 0x7B && c <= 0x7D) || c == 0xA8;
-}
-
-bool isControl(char16_t c) {
-    return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
+// A file name holds every character but the folder separators and NUL; control characters
+// are replaced too, so that no name is hard to type or to show.
+bool unsafeInFileName(char16_t c) {
+    return c == u'/' || c == u'\\' || c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
 }
 
 } // namespace
@@ -36,7 +32,7 @@ QString dateText(const QDate& date) {
 QString safeStationName(const QString& stationName) {
     QString safe = stationName;
     for (QChar& ch : safe) {
-        if (discardedByNameEdit(ch.unicode()) || isControl(ch.unicode()))
+        if (unsafeInFileName(ch.unicode()))
             ch = u'_';
     }
     return safe;

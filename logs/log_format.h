@@ -25,8 +25,9 @@ QString headerLine(const QString& unitText);
 // "dd-MM-yyyy", the date part of a log file name.
 QString dateText(const QDate& date);
 
-// The station name with every character the name edit discards, and every control character,
-// turned into '_', so that no name can lead a log file out of the log folder.
+// The station name with the folder separators "/" and "\", NUL and every control character
+// turned into '_', so that no name can lead a log file out of the log folder. Every other
+// character stays: the file name starts with the date, so no name can make it "." or "..".
 QString safeStationName(const QString& stationName);
 
 // "dd-MM-yyyy <safe station name>.txt"

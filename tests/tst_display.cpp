@@ -311,7 +311,7 @@ private slots:
         const QStringList inside =
             QDir(env_->documents() + QStringLiteral("/log_zareraziru")).entryList(QDir::Files);
         QCOMPARE(inside, QStringList{QDate::currentDate().toString("dd-MM-yyyy") +
-                                     QStringLiteral(" ______fora.txt")});
+                                     QStringLiteral(" .._.._fora.txt")});
         QVERIFY(QDir(env_->home()).entryList({"*fora*"}, QDir::Files).isEmpty());
     }
 };

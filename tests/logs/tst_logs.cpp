@@ -136,11 +136,17 @@ private slots:
         QTest::addColumn<QString>("fileName");
         QTest::newRow("default") << kStation1 << "07-12-2026 ANEMÔMETRO 1.txt";
         QTest::newRow("climbs out") << "../../x"
-                                    << "07-12-2026 ______x.txt";
+                                    << "07-12-2026 .._.._x.txt";
         QTest::newRow("slash") << "a/b"
                                << "07-12-2026 a_b.txt";
+        QTest::newRow("backslash") << "a\\b"
+                                   << "07-12-2026 a_b.txt";
         QTest::newRow("controls") << QString::fromUtf8("a\tb\x7F\u0085\u00A8c")
-                                  << "07-12-2026 a_b___c.txt";
+                                  << QString::fromUtf8("07-12-2026 a_b__\u00A8c.txt");
+        QTest::newRow("full stop") << "EST. NORTE"
+                                   << "07-12-2026 EST. NORTE.txt";
+        QTest::newRow("punctuation kept") << ". , & ( ) ! # $ % ; = @ [ ] { }"
+                                          << "07-12-2026 . , & ( ) ! # $ % ; = @ [ ] { }.txt";
         QTest::newRow("kept") << "'+-=^_`~ é"
                               << "07-12-2026 '+-=^_`~ é.txt";
     }
@@ -151,12 +157,11 @@ private slots:
         QCOMPARE(logs::dateText(kDay), QStringLiteral("07-12-2026"));
     }
 
-    void safeNameCoversDiscardSetOnly() {
-        const QString discarded = QStringLiteral("!\"#$%&()*,./:;<>?@[\\]{|}¨");
+    void safeNameReplacesSeparatorsAndControlsOnly() {
         for (char16_t code = 0; code < 0x180; ++code) {
             const QString name(QChar{code});
             const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
-            const bool dropped = control || discarded.contains(name);
+            const bool dropped = control || code == u'/' || code == u'\\';
             QCOMPARE(logs::safeStationName(name), dropped ? QStringLiteral("_") : name);
         }
     }
