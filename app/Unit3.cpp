@@ -5,6 +5,7 @@
 
 #include "fonts.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
@@ -76,6 +77,15 @@ void TForm3::showEvent(QShowEvent* event) {
 void TForm3::applyOuterSize() {
     const QSize frame = frameGeometry().size() - geometry().size();
     setFixedSize(kOuterSize - frame);
+}
+
+void TForm3::keyPressEvent(QKeyEvent* event) {
+    // The window has no buttons: it closes with its close button or the system menu only.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // Only the first showing: afterwards the window reappears wherever the user left it.
