@@ -76,24 +76,6 @@ std::optional<QByteArray> readFileIfPresent(const QString& path) {
     return contents;
 }
 
-void replaceFile(const QString& path, const QByteArray& bytes) {
-    const int fd = ::open(nativeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          kNewFileMode);
-    if (fd < 0)
-        toolkit::raiseFileError(errno);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + done, bytes.size() - done);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            closeAndRaise(fd, errno);
-        }
-        done += count;
-    }
-    closeChecked(fd);
-}
-
 void makePath(const QString& folder) {
     const QByteArray name = nativeName(folder);
     for (qsizetype from = 1;;) {
@@ -152,6 +134,13 @@ AppendFile::AppendFile(const QString& path) {
 AppendFile::~AppendFile() {
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+bool AppendFile::empty() const {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        toolkit::raiseFileError(errno);
+    return info.st_size == 0;
 }
 
 void AppendFile::append(const QByteArray& bytes) {

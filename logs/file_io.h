@@ -12,9 +12,6 @@ namespace logs::io {
 // The whole file, or nothing when it does not exist; any other failure throws.
 std::optional<QByteArray> readFileIfPresent(const QString& path);
 
-// Creates or truncates the file and writes all bytes; the close is checked too.
-void replaceFile(const QString& path, const QByteArray& bytes);
-
 // Creates the folder and any missing parents; a non-folder in the way fails with ENOTDIR.
 void makePath(const QString& folder);
 
@@ -33,6 +30,8 @@ public:
     AppendFile& operator=(const AppendFile&) = delete;
 
     bool created() const { return created_; }
+    // True when the file holds no byte yet: made here, or left empty by an earlier failure.
+    bool empty() const;
 
     // One write() of all bytes; a short write is cut back so no half line stays in the file.
     void append(const QByteArray& bytes);

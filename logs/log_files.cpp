@@ -3,6 +3,7 @@
 #include "cp1252.h"
 #include "failure.h"
 #include "file_io.h"
+#include "file_replace.h"
 #include "stations.h"
 
 #include <QLoggingCategory>
@@ -64,7 +65,7 @@ void writeIndexFile(const QString& path, const QStringList& lines) {
     QByteArray contents;
     for (const QString& line : lines)
         contents += textLine(line);
-    io::replaceFile(path, contents);
+    toolkit::replaceFileContents(path, contents);
 }
 
 void writeLogLine(const LogRequest& request) {
@@ -73,13 +74,18 @@ void writeLogLine(const LogRequest& request) {
                          logFileName(request.now.date(), request.stationName);
     io::AppendFile file(path);
     QByteArray bytes;
-    if (file.created()) {
+    // A file never holds lines without its header: one that an earlier failure (a full disk)
+    // left empty gets it now, and the index lists each file once.
+    if (file.created() || file.empty()) {
         qCDebug(lcLogs) << "station" << request.station << "new log file" << path;
         QStringList index = readIndexFile(request.indexFile);
-        index.append(path);
-        writeIndexFile(request.indexFile, index);
+        if (!index.contains(path)) {
+            index.append(path);
+            writeIndexFile(request.indexFile, index);
+        }
         bytes = textLine(headerLine(request.unitText));
     }
+    // Header and line go in one write, cut back whole when it fails: never one without the other.
     file.append(bytes + line);
     file.close();
 }

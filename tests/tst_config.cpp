@@ -6,6 +6,7 @@
 #include "timer.h"
 
 #include "boxes.h"
+#include "small_disk.h"
 #include "station_env.h"
 
 #include <QCheckBox>
@@ -648,6 +649,45 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), config::encodeConfig(text));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"ConfigALL.txt"});
+    }
+
+    // The station folder on a small real file system, full and then read-only: the old file
+    // stays whole and one box tells why.
+    void saveOnAFullOrReadOnlyDisk() {
+        StationEnv env;
+        SmallDisk disk(env.dir() + QStringLiteral("/disk"), 64);
+        if (!disk.mounted())
+            QSKIP("mounting a small file system needs root");
+        const QString station = env.dir() + QStringLiteral("/disk");
+        QVERIFY(QFile::copy(env.configPath(), station + QStringLiteral("/ConfigALL.txt")));
+        QVERIFY(QFile::link(env.dir() + QStringLiteral("/IMAGES"),
+                            station + QStringLiteral("/IMAGES")));
+        QVERIFY(QDir::setCurrent(station));
+        QFile config(QStringLiteral("ConfigALL.txt"));
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        const QByteArray before = config.readAll();
+        config.close();
+        Station s;
+        s.form1.openPortTimer().setEnabled(false);
+        disk.fill();
+        for (const bool readOnly : {false, true}) {
+            if (readOnly)
+                QVERIFY(disk.setReadOnly(true));
+            s.form2.nameEdit(1)->setText(QStringLiteral("NOME MAIS LONGO QUE O ANTIGO"));
+            s.form2.show();
+            BoxWatcher watcher;
+            QTest::mouseClick(s.form2.saveButton(), Qt::LeftButton);
+            QCOMPARE(watcher.boxes().size(), std::size_t(1));
+            QCOMPARE(watcher.boxes()[0].text, readOnly
+                                                  ? QStringLiteral("File access denied")
+                                                  : QStringLiteral("I/O error %1").arg(ENOSPC));
+            QVERIFY(config.open(QIODevice::ReadOnly));
+            QCOMPARE(config.readAll(), before);
+            config.close();
+            QCOMPARE(QDir().entryList({".*"}, QDir::Files | QDir::Hidden),
+                     QStringList{".filler"}); // no temporary file left behind
+        }
+        QVERIFY(QDir::setCurrent(env.dir()));
     }
 
     void closingRestartsThePortTimerWithoutSaving() {

@@ -3,6 +3,8 @@
 #include "cp1252.h"
 #include "failure.h"
 
+#include "small_disk.h"
+
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +20,8 @@ namespace {
 const QString kStation1 = QStringLiteral("ANEMÔMETRO 1");
 const QDate kDay(2026, 12, 7);
 const LogFields kReading{"12,3", "NNE", "5,0", "20,0", "OFF", "3,70"};
+const QByteArray kHeaderMs =
+    "HORA;VELOCIDADE(m/s);DIRECAO;PRESET1(m/s);PRESET2(m/s);ALARME SONORO;BATERIA(V)\r\n";
 
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
@@ -65,6 +69,14 @@ class TestLogs : public QObject {
                              const QString& unit = QStringLiteral("m/s"), int station = 1,
                              const LogFields& fields = kReading) const {
         return {station, logs::indexFileName(station), documents_, now, name, unit, fields};
+    }
+    // Log folder on `disk`; the index files too when indexOnTheDisk, else where they were.
+    void useDisk(const QString& disk, bool indexOnTheDisk) {
+        documents_ = disk + QStringLiteral("/Documents");
+        folder_ = logs::logFolder(documents_);
+        QVERIFY(QDir().mkpath(folder_));
+        if (indexOnTheDisk)
+            QVERIFY(QDir::setCurrent(disk));
     }
     QString logPath(const QDate& date, const QString& name = kStation1) const {
         return folder_ + u'/' + logs::logFileName(date, name);
@@ -246,15 +258,93 @@ private slots:
                               "Documents/log_zareraziru/" + fileName, "StatusLOG1.txt"}));
     }
 
-    void unreadableIndexLeavesEmptyLogFile() {
+    // A line is never written without its header: while the index cannot be read the file
+    // stays empty, and the first line after that gets the header.
+    void unreadableIndexHoldsTheLineBackWithItsHeader() {
         QVERIFY(QDir().mkdir("StatusLOG1.txt"));
         const auto write = [this] { logs::writeLogLine(request(QDateTime(kDay, QTime(9, 0)))); };
         QCOMPARE(failureOf(write), QStringLiteral("I/O error 21"));
         QCOMPARE(bytesOf(logPath(kDay)), QByteArray());
-        QVERIFY(QFileInfo("StatusLOG1.txt").isDir());
-        // The file now exists, so later readings of the day go on without a header.
+        QCOMPARE(failureOf(write), QStringLiteral("I/O error 21"));
+        QCOMPARE(bytesOf(logPath(kDay)), QByteArray());
+        QVERIFY(QDir().rmdir("StatusLOG1.txt"));
         write();
-        QCOMPARE(bytesOf(logPath(kDay)), "09:00:00;12,3;NNE;5,0;20,0;OFF;3,70;\r\n");
+        QCOMPARE(bytesOf(logPath(kDay)), kHeaderMs + "09:00:00;12,3;NNE;5,0;20,0;OFF;3,70;\r\n");
+        QCOMPARE(logs::readIndexFile("StatusLOG1.txt"), QStringList{logPath(kDay)});
+    }
+
+    // The log folder, and with it or not the working directory, on a small real file system.
+    void fullDiskNeverLeavesALineWithoutItsHeader_data() {
+        QTest::addColumn<bool>("indexOnTheDisk");
+        QTest::newRow("index files elsewhere") << false;
+        QTest::newRow("index files on the full disk") << true;
+    }
+    void fullDiskNeverLeavesALineWithoutItsHeader() {
+        QFETCH(bool, indexOnTheDisk);
+        SmallDisk disk(root_ + QStringLiteral("/disk"), 64);
+        if (!disk.mounted())
+            QSKIP("mounting a small file system needs root");
+        useDisk(root_ + QStringLiteral("/disk"), indexOnTheDisk);
+        disk.fill();
+        const QDateTime nine(kDay, QTime(9, 0));
+        for (int station = 1; station <= 3; ++station) {
+            const QString name = QStringLiteral("EST %1").arg(station);
+            QCOMPARE(failureOf([&] { logs::writeLogLine(request(nine, name, "km/h", station)); }),
+                     QStringLiteral("I/O error %1").arg(ENOSPC));
+            QCOMPARE(bytesOf(logPath(kDay, name)).size(), 0);
+        }
+        disk.unfill();
+        const QByteArray header = "HORA;VELOCIDADE(km/h);DIRECAO;PRESET1(km/h);PRESET2(km/"
+                                  "h);ALARME SONORO;BATERIA(V)\r\n";
+        const QByteArray line = "09:00:00;12,3;NNE;5,0;20,0;OFF;3,70;\r\n";
+        for (int station = 1; station <= 3; ++station) {
+            const QString name = QStringLiteral("EST %1").arg(station);
+            logs::writeLogLine(request(nine, name, "km/h", station));
+            logs::writeLogLine(request(nine, name, "km/h", station));
+            QCOMPARE(bytesOf(logPath(kDay, name)), header + line + line);
+            QCOMPARE(logs::readIndexFile(logs::indexFileName(station)),
+                     QStringList{logPath(kDay, name)});
+        }
+    }
+
+    void fullDiskKeepsTheOldIndex() {
+        SmallDisk disk(root_ + QStringLiteral("/disk"), 64);
+        if (!disk.mounted())
+            QSKIP("mounting a small file system needs root");
+        useDisk(root_ + QStringLiteral("/disk"), true);
+        const QStringList old{QStringLiteral("/a/x.txt"), QStringLiteral("/a/y.txt")};
+        logs::writeIndexFile(QStringLiteral("StatusLOG2.txt"), old);
+        disk.fill();
+        QCOMPARE(failureOf([] {
+                     logs::writeIndexFile(QStringLiteral("StatusLOG2.txt"),
+                                          QStringList(200, QStringLiteral("/a/z.txt")));
+                 }),
+                 QStringLiteral("I/O error %1").arg(ENOSPC));
+        QCOMPARE(logs::readIndexFile(QStringLiteral("StatusLOG2.txt")), old);
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{".filler", "StatusLOG2.txt"}));
+    }
+
+    void readOnlyDiskKeepsEveryFileWhole() {
+        SmallDisk disk(root_ + QStringLiteral("/disk"), 256);
+        if (!disk.mounted())
+            QSKIP("mounting a small file system needs root");
+        useDisk(root_ + QStringLiteral("/disk"), true);
+        const QDateTime nine(kDay, QTime(9, 0));
+        logs::writeLogLine(request(nine));
+        const QByteArray logBefore = bytesOf(logPath(kDay));
+        const QByteArray indexBefore = bytesOf(QStringLiteral("StatusLOG1.txt"));
+        QVERIFY(disk.setReadOnly(true));
+        const QString denied = QStringLiteral("File access denied");
+        QCOMPARE(failureOf([&] { logs::writeLogLine(request(nine)); }), denied);
+        QCOMPARE(failureOf([&] { logs::writeLogLine(request(nine, QStringLiteral("NOVA"))); }),
+                 denied);
+        QCOMPARE(failureOf([&] { logs::prepareLogFolder(documents_); }), denied);
+        QCOMPARE(bytesOf(logPath(kDay)), logBefore);
+        QCOMPARE(bytesOf(QStringLiteral("StatusLOG1.txt")), indexBefore);
+        QVERIFY(disk.setReadOnly(false));
+        logs::writeLogLine(request(nine));
+        QCOMPARE(bytesOf(logPath(kDay)), logBefore + "09:00:00;12,3;NNE;5,0;20,0;OFF;3,70;\r\n");
     }
 
     void logFileFailures_data() {
