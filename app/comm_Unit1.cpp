@@ -331,6 +331,23 @@ void TForm1::replyTick(int station) {
     readings::showReading(stationPanel, reading, appendToTrail);
     if (!logs::shouldLog(Form2->logEnabled(station), reading.rfText))
         return;
+    try {
+        writeLog(station, reading);
+    } catch (const toolkit::Failure& failure) {
+        if (!logFailures_.isNews(station, failure.text())) {
+            toolkit::reportToStandardError(failure.text());
+            return;
+        }
+        // Shown only when no other box is open; otherwise it is news again at the next poll.
+        if (!toolkit::errorReportShowing())
+            logFailures_.shown(station, failure.text());
+        throw;
+    }
+    logFailures_.lineWritten(station);
+}
+
+void TForm1::writeLog(int station, const readings::Reading& reading) {
+    const readings::StationPanel& stationPanel = panel(station);
     logs::writeLogLine({
         .station = station,
         .indexFile = logs::indexFileName(station),

@@ -3,6 +3,8 @@
 #include "frame.h"
 #include "main_window_link.h"
 #include "polling.h"
+#include "repeated_failures.h"
+#include "reply.h"
 #include "serial_port.h"
 #include "station_panel.h"
 
@@ -97,6 +99,7 @@ private:
     void connectHandlers();
     void applyOuterSize();
     void replyTick(int station);
+    void writeLog(int station, const readings::Reading& reading);
     void portLost();
 
     std::array<readings::StationPanel*, kStations> panels_{};
@@ -113,6 +116,7 @@ private:
 
     // Module state: nothing is set before the creation handler runs.
     modbus::PollState poll_;
+    logs::RepeatedFailures logFailures_;
     serial::SerialPort port_;
     // Set while an opening attempt is reporting a refused step: the opening timer keeps
     // ticking under the message box, and a second attempt must not start meanwhile.

@@ -23,10 +23,14 @@ bool errorReportShowing() {
     return errorBoxOpen;
 }
 
+void reportToStandardError(const QString& text) {
+    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(kApplicationTitle), qUtf8Printable(text));
+    std::fflush(stderr);
+}
+
 void reportError(const QString& text) {
     if (errorBoxOpen) {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(kApplicationTitle), qUtf8Printable(text));
-        std::fflush(stderr);
+        reportToStandardError(text);
         return;
     }
     qCInfo(lcToolkit) << "error report:" << text;

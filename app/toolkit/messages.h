@@ -20,6 +20,8 @@ void showMessage(const QString& text);
 // because timers keep ticking under a modal box and would otherwise pile up boxes.
 void reportError(const QString& text);
 bool errorReportShowing();
+// A failure the operator has already been shown: written to standard error only.
+void reportToStandardError(const QString& text);
 
 // Runs a handler body; a failure ends the body there and goes to the standard error report.
 // No exception ever crosses the event loop.
