@@ -1,9 +1,9 @@
-#include "Unit3.h"
+#include "app/Unit3.h"
 
-#include "jpeg_decode.h"
-#include "logo.h"
+#include "app/jpeg_decode.h"
+#include "resources/logo/logo.h"
 
-#include "fonts.h"
+#include "toolkit/fonts.h"
 
 #include <QKeyEvent>
 #include <QLabel>

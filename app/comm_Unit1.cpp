@@ -1,24 +1,23 @@
-#include "comm_Unit1.h"
+#include "app/comm_Unit1.h"
 
-#include "Unit2.h"
-#include "Unit3.h"
-#include "documents.h"
-#include "failure.h"
-#include "fonts.h"
-#include "log_files.h"
-#include "messages.h"
-#include "open_messages.h"
-#include "station_display.h"
-#include "text_label.h"
-#include "timer.h"
+#include "app/Unit3.h"
+#include "app/status_bar.h"
+#include "config/Unit2.h"
+#include "logs/log_files.h"
+#include "readings/reply.h"
+#include "readings/station_display.h"
+#include "readings/station_panel.h"
+#include "toolkit/documents.h"
+#include "toolkit/failure.h"
+#include "toolkit/fonts.h"
+#include "toolkit/messages.h"
+#include "toolkit/timer.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
 #include <QMenuBar>
-#include <QResizeEvent>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -30,34 +29,21 @@ constexpr QSize kMinimumOuterSize{184, 300};
 constexpr QSize kMaximumOuterSize{737, 525};
 constexpr QSize kClientAsLaidOut{729, 471};
 
-// Top-left corners of the eight station panels: two rows of four.
-constexpr std::array<QPoint, kStations> kPanelPositions{{
-    {8, 8},
-    {192, 8},
-    {376, 8},
-    {560, 8},
-    {8, 232},
-    {192, 232},
-    {376, 232},
-    {560, 232},
-}};
-
-// Holds the last status panel and gives it its whole area at a fixed size.
-class FillingHost : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QWidget::resizeEvent(event);
-        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            child->setFixedSize(size());
-    }
-};
+// The station panels lie in two rows of four, 184 pixels apart across and 224 down.
+QPoint panelPosition(int station) {
+    const int slot = static_cast<int>(stationSlot(station));
+    return {8 + 184 * (slot % 4), 8 + 224 * (slot / 4)};
+}
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), bus_(*this, *this, this),
+      logStep_({
+          .logEnabled = [](int station) { return Form2 && Form2->logEnabled(station); },
+          .name = [this](int station) { return panel(station).name(); },
+          .documentsFolder = [this] { return GetMyDocuments(); },
+      }) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
@@ -73,17 +59,18 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     QPalette pal = client->palette();
     pal.setColor(QPalette::Window, Qt::white); // the system button-highlight colour
     client->setPalette(pal);
-    client->setMinimumSize(0, 0);
     setCentralWidget(client);
     for (int station = 1; station <= kStations; ++station) {
         auto* stationPanel = new readings::StationPanel(station, client);
-        stationPanel->move(kPanelPositions[stationSlot(station)]);
+        stationPanel->move(panelPosition(station));
         panels_[stationSlot(station)] = stationPanel;
     }
 
     buildMenu();
-    buildStatusBar();
-    buildTimers();
+    statusPanels_ = app::buildStatusPanels(statusBar());
+    // The panels first, then the log step: a reading that cannot be shown is not logged.
+    bus_.addListener(*this);
+    bus_.addListener(logStep_);
     connectHandlers();
     resize(kClientAsLaidOut.width(), kClientAsLaidOut.height() + menuBar()->sizeHint().height() +
                                          statusBar()->sizeHint().height());
@@ -121,46 +108,6 @@ void TForm1::buildMenu() {
     actionSair_->setObjectName(QStringLiteral("Sair1"));
 }
 
-void TForm1::buildStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    bar->setSizeGripEnabled(false);
-    bar->setFixedHeight(20);
-    // Panels 0 and 1 are 40 pixels wide; panel 2 takes the rest so the poll trail stays readable.
-    // Every panel keeps a fixed size, so the texts that change at every poll never make the
-    // status bar lay itself out again (that was half the program's work per poll).
-    for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
-        QWidget* host = i < 2 ? static_cast<QWidget*>(bar) : new FillingHost(bar);
-        auto* label = new toolkit::TextLabel(host);
-        label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        label->setAlignment(Qt::AlignCenter);
-        label->setTextFormat(Qt::PlainText); // port names come from the configuration file
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        // Opaque: a new trail text repaints the panel alone, not the status bar beneath it.
-        label->setAutoFillBackground(true);
-        if (i < 2) {
-            label->setFixedSize(40, 18);
-            bar->addWidget(label);
-        } else {
-            host->setMinimumWidth(100);
-            bar->addWidget(host, 1);
-        }
-        statusPanels_[i] = label;
-    }
-}
-
-void TForm1::buildTimers() {
-    timerAbrePorta_ = new toolkit::Timer(this, 1000, true);
-    timerAbrePorta_->setObjectName(QStringLiteral("TimerAbrePorta"));
-    timerControle_ = new toolkit::Timer(this, 2000, false);
-    timerControle_->setObjectName(QStringLiteral("TimerControle"));
-    for (int station = 1; station <= kStations; ++station) {
-        auto* timer = new toolkit::Timer(this, 100, false);
-        timer->setObjectName(QStringLiteral("Timer%1").arg(station));
-        replyTimers_[stationSlot(station)] = timer;
-    }
-}
-
 void TForm1::connectHandlers() {
     const auto handle = [this](auto handler) {
         return [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
@@ -170,51 +117,50 @@ void TForm1::connectHandlers() {
     connect(actionWebSite_, &QAction::triggered, this, handle(&TForm1::Sobre1Click));
     connect(actionSobre_, &QAction::triggered, this, handle(&TForm1::Sobre2Click));
     connect(actionSair_, &QAction::triggered, this, handle(&TForm1::Sair1Click));
-    connect(timerAbrePorta_, &toolkit::Timer::timeout, this, handle(&TForm1::TimerAbrePortaTimer));
-    connect(timerControle_, &toolkit::Timer::timeout, this, handle(&TForm1::TimerControleTimer));
+    connect(&bus_.openingTimer(), &toolkit::Timer::timeout, this,
+            handle(&TForm1::TimerAbrePortaTimer));
+    connect(&bus_.controlTimer(), &toolkit::Timer::timeout, this,
+            handle(&TForm1::TimerControleTimer));
     constexpr std::array<void (TForm1::*)(), kStations> replyHandlers{
         &TForm1::Timer1Timer, &TForm1::Timer2Timer, &TForm1::Timer3Timer, &TForm1::Timer4Timer,
         &TForm1::Timer5Timer, &TForm1::Timer6Timer, &TForm1::Timer7Timer, &TForm1::Timer8Timer,
     };
     for (int station = 1; station <= kStations; ++station)
-        connect(replyTimers_[stationSlot(station)], &toolkit::Timer::timeout, this,
+        connect(&bus_.replyTimer(station), &toolkit::Timer::timeout, this,
                 handle(replyHandlers[stationSlot(station)]));
 }
 
 void TForm1::Timer1Timer() {
-    replyTick(1);
+    bus_.replyTick(1);
 }
 void TForm1::Timer2Timer() {
-    replyTick(2);
+    bus_.replyTick(2);
 }
 void TForm1::Timer3Timer() {
-    replyTick(3);
+    bus_.replyTick(3);
 }
 void TForm1::Timer4Timer() {
-    replyTick(4);
+    bus_.replyTick(4);
 }
 void TForm1::Timer5Timer() {
-    replyTick(5);
+    bus_.replyTick(5);
 }
 void TForm1::Timer6Timer() {
-    replyTick(6);
+    bus_.replyTick(6);
 }
 void TForm1::Timer7Timer() {
-    replyTick(7);
+    bus_.replyTick(7);
 }
 void TForm1::Timer8Timer() {
-    replyTick(8);
+    bus_.replyTick(8);
 }
 
 void TForm1::Calcula_CRC(int count, std::span<const int> cells) {
-    modbus::Calcula_CRC(count, cells, poll_.crc);
+    modbus::Calcula_CRC(count, cells, bus_.crcRegister());
 }
 
 void TForm1::N1Click() {
-    reconnecting_ = false;
-    timerAbrePorta_->setEnabled(false);
-    timerControle_->setEnabled(false);
-    port_.close();
+    bus_.stopForConfiguration();
     Form2->selectFirstPage();
     Form2->exec();
 }
@@ -235,145 +181,66 @@ void TForm1::LinkTo(const QString& address) {
     QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + address));
 }
 
+// The manual is looked up in the working folder, but the desktop needs an absolute URL.
 void TForm1::Software1Click() {
-    // The manual is looked up in the working folder, but the desktop needs an absolute URL.
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(kManualPath)));
 }
 
 void TForm1::TimerControleTimer() {
-    modbus::controlTick(*this, *timerControle_, poll_);
+    bus_.controlTick();
 }
 
 void TForm1::FormCreate() {
-    poll_.stationIndex = 1;
+    bus_.setStationIndex(1);
     logs::prepareLogFolder(GetMyDocuments());
 }
 
 void TForm1::TimerAbrePortaTimer() {
-    if (openingPort_)
-        return;
-    const QString portName = Form2->portName();
-    const QString lineParameters = Form2->baudText() + QStringLiteral(",N,8,1");
-    const serial::OpenResult result =
-        port_.open(portName.toStdString(), lineParameters.toStdString());
-    if (result.ok) {
-        reconnecting_ = false;
-        setStatusText(2, portName + QStringLiteral(" Aberta"));
-        timerControle_->setEnabled(true);
-        replyTimer(1).setInterval(150);
-        timerAbrePorta_->setEnabled(false);
-        return;
-    }
-    if (reconnecting_) {
-        // Waiting for a vanished device to come back: try again quietly.
-        port_.close();
-        setStatusText(2, portName + QStringLiteral(" Fechada"));
-        timerControle_->setEnabled(false);
-        timerAbrePorta_->setInterval(5000);
-        return;
-    }
-    const QString message = QString::fromStdString(serial::openFailureMessage(
-        result.failedStep, portName.toStdString(), lineParameters.toStdString(), result.error));
-    if (result.failedStep == serial::OpenStep::Open) {
-        // The port is missing or held elsewhere: wait for the user, not for the timer.
-        timerAbrePorta_->setEnabled(false);
-        toolkit::showMessage(message);
-    } else {
-        openingPort_ = true;
-        toolkit::showMessage(message);
-        openingPort_ = false;
-        port_.close();
-    }
-    setStatusText(2, portName + QStringLiteral(" Fechada"));
-    timerControle_->setEnabled(false);
-    timerAbrePorta_->setInterval(5000);
-}
-
-void TForm1::portLost() {
-    port_.close();
-    reconnecting_ = true;
-    setStatusText(2, Form2->portName() + QStringLiteral(" Fechada"));
-    timerControle_->setEnabled(false);
-    timerAbrePorta_->setInterval(5000);
-    timerAbrePorta_->setEnabled(true);
-    // No station can answer now: no panel may go on showing its last reading as current. The
-    // status bar tells that the port is closed, so the trail is not extended.
-    for (int station = 1; station <= kStations; ++station) {
-        if (stationPanelShown(station))
-            readings::showFailure(panel(station), [](const QString&) {});
-    }
+    bus_.openingTick();
 }
 
 void TForm1::FormClose() {
-    port_.close();
+    bus_.close();
 }
 
 QString TForm1::GetMyDocuments() const {
     return toolkit::documentsFolder();
 }
 
-void TForm1::replyTick(int station) {
-    modbus::handOver(*replyTimers_[stationSlot(station)], station, poll_);
-    const std::vector<std::uint8_t> reply = port_.read();
-    readings::StationPanel& stationPanel = panel(station);
-    const auto appendToTrail = [this](const QString& text) {
-        setStatusText(2, statusText(2) + text);
-    };
-    if (readings::checkReply(reply, poll_.lastRequest, poll_.crc) != readings::ReplyOutcome::Good) {
-        if (port_.deviceLost()) {
-            portLost();
-            return;
-        }
-        readings::showFailure(stationPanel, appendToTrail);
-        return;
-    }
-    const readings::Reading reading = readings::decodeReply(reply, station);
-    readings::showReading(stationPanel, reading, appendToTrail);
-    if (!logs::shouldLog(Form2->logEnabled(station), reading.rfText))
-        return;
-    try {
-        writeLog(station, reading);
-    } catch (const toolkit::Failure& failure) {
-        if (!logFailures_.isNews(station, failure.text())) {
-            toolkit::reportToStandardError(failure.text());
-            return;
-        }
-        // Shown only when no other box is open; otherwise it is news again at the next poll.
-        if (!toolkit::errorReportShowing())
-            logFailures_.shown(station, failure.text());
-        throw;
-    }
-    logFailures_.lineWritten(station);
-}
-
-void TForm1::writeLog(int station, const readings::Reading& reading) {
-    const readings::StationPanel& stationPanel = panel(station);
-    logs::writeLogLine({
-        .station = station,
-        .indexFile = logs::indexFileName(station),
-        .documentsFolder = GetMyDocuments(),
-        .now = QDateTime::currentDateTime(),
-        .stationName = stationPanel.name(),
-        .unitText = reading.unitText,
-        .fields = {.speed = reading.speedText,
-                   .direction = stationPanel.directionLabel()->text(),
-                   .preset1 = reading.preset1Text,
-                   .preset2 = reading.preset2Text,
-                   .sound = reading.soundText,
-                   .battery = reading.batteryText},
-    });
-}
-
 QString TForm1::addressText(int station) const {
-    return Form2->addressText(station);
+    return Form2 ? Form2->addressText(station) : QString();
 }
 
-void TForm1::sendFrame(const modbus::RequestFrame& frame) {
-    port_.write(frame);
+QString TForm1::portName() const {
+    return Form2 ? Form2->portName() : QString();
 }
 
-void TForm1::armReplyTimer(int station) {
-    replyTimers_[stationSlot(station)]->setEnabled(true);
+QString TForm1::baudText() const {
+    return Form2 ? Form2->baudText() : QString();
+}
+
+void TForm1::showPortMessage(const QString& text) {
+    toolkit::showMessage(text);
+}
+
+// No station can answer now: no panel may go on showing its last reading as current.
+void TForm1::showPortLost() {
+    for (int station = 1; station <= kStations; ++station) {
+        if (stationPanelShown(station))
+            readings::showFailure(panel(station), [](const QString&) {});
+    }
+}
+
+void TForm1::pollFinished(const bus::PollOutcome& outcome) {
+    if (outcome.portLost)
+        return; // the port text tells it, and every panel already shows it
+    readings::StationPanel& stationPanel = panel(outcome.station);
+    const auto appendToTrail = [this](const QString& text) { setPortText(portText() + text); };
+    if (!outcome.good())
+        readings::showFailure(stationPanel, appendToTrail);
+    else
+        readings::showReading(stationPanel, readings::readingOf(*outcome.values, outcome.station),
+                              appendToTrail);
 }
 
 void TForm1::showStationPanel(int station, bool visible) {
@@ -415,10 +282,6 @@ QString TForm1::statusText(int panel) const {
 
 readings::StationPanel& TForm1::panel(int station) const {
     return *panels_[stationSlot(station)];
-}
-
-toolkit::Timer& TForm1::replyTimer(int station) const {
-    return *replyTimers_[stationSlot(station)];
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

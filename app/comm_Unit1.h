@@ -1,12 +1,9 @@
 #pragma once
 
-#include "frame.h"
-#include "main_window_link.h"
-#include "polling.h"
-#include "repeated_failures.h"
-#include "reply.h"
-#include "serial_port.h"
-#include "station_panel.h"
+#include "app/log_step.h"
+#include "bus/station_bus.h"
+#include "config/main_window_link.h"
+#include "modbus/stations.h"
 
 #include <QMainWindow>
 
@@ -16,16 +13,18 @@
 class QAction;
 class QLabel;
 
-namespace toolkit {
-class Timer;
+namespace readings {
+class StationPanel;
 }
 
-#include "stations.h"
-
-// The main window: eight station panels, the status bar, the menu and the ten timers that
-// drive the port, the polling cycle and the replies. It owns the port and the module state
-// (station index, cycle pause, last request); the work itself is done by the subsystems.
-class TForm1 : public QMainWindow, public config::MainWindowLink, public modbus::PollHost {
+// The main window: eight station panels, the status bar and the menu. The station bus it owns
+// polls the stations with the ten timers of the design; the window shows what the bus tells
+// and forwards its handlers to it.
+class TForm1 : public QMainWindow,
+               public config::MainWindowLink,
+               public bus::Settings,
+               public bus::View,
+               public bus::OutcomeListener {
     Q_OBJECT
 
 public:
@@ -54,6 +53,10 @@ public:
     void FormClose();
     QString GetMyDocuments() const;
 
+    bus::StationBus& stationBus() { return bus_; }
+    readings::StationPanel& panel(int station) const;
+    QString statusText(int panel) const;
+
     // MainWindowLink: what the configuration window changes here.
     void showStationPanel(int station, bool visible) override;
     bool stationPanelShown(int station) const override;
@@ -61,28 +64,10 @@ public:
     void setOuterWidth(int width) override;
     void setOuterHeight(int height) override;
     void setStatusText(int panel, const QString& text) override;
-    toolkit::Timer& controlTimer() override { return *timerControle_; }
-    toolkit::Timer& openPortTimer() override { return *timerAbrePorta_; }
-    int cyclePause() const override { return poll_.cyclePauseMs; }
-    void setCyclePause(int ms) override { poll_.cyclePauseMs = ms; }
-
-    // PollHost: what the polling cycle needs of this window.
-    bool stationShown(int station) const override { return stationPanelShown(station); }
-    QString addressText(int station) const override;
-    QString pollTrail() const override { return statusText(2); }
-    void setPollTrail(const QString& text) override { setStatusText(2, text); }
-    void sendFrame(const modbus::RequestFrame& frame) override;
-    void armReplyTimer(int station) override;
-
-    readings::StationPanel& panel(int station) const;
-    QString statusText(int panel) const;
-    toolkit::Timer& replyTimer(int station) const;
-    int stationIndex() const { return poll_.stationIndex; }
-    void setStationIndex(int index) { poll_.stationIndex = index; }
-    const modbus::LastRequest& lastRequest() const { return poll_.lastRequest; }
-    const modbus::CrcRegister& crcRegister() const { return poll_.crc; }
-    serial::SerialPort& port() { return port_; }
-    QSize outerSize() const { return outerSize_; }
+    toolkit::Timer& controlTimer() override { return bus_.controlTimer(); }
+    toolkit::Timer& openPortTimer() override { return bus_.openingTimer(); }
+    int cyclePause() const override { return bus_.cyclePauseMs(); }
+    void setCyclePause(int ms) override { bus_.setCyclePauseMs(ms); }
 
     // The web site of the maker, opened by "Web Site".
     static inline const QString kMakerHost = QStringLiteral("www.kv-anemometros.example.com");
@@ -93,37 +78,31 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // bus::Settings: the panels shown here, the rest from the configuration window.
+    bool stationShown(int station) const override { return stationPanelShown(station); }
+    QString addressText(int station) const override;
+    QString portName() const override;
+    QString baudText() const override;
+    // bus::View and bus::OutcomeListener: the status bar and the panels.
+    QString portText() const override { return statusText(2); }
+    void setPortText(const QString& text) override { setStatusText(2, text); }
+    void showPortMessage(const QString& text) override;
+    void showPortLost() override;
+    void pollFinished(const bus::PollOutcome& outcome) override;
+
     void buildMenu();
-    void buildStatusBar();
-    void buildTimers();
     void connectHandlers();
     void applyOuterSize();
-    void replyTick(int station);
-    void writeLog(int station, const readings::Reading& reading);
-    void portLost();
 
+    bus::StationBus bus_;
+    app::LogStep logStep_;
     std::array<readings::StationPanel*, kStations> panels_{};
     std::array<QLabel*, 3> statusPanels_{};
-    toolkit::Timer* timerAbrePorta_ = nullptr;
-    toolkit::Timer* timerControle_ = nullptr;
-    std::array<toolkit::Timer*, kStations> replyTimers_{};
-
     QAction* actionConfiguracoes_ = nullptr;
     QAction* actionGeral_ = nullptr;
     QAction* actionWebSite_ = nullptr;
     QAction* actionSobre_ = nullptr;
     QAction* actionSair_ = nullptr;
-
-    // Module state: nothing is set before the creation handler runs.
-    modbus::PollState poll_;
-    logs::RepeatedFailures logFailures_;
-    serial::SerialPort port_;
-    // Set while an opening attempt is reporting a refused step: the opening timer keeps
-    // ticking under the message box, and a second attempt must not start meanwhile.
-    bool openingPort_ = false;
-    // Set when the device vanished under an open port (a USB adapter pulled out): the port is
-    // reopened every 5 s without a message until the device is back.
-    bool reconnecting_ = false;
     QSize outerSize_{737, 525};
 };
 

@@ -1,4 +1,4 @@
-#include "jpeg_decode.h"
+#include "app/jpeg_decode.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,5 +1,5 @@
-#include "messages.h"
-#include "station_windows.h"
+#include "app/station_windows.h"
+#include "toolkit/messages.h"
 
 #include <QApplication>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Unit2.h"
-#include "Unit3.h"
-#include "comm_Unit1.h"
-#include "timer.h"
+#include "app/Unit3.h"
+#include "app/comm_Unit1.h"
+#include "config/Unit2.h"
+#include "toolkit/timer.h"
 
 #include <memory>
 

@@ -1,14 +1,14 @@
-#include "Unit2.h"
+#include "config/Unit2.h"
 
-#include "documents.h"
-#include "failure.h"
-#include "fonts.h"
-#include "log_browser.h"
-#include "main_window_link.h"
-#include "messages.h"
-#include "port_list.h"
-#include "station_edit.h"
-#include "timer.h"
+#include "config/log_browser.h"
+#include "config/main_window_link.h"
+#include "config/station_edit.h"
+#include "serial/port_list.h"
+#include "toolkit/documents.h"
+#include "toolkit/failure.h"
+#include "toolkit/fonts.h"
+#include "toolkit/messages.h"
+#include "toolkit/timer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config_file.h"
-#include "stations.h"
+#include "config/config_file.h"
+#include "modbus/stations.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
-#include "config_file.h"
+#include "config/config_file.h"
 
-#include "cp1252.h"
-#include "failure.h"
-#include "file_replace.h"
+#include "toolkit/cp1252.h"
+#include "toolkit/failure.h"
+#include "toolkit/file_replace.h"
 
 #include <QFile>
 #include <QFileInfo>

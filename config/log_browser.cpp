@@ -1,4 +1,4 @@
-#include "log_browser.h"
+#include "config/log_browser.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "station_edit.h"
+#include "config/station_edit.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>

@@ -1,6 +1,6 @@
-#include "file_io.h"
+#include "logs/file_io.h"
 
-#include "failure.h"
+#include "toolkit/failure.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
-#include "log_files.h"
+#include "logs/log_files.h"
 
-#include "cp1252.h"
-#include "failure.h"
-#include "file_io.h"
-#include "file_replace.h"
-#include "stations.h"
+#include "logs/file_io.h"
+#include "modbus/stations.h"
+#include "toolkit/cp1252.h"
+#include "toolkit/failure.h"
+#include "toolkit/file_replace.h"
 
 #include <QLoggingCategory>
 

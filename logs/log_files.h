@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log_format.h"
+#include "logs/log_format.h"
 
 #include <QDateTime>
 #include <QString>

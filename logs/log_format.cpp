@@ -1,4 +1,4 @@
-#include "log_format.h"
+#include "logs/log_format.h"
 
 namespace logs {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stations.h"
+#include "modbus/stations.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "reply.h"
+#include "readings/reply.h"
 
 #include <QChar>
 
@@ -9,22 +9,7 @@ namespace readings {
 
 namespace {
 
-using ReplyCells = std::array<std::uint8_t, modbus::kReplyCells>;
-
-constexpr std::size_t kStatusByte = 14;
 constexpr unsigned kFiveDigits = 10000;
-
-enum Register { Speed = 0, Battery = 1, Direction = 2, Preset1 = 3, Preset2 = 4 };
-
-std::span<const std::uint8_t> received(std::span<const std::uint8_t> reply) {
-    return reply.first(std::min<std::size_t>(reply.size(), modbus::kReplyCells));
-}
-
-// Registers sit at fixed places from byte 3, high byte first.
-unsigned registerValue(const ReplyCells& cells, Register index) {
-    const std::size_t high = 3 + 2 * static_cast<std::size_t>(index);
-    return cells[high] * 256u + cells[high + 1];
-}
 
 // Pads the leading digits with zeros so that 5 reads "0,05" and 7 reads "0,7".
 QString withDecimalComma(unsigned value, int decimals) {
@@ -35,36 +20,18 @@ QString withDecimalComma(unsigned value, int decimals) {
 
 } // namespace
 
-ReplyOutcome checkReply(std::span<const std::uint8_t> reply, const modbus::LastRequest& last,
-                        modbus::CrcRegister& crc) {
-    const std::span<const std::uint8_t> bytes = received(reply);
-    if (bytes.empty())
-        return ReplyOutcome::NoReply;
-    if (!modbus::replyCrcGood(bytes, crc))
-        return ReplyOutcome::Invalid;
-    // FF FF passes an empty CRC; without a third byte there is no frame to accept.
-    if (bytes.size() < 3)
-        return ReplyOutcome::Invalid;
-    if (bytes[0] != last[0] || bytes[1] != last[1])
-        return ReplyOutcome::Invalid;
-    return ReplyOutcome::Good;
-}
-
-Reading decodeReply(std::span<const std::uint8_t> reply, int station) {
-    ReplyCells cells{};
-    const std::span<const std::uint8_t> bytes = received(reply);
-    std::copy(bytes.begin(), bytes.end(), cells.begin());
-
+Reading readingOf(const modbus::StationValues& values, int station) {
+    namespace status = modbus::status;
     Reading reading;
-    reading.status = cells[kStatusByte];
-    reading.speedText = oneDecimalText(registerValue(cells, Speed));
-    reading.directionText = compassName(registerValue(cells, Direction), station);
-    reading.batteryValue = static_cast<int>(registerValue(cells, Battery));
-    reading.batteryText = twoDecimalText(registerValue(cells, Battery));
-    reading.preset1Text = oneDecimalText(registerValue(cells, Preset1));
-    reading.preset2Text = oneDecimalText(registerValue(cells, Preset2));
+    reading.status = values.status;
+    reading.speedText = oneDecimalText(values.speed);
+    reading.directionText = compassName(values.direction, station);
+    reading.batteryValue = values.battery;
+    reading.batteryText = twoDecimalText(values.battery);
+    reading.preset1Text = oneDecimalText(values.preset1);
+    reading.preset2Text = oneDecimalText(values.preset2);
 
-    reading.unitCode = reading.status & kUnitCodeMask;
+    reading.unitCode = static_cast<int>(values.unitCode());
     static const std::array<QString, 4> unitTexts{QStringLiteral("m/s"), QStringLiteral("km/h"),
                                                   QStringLiteral("kn"), QString()};
     // The trailing blank of " m/s " is intended; the other suffixes have none.
@@ -73,22 +40,26 @@ Reading decodeReply(std::span<const std::uint8_t> reply, int station) {
     reading.unitText = unitTexts[static_cast<std::size_t>(reading.unitCode)];
     reading.unitSuffix = unitSuffixes[static_cast<std::size_t>(reading.unitCode)];
 
-    reading.directionValid = reading.status & kDirectionValidFlag;
+    reading.directionValid = values.has(status::kDirectionValid);
     if (!reading.directionValid)
         reading.directionText = QStringLiteral("---");
 
-    reading.soundAlarm = reading.status & kSoundAlarmFlag;
+    reading.soundAlarm = values.has(status::kSoundAlarm);
     // Stations 2-8 keep their texts three characters wide, like their compass names.
     if (reading.soundAlarm)
         reading.soundText = station == 1 ? QStringLiteral("ON") : QStringLiteral("ON ");
     else
         reading.soundText = QStringLiteral("OFF");
 
-    reading.preset1Alarm = reading.status & kPreset1AlarmFlag;
-    reading.preset2Alarm = reading.status & kPreset2AlarmFlag;
-    reading.rf = reading.status & kRfFlag;
+    reading.preset1Alarm = values.has(status::kPreset1Alarm);
+    reading.preset2Alarm = values.has(status::kPreset2Alarm);
+    reading.rf = values.has(status::kRf);
     reading.rfText = reading.rf ? QStringLiteral("ON") : QStringLiteral("OFF");
     return reading;
+}
+
+Reading decodeReply(std::span<const std::uint8_t> reply, int station) {
+    return readingOf(modbus::decodeReply(reply), station);
 }
 
 QString oneDecimalText(unsigned value) {

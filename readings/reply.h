@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frame.h"
+#include "modbus/rtu.h"
 
 #include <QString>
 
@@ -8,22 +8,6 @@
 #include <span>
 
 namespace readings {
-
-enum class ReplyOutcome { NoReply, Invalid, Good };
-
-// Status byte (register 5, low byte) of a station's reply.
-inline constexpr std::uint8_t kUnitCodeMask = 0x03;
-inline constexpr std::uint8_t kDirectionValidFlag = 0x04;
-inline constexpr std::uint8_t kSoundAlarmFlag = 0x08;
-inline constexpr std::uint8_t kPreset1AlarmFlag = 0x10;
-inline constexpr std::uint8_t kPreset2AlarmFlag = 0x20;
-inline constexpr std::uint8_t kRfFlag = 0x80;
-
-// Decides whether the bytes read are a good answer to the last request: CRC low byte, CRC high
-// byte, address, function code, in that order. Only the first 255 bytes count, as the port
-// never returns more. Leaves the CRC computed over the reply in `crc`.
-ReplyOutcome checkReply(std::span<const std::uint8_t> reply, const modbus::LastRequest& last,
-                        modbus::CrcRegister& crc);
 
 // One good reply turned into what the panel and the log show. Preset texts and the speed text
 // carry no unit; the display appends `unitSuffix`.
@@ -50,8 +34,9 @@ struct Reading {
     friend bool operator==(const Reading&, const Reading&) = default;
 };
 
-// Decodes the registers of a reply for station 1..8. Register bytes that did not arrive read
-// as 0, so a short reply still decodes; the byte count and register 5's high byte are ignored.
+// The texts of a good reply's values as station 1..8 shows them.
+Reading readingOf(const modbus::StationValues& values, int station);
+// The same, straight from the reply's bytes (modbus::decodeReply first).
 Reading decodeReply(std::span<const std::uint8_t> reply, int station);
 
 // Tenths with a decimal comma ("12,3"); five-digit values give "> LIMITE".

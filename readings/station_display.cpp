@@ -1,6 +1,6 @@
-#include "station_display.h"
+#include "readings/station_display.h"
 
-#include "station_panel.h"
+#include "readings/station_panel.h"
 
 #include <QLabel>
 

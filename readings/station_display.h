@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reply.h"
+#include "readings/reply.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "station_panel.h"
+#include "readings/station_panel.h"
 
-#include "failure.h"
-#include "fonts.h"
-#include "panel_frame.h"
-#include "text_label.h"
+#include "toolkit/failure.h"
+#include "toolkit/fonts.h"
+#include "toolkit/panel_frame.h"
+#include "toolkit/text_label.h"
 
 #include <QFile>
 #include <QFileInfo>

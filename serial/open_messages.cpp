@@ -1,4 +1,4 @@
-#include "open_messages.h"
+#include "serial/open_messages.h"
 
 namespace serial {
 

@@ -1,4 +1,4 @@
-#include "port_list.h"
+#include "serial/port_list.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "bus.h"
+#include "sim/bus.h"
 
 #include <algorithm>
 #include <array>
@@ -156,9 +156,9 @@ void Bus::handle(const Request& request) {
     transaction.station = &*found;
 
     if (!request.readsAllRegisters()) {
-        const bool readsRegisters = request.function == kReadHoldingRegisters;
-        send(exceptionReply(request.address, request.function,
-                            readsRegisters ? kIllegalDataAddress : kIllegalFunction));
+        const bool readsRegisters = request.function == modbus::kReadHoldingRegisters;
+        send(modbus::encodeException(request.address, request.function,
+                                     readsRegisters ? kIllegalDataAddress : kIllegalFunction));
         transaction.outcome = Outcome::Exception;
         transaction.detail =
             readsRegisters
@@ -171,10 +171,11 @@ void Bus::handle(const Request& request) {
         return;
     }
 
-    const Registers registers = models_[index].sample(elapsedMs());
+    const modbus::StationValues registers = models_[index].sample(elapsedMs());
     const Outcome fault = dice_[index].roll(found->faultOdds);
-    const StationAnswer answer = dice_[index].answer(fault, readReply(request.address, registers),
-                                                     request.address, setup_.lateReplyMs);
+    const StationAnswer answer =
+        dice_[index].answer(fault, modbus::encodeReply(request.address, registers), request.address,
+                            setup_.lateReplyMs);
     if (answer.delayMs > 0)
         delayed_.push_back({elapsedMs() + answer.delayMs, answer.bytes});
     else if (!answer.bytes.empty())

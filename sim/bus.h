@@ -1,12 +1,12 @@
 #pragma once
 
-#include "faults.h"
-#include "pty_port.h"
-#include "rtu_frames.h"
-#include "signal_pipe.h"
-#include "station_setup.h"
-#include "transaction_log.h"
-#include "wind_model.h"
+#include "sim/faults.h"
+#include "sim/pty_port.h"
+#include "sim/rtu_frames.h"
+#include "sim/signal_pipe.h"
+#include "sim/station_setup.h"
+#include "sim/transaction_log.h"
+#include "sim/wind_model.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
-#include "faults.h"
+#include "sim/faults.h"
 
-#include "wind_model.h"
+#include "sim/wind_model.h"
 
 namespace sim {
 
@@ -47,26 +47,25 @@ StationAnswer FaultDice::answer(Outcome fault, const Bytes& goodReply, std::uint
     case Outcome::WrongAddress: {
         const auto other = static_cast<std::uint8_t>(address == 255 ? 254 : address + 1);
         answer.bytes = goodReply;
-        answer.bytes[0] = other;
-        answer.bytes.resize(answer.bytes.size() - 2);
-        appendCrc(answer.bytes);
+        answer.bytes = modbus::encodeReply(other, modbus::decodeReply(goodReply));
         answer.detail =
             QStringLiteral("falha simulada: endereço errado (respondeu como %1)").arg(other);
         break;
     }
     case Outcome::Exception:
-        answer.bytes = exceptionReply(address, kReadHoldingRegisters, kServerDeviceFailure);
+        answer.bytes =
+            modbus::encodeException(address, modbus::kReadHoldingRegisters, kServerDeviceFailure);
         answer.detail = QStringLiteral("falha simulada: exceção Modbus 04");
         break;
     case Outcome::Truncated: {
-        std::uniform_int_distribution<int> length(1, kReadReplyBytes - 1);
+        std::uniform_int_distribution<int> length(1, modbus::kReplyBytes - 1);
         // A cut that happens to end on a valid CRC would be read as good: cut again.
         do {
             answer.bytes.assign(goodReply.begin(), goodReply.begin() + length(engine_));
         } while (passesReplyCheck(answer.bytes, address));
         answer.detail = QStringLiteral("falha simulada: resposta truncada (%1 de %2 bytes)")
                             .arg(answer.bytes.size())
-                            .arg(kReadReplyBytes);
+                            .arg(modbus::kReplyBytes);
         break;
     }
     case Outcome::Late:

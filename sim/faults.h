@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rtu_frames.h"
-#include "station_setup.h"
+#include "sim/rtu_frames.h"
+#include "sim/station_setup.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "options.h"
+#include "sim/options.h"
 
 namespace sim {
 

@@ -1,5 +1,5 @@
-#include "bus.h"
-#include "options.h"
+#include "sim/bus.h"
+#include "sim/options.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "options.h"
+#include "sim/options.h"
 
-#include "scenario.h"
+#include "sim/scenario.h"
 
 #include <random>
 

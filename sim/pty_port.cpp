@@ -1,4 +1,4 @@
-#include "pty_port.h"
+#include "sim/pty_port.h"
 
 #include <QFile>
 

@@ -1,16 +1,6 @@
-#include "rtu_frames.h"
-
-#include "frame.h"
+#include "sim/rtu_frames.h"
 
 namespace sim {
-
-void appendCrc(Bytes& frame) {
-    std::vector<int> cells(frame.begin(), frame.end());
-    modbus::CrcRegister crc;
-    modbus::Calcula_CRC(static_cast<int>(cells.size()), cells, crc);
-    frame.push_back(crc.low);
-    frame.push_back(crc.high);
-}
 
 bool hasGoodCrc(std::span<const std::uint8_t> frame) {
     if (frame.size() < 3)
@@ -20,23 +10,10 @@ bool hasGoodCrc(std::span<const std::uint8_t> frame) {
 }
 
 bool passesReplyCheck(std::span<const std::uint8_t> reply, std::uint8_t address) {
-    return hasGoodCrc(reply) && reply[0] == address && reply[1] == kReadHoldingRegisters;
-}
-
-Bytes readReply(std::uint8_t address, const Registers& registers) {
-    Bytes reply{address, kReadHoldingRegisters, static_cast<std::uint8_t>(registers.size() * 2)};
-    for (std::uint16_t value : registers) {
-        reply.push_back(static_cast<std::uint8_t>(value >> 8));
-        reply.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    }
-    appendCrc(reply);
-    return reply;
-}
-
-Bytes exceptionReply(std::uint8_t address, std::uint8_t function, std::uint8_t code) {
-    Bytes reply{address, static_cast<std::uint8_t>(function | 0x80), code};
-    appendCrc(reply);
-    return reply;
+    const modbus::LastRequest request{address, modbus::kReadHoldingRegisters, 0, 0,
+                                      0,       modbus::kRegisterCount};
+    modbus::CrcRegister crc;
+    return modbus::checkReply(reply, request, crc) == modbus::ReplyKind::Good;
 }
 
 void RequestFramer::feed(std::span<const std::uint8_t> bytes, std::int64_t nowMs) {
@@ -49,11 +26,11 @@ void RequestFramer::feed(std::span<const std::uint8_t> bytes, std::int64_t nowMs
 }
 
 std::optional<Request> RequestFramer::next() {
-    std::array<std::uint8_t, kRequestBytes> frame{};
-    while (pending_.size() >= kRequestBytes) {
-        std::copy_n(pending_.begin(), kRequestBytes, frame.begin());
+    std::array<std::uint8_t, modbus::kRequestBytes> frame{};
+    while (pending_.size() >= modbus::kRequestBytes) {
+        std::copy_n(pending_.begin(), modbus::kRequestBytes, frame.begin());
         if (hasGoodCrc(frame)) {
-            pending_.erase(pending_.begin(), pending_.begin() + kRequestBytes);
+            pending_.erase(pending_.begin(), pending_.begin() + modbus::kRequestBytes);
             return Request{frame[0], frame[1], static_cast<std::uint16_t>(frame[2] << 8 | frame[3]),
                            static_cast<std::uint16_t>(frame[4] << 8 | frame[5])};
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "station_setup.h"
+#include "sim/station_setup.h"
 
 #include <map>
 

@@ -1,4 +1,4 @@
-#include "station_setup.h"
+#include "sim/station_setup.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "transaction_log.h"
+#include "sim/transaction_log.h"
 
 #include <array>
 #include <cstdio>
@@ -20,20 +20,20 @@ QString withComma(int value, int decimals) {
         .arg(value % scale, decimals, 10, QLatin1Char('0'));
 }
 
-QString describeValues(const Registers& registers) {
-    const int status = registers[kStatus];
-    const QString unit = unitText(status & 0x03);
-    const bool directionValid = (status & 0x04) != 0 && registers[kDirection] < 16;
+QString describeValues(const modbus::StationValues& values) {
+    namespace status = modbus::status;
+    const QString unit = unitText(values.status & status::kUnitCodeMask);
+    const bool directionValid = values.has(status::kDirectionValid) && values.direction < 16;
     QString text =
         QStringLiteral("vel %1%2, dir %3, bat %4 V, RF %5")
-            .arg(withComma(registers[kSpeed], 1), unit.isEmpty() ? QString() : u' ' + unit,
-                 directionValid ? QString::fromLatin1(kCompassNames[registers[kDirection]])
+            .arg(withComma(values.speed, 1), unit.isEmpty() ? QString() : u' ' + unit,
+                 directionValid ? QString::fromLatin1(kCompassNames[values.direction])
                                 : QStringLiteral("---"),
-                 withComma(registers[kBattery], 2),
-                 (status & 0x80) ? QStringLiteral("ligado") : QStringLiteral("desligado"));
-    if (status & 0x10)
+                 withComma(values.battery, 2),
+                 values.has(status::kRf) ? QStringLiteral("ligado") : QStringLiteral("desligado"));
+    if (values.has(status::kPreset1Alarm))
         text += QStringLiteral(", alarme P1");
-    if (status & 0x20)
+    if (values.has(status::kPreset2Alarm))
         text += QStringLiteral(", alarme P2");
     return text;
 }
@@ -63,9 +63,14 @@ QString recordLine(const Transaction& transaction) {
         transaction.wallTime.toOffsetFromUtc(transaction.wallTime.offsetFromUtc());
     QStringList fields{QString::number(transaction.monotonicMs), wall.toString(Qt::ISODateWithMs),
                        QString::number(transaction.address), outcomeName(transaction.outcome)};
-    for (int i = 0; i < static_cast<int>(std::tuple_size_v<Registers>); ++i)
-        fields.append(transaction.registers ? QString::number((*transaction.registers)[i])
-                                            : QString());
+    if (const auto& values = transaction.registers) {
+        for (const int value : {int(values->speed), int(values->battery), int(values->direction),
+                                int(values->preset1), int(values->preset2), int(values->status)})
+            fields.append(QString::number(value));
+    } else {
+        for (int i = 0; i < modbus::kRegisterCount; ++i)
+            fields.append(QString());
+    }
     return fields.join(QLatin1Char(';'));
 }
 

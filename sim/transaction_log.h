@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rtu_frames.h"
-#include "station_setup.h"
+#include "sim/rtu_frames.h"
+#include "sim/station_setup.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -15,8 +15,8 @@ struct Transaction {
     const StationSetup* station = nullptr; // none of ours has the address
     std::uint8_t address = 0;
     Outcome outcome = Outcome::Silent;
-    std::optional<Registers> registers; // the values the station held, if it was read
-    QString detail;                     // Portuguese: what was sent or what went wrong
+    std::optional<modbus::StationValues> registers; // the values the station held, if read
+    QString detail;                                 // Portuguese: what was sent or what went wrong
 };
 
 // The Portuguese log line, without the time of day.

@@ -1,4 +1,4 @@
-#include "wind_model.h"
+#include "sim/wind_model.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,7 +98,7 @@ std::uint16_t WindModel::batteryHundredths(std::int64_t elapsedMs) const {
                                       (startOffset + elapsedMs / stepMs) % range);
 }
 
-Registers WindModel::sample(std::int64_t elapsedMs) {
+modbus::StationValues WindModel::sample(std::int64_t elapsedMs) {
     modelMs_ = std::max(modelMs_, elapsedMs - kMaxCatchUpMs);
     while (modelMs_ + kStepMs <= elapsedMs) {
         step();
@@ -117,28 +117,28 @@ Registers WindModel::sample(std::int64_t elapsedMs) {
     const bool directionValid = speedMps >= kCalmMps && uniform(flags_) >= kVaneGlitchOdds;
     const bool rfOn = uniform(flags_) < rfOdds_;
 
-    Registers registers{};
-    registers[kSpeed] = toTenths(speedMps * unitFactor(unitCode_));
-    registers[kBattery] = batteryHundredths(elapsedMs);
-    registers[kDirection] = static_cast<std::uint16_t>(std::lround(direction_) % 16);
-    registers[kPreset1] = preset1Tenths_;
-    registers[kPreset2] = preset2Tenths_;
-
-    const bool preset1Alarm = registers[kSpeed] > preset1Tenths_;
-    const bool preset2Alarm = registers[kSpeed] > preset2Tenths_;
-    std::uint16_t status = static_cast<std::uint16_t>(unitCode_ & 0x03);
+    namespace status = modbus::status;
+    modbus::StationValues values{
+        .speed = toTenths(speedMps * unitFactor(unitCode_)),
+        .battery = batteryHundredths(elapsedMs),
+        .direction = static_cast<std::uint16_t>(std::lround(direction_) % 16),
+        .preset1 = preset1Tenths_,
+        .preset2 = preset2Tenths_,
+        .status = static_cast<std::uint8_t>(unitCode_ & status::kUnitCodeMask),
+    };
+    const bool preset1Alarm = values.speed > preset1Tenths_;
+    const bool preset2Alarm = values.speed > preset2Tenths_;
     if (directionValid)
-        status |= 0x04;
+        values.status |= status::kDirectionValid;
     if (preset1Alarm || preset2Alarm)
-        status |= 0x08;
+        values.status |= status::kSoundAlarm;
     if (preset1Alarm)
-        status |= 0x10;
+        values.status |= status::kPreset1Alarm;
     if (preset2Alarm)
-        status |= 0x20;
+        values.status |= status::kPreset2Alarm;
     if (rfOn)
-        status |= 0x80;
-    registers[kStatus] = status;
-    return registers;
+        values.status |= status::kRf;
+    return values;
 }
 
 } // namespace sim

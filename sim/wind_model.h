@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rtu_frames.h"
-#include "station_setup.h"
+#include "sim/rtu_frames.h"
+#include "sim/station_setup.h"
 
 #include <random>
 
@@ -19,7 +19,7 @@ public:
     WindModel(const StationSetup& station, std::uint64_t seed, bool fastBattery);
 
     // Brings the weather up to `elapsedMs` since the bus started and reads the registers.
-    Registers sample(std::int64_t elapsedMs);
+    modbus::StationValues sample(std::int64_t elapsedMs);
 
     std::uint16_t preset1Tenths() const { return preset1Tenths_; }
     std::uint16_t preset2Tenths() const { return preset2Tenths_; }

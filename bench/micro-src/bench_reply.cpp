@@ -1,6 +1,6 @@
 // The reply check (CRC, address, function code) and the decoder, without any display.
+#include "readings/reply.h"
 #include "replies.h"
-#include "reply.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,7 +17,7 @@ void BM_CheckReply(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         const bench::Exchange& e = all[i++ % all.size()];
-        benchmark::DoNotOptimize(readings::checkReply(e.reply, e.last, crc));
+        benchmark::DoNotOptimize(modbus::checkReply(e.reply, e.last, crc));
     }
 }
 BENCHMARK(BM_CheckReply);
@@ -28,7 +28,7 @@ void BM_CheckReplyBadCrc(benchmark::State& state) {
     e.reply.back() ^= 0xFF;
     modbus::CrcRegister crc;
     for (auto _ : state)
-        benchmark::DoNotOptimize(readings::checkReply(e.reply, e.last, crc));
+        benchmark::DoNotOptimize(modbus::checkReply(e.reply, e.last, crc));
 }
 BENCHMARK(BM_CheckReplyBadCrc);
 
@@ -48,7 +48,7 @@ void BM_CheckAndDecode(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         const bench::Exchange& e = all[i++ % all.size()];
-        if (readings::checkReply(e.reply, e.last, crc) == readings::ReplyOutcome::Good)
+        if (modbus::checkReply(e.reply, e.last, crc) == modbus::ReplyKind::Good)
             benchmark::DoNotOptimize(readings::decodeReply(e.reply, e.station));
     }
 }

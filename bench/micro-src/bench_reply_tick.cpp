@@ -1,14 +1,17 @@
-// One reply tick's handling with the read left out, as the main window does it: the reply
-// check, the decoder, the display on a real station panel and the log line appended to a
-// real file. Runs with the offscreen platform in a temporary working folder holding IMAGES/
-// (copied from the built station folder) and a temporary home folder for the logs.
+// One reply tick's handling with the read left out, as the station bus and its listeners do
+// it: the poll outcome with the reply check and the decoded values, the display on a real
+// station panel and the log step appending to a real file. Runs with the offscreen platform in a
+// temporary working folder holding IMAGES/ (copied from the built station folder) and a temporary
+// home folder for the logs.
 #include "replies.h"
 
-#include "log_files.h"
-#include "log_format.h"
-#include "reply.h"
-#include "station_display.h"
-#include "station_panel.h"
+#include "app/log_step.h"
+#include "bus/poll_outcome.h"
+#include "logs/log_files.h"
+#include "logs/log_format.h"
+#include "readings/reply.h"
+#include "readings/station_display.h"
+#include "readings/station_panel.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -58,6 +61,12 @@ struct Station {
             trail += QStringLiteral(" | N°: %1").arg(station);
     }
 
+    app::LogStep logStep{{
+        .logEnabled = [](int) { return true; },
+        .name = [this](int n) { return panels[n - 1]->name(); },
+        .documentsFolder = [this] { return documents; },
+    }};
+
     void log(const readings::StationPanel& panel, const readings::Reading& reading) {
         if (!logs::shouldLog(true, reading.rfText))
             return;
@@ -69,7 +78,7 @@ struct Station {
             .stationName = panel.name(),
             .unitText = reading.unitText,
             .fields = {.speed = reading.speedText,
-                       .direction = panel.directionLabel()->text(),
+                       .direction = reading.directionText,
                        .preset1 = reading.preset1Text,
                        .preset2 = reading.preset2Text,
                        .sound = reading.soundText,
@@ -77,17 +86,25 @@ struct Station {
         });
     }
 
-    // Check, decode, display and log one reply, as the reply tick does after its read.
+    // The outcome of one poll as the bus makes it after its read, then its two listeners:
+    // the main window's panel and the log step.
     void replyTick(const bench::Exchange& e) {
-        readings::StationPanel& panel = *panels[e.station - 1];
+        bus::PollOutcome outcome;
+        outcome.station = e.station;
+        outcome.address = e.last[0];
+        outcome.reply = e.reply;
+        outcome.replyRead = QDateTime::currentDateTime();
         modbus::CrcRegister crc;
-        if (readings::checkReply(e.reply, e.last, crc) != readings::ReplyOutcome::Good) {
+        outcome.kind = modbus::checkReply(outcome.reply, e.last, crc);
+        if (outcome.good())
+            outcome.values = modbus::decodeReply(outcome.reply);
+        readings::StationPanel& panel = *panels[e.station - 1];
+        if (!outcome.good())
             readings::showFailure(panel, appender());
-            return;
-        }
-        const readings::Reading reading = readings::decodeReply(e.reply, e.station);
-        readings::showReading(panel, reading, appender());
-        log(panel, reading);
+        else
+            readings::showReading(panel, readings::readingOf(*outcome.values, e.station),
+                                  appender());
+        logStep.pollFinished(outcome);
     }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frame.h"
+#include "modbus/rtu.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,8 +17,5 @@ struct Exchange {
 // `count` good exchanges, stations 1 to 8 in turn (address = station), with varied speed,
 // battery, direction, presets and status bits, so that every display step has work to do.
 std::vector<Exchange> goodExchanges(int count);
-
-// The 17-byte reply: address, 3, 12, six registers high byte first, CRC low byte first.
-std::vector<std::uint8_t> reply(int address, const std::vector<int>& registers);
 
 } // namespace bench

@@ -1,4 +1,4 @@
-#include "logo.h"
+#include "resources/logo/logo.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "config_file.h"
-#include "failure.h"
-#include "log_format.h"
+#include "config/config_file.h"
+#include "logs/log_format.h"
 #include "scratch_folder.h"
+#include "toolkit/failure.h"
 
 #include <QDate>
 

@@ -1,6 +1,6 @@
-#include "failure.h"
-#include "log_files.h"
+#include "logs/log_files.h"
 #include "scratch_folder.h"
+#include "toolkit/failure.h"
 
 #include <cstdlib>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "log_files.h"
+#include "logs/log_files.h"
 
-#include "cp1252.h"
-#include "failure.h"
+#include "toolkit/cp1252.h"
+#include "toolkit/failure.h"
 
 #include "small_disk.h"
 

@@ -1,4 +1,4 @@
-#include "reply.h"
+#include "readings/reply.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,10 +10,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const modbus::LastRequest lastRequest{
         reply.empty() ? std::uint8_t(1) : reply[0], 3, 0, 0, 0, 6};
     modbus::CrcRegister crc;
-    const readings::ReplyOutcome outcome = readings::checkReply(reply, lastRequest, crc);
-    if (reply.size() < 3 && outcome == readings::ReplyOutcome::Good)
+    const modbus::ReplyKind kind = modbus::checkReply(reply, lastRequest, crc);
+    if (reply.size() < 3 && kind == modbus::ReplyKind::Good)
         std::abort();
-    if (reply.empty() != (outcome == readings::ReplyOutcome::NoReply))
+    if (reply.empty() != (kind == modbus::ReplyKind::NoReply))
+        std::abort();
+    // What the codec decodes, it encodes back to a frame that decodes the same and passes.
+    const modbus::StationValues values = modbus::decodeReply(reply);
+    const modbus::Bytes encoded = modbus::encodeReply(lastRequest[0], values);
+    if (modbus::decodeReply(encoded) != values ||
+        modbus::checkReply(encoded, lastRequest, crc) != modbus::ReplyKind::Good)
         std::abort();
 
     for (int station = 1; station <= 8; ++station) {

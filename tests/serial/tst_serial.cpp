@@ -1,6 +1,6 @@
-#include "open_messages.h"
-#include "port_list.h"
-#include "serial_port.h"
+#include "serial/open_messages.h"
+#include "serial/port_list.h"
+#include "serial/serial_port.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>

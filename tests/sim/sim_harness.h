@@ -1,7 +1,7 @@
 // Drives a real anemosim process through its pseudo-terminal, as the station program would.
 #pragma once
 
-#include "frame.h"
+#include "modbus/rtu.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,15 +21,10 @@ namespace simtest {
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kSilenceWaitMs = 300;
 
-inline QByteArray withCrc(QByteArray frame) {
-    std::vector<int> cells(frame.begin(), frame.end());
-    for (int& cell : cells)
-        cell &= 0xFF;
-    modbus::CrcRegister crc;
-    modbus::Calcula_CRC(static_cast<int>(cells.size()), cells, crc);
-    frame.append(static_cast<char>(crc.low));
-    frame.append(static_cast<char>(crc.high));
-    return frame;
+inline QByteArray withCrc(const QByteArray& frame) {
+    modbus::Bytes bytes(frame.begin(), frame.end());
+    modbus::appendCrc(bytes);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 inline QByteArray request(int address, int function = 3, int first = 0, int count = 6) {
@@ -51,10 +46,15 @@ inline bool crcGood(const QByteArray& reply) {
                                 crc);
 }
 
-// What the station program accepts as a good reply to `address`.
+// What the station program accepts as a good reply to `address`, and a full one.
 inline bool goodReply(const QByteArray& reply, int address) {
-    return reply.size() == 17 && crcGood(reply) && at(reply, 0) == address && at(reply, 1) == 3 &&
-           at(reply, 2) == 12;
+    const modbus::LastRequest request{std::uint8_t(address), modbus::kReadHoldingRegisters, 0, 0, 0,
+                                      modbus::kRegisterCount};
+    modbus::CrcRegister crc;
+    return reply.size() == modbus::kReplyBytes && at(reply, 2) == 2 * modbus::kRegisterCount &&
+           modbus::checkReply(std::span(reinterpret_cast<const std::uint8_t*>(reply.constData()),
+                                        std::size_t(reply.size())),
+                              request, crc) == modbus::ReplyKind::Good;
 }
 
 inline int reg(const QByteArray& reply, int index) {

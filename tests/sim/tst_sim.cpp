@@ -246,11 +246,13 @@ void TestSim::scenarioUnitsAndFlags() {
             QVERIFY2(goodReply(reply, address), reply.toHex(' ').constData());
             const int status = reg(reply, 5);
             const int speed = reg(reply, 0);
+            namespace bits = modbus::status;
             QCOMPARE(status & 0xFF40, 0);
-            QCOMPARE(status & 0x03, unit);
-            QCOMPARE(bool(status & 0x10), speed > reg(reply, 3));
-            QCOMPARE(bool(status & 0x20), speed > reg(reply, 4));
-            QCOMPARE(bool(status & 0x08), bool(status & 0x30));
+            QCOMPARE(status & bits::kUnitCodeMask, unit);
+            QCOMPARE(bool(status & bits::kPreset1Alarm), speed > reg(reply, 3));
+            QCOMPARE(bool(status & bits::kPreset2Alarm), speed > reg(reply, 4));
+            QCOMPARE(bool(status & bits::kSoundAlarm),
+                     bool(status & (bits::kPreset1Alarm | bits::kPreset2Alarm)));
             if (address == 10)
                 QCOMPARE(reg(reply, 3), 125);
         }

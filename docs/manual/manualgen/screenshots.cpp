@@ -1,15 +1,17 @@
 #include "screenshots.h"
 
-#include "Unit2.h"
-#include "comm_Unit1.h"
-#include "frame.h"
-#include "log_files.h"
-#include "reply.h"
-#include "station_display.h"
-#include "timer.h"
+#include "app/comm_Unit1.h"
+#include "config/Unit2.h"
+#include "logs/log_files.h"
+#include "modbus/rtu.h"
+#include "readings/reply.h"
+#include "readings/station_display.h"
+#include "readings/station_panel.h"
+#include "toolkit/timer.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -22,96 +24,100 @@
 #include <array>
 #include <cstdint>
 #include <stdexcept>
+
+#include <pty.h>
+#include <unistd.h>
 #include <vector>
 
 namespace manualgen {
 
 namespace {
 
-// Status byte bits of a reply: unit code 0..3, then the flags.
-constexpr int kMetresPerSecond = 0;
-constexpr int kKilometresPerHour = 1;
-constexpr int kKnots = 2;
-constexpr int kDirectionValid = 0x04;
-constexpr int kSound = 0x08;
-constexpr int kPreset1Alarm = 0x10;
-constexpr int kPreset2Alarm = 0x20;
-constexpr int kRf = 0x80;
+namespace bits = modbus::status;
+constexpr std::uint8_t kMetresPerSecond = 0;
+constexpr std::uint8_t kKilometresPerHour = 1;
+constexpr std::uint8_t kKnots = 2;
+constexpr std::uint8_t kValidRf = bits::kDirectionValid | bits::kRf;
+constexpr std::uint8_t kBothAlarms = bits::kSoundAlarm | bits::kPreset1Alarm | bits::kPreset2Alarm;
 
-// One station's sample: registers 0..5 (speed, battery, direction, preset 1, preset 2,
-// status) and whether the last poll of the cycle went unanswered.
+// One station's sample (speed, battery, direction, preset 1, preset 2, status) and whether
+// the last poll of the cycle went unanswered.
 struct Sample {
-    std::array<int, 6> registers;
+    modbus::StationValues values;
     bool silentNow = false;
 };
 
 const std::array<Sample, kStations> kSamples{{
-    {{54, 382, 1, 80, 120, kRf | kDirectionValid | kMetresPerSecond}},
-    {{238, 365, 10, 200, 400, kRf | kDirectionValid | kSound | kPreset1Alarm | kKilometresPerHour}},
-    {{112, 355, 4, 150, 250, kRf | kDirectionValid | kKnots}},
-    {{131, 371, 13, 80, 120,
-      kRf | kDirectionValid | kSound | kPreset1Alarm | kPreset2Alarm | kMetresPerSecond}},
-    {{154, 368, 7, 300, 500, kRf | kDirectionValid | kKilometresPerHour}, true},
-    {{64, 344, 15, 150, 250, kDirectionValid | kKnots}},
-    {{0, 375, 0, 80, 120, kRf | kMetresPerSecond}},
-    {{98, 331, 8, 300, 500, kRf | kDirectionValid | kKilometresPerHour}},
+    {{54, 382, 1, 80, 120, kValidRf | kMetresPerSecond}},
+    {{238, 365, 10, 200, 400,
+      kValidRf | bits::kSoundAlarm | bits::kPreset1Alarm | kKilometresPerHour}},
+    {{112, 355, 4, 150, 250, kValidRf | kKnots}},
+    {{131, 371, 13, 80, 120, kValidRf | kBothAlarms | kMetresPerSecond}},
+    {{154, 368, 7, 300, 500, kValidRf | kKilometresPerHour}, true},
+    {{64, 344, 15, 150, 250, bits::kDirectionValid | kKnots}},
+    {{0, 375, 0, 80, 120, bits::kRf | kMetresPerSecond}},
+    {{98, 331, 8, 300, 500, kValidRf | kKilometresPerHour}},
 }};
 
-// A station's 17-byte answer: address, function 3, byte count 12, six registers high byte
-// first, CRC low byte first.
-std::vector<std::uint8_t> replyBytes(std::uint8_t address, const std::array<int, 6>& registers) {
-    std::vector<int> cells{address, modbus::kReadHoldingRegisters, 2 * modbus::kRegisterCount};
-    for (int value : registers) {
-        cells.push_back((value >> 8) & 0xFF);
-        cells.push_back(value & 0xFF);
+// The stations' side of the line: a pseudo-terminal whose slave the program opens as its port.
+class StationLine {
+public:
+    StationLine() {
+        char name[256] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("no pseudo-terminal");
+        path_ = QString::fromLocal8Bit(name);
     }
-    modbus::CrcRegister crc;
-    modbus::Calcula_CRC(static_cast<int>(cells.size()), cells, crc);
-    std::vector<std::uint8_t> bytes(cells.begin(), cells.end());
-    bytes.push_back(crc.low);
-    bytes.push_back(crc.high);
-    return bytes;
-}
+    ~StationLine() {
+        ::close(slave_);
+        ::close(master_);
+    }
+    StationLine(const StationLine&) = delete;
+    StationLine& operator=(const StationLine&) = delete;
+
+    const QString& path() const { return path_; }
+
+    // Takes the request the program sent and answers it with `reply`, if any.
+    void answer(const modbus::Bytes& reply) {
+        std::array<char, modbus::kRequestBytes> request{};
+        if (::read(master_, request.data(), request.size()) != modbus::kRequestBytes)
+            throw std::runtime_error("no request on the line");
+        if (!reply.empty() && ::write(master_, reply.data(), reply.size()) != ssize_t(reply.size()))
+            throw std::runtime_error("the reply did not go out");
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+};
 
 void settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
 }
 
-// One poll of `station` as the control tick makes it (the trail and the request), answered
-// by the sample through the real reply check and display.
-void pollStation(TForm1& form1, int station) {
-    form1.setStationIndex(station);
+// One real poll of `station`: the control tick sends the request, the sample answers on the
+// line (or stays silent) and the reply tick reads, checks and shows it.
+void pollStation(TForm1& form1, StationLine& line, int station) {
+    bus::StationBus& stations = form1.stationBus();
+    stations.setStationIndex(station);
     form1.TimerControleTimer();
-    // The timers would read the closed port; the sample answers instead.
-    form1.controlTimer().setEnabled(false);
-    form1.replyTimer(station).setEnabled(false);
-    form1.setStationIndex(station + 1);
-
+    // Only these ticks run: the timers would poll on by themselves.
+    stations.controlTimer().setEnabled(false);
     const Sample& sample = kSamples[stationSlot(station)];
-    const auto reply = replyBytes(form1.lastRequest()[0], sample.registers);
-    modbus::CrcRegister crc;
-    if (readings::checkReply(reply, form1.lastRequest(), crc) != readings::ReplyOutcome::Good)
-        throw std::runtime_error("sample reply rejected");
-    readings::StationPanel& panel = form1.panel(station);
-    const auto appendToTrail = [&form1](const QString& text) {
-        form1.setStatusText(2, form1.statusText(2) + text);
-    };
-    if (sample.silentNow)
-        readings::showFailure(panel, appendToTrail);
-    else
-        readings::showReading(panel, readings::decodeReply(reply, station), appendToTrail);
+    line.answer(sample.silentNow ? modbus::Bytes{}
+                                 : modbus::encodeReply(stations.lastRequest()[0], sample.values));
+    stations.replyTick(station);
 }
 
 // The panels of a station that answered before and is silent now keep its last values.
 void showEarlierReadings(TForm1& form1) {
     for (int station = 1; station <= kStations; ++station) {
         const Sample& sample = kSamples[stationSlot(station)];
-        if (!sample.silentNow)
-            continue;
-        const auto reply = replyBytes(1, sample.registers);
-        readings::showReading(form1.panel(station), readings::decodeReply(reply, station),
-                              [](const QString&) {});
+        if (sample.silentNow)
+            readings::showReading(form1.panel(station), readings::readingOf(sample.values, station),
+                                  [](const QString&) {});
     }
 }
 
@@ -121,8 +127,7 @@ void writeSampleLogs(const TForm1& form1) {
     for (int day = 0; day < 3; ++day) {
         for (int station : {1, 2, 5}) {
             const Sample& sample = kSamples[stationSlot(station)];
-            const readings::Reading reading =
-                readings::decodeReply(replyBytes(1, sample.registers), station);
+            const readings::Reading reading = readings::readingOf(sample.values, station);
             logs::writeLogLine({
                 .station = station,
                 .indexFile = logs::indexFileName(station),
@@ -150,15 +155,24 @@ QImage grabbed(QWidget* widget) {
 
 Pictures takeScreenshots() {
     Pictures pictures;
+    StationLine line;
     TForm1 form1;
-    // No port is opened here: the opening timer would show a message box and wait for it.
+    // The port is opened here, once; the opening timer stays out of it.
     form1.openPortTimer().setEnabled(false);
     form1.show();
     TForm2 form2(form1, &form1);
+    // The pictures show the configured port; the line is a pseudo-terminal behind it.
+    const QString configuredPort = form2.portName();
+    form2.comboBoxPorta()->setEditText(line.path());
+    form1.TimerAbrePortaTimer();
+    form2.comboBoxPorta()->setEditText(configuredPort);
+    if (!form1.stationBus().portOpen())
+        throw std::runtime_error("the station's port did not open");
 
     showEarlierReadings(form1);
     for (int station = 1; station <= kStations; ++station)
-        pollStation(form1, station);
+        pollStation(form1, line, station);
+    form1.FormClose();
     pictures.insert(QStringLiteral("janela-principal.png"), grabbed(&form1));
     pictures.insert(QStringLiteral("barra-de-estado.png"), grabbed(form1.statusBar()));
     pictures.insert(QStringLiteral("painel-ok.png"), grabbed(&form1.panel(2)));

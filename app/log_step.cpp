@@ -1,0 +1,49 @@
+#include "app/log_step.h"
+
+#include "logs/log_files.h"
+#include "readings/reply.h"
+#include "toolkit/failure.h"
+#include "toolkit/messages.h"
+
+namespace app {
+
+void LogStep::pollFinished(const bus::PollOutcome& outcome) {
+    if (!outcome.good())
+        return;
+    try {
+        write(outcome);
+    } catch (const toolkit::Failure& failure) {
+        if (!failures_.isNews(outcome.station, failure.text())) {
+            toolkit::reportToStandardError(failure.text());
+            return;
+        }
+        // Shown only when no other box is open; otherwise it is news again at the next poll.
+        if (!toolkit::errorReportShowing())
+            failures_.shown(outcome.station, failure.text());
+        throw;
+    }
+}
+
+void LogStep::write(const bus::PollOutcome& outcome) {
+    const int station = outcome.station;
+    const readings::Reading reading = readings::readingOf(*outcome.values, station);
+    if (!logs::shouldLog(station_.logEnabled(station), reading.rfText))
+        return;
+    logs::writeLogLine({
+        .station = station,
+        .indexFile = logs::indexFileName(station),
+        .documentsFolder = station_.documentsFolder(),
+        .now = QDateTime::currentDateTime(),
+        .stationName = station_.name(station),
+        .unitText = reading.unitText,
+        .fields = {.speed = reading.speedText,
+                   .direction = reading.directionText,
+                   .preset1 = reading.preset1Text,
+                   .preset2 = reading.preset2Text,
+                   .sound = reading.soundText,
+                   .battery = reading.batteryText},
+    });
+    failures_.lineWritten(station);
+}
+
+} // namespace app

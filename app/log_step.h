@@ -1,0 +1,35 @@
+#pragma once
+
+#include "bus/poll_outcome.h"
+#include "logs/repeated_failures.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace app {
+
+// The log step of every good reply: when the station's log switch is on and its RF flag set,
+// one line into the station's log file of the day (created with its header and recorded in
+// the station's index file). A failure goes to the standard error report once per station and
+// text while it goes on; its repeats go to standard error only.
+class LogStep : public bus::OutcomeListener {
+public:
+    struct Station {
+        std::function<bool(int station)> logEnabled;
+        std::function<QString(int station)> name; // the caption of the station's name panel
+        std::function<QString()> documentsFolder;
+    };
+
+    explicit LogStep(Station station) : station_(std::move(station)) {}
+
+    void pollFinished(const bus::PollOutcome& outcome) override;
+
+private:
+    void write(const bus::PollOutcome& outcome);
+
+    Station station_;
+    logs::RepeatedFailures failures_;
+};
+
+} // namespace app

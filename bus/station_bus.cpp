@@ -1,0 +1,156 @@
+#include "bus/station_bus.h"
+
+#include "serial/open_messages.h"
+#include "toolkit/timer.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcPoll, "anemometros.poll", QtWarningMsg)
+
+namespace bus {
+
+namespace {
+
+constexpr int kOpeningFirstMs = 1000;
+constexpr int kControlFirstMs = 2000;
+constexpr int kReplyWaitMs = 100;
+// Station 1 waits longer for its reply once the port is open.
+constexpr int kFirstReplyWaitMs = 150;
+
+toolkit::Timer* namedTimer(QObject* parent, const QString& name, int intervalMs, bool enabled) {
+    auto* timer = new toolkit::Timer(parent, intervalMs, enabled);
+    timer->setObjectName(name);
+    return timer;
+}
+
+} // namespace
+
+StationBus::StationBus(Settings& settings, View& view, QObject* parent)
+    : QObject(parent), settings_(settings), view_(view) {
+    setObjectName(QStringLiteral("StationBus"));
+    openingTimer_ = namedTimer(this, QStringLiteral("TimerAbrePorta"), kOpeningFirstMs, true);
+    controlTimer_ = namedTimer(this, QStringLiteral("TimerControle"), kControlFirstMs, false);
+    for (int station = 1; station <= kStations; ++station)
+        replyTimers_[stationSlot(station)] =
+            namedTimer(this, QStringLiteral("Timer%1").arg(station), kReplyWaitMs, false);
+}
+
+StationBus::~StationBus() = default;
+
+void StationBus::openingTick() {
+    // A refused step's message is on screen and the port still open: no second attempt.
+    if (state_ == PortState::ReportingOpenFailure)
+        return;
+    const QString portName = settings_.portName();
+    const QString lineParameters = settings_.baudText() + QStringLiteral(",N,8,1");
+    const serial::OpenResult result =
+        port_.open(portName.toStdString(), lineParameters.toStdString());
+    if (result.ok) {
+        state_ = PortState::Open;
+        view_.setPortText(portName + QStringLiteral(" Aberta"));
+        controlTimer_->setEnabled(true);
+        replyTimer(1).setInterval(kFirstReplyWaitMs);
+        openingTimer_->setEnabled(false);
+        return;
+    }
+    if (state_ == PortState::Lost)
+        port_.close(); // waiting for the device to come back: quietly
+    else
+        reportOpeningFailure(result, portName, lineParameters);
+    view_.setPortText(portName + QStringLiteral(" Fechada"));
+    controlTimer_->setEnabled(false);
+    openingTimer_->setInterval(kRetryMs);
+}
+
+void StationBus::reportOpeningFailure(const serial::OpenResult& result, const QString& portName,
+                                      const QString& lineParameters) {
+    const QString message = QString::fromStdString(serial::openFailureMessage(
+        result.failedStep, portName.toStdString(), lineParameters.toStdString(), result.error));
+    if (result.failedStep == serial::OpenStep::Open) {
+        // The port is missing or held elsewhere: wait for the user, not for the timer.
+        openingTimer_->setEnabled(false);
+        state_ = PortState::WaitingForUser;
+        view_.showPortMessage(message);
+        return;
+    }
+    // The port is still open while the message shows; it closes once the user has read it.
+    state_ = PortState::ReportingOpenFailure;
+    try {
+        view_.showPortMessage(message);
+    } catch (...) {
+        state_ = PortState::WaitingToOpen;
+        port_.close();
+        throw;
+    }
+    state_ = PortState::WaitingToOpen;
+    port_.close();
+}
+
+void StationBus::controlTick() {
+    controlTimer_->setEnabled(false);
+    const int station = stationIndex_;
+    if (station >= 1 && station <= kStations && settings_.stationShown(station)) {
+        const modbus::RequestFrame frame =
+            modbus::buildRequest(settings_.addressText(station), lastRequest_, crc_);
+        const QString address = QString::number(lastRequest_[0]);
+        if (station == 1)
+            view_.setPortText(QStringLiteral("N°: ") + address);
+        else
+            view_.setPortText(view_.portText() + QStringLiteral(" | N°: ") + address);
+        qCDebug(lcPoll) << "station" << station << "address" << address;
+        port_.write(frame);
+        requestWritten_[stationSlot(station)] = QDateTime::currentDateTime();
+        replyTimer(station).setEnabled(true);
+        controlTimer_->setInterval(kPollStepMs);
+    } else {
+        qCDebug(lcPoll) << "end of cycle at index" << station << "pause" << cyclePauseMs_;
+        controlTimer_->setInterval(cyclePauseMs_);
+        stationIndex_ = 1;
+    }
+    controlTimer_->setEnabled(true);
+}
+
+void StationBus::replyTick(int station) {
+    // Each reply timer fires once, and the cycle moves on whatever the reply turns out to be.
+    replyTimer(station).setEnabled(false);
+    stationIndex_ = station + 1;
+    PollOutcome outcome;
+    outcome.station = station;
+    outcome.address = lastRequest_[0];
+    outcome.requestWritten = requestWritten_[stationSlot(station)];
+    outcome.reply = port_.read();
+    outcome.replyRead = QDateTime::currentDateTime();
+    outcome.kind = modbus::checkReply(outcome.reply, lastRequest_, crc_);
+    if (outcome.good()) {
+        outcome.values = modbus::decodeReply(outcome.reply);
+    } else if (port_.deviceLost()) {
+        outcome.portLost = true;
+        portLost();
+    }
+    qCDebug(lcPoll) << "station" << station << "outcome" << static_cast<int>(outcome.kind);
+    for (OutcomeListener* listener : listeners_)
+        listener->pollFinished(outcome);
+}
+
+void StationBus::portLost() {
+    port_.close();
+    state_ = PortState::Lost;
+    view_.setPortText(settings_.portName() + QStringLiteral(" Fechada"));
+    controlTimer_->setEnabled(false);
+    openingTimer_->setInterval(kRetryMs);
+    openingTimer_->setEnabled(true);
+    view_.showPortLost();
+}
+
+void StationBus::stopForConfiguration() {
+    state_ = PortState::ClosedForConfiguration;
+    openingTimer_->setEnabled(false);
+    controlTimer_->setEnabled(false);
+    port_.close();
+}
+
+void StationBus::close() {
+    port_.close();
+}
+
+} // namespace bus

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "bus/poll_outcome.h"
+#include "modbus/rtu.h"
+#include "modbus/stations.h"
+#include "serial/serial_port.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace toolkit {
+class Timer;
+}
+
+namespace bus {
+
+// What the engine needs to know of the windows, read afresh at every use.
+class Settings {
+public:
+    virtual ~Settings() = default;
+    virtual bool stationShown(int station) const = 0;
+    virtual QString addressText(int station) const = 0;
+    virtual QString portName() const = 0;
+    virtual QString baudText() const = 0;
+};
+
+// What the engine tells the windows, besides the poll outcomes.
+class View {
+public:
+    virtual ~View() = default;
+    // Status panel 2: the poll trail and the port state texts.
+    virtual QString portText() const = 0;
+    virtual void setPortText(const QString& text) = 0;
+    // A plain message about the port; returns once the user has closed it.
+    virtual void showPortMessage(const QString& text) = 0;
+    // The device is gone: every shown station takes the failure look at once.
+    virtual void showPortLost() = 0;
+};
+
+// The life of the one serial port.
+enum class PortState {
+    WaitingToOpen,          // the opening timer runs: at start, after a refused step, after
+                            // the configuration window
+    Open,                   // polling
+    ReportingOpenFailure,   // an opening message is on screen; the opening ticks wait for it
+    WaitingForUser,         // the port could not be opened: nothing until the configuration
+                            // window has been used
+    Lost,                   // the device vanished: reopened quietly every 5 s
+    ClosedForConfiguration, // the configuration window is open
+};
+
+// The station bus: the serial port, the polling cycle over stations 1 to 8 and the ten
+// timers that drive it (TimerAbrePorta, TimerControle, Timer1 ... Timer8). Every finished
+// poll goes to the listeners as one PollOutcome, in the order they were added; a failure
+// raised by one of them ends that tick there, as any failure of a tick does.
+class StationBus : public QObject {
+    Q_OBJECT
+
+public:
+    StationBus(Settings& settings, View& view, QObject* parent);
+    ~StationBus() override;
+
+    // Ticks and commands.
+    void openingTick();
+    void controlTick();
+    void replyTick(int station);
+    void stopForConfiguration();
+    void close();
+
+    void addListener(OutcomeListener& listener) { listeners_.push_back(&listener); }
+
+    toolkit::Timer& openingTimer() const { return *openingTimer_; }
+    toolkit::Timer& controlTimer() const { return *controlTimer_; }
+    toolkit::Timer& replyTimer(int station) const { return *replyTimers_[stationSlot(station)]; }
+
+    PortState portState() const { return state_; }
+    bool portOpen() const { return port_.isOpen(); }
+    // 1..9: the station the next control tick polls; 9 ends the cycle. Starts at 0.
+    int stationIndex() const { return stationIndex_; }
+    void setStationIndex(int index) { stationIndex_ = index; }
+    int cyclePauseMs() const { return cyclePauseMs_; }
+    void setCyclePauseMs(int ms) { cyclePauseMs_ = ms; }
+    const modbus::LastRequest& lastRequest() const { return lastRequest_; }
+    modbus::CrcRegister& crcRegister() { return crc_; }
+
+    static constexpr int kPollStepMs = 200;
+    static constexpr int kRetryMs = 5000;
+
+private:
+    void portLost();
+    void reportOpeningFailure(const serial::OpenResult& result, const QString& portName,
+                              const QString& lineParameters);
+
+    Settings& settings_;
+    View& view_;
+    serial::SerialPort port_;
+    PortState state_ = PortState::WaitingToOpen;
+    toolkit::Timer* openingTimer_ = nullptr;
+    toolkit::Timer* controlTimer_ = nullptr;
+    std::array<toolkit::Timer*, kStations> replyTimers_{};
+    std::vector<OutcomeListener*> listeners_;
+
+    int stationIndex_ = 0;
+    int cyclePauseMs_ = 0;
+    modbus::LastRequest lastRequest_{};
+    modbus::CrcRegister crc_{};
+    std::array<QDateTime, kStations> requestWritten_{};
+};
+
+} // namespace bus

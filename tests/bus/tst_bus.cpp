@@ -1,0 +1,302 @@
+// The station bus with no window at all: the test plays the settings and the view, and listens
+// to the poll outcomes, against anemosim on a real pseudo-terminal.
+
+#include "bus/station_bus.h"
+#include "toolkit/failure.h"
+#include "toolkit/timer.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// The windows' side of the bus, played by the test.
+struct FakeWindows : bus::Settings, bus::View, bus::OutcomeListener {
+    QString port;
+    QString baud = QStringLiteral("9600");
+    std::array<QString, kStations> addresses{"1", "2", "3", "4", "5", "6", "7", "8"};
+    int shown = 8;
+    QString text;
+    QStringList messages;
+    int portLostShown = 0;
+    std::vector<bus::PollOutcome> outcomes;
+    QStringList events; // what the bus told, in order
+
+    bool stationShown(int station) const override { return station <= shown; }
+    QString addressText(int station) const override { return addresses[stationSlot(station)]; }
+    QString portName() const override { return port; }
+    QString baudText() const override { return baud; }
+    QString portText() const override { return text; }
+    void setPortText(const QString& t) override {
+        text = t;
+        events << QStringLiteral("text ") + t;
+    }
+    void showPortMessage(const QString& message) override {
+        messages << message;
+        events << QStringLiteral("message");
+    }
+    void showPortLost() override {
+        ++portLostShown;
+        events << QStringLiteral("port lost");
+    }
+    void pollFinished(const bus::PollOutcome& outcome) override {
+        outcomes.push_back(outcome);
+        events << QStringLiteral("outcome %1").arg(outcome.station);
+    }
+};
+
+// anemosim with its link in a temporary folder.
+struct Simulator {
+    QTemporaryDir folder;
+    QString link = folder.filePath(QStringLiteral("ttySIM"));
+    QProcess process;
+
+    explicit Simulator(const QStringList& options) {
+        process.start(QStringLiteral(ANEMOSIM_PATH),
+                      QStringList{"--link", link, "--seed", "3"} + options);
+        process.waitForStarted();
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFile::exists(link) && waited.elapsed() < 5000)
+            QTest::qWait(20);
+    }
+    ~Simulator() {
+        process.terminate();
+        process.waitForFinished();
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
+};
+
+struct Bench {
+    FakeWindows windows;
+    bus::StationBus stations{windows, windows, nullptr};
+
+    explicit Bench(const QString& port) {
+        windows.port = port;
+        stations.addListener(windows);
+        stations.setStationIndex(1);
+        // The ticks are driven by hand: no timer runs on its own.
+        stations.openingTimer().setEnabled(false);
+    }
+    // One poll of the station the index names: the control tick, then its reply tick after
+    // the reply wait.
+    const bus::PollOutcome& poll() {
+        const int station = stations.stationIndex();
+        stations.controlTick();
+        stations.controlTimer().setEnabled(false);
+        QTest::qWait(stations.replyTimer(station).interval());
+        stations.replyTick(station);
+        return windows.outcomes.back();
+    }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(modbus::ReplyKind)
+
+class TestBus : public QObject {
+    Q_OBJECT
+
+private slots:
+    void oneCycleInTheSpecifiedOrder() {
+        Simulator sim({"--stations", "3"});
+        Bench b(sim.link);
+        b.windows.shown = 3;
+        b.stations.setCyclePauseMs(4385);
+        b.stations.openingTick();
+        QCOMPARE(b.stations.portState(), bus::PortState::Open);
+        QCOMPARE(b.windows.text, sim.link + QStringLiteral(" Aberta"));
+        QVERIFY(b.stations.controlTimer().enabled());
+        QCOMPARE(b.stations.controlTimer().interval(), 2000);
+        QCOMPARE(b.stations.replyTimer(1).interval(), 150);
+        QCOMPARE(b.stations.replyTimer(2).interval(), 100);
+        QVERIFY(!b.stations.openingTimer().enabled());
+
+        for (int station = 1; station <= 3; ++station) {
+            QCOMPARE(b.stations.stationIndex(), station);
+            b.stations.controlTick();
+            // The request is out and its trail written before the reply timer runs.
+            QVERIFY(b.stations.replyTimer(station).enabled());
+            QCOMPARE(b.stations.controlTimer().interval(), bus::StationBus::kPollStepMs);
+            QCOMPARE(b.stations.lastRequest()[0], station);
+            b.stations.controlTimer().setEnabled(false);
+            QTest::qWait(b.stations.replyTimer(station).interval());
+            b.stations.replyTick(station);
+            QVERIFY(!b.stations.replyTimer(station).enabled());
+            QCOMPARE(b.stations.stationIndex(), station + 1);
+            const bus::PollOutcome& outcome = b.windows.outcomes.back();
+            QCOMPARE(outcome.station, station);
+            QCOMPARE(outcome.address, station);
+            QCOMPARE(outcome.kind, modbus::ReplyKind::Good);
+            QCOMPARE(outcome.reply.size(), std::size_t(modbus::kReplyBytes));
+            QCOMPARE(*outcome.values, modbus::decodeReply(outcome.reply));
+            QVERIFY(outcome.requestWritten <= outcome.replyRead);
+            QVERIFY(outcome.requestWritten.msecsTo(outcome.replyRead) >= 100);
+        }
+        QCOMPARE(b.windows.text, QStringLiteral("N°: 1 | N°: 2 | N°: 3"));
+        // Station 4 is not shown: the cycle ends and waits its pause.
+        b.stations.controlTick();
+        QCOMPARE(b.stations.stationIndex(), 1);
+        QCOMPARE(b.stations.controlTimer().interval(), 4385);
+        QVERIFY(b.stations.controlTimer().enabled());
+        QCOMPARE(b.windows.outcomes.size(), std::size_t(3));
+    }
+
+    void eachFaultIsItsOwnKind_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<modbus::ReplyKind>("kind");
+        QTest::newRow("none") << "" << modbus::ReplyKind::Good;
+        QTest::newRow("silent") << "silent" << modbus::ReplyKind::NoReply;
+        QTest::newRow("bad CRC") << "badcrc" << modbus::ReplyKind::BadCrc;
+        QTest::newRow("wrong address") << "wrongaddr" << modbus::ReplyKind::WrongAddress;
+        QTest::newRow("exception") << "exception" << modbus::ReplyKind::WrongFunction;
+        QTest::newRow("truncated") << "truncated" << modbus::ReplyKind::TooShort;
+        QTest::newRow("late") << "late" << modbus::ReplyKind::NoReply;
+    }
+    void eachFaultIsItsOwnKind() {
+        QFETCH(QString, fault);
+        QFETCH(modbus::ReplyKind, kind);
+        QStringList options{"--stations", "1"};
+        if (!fault.isEmpty())
+            options << "--fault" << QStringLiteral("1:%1=1").arg(fault);
+        // Later than the reply wait and the whole read after it.
+        options << "--late-ms"
+                << "600";
+        Simulator sim(options);
+        Bench b(sim.link);
+        b.stations.openingTick();
+        // A late reply would be read by the next poll, as the station's own port does.
+        const int polls = fault == "late" ? 1 : 3;
+        for (int poll = 0; poll < polls; ++poll) {
+            b.stations.setStationIndex(1);
+            const bus::PollOutcome& outcome = b.poll();
+            QCOMPARE(outcome.kind, kind);
+            QCOMPARE(outcome.values.has_value(), kind == modbus::ReplyKind::Good);
+            QCOMPARE(outcome.reply.empty(), kind == modbus::ReplyKind::NoReply);
+            QVERIFY(!outcome.portLost);
+        }
+    }
+
+    void openingFailures() {
+        QTemporaryDir folder;
+        Bench missing(QStringLiteral("ttyNAOEXISTE9"));
+        missing.stations.openingTimer().setEnabled(true);
+        missing.stations.openingTick();
+        QCOMPARE(missing.stations.portState(), bus::PortState::WaitingForUser);
+        QVERIFY(!missing.stations.openingTimer().enabled());
+        QCOMPARE(missing.stations.openingTimer().interval(), bus::StationBus::kRetryMs);
+        QCOMPARE(missing.windows.messages.size(), 1);
+        QCOMPARE(missing.windows.text, QStringLiteral("ttyNAOEXISTE9 Fechada"));
+
+        // A refused line setting: the message shows while the port is still open, and no
+        // tick of the opening timer may start a second attempt meanwhile.
+        Simulator sim({"--stations", "1"});
+        struct Refusing : FakeWindows {
+            bus::StationBus* stations = nullptr;
+            bus::PortState stateDuringMessage{};
+            bool openDuringMessage = false;
+            void showPortMessage(const QString& message) override {
+                stateDuringMessage = stations->portState();
+                openDuringMessage = stations->portOpen();
+                stations->openingTick(); // a tick under the box
+                FakeWindows::showPortMessage(message);
+            }
+        } windows;
+        windows.port = sim.link;
+        windows.baud = QStringLiteral("abc");
+        bus::StationBus stations(windows, windows, nullptr);
+        windows.stations = &stations;
+        stations.openingTick();
+        QCOMPARE(windows.messages.size(), 1);
+        QCOMPARE(windows.stateDuringMessage, bus::PortState::ReportingOpenFailure);
+        QVERIFY(windows.openDuringMessage);
+        QVERIFY(!stations.portOpen());
+        QCOMPARE(stations.portState(), bus::PortState::WaitingToOpen);
+        QVERIFY(stations.openingTimer().enabled());
+        QCOMPARE(stations.openingTimer().interval(), bus::StationBus::kRetryMs);
+    }
+
+    void lostDeviceAndItsReturn() {
+        Simulator sim({"--stations", "2"});
+        Bench b(sim.link);
+        b.windows.shown = 2;
+        b.stations.openingTick();
+        QCOMPARE(b.poll().kind, modbus::ReplyKind::Good);
+
+        sim.signal(SIGUSR1); // the adapter is pulled out
+        QTest::qWait(300);
+        b.stations.controlTick();
+        b.stations.controlTimer().setEnabled(false);
+        b.windows.events.clear();
+        QTest::qWait(100);
+        b.stations.replyTick(2);
+        const bus::PollOutcome& lost = b.windows.outcomes.back();
+        QVERIFY(lost.portLost);
+        QCOMPARE(lost.kind, modbus::ReplyKind::NoReply);
+        QCOMPARE(b.stations.portState(), bus::PortState::Lost);
+        QVERIFY(!b.stations.portOpen());
+        // The windows hear of it before the outcome, and no message is shown.
+        QCOMPARE(b.windows.events,
+                 (QStringList{"text " + sim.link + " Fechada", "port lost", "outcome 2"}));
+        QVERIFY(b.windows.messages.isEmpty());
+        QVERIFY(b.stations.openingTimer().enabled());
+        QCOMPARE(b.stations.openingTimer().interval(), bus::StationBus::kRetryMs);
+
+        b.stations.openingTick(); // still away: quietly
+        QCOMPARE(b.stations.portState(), bus::PortState::Lost);
+        QVERIFY(b.windows.messages.isEmpty());
+
+        sim.signal(SIGUSR2); // and plugged back
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sim.link), 3000);
+        b.stations.openingTick();
+        QCOMPARE(b.stations.portState(), bus::PortState::Open);
+        // Polling goes on with the station after the one last handled.
+        QCOMPARE(b.stations.stationIndex(), 3);
+        b.stations.controlTick(); // end of the cycle
+        QCOMPARE(b.poll().kind, modbus::ReplyKind::Good);
+        QCOMPARE(b.windows.outcomes.back().station, 1);
+    }
+
+    void indexSurvivesTheConfigurationWindow() {
+        Simulator sim({"--stations", "3"});
+        Bench b(sim.link);
+        b.stations.openingTick();
+        b.stations.setStationIndex(3);
+        b.stations.controlTimer().setEnabled(true);
+        b.stations.stopForConfiguration();
+        QCOMPARE(b.stations.portState(), bus::PortState::ClosedForConfiguration);
+        QVERIFY(!b.stations.portOpen());
+        QVERIFY(!b.stations.controlTimer().enabled());
+        QVERIFY(!b.stations.openingTimer().enabled());
+        // Closing the configuration window starts the opening timer; its tick reopens.
+        b.stations.openingTimer().setEnabled(true);
+        b.stations.openingTick();
+        QCOMPARE(b.stations.portState(), bus::PortState::Open);
+        QCOMPARE(b.stations.stationIndex(), 3);
+        QCOMPARE(b.poll().station, 3);
+    }
+
+    void badAddressStopsPollingBeforeAnythingIsSent() {
+        Simulator sim({"--stations", "2"});
+        Bench b(sim.link);
+        b.stations.openingTick();
+        b.windows.addresses[0] = QStringLiteral("1a");
+        b.windows.text = QStringLiteral("antes");
+        try {
+            b.stations.controlTick();
+            QFAIL("the conversion must fail");
+        } catch (const toolkit::Failure& failure) {
+            QCOMPARE(failure.text(), QStringLiteral("'1a' is not a valid integer value"));
+        }
+        QVERIFY(!b.stations.controlTimer().enabled());
+        QVERIFY(!b.stations.replyTimer(1).enabled());
+        QCOMPARE(b.windows.text, QStringLiteral("antes"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBus)
+#include "tst_bus.moc"

@@ -1,0 +1,339 @@
+#include "toolkit/failure.h"
+#include "toolkit/fonts.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel_frame.h"
+#include "toolkit/text_label.h"
+#include "toolkit/timer.h"
+
+#include "boxes.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+QImage rendered(QFrame& frame);
+
+// Where a label's text is: the pixels inside its frame that differ from the background (the
+// colour at the top-left corner inside the frame).
+QRect inkBox(QLabel& label) {
+    const QImage image = rendered(label);
+    const QRect inside = label.contentsRect();
+    const QRgb background = image.pixel(inside.topLeft());
+    QRect box;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            if (image.pixel(x, y) != background)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// A frame painted by paintPanelFrame, to hold against QFrame's own painting.
+class FastFrame : public QFrame {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (!toolkit::paintPanelFrame(painter, *this))
+            drawFrame(&painter);
+    }
+};
+
+QImage rendered(QFrame& frame) {
+    QImage image(frame.size(), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    frame.render(&image);
+    return image;
+}
+
+} // namespace
+
+class TestToolkit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void strToInt_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("value");
+        QTest::newRow("plain") << "300" << true << 300;
+        QTest::newRow("leading blanks") << "  42" << true << 42;
+        QTest::newRow("plus sign") << "+7" << true << 7;
+        QTest::newRow("negative") << "-12" << true << -12;
+        QTest::newRow("int min") << "-2147483648" << true << int(-2147483648LL);
+        QTest::newRow("int max") << "2147483647" << true << 2147483647;
+        QTest::newRow("overflow") << "2147483648" << false << 0;
+        QTest::newRow("empty") << "" << false << 0;
+        QTest::newRow("blank") << " " << false << 0;
+        QTest::newRow("sign alone") << "-" << false << 0;
+        QTest::newRow("trailing blank") << "5 " << false << 0;
+        QTest::newRow("letters") << "12a" << false << 0;
+        QTest::newRow("hex") << "0x1F" << false << 0;
+        QTest::newRow("arabic-indic digit") << QString::fromUtf8("\u0661") << false << 0;
+    }
+    void strToInt() {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, value);
+        try {
+            const int got = toolkit::StrToInt(text);
+            QVERIFY2(valid, "conversion should have failed");
+            QCOMPARE(got, value);
+        } catch (const toolkit::Failure& failure) {
+            QVERIFY2(!valid, qPrintable(failure.text()));
+            QCOMPARE(failure.text(), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        }
+    }
+
+    void fileErrors() {
+        QCOMPARE(toolkit::fileErrorText(ENOENT), QStringLiteral("File not found"));
+        QCOMPARE(toolkit::fileErrorText(EACCES), QStringLiteral("File access denied"));
+        QCOMPARE(toolkit::fileErrorText(EPERM), QStringLiteral("File access denied"));
+        QCOMPARE(toolkit::fileErrorText(EROFS), QStringLiteral("File access denied"));
+        QCOMPARE(toolkit::fileErrorText(ENOSPC), QStringLiteral("I/O error %1").arg(ENOSPC));
+    }
+
+    void timerIntervalZeroNeverTicks() {
+        toolkit::Timer timer(nullptr, 0, true);
+        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
+        QTest::qWait(60);
+        QCOMPARE(ticks.count(), 0);
+        QVERIFY(timer.enabled());
+        timer.setInterval(10);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 1000);
+        timer.setInterval(0);
+        ticks.clear();
+        QTest::qWait(60);
+        QCOMPARE(ticks.count(), 0);
+    }
+
+    void timerIntervalDoesNotEnable() {
+        toolkit::Timer timer(nullptr, 100, false);
+        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
+        timer.setInterval(5);
+        QVERIFY(!timer.enabled());
+        QTest::qWait(50);
+        QCOMPARE(ticks.count(), 0);
+        timer.setEnabled(true);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 1000);
+        timer.setEnabled(false);
+        ticks.clear();
+        QTest::qWait(40);
+        QCOMPARE(ticks.count(), 0);
+    }
+
+    void settingIntervalRestartsPeriod() {
+        toolkit::Timer timer(nullptr, 80, true);
+        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
+        QTest::qWait(50);
+        timer.setInterval(120); // a new period begins now: no tick at 80 ms
+        QTest::qWait(60);
+        QCOMPARE(ticks.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 1000);
+    }
+
+    void startupHoldKeepsTicksForTheMessageLoop() {
+        std::optional<toolkit::StartupHold> startup(std::in_place);
+        toolkit::Timer opening(nullptr, 50, true);
+        QSignalSpy ticks(&opening, &toolkit::Timer::timeout);
+        // A box raised while the windows are built runs its own loop for several periods.
+        BoxWatcher watcher(keepOpenFor(300));
+        toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("File not found")); });
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(ticks.count(), 0);
+        startup->release();
+        QCOMPARE(ticks.count(), 0); // delivered by the message loop, not by the release
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 40);
+        // From then on the timer ticks at its own period.
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, 1000);
+    }
+
+    void startupHoldDropsTheTickOfAStoppedTimer() {
+        toolkit::StartupHold startup;
+        toolkit::Timer stopped(nullptr, 10, true);
+        QSignalSpy ticks(&stopped, &toolkit::Timer::timeout);
+        QTest::qWait(50);
+        stopped.setEnabled(false);
+        startup.release();
+        QTest::qWait(50);
+        QCOMPARE(ticks.count(), 0);
+    }
+
+    void failureSkipsRestOfHandlerAndShowsOneBox() {
+        BoxWatcher watcher;
+        bool reachedEnd = false;
+        toolkit::guarded([&] {
+            toolkit::StrToInt(QStringLiteral("abc"));
+            reachedEnd = true;
+        });
+        QVERIFY(!reachedEnd);
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].icon, QMessageBox::Critical);
+        QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+        QCOMPARE(watcher.boxes()[0].text, QStringLiteral("'abc' is not a valid integer value"));
+    }
+
+    void secondFailureWhileBoxOpenDoesNotStack() {
+        // A timer keeps failing while the first error box is open: no second box may appear.
+        toolkit::Timer failing(nullptr, 10, false);
+        connect(&failing, &toolkit::Timer::timeout, this, [] {
+            toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("File not found")); });
+        });
+        BoxWatcher watcher([&](QMessageBox*) {
+            failing.setEnabled(true);
+            QTest::qWait(80);
+            failing.setEnabled(false);
+        });
+        toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("I/O error 5")); });
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text, QStringLiteral("I/O error 5"));
+        QCOMPARE(watcher.maxOpenAtOnce(), 1);
+        QVERIFY(!toolkit::errorReportShowing());
+    }
+
+    // The fast label must look like the QLabel it replaces, for every kind of label the panels
+    // and the status bar use: autosized readings, centred framed presets, the long poll trail.
+    void textLabelPaintsLikeQLabel_data() {
+        QTest::addColumn<QFont>("font");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("framed");
+        QTest::addColumn<QSize>("size"); // empty: the label sizes itself to its text
+        QTest::newRow("speed") << toolkit::arial(19) << QStringLiteral("32,6 km/h") << false
+                               << QSize();
+        QTest::newRow("caption") << toolkit::arial(19, true) << QStringLiteral("V:") << false
+                                 << QSize();
+        QTest::newRow("direction")
+            << toolkit::arial(19) << QStringLiteral("NNO") << false << QSize();
+        QTest::newRow("preset") << QFont() << QStringLiteral("> LIMITE kn") << true
+                                << QSize(65, 33);
+        QTest::newRow("trail") << QFont()
+                               << QStringLiteral("N°: 1 - OK | N°: 2 - ERRO | N°: 3 - OK") << true
+                               << QSize(560, 18);
+        QTest::newRow("name with accents")
+            << toolkit::arial(15, true) << QStringLiteral("ANEMÔMETRO ÇÃÉ") << true
+            << QSize(161, 33);
+    }
+
+    void textLabelPaintsLikeQLabel() {
+        QFETCH(QFont, font);
+        QFETCH(QString, text);
+        QFETCH(bool, framed);
+        QFETCH(QSize, size);
+        QLabel plain(text);
+        toolkit::TextLabel fast(text);
+        for (QLabel* label : std::initializer_list<QLabel*>{&plain, &fast}) {
+            label->setFont(font);
+            label->setTextFormat(Qt::PlainText);
+            if (framed) {
+                label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+                label->setAlignment(Qt::AlignCenter);
+            }
+            if (size.isEmpty())
+                label->adjustSize();
+            else
+                label->resize(size);
+        }
+        QCOMPARE(fast.size(), plain.size());
+        QVERIFY(!inkBox(plain).isEmpty());
+        QCOMPARE(inkBox(fast), inkBox(plain));
+    }
+
+    // Text the glyph path cannot place (another script, a character the font lacks) falls back
+    // to QLabel's own painting, and a new text or font is laid out again.
+    void textLabelFallsBackAndFollowsChanges() {
+        for (const QString& text : {QStringLiteral("风速 12"), QStringLiteral("a\u0301b"),
+                                    QStringLiteral("ane\u00ADmo")}) {
+            QLabel plain(text);
+            toolkit::TextLabel fast(text);
+            plain.adjustSize();
+            fast.adjustSize();
+            QCOMPARE(fast.size(), plain.size());
+            QCOMPARE(rendered(fast), rendered(plain));
+        }
+        // Rich text stays QLabel's business.
+        QLabel richPlain(QStringLiteral("<b>12</b>"));
+        toolkit::TextLabel richFast(QStringLiteral("<b>12</b>"));
+        richPlain.adjustSize();
+        richFast.adjustSize();
+        QCOMPARE(rendered(richFast), rendered(richPlain));
+
+        toolkit::TextLabel label(QStringLiteral("1,0"));
+        label.adjustSize();
+        const QSize narrow = label.size();
+        label.setText(QStringLiteral("100,0 km/h"));
+        label.adjustSize();
+        QVERIFY(label.width() > narrow.width());
+        label.setFont(toolkit::arial(30));
+        label.adjustSize();
+        QVERIFY(label.height() > narrow.height());
+    }
+
+    // The trail grows by appending; the glyphs added (kerned against the last one kept) land
+    // where a label given the whole text at once puts them.
+    void textLabelGrowingByAppendsMatchesWholeText() {
+        const QStringList steps{QStringLiteral("N°: 1"),    QStringLiteral(" - OK"),
+                                QStringLiteral(" | N°: 2"), QStringLiteral(" - ERRO"),
+                                QStringLiteral("AV"),       QStringLiteral("AWAY"),
+                                QStringLiteral("风"),       QStringLiteral(" To")};
+        toolkit::TextLabel grown;
+        grown.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        grown.setAlignment(Qt::AlignCenter);
+        grown.resize(560, 18);
+        QString whole;
+        for (const QString& step : steps) {
+            whole += step;
+            grown.setText(whole);
+            grown.repaint();
+            toolkit::TextLabel fresh(whole);
+            fresh.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            fresh.setAlignment(Qt::AlignCenter);
+            fresh.resize(560, 18);
+            QCOMPARE(rendered(grown), rendered(fresh));
+            QCOMPARE(grown.sizeHint(), fresh.sizeHint());
+        }
+    }
+
+    void panelFramesPaintLikeQFrame_data() {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("lineWidth");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("station panel")
+            << int(QFrame::Panel | QFrame::Raised) << 1 << QSize(161, 209);
+        QTest::newRow("status panel") << int(QFrame::Panel | QFrame::Sunken) << 1 << QSize(40, 18);
+        QTest::newRow("wide lines") << int(QFrame::Panel | QFrame::Raised) << 3 << QSize(30, 20);
+        QTest::newRow("tiny") << int(QFrame::Panel | QFrame::Sunken) << 2 << QSize(3, 2);
+        QTest::newRow("box: not a panel")
+            << int(QFrame::Box | QFrame::Raised) << 1 << QSize(20, 20);
+        QTest::newRow("plain panel") << int(QFrame::Panel | QFrame::Plain) << 1 << QSize(20, 20);
+    }
+
+    void panelFramesPaintLikeQFrame() {
+        QFETCH(int, style);
+        QFETCH(int, lineWidth);
+        QFETCH(QSize, size);
+        QFrame plain;
+        FastFrame fast;
+        for (QFrame* frame : std::initializer_list<QFrame*>{&plain, &fast}) {
+            frame->setFrameStyle(style);
+            frame->setLineWidth(lineWidth);
+            frame->resize(size);
+        }
+        QCOMPARE(rendered(fast), rendered(plain));
+    }
+
+    void plainMessageHasTitleAndNoIcon() {
+        BoxWatcher watcher;
+        toolkit::showMessage(QStringLiteral("Selecione um arquivo na lista"));
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].icon, QMessageBox::NoIcon);
+        QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+    }
+};
+
+QTEST_MAIN(TestToolkit)
+#include "tst_toolkit.moc"

@@ -1,0 +1,108 @@
+#include "toolkit/file_replace.h"
+
+#include "toolkit/failure.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace toolkit {
+
+namespace {
+
+// Returns 0, or the errno of the failing write.
+int writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        done += n;
+    }
+    return 0;
+}
+
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Gives the new file the old one's owner and group where the process may, at least its group.
+void keepOwner(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) == 0)
+        return;
+    [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+}
+
+void rewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
+    const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        raiseFileError(errno);
+    int err = bytes.isEmpty() ? 0 : ::posix_fallocate(fd, 0, bytes.size());
+    if (err == EOPNOTSUPP || err == EINVAL)
+        err = 0; // a file system without reservation: write over the old contents directly
+    if (err == 0)
+        err = writeAll(fd, bytes);
+    if (err == 0 && (::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0))
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err != 0)
+        raiseFileError(err);
+}
+
+} // namespace
+
+void replaceFileContents(const QString& path, const QByteArray& bytes) {
+    QByteArray target = QFile::encodeName(path);
+    if (target.contains('\0'))
+        raiseFileError(ENOENT);
+    std::optional<struct stat> old;
+    if (struct stat info{}; ::stat(target.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            raiseFileError(EISDIR);
+        old = info;
+        char* resolved = ::realpath(target.constData(), nullptr);
+        if (resolved == nullptr)
+            raiseFileError(errno);
+        target = resolved;
+        std::free(resolved);
+    } else if (errno != ENOENT) {
+        raiseFileError(errno);
+    }
+
+    QByteArray temporary = target.left(target.lastIndexOf('/') + 1) + ".anemometros.XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        if (old && (errno == EACCES || errno == EPERM)) {
+            rewriteInPlace(target, bytes);
+            return;
+        }
+        raiseFileError(errno);
+    }
+    if (old)
+        keepOwner(fd, *old);
+    int err = writeAll(fd, bytes);
+    if (err == 0 &&
+        (::fchmod(fd, old ? old->st_mode & 07777 : newFileMode()) != 0 || ::fsync(fd) != 0))
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(temporary.constData());
+        raiseFileError(err);
+    }
+}
+
+} // namespace toolkit

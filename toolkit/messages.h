@@ -1,0 +1,40 @@
+#pragma once
+
+#include "toolkit/failure.h"
+
+#include <QString>
+
+#include <exception>
+#include <utility>
+
+namespace toolkit {
+
+// The application title: the caption of every message box (two blanks, no dash).
+inline const QString kApplicationTitle = QStringLiteral("K&V  ANEMÔMETROS");
+
+// A plain modal message box: the text, an OK button, the application title as caption.
+void showMessage(const QString& text);
+
+// The standard error report: an error box with the failure's text. Only one error box is
+// open at a time; a failure raised while one is showing goes to standard error instead,
+// because timers keep ticking under a modal box and would otherwise pile up boxes.
+void reportError(const QString& text);
+bool errorReportShowing();
+// A failure the operator has already been shown: written to standard error only.
+void reportToStandardError(const QString& text);
+
+// Runs a handler body; a failure ends the body there and goes to the standard error report.
+// No exception ever crosses the event loop.
+template <typename Body> void guarded(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+    } catch (const Failure& failure) {
+        reportError(failure.text());
+    } catch (const std::exception& e) {
+        reportError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        reportError(QStringLiteral("Erro desconhecido"));
+    }
+}
+
+} // namespace toolkit
