@@ -1,11 +1,28 @@
 #include "app/log_step.h"
 
-#include "logs/log_files.h"
-#include "readings/reply.h"
 #include "toolkit/failure.h"
 #include "toolkit/messages.h"
 
 namespace app {
+
+logs::LogRequest logRequest(int station, const readings::Reading& reading,
+                            const QString& stationName, const QString& documentsFolder,
+                            const QDateTime& now) {
+    return {
+        .station = station,
+        .indexFile = logs::indexFileName(station),
+        .documentsFolder = documentsFolder,
+        .now = now,
+        .stationName = stationName,
+        .unitText = reading.unitText,
+        .fields = {.speed = reading.speedText,
+                   .direction = reading.directionText,
+                   .preset1 = reading.preset1Text,
+                   .preset2 = reading.preset2Text,
+                   .sound = reading.soundText,
+                   .battery = reading.batteryText},
+    };
+}
 
 void LogStep::pollFinished(const bus::PollOutcome& outcome) {
     if (!outcome.good())
@@ -29,20 +46,8 @@ void LogStep::write(const bus::PollOutcome& outcome) {
     const readings::Reading reading = readings::readingOf(*outcome.values, station);
     if (!logs::shouldLog(station_.logEnabled(station), reading.rfText))
         return;
-    logs::writeLogLine({
-        .station = station,
-        .indexFile = logs::indexFileName(station),
-        .documentsFolder = station_.documentsFolder(),
-        .now = QDateTime::currentDateTime(),
-        .stationName = station_.name(station),
-        .unitText = reading.unitText,
-        .fields = {.speed = reading.speedText,
-                   .direction = reading.directionText,
-                   .preset1 = reading.preset1Text,
-                   .preset2 = reading.preset2Text,
-                   .sound = reading.soundText,
-                   .battery = reading.batteryText},
-    });
+    logs::writeLogLine(logRequest(station, reading, station_.name(station),
+                                  station_.documentsFolder(), QDateTime::currentDateTime()));
     failures_.lineWritten(station);
 }
 

@@ -1,13 +1,21 @@
 #pragma once
 
 #include "bus/poll_outcome.h"
+#include "logs/log_files.h"
 #include "logs/repeated_failures.h"
+#include "readings/reply.h"
 
 #include <QString>
 
 #include <functional>
 
 namespace app {
+
+// The log line of a reading of `station`: the reading's own texts, with the direction as the
+// panel shows it.
+logs::LogRequest logRequest(int station, const readings::Reading& reading,
+                            const QString& stationName, const QString& documentsFolder,
+                            const QDateTime& now);
 
 // The log step of every good reply: when the station's log switch is on and its RF flag set,
 // one line into the station's log file of the day (created with its header and recorded in

@@ -2,7 +2,7 @@
 
 #include "modbus/rtu.h"
 
-#include <QDateTime>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <optional>
@@ -13,8 +13,10 @@ namespace bus {
 struct PollOutcome {
     int station = 0;          // 1..8
     std::uint8_t address = 0; // the address byte of the request
-    QDateTime requestWritten; // when the request had been sent
-    QDateTime replyRead;      // when the reply tick had read what came
+    // When the request had been sent and when the reply tick had read what came, in
+    // milliseconds since 1970 UTC (QDateTime::fromMSecsSinceEpoch gives the time of day).
+    qint64 requestWrittenMs = 0;
+    qint64 replyReadMs = 0;
     modbus::ReplyKind kind = modbus::ReplyKind::NoReply;
     modbus::Bytes reply;                         // the bytes read, 0 to 255
     std::optional<modbus::StationValues> values; // decoded, for a good reply only

@@ -3,6 +3,8 @@
 #include "serial/open_messages.h"
 #include "toolkit/timer.h"
 
+#include <QDateTime>
+
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcPoll, "anemometros.poll", QtWarningMsg)
@@ -99,7 +101,7 @@ void StationBus::controlTick() {
             view_.setPortText(view_.portText() + QStringLiteral(" | N°: ") + address);
         qCDebug(lcPoll) << "station" << station << "address" << address;
         port_.write(frame);
-        requestWritten_[stationSlot(station)] = QDateTime::currentDateTime();
+        requestWrittenMs_[stationSlot(station)] = QDateTime::currentMSecsSinceEpoch();
         replyTimer(station).setEnabled(true);
         controlTimer_->setInterval(kPollStepMs);
     } else {
@@ -117,9 +119,9 @@ void StationBus::replyTick(int station) {
     PollOutcome outcome;
     outcome.station = station;
     outcome.address = lastRequest_[0];
-    outcome.requestWritten = requestWritten_[stationSlot(station)];
+    outcome.requestWrittenMs = requestWrittenMs_[stationSlot(station)];
     outcome.reply = port_.read();
-    outcome.replyRead = QDateTime::currentDateTime();
+    outcome.replyReadMs = QDateTime::currentMSecsSinceEpoch();
     outcome.kind = modbus::checkReply(outcome.reply, lastRequest_, crc_);
     if (outcome.good()) {
         outcome.values = modbus::decodeReply(outcome.reply);

@@ -107,7 +107,7 @@ private:
     int cyclePauseMs_ = 0;
     modbus::LastRequest lastRequest_{};
     modbus::CrcRegister crc_{};
-    std::array<QDateTime, kStations> requestWritten_{};
+    std::array<qint64, kStations> requestWrittenMs_{};
 };
 
 } // namespace bus

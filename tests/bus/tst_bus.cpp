@@ -134,8 +134,8 @@ private slots:
             QCOMPARE(outcome.kind, modbus::ReplyKind::Good);
             QCOMPARE(outcome.reply.size(), std::size_t(modbus::kReplyBytes));
             QCOMPARE(*outcome.values, modbus::decodeReply(outcome.reply));
-            QVERIFY(outcome.requestWritten <= outcome.replyRead);
-            QVERIFY(outcome.requestWritten.msecsTo(outcome.replyRead) >= 100);
+            QVERIFY(outcome.requestWrittenMs > 0);
+            QVERIFY(outcome.replyReadMs - outcome.requestWrittenMs >= 100);
         }
         QCOMPARE(b.windows.text, QStringLiteral("N°: 1 | N°: 2 | N°: 3"));
         // Station 4 is not shown: the cycle ends and waits its pause.

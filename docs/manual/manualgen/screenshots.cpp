@@ -1,6 +1,7 @@
 #include "screenshots.h"
 
 #include "app/comm_Unit1.h"
+#include "app/log_step.h"
 #include "config/Unit2.h"
 #include "logs/log_files.h"
 #include "modbus/rtu.h"
@@ -128,20 +129,9 @@ void writeSampleLogs(const TForm1& form1) {
         for (int station : {1, 2, 5}) {
             const Sample& sample = kSamples[stationSlot(station)];
             const readings::Reading reading = readings::readingOf(sample.values, station);
-            logs::writeLogLine({
-                .station = station,
-                .indexFile = logs::indexFileName(station),
-                .documentsFolder = form1.GetMyDocuments(),
-                .now = QDateTime(firstDay.addDays(day), QTime(14, 5, 9)),
-                .stationName = form1.panel(station).name(),
-                .unitText = reading.unitText,
-                .fields = {.speed = reading.speedText,
-                           .direction = reading.directionText,
-                           .preset1 = reading.preset1Text,
-                           .preset2 = reading.preset2Text,
-                           .sound = reading.soundText,
-                           .battery = reading.batteryText},
-            });
+            logs::writeLogLine(app::logRequest(station, reading, form1.panel(station).name(),
+                                               form1.GetMyDocuments(),
+                                               QDateTime(firstDay.addDays(day), QTime(14, 5, 9))));
         }
     }
 }
