@@ -172,7 +172,9 @@ void Bus::handle(const Request& request) {
     }
 
     const modbus::StationValues registers = models_[index].sample(elapsedMs());
-    const Outcome fault = dice_[index].roll(found->faultOdds);
+    // A station away on its schedule does not answer; its weather and dice go on all the same.
+    const Outcome rolled = dice_[index].roll(found->faultOdds);
+    const Outcome fault = found->awayAt(elapsedMs()) ? Outcome::Silent : rolled;
     const StationAnswer answer =
         dice_[index].answer(fault, modbus::encodeReply(request.address, registers), request.address,
                             setup_.lateReplyMs);

@@ -55,6 +55,8 @@ Cenário (--scenario): texto com seções; "#" ou ";" inicia comentário.
     preset1=V           preset 1 na unidade da estação (aceita vírgula)
     preset2=V           preset 2 na unidade da estação
     rf=P                probabilidade do sinal RF ligado (padrão 0.95)
+    schedule=P/A        presente P segundos, ausente (calada) A segundos,
+                        repetindo desde o início (ex.: 20/10)
     silent=P, badcrc=P, wrongaddr=P, exception=P, truncated=P,
     late=P, noise=P     probabilidades de falha
   As opções da linha de comando prevalecem sobre o cenário.

@@ -128,6 +128,15 @@ QString setStationKey(StationOverrides& overrides, const QString& key, const QSt
         return overrides.rfOdds ? QString()
                                 : QStringLiteral("rf deve ser uma probabilidade de 0 a 1");
     }
+    if (key == u"schedule") {
+        const QStringList parts = value.split(QLatin1Char('/'));
+        const auto present = parts.size() == 2 ? parseDecimal(parts[0]) : std::nullopt;
+        const auto away = parts.size() == 2 ? parseDecimal(parts[1]) : std::nullopt;
+        if (!present || !away || *present <= 0.0 || *away < 0.0 || *present + *away > 86400.0)
+            return QStringLiteral("schedule deve ser PRESENTE/AUSENTE em segundos (ex.: 20/10)");
+        overrides.presentAwayS = std::pair{*present, *away};
+        return {};
+    }
     if (key == u"mean" || key == u"preset1" || key == u"preset2") {
         const auto speed = parseSpeed(value);
         if (!speed)
@@ -154,6 +163,8 @@ void applyOverrides(const StationOverrides& overrides, StationSetup& station) {
         station.preset2 = overrides.preset2;
     if (overrides.rfOdds)
         station.rfOdds = *overrides.rfOdds;
+    if (overrides.presentAwayS)
+        station.presentAwayS = overrides.presentAwayS;
     for (int i = 0; i < kFaultKinds; ++i) {
         const auto& odds = overrides.faultOdds[static_cast<std::size_t>(i)];
         if (odds)

@@ -15,6 +15,7 @@ struct StationOverrides {
     std::optional<double> preset2;
     std::optional<double> rfOdds;
     std::array<std::optional<double>, kFaultKinds> faultOdds;
+    std::optional<std::pair<double, double>> presentAwayS;
 };
 
 // Sets one station key ("unit", "silent", ...); returns a Portuguese error text, empty if fine.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -43,6 +44,16 @@ struct StationSetup {
     std::optional<double> preset2;
     double rfOdds = 0.95;
     FaultOdds faultOdds{};
+    // Present for the first, away (silent) for the second number of seconds, over and over
+    // from the start of the bus: a station that comes and goes.
+    std::optional<std::pair<double, double>> presentAwayS;
+
+    bool awayAt(std::int64_t elapsedMs) const {
+        if (!presentAwayS)
+            return false;
+        const auto periodMs = std::int64_t((presentAwayS->first + presentAwayS->second) * 1000);
+        return periodMs > 0 && elapsedMs % periodMs >= std::int64_t(presentAwayS->first * 1000);
+    }
 };
 
 struct BusSetup {
