@@ -2,7 +2,7 @@
 
 #include "modbus/rtu.h"
 
-#include <QtGlobal>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -27,12 +27,29 @@ struct PollOutcome {
     bool good() const { return kind == modbus::ReplyKind::Good; }
 };
 
+// The life of the one serial port.
+enum class PortState {
+    WaitingToOpen,          // the opening timer runs: at start, after a refused step, after
+                            // the configuration window
+    Open,                   // polling
+    ReportingOpenFailure,   // an opening message is on screen; the opening ticks wait for it
+    WaitingForUser,         // the port could not be opened: nothing until the configuration
+                            // window has been used
+    Lost,                   // the device vanished: reopened quietly every 5 s
+    ClosedForConfiguration, // the configuration window is open
+};
+
 // Anything that follows the polls: the main window's panels, the log step, and whatever
 // watches the stations.
 class OutcomeListener {
 public:
     virtual ~OutcomeListener() = default;
     virtual void pollFinished(const PollOutcome& outcome) = 0;
+    virtual void portStateChanged(PortState from, PortState to, const QString& portName) {
+        Q_UNUSED(from);
+        Q_UNUSED(to);
+        Q_UNUSED(portName);
+    }
 };
 
 } // namespace bus

@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 
+#include <utility>
+
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcPoll, "anemometros.poll", QtWarningMsg)
@@ -48,7 +50,7 @@ void StationBus::openingTick() {
     const serial::OpenResult result =
         port_.open(portName.toStdString(), lineParameters.toStdString());
     if (result.ok) {
-        state_ = PortState::Open;
+        setState(PortState::Open);
         view_.setPortText(portName + QStringLiteral(" Aberta"));
         controlTimer_->setEnabled(true);
         replyTimer(1).setInterval(kFirstReplyWaitMs);
@@ -71,20 +73,20 @@ void StationBus::reportOpeningFailure(const serial::OpenResult& result, const QS
     if (result.failedStep == serial::OpenStep::Open) {
         // The port is missing or held elsewhere: wait for the user, not for the timer.
         openingTimer_->setEnabled(false);
-        state_ = PortState::WaitingForUser;
+        setState(PortState::WaitingForUser);
         view_.showPortMessage(message);
         return;
     }
     // The port is still open while the message shows; it closes once the user has read it.
-    state_ = PortState::ReportingOpenFailure;
+    setState(PortState::ReportingOpenFailure);
     try {
         view_.showPortMessage(message);
     } catch (...) {
-        state_ = PortState::WaitingToOpen;
+        setState(PortState::WaitingToOpen);
         port_.close();
         throw;
     }
-    state_ = PortState::WaitingToOpen;
+    setState(PortState::WaitingToOpen);
     port_.close();
 }
 
@@ -136,7 +138,7 @@ void StationBus::replyTick(int station) {
 
 void StationBus::portLost() {
     port_.close();
-    state_ = PortState::Lost;
+    setState(PortState::Lost);
     view_.setPortText(settings_.portName() + QStringLiteral(" Fechada"));
     controlTimer_->setEnabled(false);
     openingTimer_->setInterval(kRetryMs);
@@ -144,8 +146,17 @@ void StationBus::portLost() {
     view_.showPortLost();
 }
 
+void StationBus::setState(PortState state) {
+    if (state == state_)
+        return;
+    const PortState from = std::exchange(state_, state);
+    const QString portName = settings_.portName();
+    for (OutcomeListener* listener : listeners_)
+        listener->portStateChanged(from, state, portName);
+}
+
 void StationBus::stopForConfiguration() {
-    state_ = PortState::ClosedForConfiguration;
+    setState(PortState::ClosedForConfiguration);
     openingTimer_->setEnabled(false);
     controlTimer_->setEnabled(false);
     port_.close();

@@ -40,18 +40,6 @@ public:
     virtual void showPortLost() = 0;
 };
 
-// The life of the one serial port.
-enum class PortState {
-    WaitingToOpen,          // the opening timer runs: at start, after a refused step, after
-                            // the configuration window
-    Open,                   // polling
-    ReportingOpenFailure,   // an opening message is on screen; the opening ticks wait for it
-    WaitingForUser,         // the port could not be opened: nothing until the configuration
-                            // window has been used
-    Lost,                   // the device vanished: reopened quietly every 5 s
-    ClosedForConfiguration, // the configuration window is open
-};
-
 // The station bus: the serial port, the polling cycle over stations 1 to 8 and the ten
 // timers that drive it (TimerAbrePorta, TimerControle, Timer1 ... Timer8). Every finished
 // poll goes to the listeners as one PollOutcome, in the order they were added; a failure
@@ -71,6 +59,9 @@ public:
     void close();
 
     void addListener(OutcomeListener& listener) { listeners_.push_back(&listener); }
+    // A watcher is told before every listener, so it sees every poll, also one whose display
+    // fails; it must not fail itself.
+    void addWatcher(OutcomeListener& watcher) { listeners_.insert(listeners_.begin(), &watcher); }
 
     toolkit::Timer& openingTimer() const { return *openingTimer_; }
     toolkit::Timer& controlTimer() const { return *controlTimer_; }
@@ -90,6 +81,7 @@ public:
     static constexpr int kRetryMs = 5000;
 
 private:
+    void setState(PortState state);
     void portLost();
     void reportOpeningFailure(const serial::OpenResult& result, const QString& portName,
                               const QString& lineParameters);

@@ -218,21 +218,29 @@ bool SerialPort::flush() {
 }
 
 std::vector<std::uint8_t> SerialPort::read() {
+    return read(milliseconds(timeouts_.readTotalMultiplierMs * static_cast<int>(kMaxReadBytes) +
+                             timeouts_.readTotalConstantMs));
+}
+
+std::vector<std::uint8_t> SerialPort::read(milliseconds within) {
     std::vector<std::uint8_t> bytes;
     if (fd_ >= 0)
-        bytes = receive();
+        bytes = receive(within);
     if (bytes.empty())
         flush();
     return bytes;
 }
 
-std::vector<std::uint8_t> SerialPort::receive() {
+void SerialPort::discardInput() {
+    if (fd_ >= 0)
+        ::tcflush(fd_, TCIFLUSH);
+}
+
+std::vector<std::uint8_t> SerialPort::receive(milliseconds total) {
     std::vector<std::uint8_t> bytes(kMaxReadBytes);
     std::size_t count = 0;
     const milliseconds interval(timeouts_.readIntervalMs);
-    const auto totalDeadline = Clock::now() + milliseconds(timeouts_.readTotalMultiplierMs *
-                                                               static_cast<int>(kMaxReadBytes) +
-                                                           timeouts_.readTotalConstantMs);
+    const auto totalDeadline = Clock::now() + total;
     auto deadline = totalDeadline;
     while (count < kMaxReadBytes) {
         const int waitMs = msUntil(deadline);

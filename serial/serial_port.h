@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -70,6 +71,11 @@ public:
     // Up to 255 bytes under the read timeouts; empty when nothing came, on failure or when
     // not open.
     std::vector<std::uint8_t> read();
+    // The same with a shorter overall wait: the read ends at the latest `within` after it
+    // began (a bus scan waits only the reply time of a station).
+    std::vector<std::uint8_t> read(std::chrono::milliseconds within);
+    // Drops whatever has arrived and not been read.
+    void discardInput();
     // Sends all bytes and waits until they have left; the count written, or -1 on failure
     // or when not open.
     int write(std::span<const std::uint8_t> bytes);
@@ -82,7 +88,7 @@ public:
 private:
     OpenResult failToOpen(int error);
     OpenResult failAt(OpenStep step, int error);
-    std::vector<std::uint8_t> receive();
+    std::vector<std::uint8_t> receive(std::chrono::milliseconds total);
     void noteFailure(int error);
 
     int fd_ = -1;
