@@ -1,0 +1,73 @@
+#pragma once
+
+#include "health/event_journal.h"
+#include "modbus/stations.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace health {
+
+class HealthMonitor;
+
+// "Diagnóstico": a row per configured station with its state, its last good reading, its
+// success and each kind of failure, and the day's event journal below, newest first. Not
+// modal: polling goes on while it is open. It refreshes at most once a second, and only while
+// it is shown.
+class DiagnosticsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Stations {
+        std::function<bool(int station)> shown;
+        std::function<QString(int station)> name;
+        std::function<QString(int station)> address;
+        std::function<QString()> logFolder;
+    };
+
+    DiagnosticsWindow(const HealthMonitor& monitor, Stations stations, QWidget* parent);
+
+    // Both tables as a semicolon file, Windows-1252 with CR LF. Failures throw.
+    void exportTo(const QString& path) const;
+    void refresh();
+
+    QTableWidget* stationTable() const { return stationTable_; }
+    QTableWidget* journalTable() const { return journalTable_; }
+    QComboBox* periodBox() const { return period_; }
+    QPushButton* exportButton() const { return export_; }
+
+    static QString lastGoodText(std::optional<qint64> lastGoodMs, qint64 nowMs);
+    static QString percentText(std::optional<double> percent);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void loadJournal();
+    void addEvent(const Event& event);
+    void exportClicked();
+
+    const HealthMonitor& monitor_;
+    Stations stations_;
+    QComboBox* period_ = nullptr;
+    QTableWidget* stationTable_ = nullptr;
+    QTableWidget* journalTable_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
+    QDate journalDay_;
+};
+
+// Gives each station panel a tooltip with its last good reading and its success over the last
+// hour, made when the tooltip is asked for.
+void installPanelToolTips(const HealthMonitor& monitor,
+                          const std::array<QWidget*, kStations>& panels);
+
+} // namespace health

@@ -1,0 +1,190 @@
+// The diagnostics window and the panels' tooltips over a monitor fed by the test, with a clock
+// of the test's own.
+
+#include "health/diagnostics_window.h"
+#include "health/health_monitor.h"
+
+#include "boxes.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using modbus::ReplyKind;
+
+namespace {
+
+const QDateTime kMorning(QDate(2026, 12, 7), QTime(9, 0, 0));
+
+struct Rig {
+    QTemporaryDir folder;
+    qint64 nowMs = kMorning.toMSecsSinceEpoch();
+    int shown = 2;
+    health::HealthMonitor monitor{{
+        .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+        .logFolder = [this] { return folder.path(); },
+        .nowMs = [this] { return nowMs; },
+    }};
+    health::DiagnosticsWindow window{
+        monitor,
+        {.shown = [this](int station) { return station <= shown; },
+         .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+         .address = [](int station) { return QString::number(10 + station); },
+         .logFolder = [this] { return folder.path(); }},
+        nullptr};
+
+    void poll(int station, ReplyKind kind) {
+        nowMs += 1000;
+        bus::PollOutcome outcome;
+        outcome.station = station;
+        outcome.kind = kind;
+        if (kind == ReplyKind::Good)
+            outcome.values = modbus::StationValues{10, 370, 1, 50, 90, 0x85};
+        monitor.pollFinished(outcome);
+    }
+    QStringList row(const QTableWidget* table, int r) const {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c)
+            cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+        return cells;
+    }
+};
+
+} // namespace
+
+class TestDiagnostics : public QObject {
+    Q_OBJECT
+
+private slots:
+    void stationsAndTheDaysJournal() {
+        Rig rig;
+        rig.poll(1, ReplyKind::Good);
+        for (ReplyKind kind : {ReplyKind::NoReply, ReplyKind::BadCrc, ReplyKind::TooShort})
+            rig.poll(2, kind);
+        rig.poll(1, ReplyKind::WrongFunction);
+        rig.nowMs += 5000; // 09:00:10
+        rig.window.show();
+        QCOMPARE(rig.window.stationTable()->rowCount(), 2);
+        QCOMPARE(rig.row(rig.window.stationTable(), 0),
+                 (QStringList{"EST 1", "11", "Respondendo", "09:00:01 (há 9 s)", "50,0 %", "0", "0",
+                              "0", "1", "0", "2"}));
+        QCOMPARE(rig.row(rig.window.stationTable(), 1),
+                 (QStringList{"EST 2", "12", "Sem resposta", "nenhuma", "0,0 %", "1", "1", "0", "0",
+                              "1", "3"}));
+        QCOMPARE(rig.window.journalTable()->rowCount(), 1);
+        QCOMPARE(rig.row(rig.window.journalTable(), 0),
+                 (QStringList{"09:00:04", "EST 2", "SEM RESPOSTA", "resposta curta"}));
+
+        // Live while shown: a new event goes on top, a new poll shows within a second.
+        rig.poll(2, ReplyKind::Good);
+        QCOMPARE(rig.row(rig.window.journalTable(), 0),
+                 (QStringList{"09:00:11", "EST 2", "RESPONDENDO", "após 11 s"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.window.stationTable()->item(1, 2)->text(),
+                                  QStringLiteral("Respondendo"), 1500);
+
+        // The counts of the last hour or since the start.
+        rig.nowMs += 2 * 3600 * 1000;
+        rig.window.refresh();
+        QCOMPARE(rig.window.stationTable()->item(1, 10)->text(), QStringLiteral("0"));
+        QCOMPARE(rig.window.stationTable()->item(1, 4)->text(), QStringLiteral("-"));
+        rig.window.periodBox()->setCurrentIndex(1);
+        QCOMPARE(rig.window.stationTable()->item(1, 10)->text(), QStringLiteral("4"));
+
+        // Only the configured stations have a row.
+        rig.shown = 1;
+        rig.window.refresh();
+        QCOMPARE(rig.window.stationTable()->rowCount(), 1);
+    }
+
+    void refreshesOnlyWhileShown() {
+        Rig rig;
+        rig.window.show();
+        auto* timer = rig.window.findChild<QTimer*>();
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+        rig.window.hide();
+        QVERIFY(!timer->isActive());
+    }
+
+    // Both tables, as shown, into the file the user picks in the dialog.
+    void exportsWhatItShows() {
+        Rig rig;
+        rig.poll(1, ReplyKind::Good);
+        rig.poll(2, ReplyKind::NoReply);
+        rig.poll(2, ReplyKind::NoReply);
+        rig.poll(2, ReplyKind::NoReply);
+        rig.window.show();
+        const QString path = rig.folder.filePath(QStringLiteral("diagnóstico.csv"));
+        QTimer::singleShot(100, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QTest::mouseClick(rig.window.exportButton(), Qt::LeftButton);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(
+            file.readAll(),
+            QByteArray("ESTA\xC7\xC3O;ENDERE\xC7O;ESTADO;\xDALTIMA LEITURA BOA;SUCESSO (1 H);"
+                       "SEM RESPOSTA;CRC INV\xC1LIDO;ENDERE\xC7O ERRADO;FUN\xC7\xC3O INV\xC1LIDA;"
+                       "RESPOSTA CURTA;LEITURAS;\r\n"
+                       "EST 1;11;Respondendo;09:00:01 (h\xE1 3 s);100,0 %;0;0;0;0;0;1;\r\n"
+                       "EST 2;12;Sem resposta;nenhuma;0,0 %;3;0;0;0;0;3;\r\n"
+                       "\r\n"
+                       "HORA;ESTA\xC7\xC3O;EVENTO;DETALHE;\r\n"
+                       "09:00:04;EST 2;SEM RESPOSTA;sem resposta;\r\n"));
+    }
+
+    void everyTextReadableThroughAccessibility() {
+        Rig rig;
+        rig.poll(2, ReplyKind::NoReply);
+        rig.poll(2, ReplyKind::NoReply);
+        rig.poll(2, ReplyKind::NoReply);
+        rig.window.show();
+        QStringList texts;
+        std::function<void(QAccessibleInterface*)> collect = [&](QAccessibleInterface* node) {
+            if (!node)
+                return;
+            texts << node->text(QAccessible::Name) << node->text(QAccessible::Value);
+            for (int i = 0; i < node->childCount(); ++i)
+                collect(node->child(i));
+        };
+        collect(QAccessible::queryAccessibleInterface(&rig.window));
+        for (const char* wanted :
+             {"Estação", "Última leitura boa", "Sem resposta", "EST 2", "SEM RESPOSTA",
+              "sem resposta", "Exportar", "Contagens:", "Última hora"})
+            QVERIFY2(texts.contains(QString::fromUtf8(wanted)), wanted);
+    }
+
+    void panelToolTips() {
+        Rig rig;
+        std::array<QWidget*, kStations> panels{};
+        std::vector<std::unique_ptr<QWidget>> owned;
+        for (QWidget*& panel : panels)
+            panel = owned.emplace_back(std::make_unique<QWidget>()).get();
+        health::installPanelToolTips(rig.monitor, panels);
+        rig.poll(3, ReplyKind::Good);
+        rig.poll(3, ReplyKind::NoReply);
+        rig.nowMs += 61'000;
+        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+        QApplication::sendEvent(panels[2], &tip);
+        QCOMPARE(panels[2]->toolTip(), QStringLiteral("Última leitura boa: 09:00:01 (há 62 s)\n"
+                                                      "Sucesso na última hora: 50,0 %"));
+        QApplication::sendEvent(panels[4], &tip);
+        QCOMPARE(panels[4]->toolTip(),
+                 QStringLiteral("Última leitura boa: nenhuma\nSucesso na última hora: -"));
+    }
+};
+
+QTEST_MAIN(TestDiagnostics)
+#include "tst_diagnostics.moc"

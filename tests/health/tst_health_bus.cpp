@@ -1,0 +1,202 @@
+// The health monitor watching the real station bus against anemosim on a pseudo-terminal:
+// counts, silence and return, and the alarms, with every timer of the bus running.
+
+#include "bus/station_bus.h"
+#include "health/health_monitor.h"
+#include "toolkit/timer.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using modbus::ReplyKind;
+
+namespace {
+
+// The windows' side of the bus, played by the test: addresses 1..n, every station shown.
+struct Windows : bus::Settings, bus::View {
+    QString port;
+    int stations = 1;
+    QString text;
+    bool stationShown(int station) const override { return station <= stations; }
+    QString addressText(int station) const override { return QString::number(station); }
+    QString portName() const override { return port; }
+    QString baudText() const override { return QStringLiteral("9600"); }
+    QString portText() const override { return text; }
+    void setPortText(const QString& t) override { text = t; }
+    void showPortMessage(const QString&) override { QFAIL("no port message expected"); }
+    void showPortLost() override {}
+};
+
+// Told before the monitor: records each outcome and fixes the monitor's clock for it.
+struct Recorder : bus::OutcomeListener {
+    const health::HealthMonitor* monitor = nullptr;
+    qint64 now = 0;
+    std::vector<bus::PollOutcome> outcomes;
+    std::vector<std::optional<qint64>> lastGoodBefore;
+    std::vector<qint64> seenAt;
+    void pollFinished(const bus::PollOutcome& outcome) override {
+        now = QDateTime::currentMSecsSinceEpoch();
+        seenAt.push_back(now);
+        lastGoodBefore.push_back(monitor->station(outcome.station).lastGoodMs());
+        outcomes.push_back(outcome);
+    }
+};
+
+struct Rig {
+    QTemporaryDir folder;
+    QString link = folder.filePath(QStringLiteral("ttySIM"));
+    QProcess sim;
+    Windows windows;
+    Recorder recorder;
+    health::HealthMonitor monitor{{
+        .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+        .logFolder = [this] { return folder.path(); },
+        .nowMs =
+            [this] { return recorder.now ? recorder.now : QDateTime::currentMSecsSinceEpoch(); },
+    }};
+    bus::StationBus stations{windows, windows, nullptr};
+
+    Rig(int count, const QString& scenario) {
+        QFile file(folder.filePath(QStringLiteral("cenario.ini")));
+        file.open(QIODevice::WriteOnly);
+        file.write(scenario.toUtf8());
+        file.close();
+        sim.start(QStringLiteral(ANEMOSIM_PATH),
+                  {"--link", link, "--stations", QString::number(count), "--seed", "11",
+                   "--scenario", file.fileName()});
+        sim.waitForStarted();
+        windows.port = link;
+        windows.stations = count;
+        recorder.monitor = &monitor;
+        stations.addWatcher(monitor);
+        stations.addWatcher(recorder);
+        // The timers tick the bus as the main window's handlers would.
+        QObject::connect(&stations.controlTimer(), &toolkit::Timer::timeout,
+                         [this] { stations.controlTick(); });
+        for (int station = 1; station <= kStations; ++station)
+            QObject::connect(&stations.replyTimer(station), &toolkit::Timer::timeout,
+                             [this, station] { stations.replyTick(station); });
+        stations.openingTimer().setEnabled(false);
+        stations.setStationIndex(1);
+        stations.setCyclePauseMs(200);
+        stations.controlTimer().setInterval(200);
+    }
+    ~Rig() {
+        stations.close();
+        sim.terminate();
+        sim.waitForFinished();
+    }
+    bool start() {
+        for (int waited = 0; !QFile::exists(link) && waited < 5000; waited += 20)
+            QTest::qWait(20);
+        stations.openingTick();
+        return stations.portState() == bus::PortState::Open;
+    }
+    QStringList journalLines() const {
+        QStringList lines;
+        for (const health::Event& event : monitor.events())
+            lines << event.event + u';' + event.detail;
+        return lines;
+    }
+};
+
+} // namespace
+
+class TestHealthBus : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyFailureCountedAsItsKind() {
+        Rig rig(6, QStringLiteral("[station 2]\nsilent=1\n[station 3]\nbadcrc=1\n"
+                                  "[station 4]\nwrongaddr=1\n[station 5]\nexception=1\n"
+                                  "[station 6]\ntruncated=1\n"));
+        QVERIFY(rig.start());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.station(6).sinceStart().polls >= 3, 15000);
+        QTest::qWait(10);
+        const auto counts = [&](int station) { return rig.monitor.station(station).sinceStart(); };
+        QCOMPARE(counts(1).good, counts(1).polls);
+        QCOMPARE(counts(2).noReply, counts(2).polls);
+        QCOMPARE(counts(3).badCrc, counts(3).polls);
+        QCOMPARE(counts(4).wrongAddress, counts(4).polls);
+        QCOMPARE(counts(5).wrongFunction, counts(5).polls);
+        QCOMPARE(counts(6).tooShort, counts(6).polls);
+        // Each silent station is reported once, after its third failed poll, with the kind.
+        const QStringList expected{"SEM RESPOSTA;sem resposta", "SEM RESPOSTA;CRC inválido",
+                                   "SEM RESPOSTA;endereço errado", "SEM RESPOSTA;função inválida",
+                                   "SEM RESPOSTA;resposta curta"};
+        QCOMPARE(rig.journalLines(), expected);
+        for (int station = 2; station <= 6; ++station) {
+            QVERIFY(!rig.monitor.station(station).answering());
+            QCOMPARE(rig.monitor.events()[station - 2].station,
+                     QStringLiteral("EST %1").arg(station));
+        }
+        // Polls after the third of each station add no line.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.station(6).sinceStart().polls >= 5, 15000);
+        QCOMPARE(rig.journalLines(), expected);
+    }
+
+    // A station that is away 3 s of every 6: silent after exactly three failed polls, and
+    // answering again with the seconds since its last good reading.
+    void silenceAndReturnOnASchedule() {
+        Rig rig(1, QStringLiteral("[station 1]\nschedule=3/3\n"));
+        QVERIFY(rig.start());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.journalLines().size() >= 2, 12000);
+        QCOMPARE(rig.journalLines()[0], QStringLiteral("SEM RESPOSTA;sem resposta"));
+        QVERIFY(rig.journalLines()[1].startsWith(QStringLiteral("RESPONDENDO;após ")));
+        // The third failure in a row after a good reading is the one that is reported.
+        const auto& outcomes = rig.recorder.outcomes;
+        std::size_t firstFailure = 0;
+        while (outcomes[firstFailure].good())
+            ++firstFailure;
+        QVERIFY(firstFailure > 0);
+        for (std::size_t i = firstFailure; i < firstFailure + 3; ++i)
+            QCOMPARE(outcomes[i].kind, ReplyKind::NoReply);
+        std::size_t back = firstFailure;
+        while (!outcomes[back].good())
+            ++back;
+        const qint64 lastGood = *rig.recorder.lastGoodBefore[back];
+        QCOMPARE(lastGood, rig.recorder.seenAt[firstFailure - 1]);
+        const qint64 seconds = (rig.recorder.seenAt[back] - lastGood) / 1000;
+        QCOMPARE(rig.journalLines()[1], QStringLiteral("RESPONDENDO;após %1 s").arg(seconds));
+        QVERIFY(seconds >= 2 && seconds <= 4);
+    }
+
+    // Preset 1 at the station's mean wind: it turns on and off; each NORMAL line carries the
+    // highest speed read while it was on.
+    void presetAlarmsWithTheirPeak() {
+        Rig rig(1,
+                QStringLiteral("[station 1]\nunit=km/h\nmean=6\npreset1=21,6\npreset2=60\nrf=1\n"));
+        QVERIFY(rig.start());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            rig.journalLines().filter(QStringLiteral("PRESET1 NORMAL")).size() >= 2, 30000);
+        QStringList expected;
+        bool on = false;
+        int peak = 0;
+        for (const bus::PollOutcome& outcome : rig.recorder.outcomes) {
+            if (!outcome.good())
+                continue;
+            const bool now = outcome.values->has(modbus::status::kPreset1Alarm);
+            if (now && !on)
+                expected << QStringLiteral("PRESET1 ATIVO;");
+            if (!now && on)
+                expected
+                    << QStringLiteral("PRESET1 NORMAL;%1,%2 km/h").arg(peak / 10).arg(peak % 10);
+            peak = now ? std::max(on ? peak : 0, int(outcome.values->speed)) : 0;
+            on = now;
+        }
+        QStringList written = rig.journalLines().filter(QStringLiteral("PRESET1"));
+        QCOMPARE(written.mid(0, expected.size()), expected);
+        // The same lines are in the day's file, Windows-1252 with CR LF and one header.
+        QFile file(rig.folder.filePath(health::journal::fileName(QDate::currentDate())));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("HORA;ESTACAO;EVENTO;DETALHE;\r\n"));
+        QCOMPARE(bytes.count("HORA;"), 1);
+        QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
+        QCOMPARE(bytes.count("\r\n") - 1, qsizetype(rig.monitor.events().size()));
+    }
+};
+
+QTEST_MAIN(TestHealthBus)
+#include "tst_health_bus.moc"
