@@ -54,6 +54,7 @@ public:
     QString GetMyDocuments() const;
 
     bus::StationBus& stationBus() { return bus_; }
+    app::LogStep& logStep() { return logStep_; }
     readings::StationPanel& panel(int station) const;
     QString statusText(int panel) const;
 

@@ -3,6 +3,8 @@
 #include "toolkit/failure.h"
 #include "toolkit/messages.h"
 
+#include <utility>
+
 namespace app {
 
 logs::LogRequest logRequest(int station, const readings::Reading& reading,
@@ -27,16 +29,20 @@ logs::LogRequest logRequest(int station, const readings::Reading& reading,
 void LogStep::pollFinished(const bus::PollOutcome& outcome) {
     if (!outcome.good())
         return;
+    const int station = outcome.station;
+    int& lost = linesLost_[stationSlot(station)];
     try {
         write(outcome);
     } catch (const toolkit::Failure& failure) {
-        if (!failures_.isNews(outcome.station, failure.text())) {
+        if (lost++ == 0 && journal_.failed)
+            journal_.failed(station, failure.text());
+        if (!failures_.isNews(station, failure.text())) {
             toolkit::reportToStandardError(failure.text());
             return;
         }
         // Shown only when no other box is open; otherwise it is news again at the next poll.
         if (!toolkit::errorReportShowing())
-            failures_.shown(outcome.station, failure.text());
+            failures_.shown(station, failure.text());
         throw;
     }
 }
@@ -49,6 +55,9 @@ void LogStep::write(const bus::PollOutcome& outcome) {
     logs::writeLogLine(logRequest(station, reading, station_.name(station),
                                   station_.documentsFolder(), QDateTime::currentDateTime()));
     failures_.lineWritten(station);
+    if (const int lost = std::exchange(linesLost_[stationSlot(station)], 0);
+        lost > 0 && journal_.recovered)
+        journal_.recovered(station, lost);
 }
 
 } // namespace app

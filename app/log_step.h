@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace app {
@@ -29,15 +30,25 @@ public:
         std::function<QString()> documentsFolder;
     };
 
+    // Where a station's log failures are told besides the box: when they start, and when
+    // lines are written again, with the count of readings lost meanwhile.
+    struct Journal {
+        std::function<void(int station, const QString& text)> failed;
+        std::function<void(int station, int linesLost)> recovered;
+    };
+
     explicit LogStep(Station station) : station_(std::move(station)) {}
 
     void pollFinished(const bus::PollOutcome& outcome) override;
+    void setJournal(Journal journal) { journal_ = std::move(journal); }
 
 private:
     void write(const bus::PollOutcome& outcome);
 
     Station station_;
+    Journal journal_;
     logs::RepeatedFailures failures_;
+    std::array<int, kStations> linesLost_{}; // since the station's log began to fail
 };
 
 } // namespace app

@@ -7,26 +7,31 @@
 
 #include <memory>
 
-// The three windows of the station, created in their fixed order: the main window, made
-// visible, then the configuration window and the about window, both hidden. No timer ticks
-// while they are built, even under a box that a creation handler raises: the first ticks come
-// from the message loop, once all three exist.
+namespace health {
+class DiagnosticsWindow;
+class HealthMonitor;
+} // namespace health
+
+// The station: the three windows of the design, created in their fixed order (the main
+// window, made visible, then the configuration window and the about window, both hidden), and
+// what watches the stations beside them (the health monitor and its diagnostics window, under
+// "Controle → Diagnóstico"). No timer ticks while they are built, even under a box that a
+// creation handler raises: the first ticks come from the message loop, once all exist.
 class StationWindows {
 public:
-    StationWindows() {
-        form1 = std::make_unique<TForm1>();
-        form1->show();
-        form2 = std::make_unique<TForm2>(*form1, form1.get());
-        form3 = std::make_unique<TForm3>(form1.get());
-        startup_.release();
-    }
+    StationWindows();
+    ~StationWindows();
+    StationWindows(const StationWindows&) = delete;
+    StationWindows& operator=(const StationWindows&) = delete;
 
 private:
     toolkit::StartupHold startup_;
 
 public:
-    // Destroyed in reverse: the two dialogs before the main window that is their parent.
+    // Destroyed in reverse: the dialogs before the main window that is their parent.
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<TForm3> form3;
+    std::unique_ptr<health::HealthMonitor> monitor;
+    std::unique_ptr<health::DiagnosticsWindow> diagnostics;
 };

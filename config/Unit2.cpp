@@ -2,7 +2,9 @@
 
 #include "config/log_browser.h"
 #include "config/main_window_link.h"
+#include "config/scan_panel.h"
 #include "config/station_edit.h"
+#include "config/window_controls.h"
 #include "serial/port_list.h"
 #include "toolkit/documents.h"
 #include "toolkit/failure.h"
@@ -52,42 +54,7 @@ QString defaultName(int station) {
     return QStringLiteral("ANEMÔMETRO %1").arg(station);
 }
 
-QLabel* label(const QString& objectName, const QString& text, QWidget* parent, QPoint at) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(objectName);
-    l->move(at);
-    l->adjustSize();
-    return l;
-}
-
-// An editable drop-down whose text is independent of its items, as the settings need.
-QComboBox* comboBox(const QString& objectName, const QStringList& items, QWidget* parent,
-                    QRect geometry) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(objectName);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItems(items);
-    box->setCurrentIndex(-1);
-    box->setEditText(objectName);
-    box->setGeometry(geometry);
-    return box;
-}
-
 } // namespace
-
-void FillPortList(QComboBox* box, const QString& ttyClassDir) {
-    const auto ports = serial::listSerialPorts(QFile::encodeName(ttyClassDir).toStdString());
-    if (!ports)
-        return;
-    box->clear();
-    box->setEditText(QString());
-    for (const std::string& port : *ports)
-        box->addItem(QString::fromStdString(port));
-    // Filling the list selects no entry and leaves the text empty.
-    box->setCurrentIndex(-1);
-    box->setEditText(QString());
-}
 
 TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
     : QDialog(parent), mainWindow_(mainWindow) {
@@ -155,26 +122,42 @@ void TForm2::buildTitle() {
 }
 
 void TForm2::buildConnectionTab(QWidget* tab) {
-    label(QStringLiteral("Label1"), QStringLiteral("PORTA DE COMUNICAÇÃO:"), tab, {24, 40});
-    comboPorta_ = comboBox(QStringLiteral("ComboBoxPorta"), {}, tab, {24, 58, 200, 22});
-    label(QStringLiteral("Label2"), QStringLiteral("VELOCIDADE DE COMUNICAÇÃO:"), tab, {24, 100});
-    comboVelocidade_ =
-        comboBox(QStringLiteral("ComboBoxVelocidade"),
-                 {QStringLiteral("9600"), QStringLiteral("19200")}, tab, {24, 118, 200, 22});
+    config::label(QStringLiteral("Label1"), QStringLiteral("PORTA DE COMUNICAÇÃO:"), tab, {24, 40});
+    comboPorta_ = config::comboBox(QStringLiteral("ComboBoxPorta"), {}, tab, {24, 58, 200, 22});
+    config::label(QStringLiteral("Label2"), QStringLiteral("VELOCIDADE DE COMUNICAÇÃO:"), tab,
+                  {24, 100});
+    comboVelocidade_ = config::comboBox(QStringLiteral("ComboBoxVelocidade"),
+                                        {QStringLiteral("9600"), QStringLiteral("19200")}, tab,
+                                        {24, 118, 200, 22});
+    scanPanel_ = new config::ScanPanel(
+        {.portName = [this] { return portName(); },
+         .baudText = [this] { return baudText(); },
+         .useAddresses = [this](const std::vector<int>& found) { useFoundAddresses(found); }},
+        tab);
+    scanPanel_->setGeometry(260, 12, 320, 280);
+}
+
+void TForm2::useFoundAddresses(const std::vector<int>& addresses) {
+    const int count = std::min<int>(static_cast<int>(addresses.size()), kStations);
+    for (int station = 1; station <= count; ++station)
+        addressEdits_[stationSlot(station)]->setText(
+            QString::number(addresses[stationSlot(station)]));
+    comboRede_->setEditText(QString::number(count));
+    ComboBoxRedeChange();
 }
 
 void TForm2::buildStationsTab(QWidget* tab) {
     // Each field starts just right of its label, whatever width the font gives the label.
-    const QLabel* countLabel = label(QStringLiteral("Label28"),
-                                     QStringLiteral("N° DE ANEMÔMETROS NA REDE:"), tab, {8, 12});
+    const QLabel* countLabel = config::label(
+        QStringLiteral("Label28"), QStringLiteral("N° DE ANEMÔMETROS NA REDE:"), tab, {8, 12});
     QStringList counts;
     for (int n = 1; n <= kStations; ++n)
         counts << QString::number(n);
-    comboRede_ = comboBox(QStringLiteral("ComboBoxRede"), counts, tab,
-                          {countLabel->geometry().right() + 6, 8, 70, 22});
+    comboRede_ = config::comboBox(QStringLiteral("ComboBoxRede"), counts, tab,
+                                  {countLabel->geometry().right() + 6, 8, 70, 22});
     const QLabel* intervalLabel =
-        label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab,
-              {comboRede_->geometry().right() + 24, 12});
+        config::label(QStringLiteral("Label3"), QStringLiteral("VELOCIDADE DE LEITURA (seg):"), tab,
+                      {comboRede_->geometry().right() + 24, 12});
     edit17_ = new QLineEdit(QStringLiteral("5"), tab);
     edit17_->setObjectName(QStringLiteral("Edit17"));
     edit17_->setGeometry(intervalLabel->geometry().right() + 6, 8, 50, 22);
@@ -190,17 +173,18 @@ void TForm2::buildStationRow(int station, QWidget* tab) {
     row->setFrameStyle(QFrame::Panel | QFrame::Raised);
     row->setGeometry(4 + column * 148, 38 + rowOfFour * 130, 144, 124);
 
-    auto* title =
-        label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station), row, {8, 4});
+    auto* title = config::label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station),
+                                row, {8, 4});
     title->setFont(toolkit::arial(13, true));
     title->setStyleSheet(QStringLiteral("color: #800000;"));
     title->adjustSize();
-    label(QStringLiteral("LabelNome%1").arg(station), QStringLiteral("NOME:"), row, {8, 26});
+    config::label(QStringLiteral("LabelNome%1").arg(station), QStringLiteral("NOME:"), row,
+                  {8, 26});
     auto* name = new config::StationEdit(kNameTypedLimit, config::nameKeyDiscarded, row);
     name->setObjectName(QStringLiteral("Edit%1").arg(2 * station - 1));
     name->setGeometry(8, 42, 128, 21);
-    const QLabel* addressLabel = label(QStringLiteral("LabelModbus%1").arg(station),
-                                       QStringLiteral("N° MODBUS:"), row, {8, 72});
+    const QLabel* addressLabel = config::label(QStringLiteral("LabelModbus%1").arg(station),
+                                               QStringLiteral("N° MODBUS:"), row, {8, 72});
     auto* address = new config::StationEdit(kAddressTypedLimit, config::addressKeyDiscarded, row);
     address->setObjectName(QStringLiteral("Edit%1").arg(2 * station));
     address->setGeometry(addressLabel->geometry().right() + 6, 68, 40, 21);
@@ -352,6 +336,7 @@ void TForm2::FormClose() {
 }
 
 void TForm2::done(int result) {
+    scanPanel_->cancel(); // the search never leaves the port open
     toolkit::guarded([this] { FormClose(); });
     QDialog::done(result);
 }

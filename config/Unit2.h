@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <array>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -18,6 +19,7 @@ class QLineEdit;
 
 namespace config {
 class MainWindowLink;
+class ScanPanel;
 class StationEdit;
 } // namespace config
 
@@ -44,6 +46,9 @@ public:
     QString readIntervalText() const;
 
     void selectFirstPage();
+    // The addresses a bus search found, in order, into the address edits, and their number as
+    // the station count; nothing is saved.
+    void useFoundAddresses(const std::vector<int>& addresses);
 
     // Handlers, under the names the station's design gives them.
     void FormCreate();
@@ -72,6 +77,7 @@ public:
     QListWidget* logList() const { return listBox_; }
     QPushButton* searchButton() const { return searchButton_; }
     QPushButton* openButton() const { return openButton_; }
+    config::ScanPanel* scanPanel() const { return scanPanel_; }
 
     void done(int result) override;
 
@@ -102,6 +108,7 @@ private:
     QListWidget* listBox_ = nullptr;
     QPushButton* searchButton_ = nullptr;
     QPushButton* openButton_ = nullptr;
+    config::ScanPanel* scanPanel_ = nullptr;
 };
 
 extern TForm2* Form2;

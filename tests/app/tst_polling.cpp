@@ -1,6 +1,8 @@
 #include "app/comm_Unit1.h"
+#include "app/station_windows.h"
 #include "config/Unit2.h"
 #include "config/station_edit.h"
+#include "health/diagnostics_window.h"
 #include "readings/station_panel.h"
 #include "toolkit/timer.h"
 
@@ -12,8 +14,10 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 
 #include <csignal>
@@ -406,6 +410,53 @@ private slots:
         const QString trail = s.form1.statusText(2);
         QTest::qWait(600);
         QCOMPARE(s.form1.statusText(2) != trail, pollsUnderTheBox);
+        sim.terminate();
+        sim.waitForFinished();
+    }
+
+    // "Controle → Diagnóstico" opens a window beside the main one; polling goes on, and the
+    // journal has the program's start and, once it ends, its end.
+    void diagnosticsWhilePolling() {
+        StationEnv env;
+        const QString link = env.dir() + QStringLiteral("/ttySIM");
+        QProcess sim;
+        startSimulator(sim, link, env.dir() + QStringLiteral("/record.csv"), 2);
+        QList<QByteArray> config = env.configBytes().split('\n');
+        config[0] = link.toUtf8() + '\r';
+        config[2] = "2\r";
+        config[28] = "200\r";
+        env.writeConfig(config.join('\n'));
+        const QString journal = env.documents() + QStringLiteral("/log_zareraziru/") +
+                                health::journal::fileName(QDate::currentDate());
+        {
+            StationWindows windows;
+            QMenu* controle =
+                windows.form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
+            QStringList items;
+            for (QAction* a : controle->actions())
+                items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            QCOMPARE(items, (QStringList{"Configurações", "-", "Diagnóstico"}));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                windows.form1->statusText(2).contains(QStringLiteral("2 - OK")), 8000);
+            controle->actions().at(2)->trigger();
+            QVERIFY(windows.diagnostics->isVisible());
+            QVERIFY(!QApplication::activeModalWidget());
+            const QString trail = windows.form1->statusText(2);
+            QTRY_VERIFY_WITH_TIMEOUT(windows.form1->statusText(2) != trail, 3000);
+            QTableWidget* table = windows.diagnostics->stationTable();
+            QCOMPARE(table->rowCount(), 2);
+            QCOMPARE(table->item(1, 0)->text(), QStringLiteral("ANEMÔMETRO 2"));
+            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("Respondendo"));
+            QTRY_VERIFY_WITH_TIMEOUT(table->item(0, 10)->text().toInt() >= 2, 2500);
+            QVERIFY(windows.diagnostics->journalTable()->rowCount() >= 1);
+        }
+        QFile file(journal);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY2(bytes.contains(";-;IN\xCD"
+                                "CIO;;\r\n") &&
+                     bytes.endsWith(";-;FIM;;\r\n"),
+                 bytes.constData());
         sim.terminate();
         sim.waitForFinished();
     }

@@ -1,0 +1,64 @@
+#include "app/station_windows.h"
+
+#include "health/diagnostics_window.h"
+#include "health/health_monitor.h"
+#include "logs/log_format.h"
+#include "readings/station_panel.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QMenu>
+#include <QMenuBar>
+
+StationWindows::StationWindows() {
+    form1 = std::make_unique<TForm1>();
+    form1->show();
+    form2 = std::make_unique<TForm2>(*form1, form1.get());
+    form3 = std::make_unique<TForm3>(form1.get());
+
+    TForm1& main = *form1;
+    const auto name = [&main](int station) { return main.panel(station).name(); };
+    const auto logFolder = [&main] { return logs::logFolder(main.GetMyDocuments()); };
+    monitor = std::make_unique<health::HealthMonitor>(health::HealthMonitor::Station{
+        .name = name,
+        .logFolder = logFolder,
+        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+    });
+    main.stationBus().addWatcher(*monitor);
+    health::HealthMonitor& watcher = *monitor;
+    main.logStep().setJournal({
+        .failed = [&watcher](int station,
+                             const QString& text) { watcher.logFailed(station, text); },
+        .recovered = [&watcher](int station, int lost) { watcher.logRecovered(station, lost); },
+    });
+    diagnostics = std::make_unique<health::DiagnosticsWindow>(
+        watcher,
+        health::DiagnosticsWindow::Stations{
+            .shown = [&main](int station) { return main.stationPanelShown(station); },
+            .name = name,
+            .address = [this](int station) { return form2->addressText(station); },
+            .logFolder = logFolder,
+        },
+        form1.get());
+    std::array<QWidget*, kStations> panels{};
+    for (int station = 1; station <= kStations; ++station)
+        panels[stationSlot(station)] = &main.panel(station);
+    health::installPanelToolTips(watcher, panels);
+
+    // After "Configurações" and its separator; the design's items keep their places.
+    QMenu* controle = main.menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
+    QAction* diagnostico = controle->addAction(QStringLiteral("Diagnóstico"));
+    diagnostico->setObjectName(QStringLiteral("Diagnostico1"));
+    QObject::connect(diagnostico, &QAction::triggered, diagnostics.get(), [this] {
+        diagnostics->show();
+        diagnostics->raise();
+        diagnostics->activateWindow();
+    });
+
+    monitor->programStarted();
+    startup_.release();
+}
+
+StationWindows::~StationWindows() {
+    monitor->programEnded();
+}

@@ -1,0 +1,88 @@
+// The log step as a listener of the station bus: what it writes, and what it tells the
+// journal when a station's log fails and when it works again.
+
+#include "app/log_step.h"
+#include "modbus/rtu.h"
+#include "toolkit/failure.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+bus::PollOutcome good(int station, std::uint8_t status = 0x85) {
+    bus::PollOutcome outcome;
+    outcome.station = station;
+    outcome.kind = modbus::ReplyKind::Good;
+    outcome.values = modbus::StationValues{123, 370, 0, 50, 200, status};
+    return outcome;
+}
+
+} // namespace
+
+class TestLogStep : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesWithTheDirectionOfTheReading() {
+        QTemporaryDir work;
+        QDir::setCurrent(work.path());
+        QDir().mkpath(QStringLiteral("Documents/log_zareraziru"));
+        app::LogStep step(
+            {.logEnabled = [](int station) { return station != 3; },
+             .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+             .documentsFolder = [&] { return work.filePath("Documents"); }});
+        step.pollFinished(good(2));
+        step.pollFinished(good(3));       // log switch off
+        step.pollFinished(good(4, 0x05)); // RF off
+        bus::PollOutcome failed = good(5);
+        failed.kind = modbus::ReplyKind::NoReply;
+        failed.values.reset();
+        step.pollFinished(failed);
+        const QStringList files =
+            QDir(QStringLiteral("Documents/log_zareraziru")).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QFile file(QStringLiteral("Documents/log_zareraziru/") + files[0]);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QVERIFY(lines[1].endsWith(";12,3;N  ;5,0;20,0;OFF;3,70;\r")); // padded at station 2
+    }
+
+    void failuresReachTheJournalWhenTheyStartAndEnd() {
+        QTemporaryDir work;
+        QDir::setCurrent(work.path());
+        const QString documents = work.filePath("Documents");
+        QVERIFY(QDir().mkpath(documents)); // the log folder is missing
+        QStringList journal;
+        app::LogStep step(
+            {.logEnabled = [](int) { return true; },
+             .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+             .documentsFolder = [&] { return documents; }});
+        step.setJournal({.failed =
+                             [&](int station, const QString& text) {
+                                 journal << QStringLiteral("%1 falhou: %2").arg(station).arg(text);
+                             },
+                         .recovered =
+                             [&](int station, int lost) {
+                                 journal << QStringLiteral("%1 normal: %2").arg(station).arg(lost);
+                             }});
+        for (int poll = 0; poll < 3; ++poll) {
+            try {
+                step.pollFinished(good(1));
+                QVERIFY(poll > 0); // repeats go to standard error, not to a box
+            } catch (const toolkit::Failure& failure) {
+                QCOMPARE(poll, 0); // only the first reaches the standard error report
+                QCOMPARE(failure.text(), QStringLiteral("File not found"));
+            }
+        }
+        QCOMPARE(journal, QStringList{"1 falhou: File not found"});
+        QVERIFY(QDir().mkpath(documents + QStringLiteral("/log_zareraziru")));
+        step.pollFinished(good(1));
+        step.pollFinished(good(1));
+        QCOMPARE(journal, (QStringList{"1 falhou: File not found", "1 normal: 3"}));
+    }
+};
+
+QTEST_MAIN(TestLogStep)
+#include "tst_logstep.moc"
