@@ -5,16 +5,23 @@
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
 
+#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace health {
 
@@ -30,14 +37,67 @@ const QStringList kStationColumns{
 const QStringList kJournalColumns{QStringLiteral("Hora"), QStringLiteral("Estação"),
                                   QStringLiteral("Evento"), QStringLiteral("Detalhe")};
 constexpr int kRefreshMs = 1000;
+constexpr int kRefreshesPerJournalUpdate = 5;
+
+// Draws a cell's text from glyphs laid out once per text: the style's own delegate lays out
+// every cell's text at every paint, which made a refresh a second cost more than a poll.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected)
+            painter->fillRect(option.rect, option.palette.highlight());
+        else if (option.features & QStyleOptionViewItem::Alternate)
+            painter->fillRect(option.rect, option.palette.alternateBase());
+        const QString text = index.data().toString();
+        if (cache_.size() > kMostTexts)
+            cache_.clear();
+        QStaticText& laidOut = cache_[text];
+        if (laidOut.text() != text) {
+            laidOut.setText(text);
+            laidOut.setTextFormat(Qt::PlainText);
+            laidOut.prepare(QTransform(), option.font);
+        }
+        painter->setFont(option.font);
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const int top =
+            option.rect.top() + (option.rect.height() - int(laidOut.size().height())) / 2;
+        painter->save();
+        painter->setClipRect(option.rect);
+        painter->drawStaticText(option.rect.left() + 4, top, laidOut);
+        painter->restore();
+    }
+
+private:
+    static constexpr qsizetype kMostTexts = 4000;
+    mutable QHash<QString, QStaticText> cache_;
+};
+
+void setUpTable(QTableView* t) {
+    t->verticalHeader()->hide();
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setWordWrap(false);
+    t->setItemDelegate(new CellDelegate(t));
+    // Rows told apart by their shade, not by grid lines: the lines cost as much to paint as
+    // the texts.
+    t->setShowGrid(false);
+    t->setAlternatingRowColors(true);
+    // Column widths are measured when rows come or go, not at every refresh: measuring all
+    // cells each second cost more than the whole poll.
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+    t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+}
 
 QTableWidget* table(const QStringList& columns, QWidget* parent) {
     auto* t = new QTableWidget(0, int(columns.size()), parent);
     t->setHorizontalHeaderLabels(columns);
-    t->verticalHeader()->hide();
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->horizontalHeader()->setStretchLastSection(true);
+    setUpTable(t);
     return t;
 }
 
@@ -56,16 +116,14 @@ QString stateText(const StationHealth& health) {
 }
 
 // The rows of a table as semicolon lines, its header first.
-QString csvOf(const QTableWidget* t) {
+QString csvOf(const QAbstractItemModel* model) {
     QString text;
-    for (int column = 0; column < t->columnCount(); ++column)
-        text += t->horizontalHeaderItem(column)->text().toUpper() + u';';
+    for (int column = 0; column < model->columnCount(); ++column)
+        text += model->headerData(column, Qt::Horizontal).toString().toUpper() + u';';
     text += QStringLiteral("\r\n");
-    for (int row = 0; row < t->rowCount(); ++row) {
-        for (int column = 0; column < t->columnCount(); ++column) {
-            const QTableWidgetItem* item = t->item(row, column);
-            text += (item ? item->text().replace(u';', u',') : QString()) + u';';
-        }
+    for (int row = 0; row < model->rowCount(); ++row) {
+        for (int column = 0; column < model->columnCount(); ++column)
+            text += model->index(row, column).data().toString().replace(u';', u',') + u';';
         text += QStringLiteral("\r\n");
     }
     return text;
@@ -73,12 +131,61 @@ QString csvOf(const QTableWidget* t) {
 
 } // namespace
 
+// The day's events, newest first, over the list they came in: a new event is one row more at
+// the top, not a copy of every row below it.
+class JournalModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : int(events_.size());
+    }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : int(kJournalColumns.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+            return {};
+        const Event& event = events_[events_.size() - 1 - index.row()];
+        switch (index.column()) {
+        case 0:
+            return event.at.time().toString(QStringLiteral("HH:mm:ss"));
+        case 1:
+            return event.station;
+        case 2:
+            return event.event;
+        default:
+            return event.detail;
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return kJournalColumns.value(section);
+        return {};
+    }
+    void reset(QList<Event> events) {
+        beginResetModel();
+        events_ = std::move(events);
+        endResetModel();
+    }
+    void add(const QList<Event>& more) {
+        if (more.isEmpty())
+            return;
+        beginInsertRows({}, 0, int(more.size()) - 1);
+        events_.append(more);
+        endInsertRows();
+    }
+
+private:
+    QList<Event> events_; // oldest first
+};
+
 DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stations,
                                      QWidget* parent)
     : QWidget(parent, Qt::Window), monitor_(monitor), stations_(std::move(stations)) {
     setObjectName(QStringLiteral("Diagnostico"));
     setWindowTitle(QStringLiteral("Diagnóstico - K&V ANEMÔMETROS"));
-    resize(900, 560);
+    resize(1180, 600);
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -102,7 +209,10 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     auto* journalLabel =
         new QLabel(QStringLiteral("Eventos do dia (mais recentes primeiro):"), this);
     layout->addWidget(journalLabel);
-    journalTable_ = table(kJournalColumns, this);
+    journal_ = new JournalModel(this);
+    journalTable_ = new QTableView(this);
+    journalTable_->setModel(journal_);
+    setUpTable(journalTable_);
     journalTable_->setObjectName(QStringLiteral("Eventos"));
     journalTable_->setAccessibleName(QStringLiteral("Eventos do dia"));
     layout->addWidget(journalTable_, 1);
@@ -112,9 +222,10 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     connect(refreshTimer_, &QTimer::timeout, this, &DiagnosticsWindow::refresh);
     connect(period_, &QComboBox::currentIndexChanged, this, &DiagnosticsWindow::refresh);
     connect(export_, &QPushButton::clicked, this, &DiagnosticsWindow::exportClicked);
+    // New events wait for the next refresh: one repaint a second, however many events come.
     connect(&monitor_, &HealthMonitor::eventNoted, this, [this](const Event& event) {
         if (isVisible())
-            addEvent(event);
+            pendingEvents_.append(event);
     });
 }
 
@@ -138,6 +249,7 @@ void DiagnosticsWindow::refresh() {
     const qint64 now = monitor_.nowMs();
     const bool lastHour = period_->currentIndex() == 0;
     int row = 0;
+    const int rowsBefore = stationTable_->rowCount();
     for (int station = 1; station <= kStations; ++station) {
         if (!stations_.shown(station))
             continue;
@@ -161,13 +273,26 @@ void DiagnosticsWindow::refresh() {
         ++row;
     }
     stationTable_->setRowCount(row);
+    if (row != rowsBefore)
+        stationTable_->resizeColumnsToContents();
+    // A new event at the top moves every row below it, so the whole list is drawn again: new
+    // events join the list every few seconds, not at every refresh.
+    if (++refreshesSinceEvents_ >= kRefreshesPerJournalUpdate || !isVisible()) {
+        refreshesSinceEvents_ = 0;
+        QList<Event> today;
+        for (const Event& event : std::exchange(pendingEvents_, {})) {
+            if (event.at.date() == journalDay_)
+                today.append(event);
+        }
+        journal_->add(today);
+    }
     if (QDateTime::fromMSecsSinceEpoch(now).date() != journalDay_)
         loadJournal();
 }
 
 void DiagnosticsWindow::loadJournal() {
+    pendingEvents_.clear(); // the file holds them
     journalDay_ = QDateTime::fromMSecsSinceEpoch(monitor_.nowMs()).date();
-    journalTable_->setRowCount(0);
     QList<Event> events;
     try {
         events = journal::read(stations_.logFolder(), journalDay_);
@@ -178,22 +303,13 @@ void DiagnosticsWindow::loadJournal() {
                 events.append(event);
         }
     }
-    for (const Event& event : events)
-        addEvent(event);
-}
-
-void DiagnosticsWindow::addEvent(const Event& event) {
-    if (event.at.date() != journalDay_)
-        return;
-    journalTable_->insertRow(0);
-    const QStringList cells{event.at.time().toString(QStringLiteral("HH:mm:ss")), event.station,
-                            event.event, event.detail};
-    for (int column = 0; column < cells.size(); ++column)
-        journalTable_->setItem(0, column, new QTableWidgetItem(cells[column]));
+    journal_->reset(std::move(events));
+    journalTable_->resizeColumnsToContents();
 }
 
 void DiagnosticsWindow::exportTo(const QString& path) const {
-    const QString text = csvOf(stationTable_) + QStringLiteral("\r\n") + csvOf(journalTable_);
+    const QString text =
+        csvOf(stationTable_->model()) + QStringLiteral("\r\n") + csvOf(journalTable_->model());
     toolkit::replaceFileContents(path, toolkit::toCp1252(text));
 }
 

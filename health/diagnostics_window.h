@@ -10,6 +10,7 @@
 
 class QComboBox;
 class QPushButton;
+class QTableView;
 class QTableWidget;
 class QTimer;
 
@@ -39,7 +40,7 @@ public:
     void refresh();
 
     QTableWidget* stationTable() const { return stationTable_; }
-    QTableWidget* journalTable() const { return journalTable_; }
+    QTableView* journalTable() const { return journalTable_; }
     QComboBox* periodBox() const { return period_; }
     QPushButton* exportButton() const { return export_; }
 
@@ -52,17 +53,19 @@ protected:
 
 private:
     void loadJournal();
-    void addEvent(const Event& event);
     void exportClicked();
 
     const HealthMonitor& monitor_;
     Stations stations_;
     QComboBox* period_ = nullptr;
     QTableWidget* stationTable_ = nullptr;
-    QTableWidget* journalTable_ = nullptr;
+    class JournalModel* journal_ = nullptr;
+    QTableView* journalTable_ = nullptr;
     QPushButton* export_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
     QDate journalDay_;
+    QList<Event> pendingEvents_;
+    int refreshesSinceEvents_ = 0;
 };
 
 // Gives each station panel a tooltip with its last good reading and its success over the last

@@ -158,3 +158,64 @@ bench_load_note() {
     busy=$(pgrep -c -x 'cc1plus|ninja|ld|moc' 2>/dev/null || true)
     echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), compiler processes now: ${busy:-0}"
 }
+
+# use_display JOB: points DISPLAY and XAUTHORITY at the X server of the xvfb-run job JOB.
+bench_use_display() {
+    local xserver args i
+    xserver=$(pgrep -P "$1" -x Xvfb)
+    mapfile -d '' args <"/proc/$xserver/cmdline"
+    export DISPLAY="${args[1]}"
+    for ((i = 0; i < ${#args[@]}; i++)); do
+        [[ "${args[$i]}" == -auth ]] && export XAUTHORITY="${args[$((i + 1))]}"
+    done
+    return 0
+}
+
+# open_menu_item JOB Y TITLE: in the program under the xvfb-run job JOB, opens the "Controle"
+# menu and clicks the item Y pixels down the window, as an operator would, until a window
+# whose title starts with TITLE shows. Items: Configurações 28, Diagnóstico 52, Histórico 76.
+bench_open_menu_item() {
+    local window _
+    bench_use_display "$1"
+    for _ in $(seq 100); do
+        window=$(xdotool search --onlyvisible --name '^K&V - ANEM' 2>/dev/null | head -1) || true
+        [[ -n "$window" ]] && break
+        sleep 0.1
+    done
+    # A window just shown may not take the first click yet: try a few times.
+    for _ in 1 2 3 4 5; do
+        sleep 1
+        xdotool mousemove --window "$window" 30 8 click 1
+        sleep 1
+        xdotool mousemove --window "$window" 40 "$2" click 1
+        sleep 1
+        if xdotool search --onlyvisible --name "^$3" >/dev/null; then
+            return 0
+        fi
+    done
+    import -window root "${TMPDIR:-/tmp}/menu-item-not-open.png" 2>/dev/null || true
+    echo "the window \"$3\" did not open" >&2
+    exit 1
+}
+
+bench_open_diagnostics() {
+    bench_open_menu_item "$1" 52 'Diagnóstico'
+    unset DISPLAY XAUTHORITY
+}
+
+# open_history JOB LOADS: opens "Histórico" and, with its station box, loads each of the 8
+# stations in turn, 4 s apart; LOADS receives the monotonic milliseconds of the first and of
+# the end of the last load.
+bench_open_history() {
+    local now _
+    now() { python3 -c 'import time; print(int(time.monotonic() * 1000))'; }
+    bench_open_menu_item "$1" 76 'Histórico'
+    now >"$2"
+    for _ in 1 2 3 4 5 6 7; do
+        sleep 4
+        xdotool key Down
+    done
+    sleep 4
+    now >>"$2"
+    unset DISPLAY XAUTHORITY
+}

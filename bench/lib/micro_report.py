@@ -23,6 +23,8 @@ BENCHMARKS = {
     "BM_WriteLogLine": ("log line into its file", None),
     "BM_ReplyTick": ("reply tick without the read", 1_000_000),
     "BM_ReplyTickPainted": ("reply tick + painting the panel", 1_000_000),
+    "BM_HealthStep": ("counters and event journal of one poll", 5_000),
+    "BM_DiagnosticsRefresh": ("diagnostics window: one refresh a second, painted", None),
 }
 UNIT_NS = {"ns": 1, "us": 1_000, "ms": 1_000_000, "s": 1_000_000_000}
 

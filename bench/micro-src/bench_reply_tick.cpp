@@ -7,6 +7,8 @@
 
 #include "app/log_step.h"
 #include "bus/poll_outcome.h"
+#include "health/diagnostics_window.h"
+#include "health/health_monitor.h"
 #include "logs/log_files.h"
 #include "logs/log_format.h"
 #include "readings/reply.h"
@@ -142,6 +144,73 @@ void BM_ReplyTick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReplyTick);
+
+// The health monitor's share of a poll: the counters and the alarm states, and now and then
+// a line of the event journal in a real file. Each station keeps its reading; one poll in a
+// hundred turns its sound alarm on and the next off again, far more often than a real station.
+void BM_HealthStep(benchmark::State& state) {
+    health::HealthMonitor monitor({
+        .name = [](int n) { return station->panels[n - 1]->name(); },
+        .logFolder = [] { return logs::logFolder(station->documents); },
+        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+    });
+    std::size_t i = 0;
+    bus::PollOutcome outcome;
+    outcome.kind = modbus::ReplyKind::Good;
+    for (auto _ : state) {
+        outcome.station = static_cast<int>(i % 8) + 1;
+        modbus::StationValues values = modbus::decodeReply(station->exchanges[i % 8].reply);
+        values.status &= ~modbus::status::kSoundAlarm;
+        if (i % 800 < 8)
+            values.status |= modbus::status::kSoundAlarm;
+        outcome.values = values;
+        monitor.pollFinished(outcome);
+        ++i;
+    }
+    state.counters["events per poll"] =
+        static_cast<double>(monitor.events().size()) / static_cast<double>(i);
+}
+BENCHMARK(BM_HealthStep);
+
+// One refresh of the diagnostics window a second, painted: every station's age changes, its
+// counts with each second's polls, and new events come into the journal (a sound alarm that
+// turns on and off).
+void BM_DiagnosticsRefresh(benchmark::State& state) {
+    qint64 now = QDateTime::currentMSecsSinceEpoch();
+    health::HealthMonitor monitor({
+        .name = [](int n) { return station->panels[n - 1]->name(); },
+        .logFolder = [] { return logs::logFolder(station->documents); },
+        .nowMs = [&now] { return now; },
+    });
+    health::DiagnosticsWindow window(
+        monitor,
+        {.shown = [](int) { return true; },
+         .name = [](int n) { return station->panels[n - 1]->name(); },
+         .address = [](int n) { return QString::number(n); },
+         .logFolder = [] { return logs::logFolder(station->documents); }},
+        nullptr);
+    window.show();
+    QCoreApplication::processEvents();
+    bus::PollOutcome outcome;
+    outcome.kind = modbus::ReplyKind::Good;
+    int poll = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < 5; ++k, ++poll) { // about a second of polling, an event in it
+            outcome.station = poll % 8 + 1;
+            modbus::StationValues values =
+                modbus::decodeReply(station->exchanges[std::size_t(poll % 8)].reply);
+            values.status &= ~modbus::status::kSoundAlarm;
+            if (poll / 8 % 2 == 1)
+                values.status |= modbus::status::kSoundAlarm;
+            outcome.values = values;
+            monitor.pollFinished(outcome);
+        }
+        now += 1000;
+        window.refresh();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_DiagnosticsRefresh);
 
 // The whole tick followed by the event loop's turn, in which the changed panel is painted.
 void BM_ReplyTickPainted(benchmark::State& state) {

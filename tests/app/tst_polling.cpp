@@ -448,7 +448,7 @@ private slots:
             QCOMPARE(table->item(1, 0)->text(), QStringLiteral("ANEMÔMETRO 2"));
             QCOMPARE(table->item(1, 2)->text(), QStringLiteral("Respondendo"));
             QTRY_VERIFY_WITH_TIMEOUT(table->item(0, 10)->text().toInt() >= 2, 2500);
-            QVERIFY(windows.diagnostics->journalTable()->rowCount() >= 1);
+            QVERIFY(windows.diagnostics->journalTable()->model()->rowCount() >= 1);
         }
         QFile file(journal);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -49,10 +49,10 @@ struct Rig {
             outcome.values = modbus::StationValues{10, 370, 1, 50, 90, 0x85};
         monitor.pollFinished(outcome);
     }
-    QStringList row(const QTableWidget* table, int r) const {
+    QStringList row(const QTableView* table, int r) const {
         QStringList cells;
-        for (int c = 0; c < table->columnCount(); ++c)
-            cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            cells << table->model()->index(r, c).data().toString();
         return cells;
     }
 };
@@ -78,14 +78,16 @@ private slots:
         QCOMPARE(rig.row(rig.window.stationTable(), 1),
                  (QStringList{"EST 2", "12", "Sem resposta", "nenhuma", "0,0 %", "1", "1", "0", "0",
                               "1", "3"}));
-        QCOMPARE(rig.window.journalTable()->rowCount(), 1);
+        QCOMPARE(rig.window.journalTable()->model()->rowCount(), 1);
         QCOMPARE(rig.row(rig.window.journalTable(), 0),
                  (QStringList{"09:00:04", "EST 2", "SEM RESPOSTA", "resposta curta"}));
 
-        // Live while shown: a new event goes on top, a new poll shows within a second.
+        // Live while shown: a new poll shows within a second, a new event within five.
         rig.poll(2, ReplyKind::Good);
-        QCOMPARE(rig.row(rig.window.journalTable(), 0),
-                 (QStringList{"09:00:11", "EST 2", "RESPONDENDO", "após 11 s"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.row(rig.window.journalTable(), 0),
+                                  (QStringList{"09:00:11", "EST 2", "RESPONDENDO", "após 11 s"}),
+                                  5500);
+        QCOMPARE(rig.window.journalTable()->model()->rowCount(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(rig.window.stationTable()->item(1, 2)->text(),
                                   QStringLiteral("Respondendo"), 1500);
 

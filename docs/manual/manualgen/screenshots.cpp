@@ -3,7 +3,11 @@
 #include "app/comm_Unit1.h"
 #include "app/log_step.h"
 #include "config/Unit2.h"
+#include "config/scan_panel.h"
+#include "health/diagnostics_window.h"
+#include "health/health_monitor.h"
 #include "logs/log_files.h"
+#include "logs/log_format.h"
 #include "modbus/rtu.h"
 #include "readings/reply.h"
 #include "readings/station_display.h"
@@ -15,17 +19,23 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 
+#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 #include <vector>
@@ -70,6 +80,7 @@ public:
         path_ = QString::fromLocal8Bit(name);
     }
     ~StationLine() {
+        stopAnswering();
         ::close(slave_);
         ::close(master_);
     }
@@ -87,15 +98,47 @@ public:
             throw std::runtime_error("the reply did not go out");
     }
 
+    // Plays stations at `addresses` on the line, from a thread of its own, until stopped: the
+    // bus search blocks the window's thread while it waits for each reply.
+    void answerInBackground(std::vector<std::uint8_t> addresses) {
+        answering_ = true;
+        responder_ = std::thread([this, addresses] {
+            std::array<std::uint8_t, modbus::kRequestBytes> request{};
+            while (answering_) {
+                pollfd entry{master_, POLLIN, 0};
+                if (::poll(&entry, 1, 20) <= 0 ||
+                    ::read(master_, request.data(), request.size()) != ssize_t(request.size()))
+                    continue;
+                if (std::find(addresses.begin(), addresses.end(), request[0]) == addresses.end())
+                    continue;
+                const modbus::Bytes reply =
+                    modbus::encodeReply(request[0], kSamples[request[0] % kStations].values);
+                [[maybe_unused]] const ssize_t sent = ::write(master_, reply.data(), reply.size());
+            }
+        });
+    }
+    void stopAnswering() {
+        answering_ = false;
+        if (responder_.joinable())
+            responder_.join();
+    }
+
 private:
     int master_ = -1;
     int slave_ = -1;
     QString path_;
+    std::atomic<bool> answering_ = false;
+    std::thread responder_;
 };
 
 void settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+}
+
+QImage grabbed(QWidget* widget) {
+    settle();
+    return widget->grab().toImage();
 }
 
 // One real poll of `station`: the control tick sends the request, the sample answers on the
@@ -136,9 +179,48 @@ void writeSampleLogs(const TForm1& form1) {
     }
 }
 
-QImage grabbed(QWidget* widget) {
-    settle();
-    return widget->grab().toImage();
+// The diagnostics window after two more cycles, in which station 5 stays silent.
+QImage diagnosticsPicture(TForm1& form1, StationLine& line, const health::HealthMonitor& monitor,
+                          qint64& clock) {
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        for (int station = 1; station <= kStations; ++station) {
+            clock += 200;
+            pollStation(form1, line, station);
+        }
+    }
+    clock += 1500;
+    health::DiagnosticsWindow window(
+        monitor,
+        {.shown = [&form1](int station) { return form1.stationPanelShown(station); },
+         .name = [&form1](int station) { return form1.panel(station).name(); },
+         .address = [](int station) { return QString::number(station); },
+         .logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); }},
+        &form1);
+    window.show();
+    return grabbed(&window);
+}
+
+// A bus search under way on the CONEXÃO tab, with stations at 3, 17 and 200 on the line.
+QImage searchPicture(TForm2& form2, StationLine& line) {
+    const QString configuredPort = form2.portName();
+    form2.comboBoxPorta()->setEditText(line.path());
+    line.answerInBackground({3, 17, 200});
+    form2.pageControl()->setCurrentIndex(0);
+    form2.show();
+    config::ScanPanel* scan = form2.scanPanel();
+    scan->start();
+    form2.comboBoxPorta()->setEditText(configuredPort);
+    QElapsedTimer waited;
+    waited.start();
+    while (scan->progress()->value() < 24 && waited.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const QImage picture = grabbed(&form2);
+    scan->cancel();
+    line.stopAnswering();
+    form2.hide();
+    if (scan->found().size() != 2)
+        throw std::runtime_error("the bus search did not find stations 3 and 17");
+    return picture;
 }
 
 } // namespace
@@ -147,6 +229,14 @@ Pictures takeScreenshots() {
     Pictures pictures;
     StationLine line;
     TForm1 form1;
+    // The station's health as the diagnostics window shows it, on a clock of the manual's own.
+    qint64 clock = QDateTime(QDate(2026, 3, 5), QTime(14, 5, 0)).toMSecsSinceEpoch();
+    health::HealthMonitor monitor({
+        .name = [&form1](int station) { return form1.panel(station).name(); },
+        .logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); },
+        .nowMs = [&clock] { return clock; },
+    });
+    form1.stationBus().addWatcher(monitor);
     // The port is opened here, once; the opening timer stays out of it.
     form1.openPortTimer().setEnabled(false);
     form1.show();
@@ -160,13 +250,17 @@ Pictures takeScreenshots() {
         throw std::runtime_error("the station's port did not open");
 
     showEarlierReadings(form1);
-    for (int station = 1; station <= kStations; ++station)
+    for (int station = 1; station <= kStations; ++station) {
+        clock += 200;
         pollStation(form1, line, station);
-    form1.FormClose();
+    }
     pictures.insert(QStringLiteral("janela-principal.png"), grabbed(&form1));
     pictures.insert(QStringLiteral("barra-de-estado.png"), grabbed(form1.statusBar()));
     pictures.insert(QStringLiteral("painel-ok.png"), grabbed(&form1.panel(2)));
     pictures.insert(QStringLiteral("painel-erro.png"), grabbed(&form1.panel(5)));
+    pictures.insert(QStringLiteral("diagnostico.png"),
+                    diagnosticsPicture(form1, line, monitor, clock));
+    form1.FormClose();
 
     for (int station : {1, 2, 5})
         form2.logBox(station)->setChecked(true);
@@ -182,6 +276,7 @@ Pictures takeScreenshots() {
         pictures.insert(QString::fromLatin1(tabs[static_cast<std::size_t>(page)]), grabbed(&form2));
     }
     form2.hide();
+    pictures.insert(QStringLiteral("procurar-estacoes.png"), searchPicture(form2, line));
     form1.hide();
     return pictures;
 }
