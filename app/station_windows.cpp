@@ -2,6 +2,8 @@
 
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
+#include "history/history_window.h"
+#include "history/live_readings.h"
 #include "logs/log_format.h"
 #include "readings/station_panel.h"
 
@@ -45,18 +47,45 @@ StationWindows::StationWindows() {
         panels[stationSlot(station)] = &main.panel(station);
     health::installPanelToolTips(watcher, panels);
 
-    // After "Configurações" and its separator; the design's items keep their places.
-    QMenu* controle = main.menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
-    QAction* diagnostico = controle->addAction(QStringLiteral("Diagnóstico"));
-    diagnostico->setObjectName(QStringLiteral("Diagnostico1"));
-    QObject::connect(diagnostico, &QAction::triggered, diagnostics.get(), [this] {
-        diagnostics->show();
-        diagnostics->raise();
-        diagnostics->activateWindow();
+    live = std::make_unique<history::LiveReadings>(history::LiveReadings::Stations{
+        .name = name,
+        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
     });
+    main.stationBus().addWatcher(*live);
+    history = std::make_unique<history::HistoryWindow>(
+        history::HistoryWindow::Sources{
+            .logFolder = logFolder,
+            .live = live.get(),
+            .logged =
+                [this](const QString& station) {
+                    for (int n = 1; n <= kStations; ++n) {
+                        if (form1->stationPanelShown(n) && form1->panel(n).name() == station)
+                            return form2->logEnabled(n);
+                    }
+                    return false;
+                },
+            .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+        },
+        form1.get());
+
+    // After "Configurações" and its separator; the design's items keep their places.
+    addWindowToMenu(diagnostics.get(), QStringLiteral("Diagnóstico"),
+                    QStringLiteral("Diagnostico1"));
+    addWindowToMenu(history.get(), QStringLiteral("Histórico"), QStringLiteral("Historico1"));
 
     monitor->programStarted();
     startup_.release();
+}
+
+void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, const QString& name) {
+    QMenu* controle = form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
+    QAction* item = controle->addAction(caption);
+    item->setObjectName(name);
+    QObject::connect(item, &QAction::triggered, window, [window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
 }
 
 StationWindows::~StationWindows() {

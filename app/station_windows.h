@@ -12,11 +12,17 @@ class DiagnosticsWindow;
 class HealthMonitor;
 } // namespace health
 
+namespace history {
+class HistoryWindow;
+class LiveReadings;
+} // namespace history
+
 // The station: the three windows of the design, created in their fixed order (the main
 // window, made visible, then the configuration window and the about window, both hidden), and
-// what watches the stations beside them (the health monitor and its diagnostics window, under
-// "Controle → Diagnóstico"). No timer ticks while they are built, even under a box that a
-// creation handler raises: the first ticks come from the message loop, once all exist.
+// what watches the stations beside them: the health monitor and its diagnostics window, under
+// "Controle → Diagnóstico", and the wind history, under "Controle → Histórico". No timer ticks
+// while they are built, even under a box that a creation handler raises: the first ticks come from
+// the message loop, once all exist.
 class StationWindows {
 public:
     StationWindows();
@@ -34,4 +40,9 @@ public:
     std::unique_ptr<TForm3> form3;
     std::unique_ptr<health::HealthMonitor> monitor;
     std::unique_ptr<health::DiagnosticsWindow> diagnostics;
+    std::unique_ptr<history::LiveReadings> live;
+    std::unique_ptr<history::HistoryWindow> history;
+
+private:
+    void addWindowToMenu(QWidget* window, const QString& caption, const QString& name);
 };

@@ -203,9 +203,9 @@ bench_open_diagnostics() {
     unset DISPLAY XAUTHORITY
 }
 
-# open_history JOB LOADS: opens "Histórico" and, with its station box, loads each of the 8
+# open_history JOB LOADS SHOT: opens "Histórico" and, with its station box, loads each of the 8
 # stations in turn, 4 s apart; LOADS receives the monotonic milliseconds of the first and of
-# the end of the last load.
+# the end of the last load, SHOT a screenshot at the end.
 bench_open_history() {
     local now _
     now() { python3 -c 'import time; print(int(time.monotonic() * 1000))'; }
@@ -217,5 +217,6 @@ bench_open_history() {
     done
     sleep 4
     now >>"$2"
+    import -window root "$3" 2>/dev/null || true
     unset DISPLAY XAUTHORITY
 }

@@ -3,6 +3,7 @@
 #include "config/Unit2.h"
 #include "config/station_edit.h"
 #include "health/diagnostics_window.h"
+#include "history/history_window.h"
 #include "readings/station_panel.h"
 #include "toolkit/timer.h"
 
@@ -435,7 +436,7 @@ private slots:
             QStringList items;
             for (QAction* a : controle->actions())
                 items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-            QCOMPARE(items, (QStringList{"Configurações", "-", "Diagnóstico"}));
+            QCOMPARE(items, (QStringList{"Configurações", "-", "Diagnóstico", "Histórico"}));
             QTRY_VERIFY_WITH_TIMEOUT(
                 windows.form1->statusText(2).contains(QStringLiteral("2 - OK")), 8000);
             controle->actions().at(2)->trigger();
@@ -449,6 +450,18 @@ private slots:
             QCOMPARE(table->item(1, 2)->text(), QStringLiteral("Respondendo"));
             QTRY_VERIFY_WITH_TIMEOUT(table->item(0, 10)->text().toInt() >= 2, 2500);
             QVERIFY(windows.diagnostics->journalTable()->model()->rowCount() >= 1);
+
+            // "Histórico", beside them: today's readings of a station that is not logged.
+            controle->actions().at(3)->trigger();
+            QVERIFY(windows.history->isVisible());
+            QVERIFY(!QApplication::activeModalWidget());
+            QTRY_VERIFY_WITH_TIMEOUT(!windows.history->loading(), 5000);
+            QCOMPARE(windows.history->stationBox()->currentText(), QStringLiteral("ANEMÔMETRO 1"));
+            QVERIFY(windows.history->noteLabel()->text().contains(
+                QStringLiteral("ANEMÔMETRO 1 não está sendo gravada")));
+            QVERIFY(windows.history->summaryLabel()->text().contains(QStringLiteral("Leituras: ")));
+            const QString trail2 = windows.form1->statusText(2);
+            QTRY_VERIFY_WITH_TIMEOUT(windows.form1->statusText(2) != trail2, 3000);
         }
         QFile file(journal);
         QVERIFY(file.open(QIODevice::ReadOnly));

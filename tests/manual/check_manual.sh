@@ -20,9 +20,9 @@ pages="$(awk '/^Pages:/ { print $2 }' <<<"$info")"
 grep -q 'Page size:.*(A4)' <<<"$info" || fail "the pages are not A4"
 grep -qF 'K&V ANEMÔMETROS — Manual do usuário' <<<"$info" || fail "document title missing"
 
-# The seven screenshots and the eleven panel icons are embedded pictures.
+# The twelve screenshots and the eleven panel icons are embedded pictures.
 images="$(pdfimages -list "$pdf" | tail -n +3 | wc -l)"
-[[ "$images" -ge 18 ]] || fail "expected at least 18 pictures, found $images"
+[[ "$images" -ge 23 ]] || fail "expected at least 23 pictures, found $images"
 
 # Blanks collapsed, so that line breaks and justified spacing do not matter.
 text="$(pdftotext -enc UTF-8 "$pdf" - | tr -s ' \n' '  ')"
@@ -42,6 +42,10 @@ expect '5. A barra de estado e a sequência de leitura'
 expect '6. Arquivos de registro'
 expect '7. O simulador anemosim'
 expect '8. Solução de problemas'
+expect '9. Saúde das estações'
+expect '10. Histórico do vento'
+expect 'PROCURAR ESTAÇÕES'
+expect 'HORA;ESTACAO;EVENTO;DETALHE;'
 
 expect 'N°: 1 - OK'
 expect 'N°: 1 - OK | N°: 2 - ERRO | N°: 3 - OK'
@@ -78,7 +82,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 " ]] || fail "chapters starting a page: '$starts', expected 1 to 8"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 10"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2

@@ -6,6 +6,7 @@
 #include "config/scan_panel.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
+#include "history/history_window.h"
 #include "logs/log_files.h"
 #include "logs/log_format.h"
 #include "modbus/rtu.h"
@@ -31,6 +32,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <thread>
@@ -223,6 +225,59 @@ QImage searchPicture(TForm2& form2, StationLine& line) {
     return picture;
 }
 
+// A day of readings at one a minute for station 3, with an afternoon gust front, and the days
+// before it thinner, for the history's pictures.
+void writeHistoryLogs(const TForm1& form1, const QDate& day) {
+    const QString name = form1.panel(3).name();
+    for (int back = 0; back < 3; ++back) {
+        for (int minute = 0; minute < 24 * 60; minute += back == 0 ? 1 : 10) {
+            const double hour = minute / 60.0;
+            const double front = std::exp(-std::pow((hour - 15.5) / 1.6, 2));
+            const int speed = int(90 + 60 * std::sin(hour / 24 * 6.283 - 1.2) + 260 * front +
+                                  (minute * 37 % 53) - back * 20);
+            modbus::StationValues values = kSamples[1].values;
+            values.speed = std::uint16_t(std::max(0, speed));
+            values.direction = std::uint16_t(int(9 + 3 * std::sin(hour / 4) + 4 * front) % 16);
+            values.status = std::uint8_t(bits::kRf | bits::kDirectionValid | kKilometresPerHour |
+                                         (values.speed > values.preset1 ? bits::kPreset1Alarm : 0));
+            logs::writeLogLine(
+                app::logRequest(3, readings::readingOf(values, 3), name, form1.GetMyDocuments(),
+                                QDateTime(day.addDays(-back), QTime(0, 0).addSecs(minute * 60))));
+        }
+    }
+}
+
+// "Histórico" over those files: the trend of the day and its wind rose.
+void historyPictures(TForm1& form1, Pictures& pictures) {
+    const QDate day(2026, 3, 7);
+    writeHistoryLogs(form1, day);
+    const qint64 now = QDateTime(day, QTime(23, 30)).toMSecsSinceEpoch();
+    history::HistoryWindow window(
+        {.logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); },
+         .live = nullptr,
+         .logged = [](const QString&) { return true; },
+         .nowMs = [now] { return now; }},
+        &form1);
+    window.resize(900, 560);
+    window.show();
+    const auto waitForLoad = [&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (window.loading() && waited.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    waitForLoad();
+    window.stationBox()->setCurrentIndex(window.stationBox()->findText(form1.panel(3).name()));
+    emit window.stationBox()->activated(window.stationBox()->currentIndex());
+    waitForLoad();
+    pictures.insert(QStringLiteral("historico-tendencia.png"), grabbed(&window));
+    window.tabs()->setCurrentIndex(1);
+    pictures.insert(QStringLiteral("historico-resumo.png"), grabbed(&window));
+    window.tabs()->setCurrentIndex(2);
+    pictures.insert(QStringLiteral("historico-rosa.png"), grabbed(&window));
+    window.hide();
+}
+
 } // namespace
 
 Pictures takeScreenshots() {
@@ -277,6 +332,7 @@ Pictures takeScreenshots() {
     }
     form2.hide();
     pictures.insert(QStringLiteral("procurar-estacoes.png"), searchPicture(form2, line));
+    historyPictures(form1, pictures);
     form1.hide();
     return pictures;
 }

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "history/history_loader.h"
+#include "history/prepared.h"
+#include "history/wind_stats.h"
+
+#include <QFutureWatcher>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+
+namespace history {
+
+class TrendView;
+class RoseView;
+
+// "Histórico": a station's wind over a day or the last 24 hours (trend with the preset levels,
+// zoomed with the mouse wheel), its daily summary with the last 7 days, and its wind rose over
+// the day or the last 7 days. The log files are read off the window's thread, with a progress
+// bar and "Cancelar"; today's readings held in memory come in live. Not modal.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Sources {
+        std::function<QString()> logFolder; // may fail, as the Documents folder may
+        const LiveReadings* live = nullptr;
+        std::function<bool(const QString& station)> logged; // a configured station whose log is on
+        std::function<qint64()> nowMs;
+    };
+
+    HistoryWindow(Sources sources, QWidget* parent);
+    ~HistoryWindow() override;
+
+    // Lists the stations again and loads the one chosen.
+    void reload();
+    // The chart shown as PNG and the summary table as a semicolon file beside it.
+    void exportTo(const QString& pngPath) const;
+    bool loading() const;
+
+    QComboBox* stationBox() const { return station_; }
+    QComboBox* dayBox() const { return day_; }
+    QComboBox* unitBox() const { return unit_; }
+    QComboBox* roseSpanBox() const { return roseSpan_; }
+    QTabWidget* tabs() const { return tabs_; }
+    QTableWidget* weekTable() const { return week_; }
+    QLabel* summaryLabel() const { return summary_; }
+    QLabel* noteLabel() const { return note_; }
+    QLabel* roseNote() const { return roseNote_; }
+    QPushButton* cancelButton() const { return cancel_; }
+    TrendView* trendView() const { return trend_; }
+    RoseView* roseView() const { return rose_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void startLoading();
+    void loaded();
+    void refreshLive();
+    void showData();
+    QDate today() const;
+    Choice choice() const;
+
+    Sources sources_;
+    std::shared_ptr<const StationHistory> data_ = std::make_shared<StationHistory>();
+    Prepared prepared_;
+    QFutureWatcher<Loaded> watcher_;
+    QComboBox* station_ = nullptr;
+    QComboBox* day_ = nullptr;
+    QComboBox* unit_ = nullptr;
+    QComboBox* roseSpan_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QLabel* note_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    TrendView* trend_ = nullptr;
+    RoseView* rose_ = nullptr;
+    QLabel* roseNote_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QTableWidget* week_ = nullptr;
+    QTimer* liveTimer_ = nullptr;
+    bool waitingForLoad_ = false; // a load started and its result not taken yet
+};
+
+} // namespace history
