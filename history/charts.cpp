@@ -39,8 +39,11 @@ void TrendView::setData(const QList<QPointF>& speed, const QList<QPointF>& prese
                         double factor, const QString& unit, const QString& title) {
     QChart* c = chart();
     c->removeAllSeries();
-    for (QAbstractAxis* axis : c->axes())
+    // A removed axis is the caller's again.
+    for (QAbstractAxis* axis : c->axes()) {
         c->removeAxis(axis);
+        delete axis;
+    }
     c->setTitle(title);
     double highest = 0;
     const auto line = [&](const QList<QPointF>& points, const QString& name) {
@@ -116,8 +119,10 @@ RoseView::RoseView(QWidget* parent) : QChartView(new QPolarChart, parent) {
 void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const QString& title) {
     auto* polar = static_cast<QPolarChart*>(chart());
     polar->removeAllSeries();
-    for (QAbstractAxis* axis : polar->axes())
+    for (QAbstractAxis* axis : polar->axes()) {
         polar->removeAxis(axis);
+        delete axis;
+    }
     polar->setTitle(title);
 
     // Each band a wedge per compass point, from the top of the bands below it to its own;
@@ -143,7 +148,10 @@ void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const
             wedge(sector * 2 * half - half, sector * 2 * half + half, top[std::size_t(sector)],
                   below[std::size_t(sector)]);
         wedge(360 - half, 360, top[0], below[0]);
+        // The area does not own its edges: they go with it as its children.
         auto* area = new QAreaSeries(upper, lower);
+        upper->setParent(area);
+        lower->setParent(area);
         area->setName(bandNames.value(band));
         polar->addSeries(area);
         area->setColor(kBandColours[std::size_t(band)]);
