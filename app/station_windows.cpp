@@ -5,12 +5,17 @@
 #include "history/history_window.h"
 #include "history/live_readings.h"
 #include "logs/log_format.h"
+#include "publish/mqtt_settings.h"
+#include "publish/publisher.h"
 #include "readings/station_panel.h"
+#include "toolkit/messages.h"
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
 StationWindows::StationWindows() {
     form1 = std::make_unique<TForm1>();
@@ -74,7 +79,33 @@ StationWindows::StationWindows() {
     addWindowToMenu(history.get(), QStringLiteral("Histórico"), QStringLiteral("Historico1"));
 
     monitor->programStarted();
+    startPublishing();
     startup_.release();
+}
+
+void StationWindows::startPublishing() {
+    const publish::SettingsResult read =
+        publish::readSettings(QDir::current().filePath(publish::kSettingsFile));
+    if (!read.error.isEmpty()) {
+        // Once, when the windows are up; the program runs on without publishing.
+        toolkit::reportToStandardError(read.error);
+        QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
+        return;
+    }
+    if (!read.settings)
+        return;
+    TForm1& main = *form1;
+    publisher = std::make_unique<publish::Publisher>(
+        *read.settings,
+        publish::Publisher::Stations{
+            .name = [&main](int station) { return main.panel(station).name(); },
+            .address = [this](int station) { return form2->addressText(station); },
+            .health = monitor.get(),
+        });
+    main.stationBus().addWatcher(*publisher);
+    QObject::connect(publisher.get(), &publish::Publisher::stateTextChanged, diagnostics.get(),
+                     &health::DiagnosticsWindow::setConnectionText);
+    publisher->start();
 }
 
 void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, const QString& name) {

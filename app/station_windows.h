@@ -12,6 +12,10 @@ class DiagnosticsWindow;
 class HealthMonitor;
 } // namespace health
 
+namespace publish {
+class Publisher;
+}
+
 namespace history {
 class HistoryWindow;
 class LiveReadings;
@@ -20,7 +24,8 @@ class LiveReadings;
 // The station: the three windows of the design, created in their fixed order (the main
 // window, made visible, then the configuration window and the about window, both hidden), and
 // what watches the stations beside them: the health monitor and its diagnostics window, under
-// "Controle → Diagnóstico", and the wind history, under "Controle → Histórico". No timer ticks
+// "Controle → Diagnóstico", the wind history, under "Controle → Histórico", and the
+// publisher that an anemometros.ini may switch on. No timer ticks
 // while they are built, even under a box that a creation handler raises: the first ticks come from
 // the message loop, once all exist.
 class StationWindows {
@@ -42,7 +47,10 @@ public:
     std::unique_ptr<health::DiagnosticsWindow> diagnostics;
     std::unique_ptr<history::LiveReadings> live;
     std::unique_ptr<history::HistoryWindow> history;
+    // Publishing to an MQTT broker, when anemometros.ini in the station folder names one.
+    std::unique_ptr<publish::Publisher> publisher;
 
 private:
     void addWindowToMenu(QWidget* window, const QString& caption, const QString& name);
+    void startPublishing();
 };

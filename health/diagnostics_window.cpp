@@ -216,6 +216,11 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     journalTable_->setObjectName(QStringLiteral("Eventos"));
     journalTable_->setAccessibleName(QStringLiteral("Eventos do dia"));
     layout->addWidget(journalTable_, 1);
+    connection_ = new QLabel(this);
+    connection_->setObjectName(QStringLiteral("Conexao"));
+    connection_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connection_->hide();
+    layout->addWidget(connection_);
 
     refreshTimer_ = new QTimer(this);
     refreshTimer_->setInterval(kRefreshMs);
@@ -227,6 +232,11 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
         if (isVisible())
             pendingEvents_.append(event);
     });
+}
+
+void DiagnosticsWindow::setConnectionText(const QString& text) {
+    connection_->setText(text);
+    connection_->setVisible(!text.isEmpty());
 }
 
 QString DiagnosticsWindow::lastGoodText(std::optional<qint64> lastGoodMs, qint64 nowMs) {

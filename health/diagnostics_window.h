@@ -9,6 +9,7 @@
 #include <functional>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QTableView;
 class QTableWidget;
@@ -38,6 +39,10 @@ public:
     // Both tables as a semicolon file, Windows-1252 with CR LF. Failures throw.
     void exportTo(const QString& path) const;
     void refresh();
+    // A line under the journal about a connection beside the bus (the MQTT broker); hidden
+    // while empty.
+    void setConnectionText(const QString& text);
+    QLabel* connectionLabel() const { return connection_; }
 
     QTableWidget* stationTable() const { return stationTable_; }
     QTableView* journalTable() const { return journalTable_; }
@@ -62,6 +67,7 @@ private:
     class JournalModel* journal_ = nullptr;
     QTableView* journalTable_ = nullptr;
     QPushButton* export_ = nullptr;
+    QLabel* connection_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
     QDate journalDay_;
     QList<Event> pendingEvents_;

@@ -9,12 +9,17 @@
 #include "pty_pair.h"
 #include "station_env.h"
 
+#include "health/diagnostics_window.h"
+#include "publish/publisher.h"
+
+#include <QAccessible>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTest>
 
 class TestMainWindow : public QObject {
@@ -241,6 +246,61 @@ private slots:
         QCOMPARE(program.state(), QProcess::Running);
         program.kill();
         program.waitForFinished();
+    }
+
+    // A bad anemometros.ini: one message, left open while the port opens and the stations are
+    // polled under it, and no publishing. A good one with no broker to be found: no box at
+    // all, and the diagnostics window tells the broker's state.
+    void publishingSettingsAtStart() {
+        StationEnv env;
+        Pty pty;
+        QList<QByteArray> config = env.configBytes().split('\n');
+        config[0] = QByteArray::fromStdString(pty.path()) + '\r';
+        config[27] = "1\r"; // a read every second
+        config[28] = "200\r";
+        env.writeConfig(config.join('\n'));
+        QFile ini(env.dir() + QStringLiteral("/anemometros.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[mqtt]\nhost=127.0.0.1\nport=0\n");
+        ini.close();
+        {
+            QByteArray polled;
+            BoxWatcher watcher([&](QMessageBox*) {
+                QTest::qWait(3000);
+                polled = pty.received();
+            });
+            StationWindows windows;
+            QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), std::size_t(1), 5000);
+            QCOMPARE(watcher.boxes()[0].text,
+                     QStringLiteral("Publicação MQTT desligada: port deve ser um número de 1 a "
+                                    "65535 (em %1/anemometros.ini).")
+                         .arg(env.dir()));
+            QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+            QVERIFY(polled.size() >= 8); // requests went out under the box
+            QVERIFY(!windows.publisher);
+            QVERIFY(windows.diagnostics->connectionLabel()->isHidden());
+        }
+
+        // A port nobody listens on: refused, retried, never a box.
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 closed = probe.serverPort();
+        probe.close();
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write("[mqtt]\nhost=127.0.0.1\nport=" + QByteArray::number(closed) + '\n');
+        ini.close();
+        BoxWatcher watcher;
+        StationWindows windows;
+        QVERIFY(windows.publisher);
+        QLabel* state = windows.diagnostics->connectionLabel();
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("MQTT: sem conexão com 127.0.0.1:")), 5000);
+        QVERIFY(state->text().contains(QStringLiteral("conexão recusada")));
+        QTest::qWait(2500);
+        QVERIFY(watcher.boxes().empty());
+        windows.diagnostics->show();
+        QAccessibleInterface* readable = QAccessible::queryAccessibleInterface(state);
+        QVERIFY(readable && !readable->state().invisible);
+        QCOMPARE(readable->text(QAccessible::Name), state->text());
     }
 
     void documentsFolder() {

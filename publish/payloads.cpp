@@ -1,0 +1,188 @@
+#include "publish/payloads.h"
+
+#include <array>
+#include <cstdlib>
+
+namespace publish {
+
+namespace {
+
+constexpr std::uint16_t kFiveDigits = 10000;
+const std::array<const char*, 16> kCompass{"N", "NNE", "NE", "ENE", "L", "ESE", "SE", "SSE",
+                                           "S", "SSO", "SO", "OSO", "O", "ONO", "NO", "NNO"};
+
+QByteArray number(double value, int decimals) {
+    return QByteArray::number(value, 'f', decimals);
+}
+
+QByteArray boolean(bool value) {
+    return value ? "true" : "false";
+}
+
+// "2026-12-07T14:30:05-03:00": the local time with its offset, also when the offset is 0.
+QByteArray isoTime(const QDateTime& time) {
+    const int offsetS = time.offsetFromUtc();
+    const int minutes = std::abs(offsetS) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")).toUtf8() +
+           QByteArray(offsetS < 0 ? "-" : "+") +
+           QByteArray::number(minutes / 60).rightJustified(2, '0') + ':' +
+           QByteArray::number(minutes % 60).rightJustified(2, '0');
+}
+
+// A tenths value, or null with "<field>_over_limit": true when the panel shows "> LIMITE".
+void addTenths(QByteArray& json, const char* field, std::uint16_t tenths) {
+    json += '"';
+    json += field;
+    json += "\": ";
+    if (tenths >= kFiveDigits) {
+        json += "null, \"";
+        json += field;
+        json += "_over_limit\": true";
+        return;
+    }
+    json += number(tenths / 10.0, 1);
+}
+
+// A topic level from a client id: letters, digits, '-' and '_' only.
+QString topicSafe(const QString& text) {
+    QString safe;
+    for (const QChar c : text)
+        safe += (c.isLetterOrNumber() && c.unicode() < 0x80) || c == u'-' || c == u'_' ? c : u'_';
+    return safe;
+}
+
+} // namespace
+
+QString statusTopic(const QString& prefix) {
+    return prefix + QStringLiteral("/status");
+}
+QString stateTopic(const QString& prefix, int station) {
+    return QStringLiteral("%1/%2/state").arg(prefix).arg(station);
+}
+QString availabilityTopic(const QString& prefix, int station) {
+    return QStringLiteral("%1/%2/availability").arg(prefix).arg(station);
+}
+QString healthTopic(const QString& prefix, int station) {
+    return QStringLiteral("%1/%2/health").arg(prefix).arg(station);
+}
+
+QByteArray jsonString(const QString& text) {
+    QByteArray out = "\"";
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'"' || u == u'\\') {
+            out += '\\';
+            out += char(u);
+        } else if (u < 0x20) {
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')).toLatin1();
+        } else {
+            out += QString(c).toUtf8();
+        }
+    }
+    out += '"';
+    return out;
+}
+
+QString unitText(const modbus::StationValues& values) {
+    switch (values.unitCode()) {
+    case modbus::UnitCode::MetresPerSecond:
+        return QStringLiteral("m/s");
+    case modbus::UnitCode::KilometresPerHour:
+        return QStringLiteral("km/h");
+    case modbus::UnitCode::Knots:
+        return QStringLiteral("kn");
+    case modbus::UnitCode::None:
+        break;
+    }
+    return {};
+}
+
+QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
+                     const QDateTime& time) {
+    namespace status = modbus::status;
+    QByteArray json = "{\"station\": " + QByteArray::number(info.station);
+    json += ", \"name\": " + jsonString(info.name);
+    json += ", \"address\": " + jsonString(info.address);
+    json += ", \"time\": \"" + isoTime(time) + '"';
+    json += ", ";
+    addTenths(json, "speed", values.speed);
+    json += ", \"unit\": " + jsonString(unitText(values));
+    json += ", \"direction\": ";
+    json += values.has(status::kDirectionValid) && values.direction < kCompass.size()
+                ? jsonString(QString::fromLatin1(kCompass[values.direction]))
+                : QByteArray("null");
+    json += ", ";
+    addTenths(json, "preset1", values.preset1);
+    json += ", ";
+    addTenths(json, "preset2", values.preset2);
+    json += ", \"preset1_alarm\": " + boolean(values.has(status::kPreset1Alarm));
+    json += ", \"preset2_alarm\": " + boolean(values.has(status::kPreset2Alarm));
+    json += ", \"sound\": " + boolean(values.has(status::kSoundAlarm));
+    json += ", \"battery\": " + number(values.battery / 100.0, 2);
+    json += ", \"rf\": " + boolean(values.has(status::kRf));
+    json += '}';
+    return json;
+}
+
+QByteArray healthJson(int station, const health::StationHealth& health, qint64 nowMs) {
+    const health::Counts hour = health.lastHour(nowMs);
+    const auto success = hour.successPercent();
+    const QByteArray lastGood = health.lastGoodMs()
+                                    ? '"' + isoTime(QDateTime::fromMSecsSinceEpoch(*health.lastGoodMs())) + '"'
+                                    : QByteArray("null");
+    return "{\"station\": " + QByteArray::number(station) + ", \"time\": \"" +
+           isoTime(QDateTime::fromMSecsSinceEpoch(nowMs)) + "\", \"polls\": " +
+           QByteArray::number(hour.polls) + ", \"good\": " + QByteArray::number(hour.good) +
+           ", \"no_reply\": " + QByteArray::number(hour.noReply) +
+           ", \"bad_crc\": " + QByteArray::number(hour.badCrc) +
+           ", \"wrong_address\": " + QByteArray::number(hour.wrongAddress) +
+           ", \"wrong_function\": " + QByteArray::number(hour.wrongFunction) +
+           ", \"too_short\": " + QByteArray::number(hour.tooShort) +
+           ", \"success_percent\": " + (success ? number(*success, 1) : QByteArray("null")) +
+           ", \"consecutive_failures\": " + QByteArray::number(health.consecutiveFailures()) +
+           ", \"answering\": " + boolean(health.answering()) + ", \"last_good\": " + lastGood +
+           '}';
+}
+
+std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
+                                      const QString& unit) {
+    const QString id = topicSafe(settings.clientId) + QStringLiteral("_%1").arg(info.station);
+    const QByteArray device = "{\"identifiers\": [" + jsonString(id) + "], \"name\": " +
+                              jsonString(info.name) +
+                              ", \"manufacturer\": \"K&V\", \"model\": \"Anemômetro\"}";
+    struct Value {
+        const char* component;
+        const char* key;
+        const char* caption;
+        QString unit;
+        const char* template_;
+    };
+    const std::array<Value, 5> values{{
+        {"sensor", "speed", "velocidade", unit, "{{ value_json.speed }}"},
+        {"sensor", "direction", "direção", {}, "{{ value_json.direction }}"},
+        {"sensor", "battery", "bateria", QStringLiteral("V"), "{{ value_json.battery }}"},
+        {"binary_sensor", "preset1_alarm", "alarme P1", {},
+         "{{ 'ON' if value_json.preset1_alarm else 'OFF' }}"},
+        {"binary_sensor", "preset2_alarm", "alarme P2", {},
+         "{{ 'ON' if value_json.preset2_alarm else 'OFF' }}"},
+    }};
+    std::vector<Message> configs;
+    for (const Value& v : values) {
+        const QString uniqueId = id + u'_' + QLatin1String(v.key);
+        QByteArray json = "{\"name\": " + jsonString(info.name + u' ' + QString::fromUtf8(v.caption)) +
+                          ", \"unique_id\": " + jsonString(uniqueId) +
+                          ", \"state_topic\": " + jsonString(stateTopic(settings.prefix, info.station)) +
+                          ", \"value_template\": " + jsonString(QString::fromUtf8(v.template_)) +
+                          ", \"availability_topic\": " +
+                          jsonString(availabilityTopic(settings.prefix, info.station));
+        if (!v.unit.isEmpty())
+            json += ", \"unit_of_measurement\": " + jsonString(v.unit);
+        json += ", \"device\": " + device + '}';
+        configs.push_back({QStringLiteral("%1/%2/%3/config")
+                               .arg(settings.discoveryPrefix, QLatin1String(v.component), uniqueId),
+                           json});
+    }
+    return configs;
+}
+
+} // namespace publish

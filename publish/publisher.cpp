@@ -1,0 +1,179 @@
+#include "publish/publisher.h"
+
+#include "health/health_monitor.h"
+#include "publish/mqtt_client.h"
+
+#include <QDateTime>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace publish {
+
+namespace {
+
+const QByteArray kOnline = "online";
+const QByteArray kOffline = "offline";
+
+} // namespace
+
+Publisher::Publisher(MqttSettings settings, Stations stations, QObject* parent)
+    : QObject(parent), settings_(std::move(settings)), stations_(std::move(stations)) {
+    client_ = std::make_unique<MqttClient>(
+        settings_, MqttClient::Will{statusTopic(settings_.prefix), kOffline});
+    connect(client_.get(), &MqttClient::connectedChanged, this, &Publisher::connectedChanged);
+    connect(client_.get(), &MqttClient::failed, this, [this](const QString& reason) {
+        // Told once per reason: the retries of a broker that stays away add no line.
+        if (reason != lastReported_)
+            report(reason);
+        emit stateTextChanged(stateText());
+    });
+    if (stations_.health) {
+        healthTimer_ = new QTimer(this);
+        healthTimer_->setInterval(kHealthPeriodMs);
+        connect(healthTimer_, &QTimer::timeout, this, &Publisher::publishHealth);
+    }
+}
+
+Publisher::~Publisher() {
+    stop();
+}
+
+void Publisher::start() {
+    client_->start();
+    if (healthTimer_)
+        healthTimer_->start();
+    emit stateTextChanged(stateText());
+}
+
+void Publisher::stop() {
+    if (healthTimer_)
+        healthTimer_->stop();
+    client_->stop(statusTopic(settings_.prefix), kOffline);
+}
+
+bool Publisher::connected() const {
+    return client_->connected();
+}
+
+QString Publisher::stateText() const {
+    const QString broker = QStringLiteral("%1:%2").arg(settings_.host).arg(settings_.port);
+    if (client_->connected())
+        return QStringLiteral("MQTT: conectado a %1").arg(broker);
+    if (client_->lastError().isEmpty())
+        return QStringLiteral("MQTT: conectando a %1...").arg(broker);
+    return QStringLiteral("MQTT: sem conexão com %1 (%2); nova tentativa em até 30 s")
+        .arg(broker, client_->lastError());
+}
+
+bool Publisher::send(const QString& topic, const QByteArray& payload, int qos) {
+    return client_->publish(topic, payload, qos, true);
+}
+
+void Publisher::pollFinished(const bus::PollOutcome& outcome) {
+    if (outcome.station < 1 || outcome.station > kStations)
+        return;
+    Slot& slot = slots_[stationSlot(outcome.station)];
+    if (!outcome.good() || !outcome.values) {
+        if (++slot.failures >= kFailuresForOffline || outcome.portLost)
+            setOnline(outcome.station, false);
+        return;
+    }
+    slot.failures = 0;
+    const StationInfo info{outcome.station, stations_.name(outcome.station),
+                           stations_.address(outcome.station)};
+    if (slot.statePending && !connected())
+        ++dropped_;
+    slot.state = stateJson(info, *outcome.values,
+                           QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
+    slot.statePending = true;
+    units_[stationSlot(outcome.station)] = unitText(*outcome.values);
+    setOnline(outcome.station, true);
+    if (connected()) {
+        publishDiscovery(outcome.station, units_[stationSlot(outcome.station)]);
+        publishState(outcome.station);
+    }
+}
+
+void Publisher::portStateChanged(bus::PortState, bus::PortState to, const QString&) {
+    if (to != bus::PortState::Lost)
+        return;
+    for (int station = 1; station <= kStations; ++station) {
+        if (slots_[stationSlot(station)].online)
+            setOnline(station, false);
+    }
+}
+
+void Publisher::setOnline(int station, bool online) {
+    Slot& slot = slots_[stationSlot(station)];
+    if (slot.online == online)
+        return;
+    slot.online = online;
+    send(availabilityTopic(settings_.prefix, station), online ? kOnline : kOffline);
+}
+
+void Publisher::publishState(int station) {
+    Slot& slot = slots_[stationSlot(station)];
+    if (slot.state.isEmpty())
+        return;
+    if (send(stateTopic(settings_.prefix, station), slot.state))
+        slot.statePending = false;
+}
+
+void Publisher::publishDiscovery(int station, const QString& unit) {
+    if (!settings_.discovery)
+        return;
+    Slot& slot = slots_[stationSlot(station)];
+    const StationInfo info{station, stations_.name(station), stations_.address(station)};
+    const QString key = info.name + u'\n' + unit;
+    if (slot.discoveryKey == key)
+        return;
+    for (const Message& config : discoveryConfigs(settings_, info, unit)) {
+        if (!send(config.topic, config.payload))
+            return;
+    }
+    slot.discoveryKey = key;
+}
+
+void Publisher::publishEverything() {
+    send(statusTopic(settings_.prefix), kOnline);
+    for (int station = 1; station <= kStations; ++station) {
+        Slot& slot = slots_[stationSlot(station)];
+        if (slot.state.isEmpty() && !slot.online)
+            continue;
+        slot.discoveryKey.clear();
+        if (!slot.state.isEmpty())
+            publishDiscovery(station, units_[stationSlot(station)]);
+        if (slot.online)
+            send(availabilityTopic(settings_.prefix, station), *slot.online ? kOnline : kOffline);
+        publishState(station);
+    }
+    publishHealth();
+}
+
+void Publisher::publishHealth() {
+    if (!stations_.health || !connected())
+        return;
+    const qint64 now = stations_.health->nowMs();
+    for (int station = 1; station <= kStations; ++station) {
+        const health::StationHealth& counts = stations_.health->station(station);
+        if (counts.lastHour(now).polls == 0)
+            continue;
+        send(healthTopic(settings_.prefix, station), healthJson(station, counts, now), 0);
+    }
+}
+
+void Publisher::report(const QString& text) {
+    lastReported_ = text;
+    std::fprintf(stderr, "anemometros: MQTT %s:%d: %s\n", qPrintable(settings_.host),
+                 settings_.port, qPrintable(text));
+}
+
+void Publisher::connectedChanged(bool connected) {
+    report(connected ? QStringLiteral("conectado") : QStringLiteral("conexão perdida"));
+    if (connected)
+        publishEverything();
+    emit stateTextChanged(stateText());
+}
+
+} // namespace publish

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "bus/poll_outcome.h"
+#include "modbus/stations.h"
+#include "publish/mqtt_settings.h"
+#include "publish/payloads.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+namespace health {
+class HealthMonitor;
+}
+
+namespace publish {
+
+class MqttClient;
+
+// Follows every poll and the port, and keeps the broker's retained topics current: the
+// program's status, each station's last good reading and whether it answers, and every minute
+// its counts of the last hour. While the broker is away only the latest reading of each
+// station is kept (the older ones are counted as dropped); everything is published again when
+// the connection comes back. Never shows a box: the state of the connection is a text.
+class Publisher : public QObject, public bus::OutcomeListener {
+    Q_OBJECT
+
+public:
+    struct Stations {
+        std::function<QString(int station)> name;
+        std::function<QString(int station)> address;
+        const health::HealthMonitor* health = nullptr; // counts for the health topic, if any
+    };
+
+    Publisher(MqttSettings settings, Stations stations, QObject* parent = nullptr);
+    ~Publisher() override;
+
+    void start();
+    // "offline" on the status topic, then the goodbye.
+    void stop();
+
+    void pollFinished(const bus::PollOutcome& outcome) override;
+    void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) override;
+
+    // "MQTT: conectado a host:1883", "MQTT: sem conexão com host:1883 (motivo)..."
+    QString stateText() const;
+    bool connected() const;
+    // Readings replaced by a newer one of the same station before the broker could take them.
+    qint64 droppedStates() const { return dropped_; }
+    // Publishes the health topics now (the timer does it every minute).
+    void publishHealth();
+
+    static constexpr int kFailuresForOffline = 3;
+    static constexpr int kHealthPeriodMs = 60'000;
+
+signals:
+    void stateTextChanged(const QString& text);
+
+private:
+    struct Slot {
+        QByteArray state;          // the last good reading's payload, empty before the first
+        bool statePending = false; // not yet taken by the broker
+        std::optional<bool> online;
+        int failures = 0;
+        QString discoveryKey; // name and unit the discovery configs were published for
+    };
+
+    void connectedChanged(bool connected);
+    void setOnline(int station, bool online);
+    void publishState(int station);
+    void publishDiscovery(int station, const QString& unit);
+    void publishEverything();
+    bool send(const QString& topic, const QByteArray& payload, int qos = 1);
+    // A line on standard error; never holds the password.
+    void report(const QString& text);
+
+    MqttSettings settings_;
+    Stations stations_;
+    std::unique_ptr<MqttClient> client_;
+    QTimer* healthTimer_ = nullptr;
+    std::array<Slot, kStations> slots_{};
+    std::array<QString, kStations> units_{};
+    qint64 dropped_ = 0;
+    QString lastReported_;
+};
+
+} // namespace publish

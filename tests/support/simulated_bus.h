@@ -1,0 +1,68 @@
+#pragma once
+
+// The station bus against anemosim on a real pseudo-terminal, with no window: the test plays
+// the windows' side (addresses 1..n, every station shown) and the bus timers tick the bus as
+// the main window's handlers would. Needs ANEMOSIM_PATH.
+
+#include "bus/station_bus.h"
+#include "toolkit/timer.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class SimulatedBus : public bus::Settings, public bus::View {
+public:
+    // scenario: anemosim's scenario text.
+    SimulatedBus(int count, const QString& scenario) : count_(count) {
+        QFile file(folder.filePath(QStringLiteral("cenario.ini")));
+        file.open(QIODevice::WriteOnly);
+        file.write(scenario.toUtf8());
+        file.close();
+        sim.start(QStringLiteral(ANEMOSIM_PATH),
+                  {"--link", link, "--stations", QString::number(count), "--seed", "11",
+                   "--scenario", file.fileName(), "--log", "/dev/null", "--record",
+                   folder.filePath(QStringLiteral("record.csv"))});
+        sim.waitForStarted();
+        QObject::connect(&stations.controlTimer(), &toolkit::Timer::timeout,
+                         [this] { stations.controlTick(); });
+        for (int station = 1; station <= kStations; ++station)
+            QObject::connect(&stations.replyTimer(station), &toolkit::Timer::timeout,
+                             [this, station] { stations.replyTick(station); });
+        stations.openingTimer().setEnabled(false);
+        stations.setStationIndex(1);
+        stations.setCyclePauseMs(200);
+        stations.controlTimer().setInterval(200);
+    }
+    ~SimulatedBus() override {
+        stations.close();
+        sim.terminate();
+        sim.waitForFinished();
+    }
+
+    bool start() {
+        for (int waited = 0; !QFile::exists(link) && waited < 5000; waited += 20)
+            QTest::qWait(20);
+        stations.openingTick();
+        return stations.portState() == bus::PortState::Open;
+    }
+
+    bool stationShown(int station) const override { return station <= count_; }
+    QString addressText(int station) const override { return QString::number(station); }
+    QString portName() const override { return link; }
+    QString baudText() const override { return QStringLiteral("9600"); }
+    QString portText() const override { return text_; }
+    void setPortText(const QString& t) override { text_ = t; }
+    void showPortMessage(const QString& text) override { qWarning() << "port message:" << text; }
+    void showPortLost() override {}
+
+    QTemporaryDir folder;
+    QString link = folder.filePath(QStringLiteral("ttySIM"));
+    QProcess sim;
+    bus::StationBus stations{*this, *this, nullptr};
+
+private:
+    int count_;
+    QString text_;
+};
