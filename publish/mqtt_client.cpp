@@ -1,12 +1,14 @@
 #include "publish/mqtt_client.h"
 
+#include <QFile>
 #include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <mosquitto.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <mutex>
 
@@ -15,18 +17,7 @@ namespace publish {
 struct MqttClient::Shared {
     mosquitto* handle = nullptr;
     std::mutex mutex;
-    std::condition_variable wake;
     MqttClient* owner = nullptr; // under mutex; null once stop() has begun
-    bool stopping = false;       // under mutex
-    bool loopRunning = false;    // under mutex
-
-    // Runs fn on the owner's thread, unless the owner has stopped.
-    template <typename Fn> void tellOwner(Fn fn) {
-        const std::lock_guard lock(mutex);
-        if (owner)
-            QMetaObject::invokeMethod(owner, [owner = owner, fn] { fn(*owner); },
-                                      Qt::QueuedConnection);
-    }
 };
 
 namespace {
@@ -92,16 +83,16 @@ void MqttClient::start() {
     if (shared_)
         return;
     initLibrary();
-    shared_ = std::make_shared<Shared>();
-    shared_->owner = this;
-    mosquitto* handle =
-        mosquitto_new(settings_.clientId.toUtf8().constData(), true, shared_.get());
+    // Callbacks come only from the loop calls made on this object's thread.
+    mosquitto* handle = mosquitto_new(settings_.clientId.toUtf8().constData(), true, this);
     if (!handle) {
-        noteFailure(MOSQ_ERR_NOMEM);
-        shared_.reset();
+        lastError_ = errorText(MOSQ_ERR_NOMEM);
+        emit failed(lastError_);
         return;
     }
+    shared_ = std::make_shared<Shared>();
     shared_->handle = handle;
+    shared_->owner = this;
     const QByteArray willTopic = will_.topic.toUtf8();
     if (!willTopic.isEmpty())
         mosquitto_will_set(handle, willTopic.constData(), int(will_.payload.size()),
@@ -112,72 +103,153 @@ void MqttClient::start() {
         mosquitto_username_pw_set(handle, user.isEmpty() ? nullptr : user.constData(),
                                   password.isEmpty() ? nullptr : password.constData());
     }
-    if (!settings_.tlsCa.isEmpty()) {
-        const int rc = mosquitto_tls_set(handle, settings_.tlsCa.toLocal8Bit().constData(), nullptr,
-                                         nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            noteFailure(MOSQ_ERR_TLS);
-            return;
-        }
+    if (!settings_.tlsCa.isEmpty() &&
+        mosquitto_tls_set(handle, QFile::encodeName(settings_.tlsCa).constData(), nullptr,
+                          nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+        lastError_ = errorText(MOSQ_ERR_TLS);
+        emit failed(lastError_);
+        return;
     }
-    mosquitto_reconnect_delay_set(handle, 1, kLongestWaitS, true);
-    mosquitto_connect_callback_set(handle, [](mosquitto*, void* data, int code) {
-        static_cast<Shared*>(data)->tellOwner([code](MqttClient& c) { c.noteConnected(code); });
-    });
-    mosquitto_disconnect_callback_set(handle, [](mosquitto*, void* data, int code) {
-        static_cast<Shared*>(data)->tellOwner([code](MqttClient& c) { c.noteDisconnected(code); });
-    });
+    mosquitto_connect_callback_set(handle, onConnect);
+    mosquitto_disconnect_callback_set(handle, onDisconnect);
 
-    // The name lookup and the first connection may take long: they run here, and the first
-    // failures are retried here too, with the same growing waits as the network thread's.
-    starter_ = std::thread([shared = shared_, host = settings_.host.toUtf8(),
+    keepalive_ = new QTimer(this);
+    keepalive_->setInterval(1000);
+    connect(keepalive_, &QTimer::timeout, this,
+            [this] { afterLoop(mosquitto_loop_misc(shared_->handle)); });
+    retry_ = new QTimer(this);
+    retry_->setSingleShot(true);
+    connect(retry_, &QTimer::timeout, this, &MqttClient::attempt);
+    attempt();
+}
+
+void MqttClient::attempt() {
+    if (attempt_.joinable())
+        attempt_.join(); // it has told its result already
+    attempting_ = true;
+    // The name lookup, the connection and, with TLS, the start of the handshake; the
+    // greeting goes out from there too. The socket is left non-blocking.
+    attempt_ = std::thread([shared = shared_, host = settings_.host.toUtf8(),
                             port = settings_.port, keepalive = settings_.keepaliveS] {
-        int waitS = 1;
-        for (;;) {
-            const int rc = mosquitto_connect_async(shared->handle, host.constData(), port, keepalive);
-            std::unique_lock lock(shared->mutex);
-            if (shared->stopping)
-                return;
-            if (rc == MOSQ_ERR_SUCCESS && mosquitto_loop_start(shared->handle) == MOSQ_ERR_SUCCESS) {
-                shared->loopRunning = true;
-                return;
-            }
-            lock.unlock();
-            shared->tellOwner([rc](MqttClient& c) { c.noteFailure(rc); });
-            lock.lock();
-            if (shared->wake.wait_for(lock, std::chrono::seconds(waitS),
-                                      [&] { return shared->stopping; }))
-                return;
-            waitS = std::min(waitS * 2, kLongestWaitS);
-        }
+        const int code = mosquitto_connect(shared->handle, host.constData(), port, keepalive);
+        const std::lock_guard lock(shared->mutex);
+        if (MqttClient* owner = shared->owner)
+            QMetaObject::invokeMethod(owner, [owner, code] { owner->attemptFinished(code); },
+                                      Qt::QueuedConnection);
     });
+}
+
+void MqttClient::attemptFinished(int code) {
+    if (!shared_)
+        return; // stopped meanwhile
+    attempting_ = false;
+    if (code != MOSQ_ERR_SUCCESS) {
+        lastError_ = errorText(code);
+        emit failed(lastError_);
+        retryLater();
+        return;
+    }
+    watchSocket(mosquitto_want_write(shared_->handle));
+    keepalive_->start();
+}
+
+void MqttClient::retryLater() {
+    retry_->start(waitS_ * 1000);
+    waitS_ = std::min(waitS_ * 2, kLongestWaitS);
+}
+
+void MqttClient::watchSocket(bool writable) {
+    const int socket = mosquitto_socket(shared_->handle);
+    reader_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+    connect(reader_, &QSocketNotifier::activated, this,
+            [this] { afterLoop(mosquitto_loop_read(shared_->handle, 1)); });
+    writer_ = new QSocketNotifier(socket, QSocketNotifier::Write, this);
+    writer_->setEnabled(writable);
+    connect(writer_, &QSocketNotifier::activated, this,
+            [this] { afterLoop(mosquitto_loop_write(shared_->handle, 1)); });
+}
+
+void MqttClient::stopWatching() {
+    delete reader_;
+    reader_ = nullptr;
+    delete writer_;
+    writer_ = nullptr;
+    if (keepalive_)
+        keepalive_->stop();
+}
+
+void MqttClient::afterLoop(int code) {
+    if (!reader_)
+        return;
+    mosquitto* handle = shared_->handle;
+    if (code == MOSQ_ERR_SUCCESS && mosquitto_socket(handle) >= 0) {
+        writer_->setEnabled(mosquitto_want_write(handle));
+        return;
+    }
+    // The library has closed the socket: the notifiers go before its number is used again.
+    stopWatching();
+    if (mosquitto_socket(handle) >= 0)
+        mosquitto_disconnect(handle);
+    if (code != MOSQ_ERR_SUCCESS && code != MOSQ_ERR_CONN_REFUSED)
+        lastError_ = errorText(code);
+    if (connected_) {
+        connected_ = false;
+        emit connectedChanged(false);
+    }
+    emit failed(lastError_);
+    retryLater();
+}
+
+void MqttClient::onConnect(mosquitto*, void* self, int code) {
+    auto* client = static_cast<MqttClient*>(self);
+    if (code != 0) {
+        client->lastError_ = refusalText(code);
+        return;
+    }
+    client->lastError_.clear();
+    client->waitS_ = 1;
+    if (!client->connected_) {
+        client->connected_ = true;
+        // After the read that brought the answer: what is published meanwhile is written
+        // when the socket is watched again.
+        QMetaObject::invokeMethod(
+            client, [client] { emit client->connectedChanged(true); }, Qt::QueuedConnection);
+    }
+}
+
+void MqttClient::onDisconnect(mosquitto*, void* self, int code) {
+    auto* client = static_cast<MqttClient*>(self);
+    if (code != 0 && code != MOSQ_ERR_CONN_REFUSED && client->lastError_.isEmpty())
+        client->lastError_ = errorText(code);
 }
 
 void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) {
     if (!shared_)
         return;
-    if (connected_ && !farewellTopic.isEmpty())
-        publish(farewellTopic, farewell, 1, true);
+    if (retry_)
+        retry_->stop();
+    mosquitto* handle = shared_->handle;
+    if (!attempting_ && reader_) {
+        // The farewell and the goodbye are small: the socket takes them at once.
+        if (connected_ && !farewellTopic.isEmpty())
+            publish(farewellTopic, farewell, 1, true);
+        mosquitto_disconnect(handle);
+        for (int i = 0; i < 10 && mosquitto_want_write(handle); ++i)
+            mosquitto_loop_write(handle, 1);
+    }
+    stopWatching();
+    connected_ = false;
     {
         const std::lock_guard lock(shared_->mutex);
-        shared_->stopping = true;
         shared_->owner = nullptr;
     }
-    shared_->wake.notify_all();
-    connected_ = false;
-
-    // The farewell and the goodbye go out on the network thread; a thread stuck in a name
-    // lookup or a connection to a silent host is left behind after two seconds, with what it
-    // uses, rather than holding the program's end.
+    // An attempt under way has the handle: it is destroyed when that attempt ends, which may
+    // be after this object (a name lookup or a connection to a silent host).
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
-    std::thread closer([shared = shared_, starter = std::move(starter_), done]() mutable {
-        if (starter.joinable())
-            starter.join();
-        if (shared->loopRunning) {
-            mosquitto_disconnect(shared->handle);
-            mosquitto_loop_stop(shared->handle, false);
-        }
+    std::thread closer([shared = shared_, attempt = std::move(attempt_), done]() mutable {
+        if (attempt.joinable())
+            attempt.join();
         mosquitto_destroy(shared->handle);
         done->set_value();
     });
@@ -189,38 +261,14 @@ void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) 
 }
 
 bool MqttClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {
-    if (!shared_ || !connected_)
+    if (!shared_ || !connected_ || !reader_)
         return false;
-    return mosquitto_publish(shared_->handle, nullptr, topic.toUtf8().constData(),
-                             int(payload.size()), payload.constData(), qos,
-                             retain) == MOSQ_ERR_SUCCESS;
-}
-
-void MqttClient::noteConnected(int code) {
-    if (code != 0) {
-        lastError_ = refusalText(code);
-        emit failed(lastError_);
-        return;
-    }
-    lastError_.clear();
-    if (!connected_) {
-        connected_ = true;
-        emit connectedChanged(true);
-    }
-}
-
-void MqttClient::noteDisconnected(int code) {
-    if (code != 0)
-        lastError_ = errorText(MOSQ_ERR_CONN_LOST);
-    if (connected_) {
-        connected_ = false;
-        emit connectedChanged(false);
-    }
-}
-
-void MqttClient::noteFailure(int code) {
-    lastError_ = errorText(code);
-    emit failed(lastError_);
+    const int code = mosquitto_publish(shared_->handle, nullptr, topic.toUtf8().constData(),
+                                       int(payload.size()), payload.constData(), qos, retain);
+    if (code != MOSQ_ERR_SUCCESS)
+        return false;
+    writer_->setEnabled(mosquitto_want_write(shared_->handle));
+    return true;
 }
 
 } // namespace publish
