@@ -1,32 +1,15 @@
 // The health monitor watching the real station bus against anemosim on a pseudo-terminal:
 // counts, silence and return, and the alarms, with every timer of the bus running.
 
-#include "bus/station_bus.h"
 #include "health/health_monitor.h"
-#include "toolkit/timer.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
+#include "simulated_bus.h"
+
 #include <QTest>
 
 using modbus::ReplyKind;
 
 namespace {
-
-// The windows' side of the bus, played by the test: addresses 1..n, every station shown.
-struct Windows : bus::Settings, bus::View {
-    QString port;
-    int stations = 1;
-    QString text;
-    bool stationShown(int station) const override { return station <= stations; }
-    QString addressText(int station) const override { return QString::number(station); }
-    QString portName() const override { return port; }
-    QString baudText() const override { return QStringLiteral("9600"); }
-    QString portText() const override { return text; }
-    void setPortText(const QString& t) override { text = t; }
-    void showPortMessage(const QString&) override { QFAIL("no port message expected"); }
-    void showPortLost() override {}
-};
 
 // Told before the monitor: records each outcome and fixes the monitor's clock for it.
 struct Recorder : bus::OutcomeListener {
@@ -44,55 +27,21 @@ struct Recorder : bus::OutcomeListener {
 };
 
 struct Rig {
-    QTemporaryDir folder;
-    QString link = folder.filePath(QStringLiteral("ttySIM"));
-    QProcess sim;
-    Windows windows;
+    SimulatedBus bus;
     Recorder recorder;
     health::HealthMonitor monitor{{
         .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
-        .logFolder = [this] { return folder.path(); },
+        .logFolder = [this] { return bus.folder.path(); },
         .nowMs =
             [this] { return recorder.now ? recorder.now : QDateTime::currentMSecsSinceEpoch(); },
     }};
-    bus::StationBus stations{windows, windows, nullptr};
 
-    Rig(int count, const QString& scenario) {
-        QFile file(folder.filePath(QStringLiteral("cenario.ini")));
-        file.open(QIODevice::WriteOnly);
-        file.write(scenario.toUtf8());
-        file.close();
-        sim.start(QStringLiteral(ANEMOSIM_PATH),
-                  {"--link", link, "--stations", QString::number(count), "--seed", "11",
-                   "--scenario", file.fileName()});
-        sim.waitForStarted();
-        windows.port = link;
-        windows.stations = count;
+    Rig(int count, const QString& scenario) : bus(count, scenario) {
         recorder.monitor = &monitor;
-        stations.addWatcher(monitor);
-        stations.addWatcher(recorder);
-        // The timers tick the bus as the main window's handlers would.
-        QObject::connect(&stations.controlTimer(), &toolkit::Timer::timeout,
-                         [this] { stations.controlTick(); });
-        for (int station = 1; station <= kStations; ++station)
-            QObject::connect(&stations.replyTimer(station), &toolkit::Timer::timeout,
-                             [this, station] { stations.replyTick(station); });
-        stations.openingTimer().setEnabled(false);
-        stations.setStationIndex(1);
-        stations.setCyclePauseMs(200);
-        stations.controlTimer().setInterval(200);
+        bus.stations.addWatcher(monitor);
+        bus.stations.addWatcher(recorder);
     }
-    ~Rig() {
-        stations.close();
-        sim.terminate();
-        sim.waitForFinished();
-    }
-    bool start() {
-        for (int waited = 0; !QFile::exists(link) && waited < 5000; waited += 20)
-            QTest::qWait(20);
-        stations.openingTick();
-        return stations.portState() == bus::PortState::Open;
-    }
+    bool start() { return bus.start(); }
     QStringList journalLines() const {
         QStringList lines;
         for (const health::Event& event : monitor.events())
@@ -188,7 +137,7 @@ private slots:
         QStringList written = rig.journalLines().filter(QStringLiteral("PRESET1"));
         QCOMPARE(written.mid(0, expected.size()), expected);
         // The same lines are in the day's file, Windows-1252 with CR LF and one header.
-        QFile file(rig.folder.filePath(health::journal::fileName(QDate::currentDate())));
+        QFile file(rig.bus.folder.filePath(health::journal::fileName(QDate::currentDate())));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("HORA;ESTACAO;EVENTO;DETALHE;\r\n"));

@@ -116,12 +116,14 @@ private slots:
     void retainedStateOfEveryKind() {
         MqttBroker broker;
         QVERIFY(broker.start());
+        publish::MqttSettings settings = settingsFor(broker);
+        settings.discovery = true;
         Rig rig(4,
                 QStringLiteral("[station 1]\nunit=m/s\nmean=1500\n"
                                "[station 2]\nunit=km/h\npreset1=1500\n"
                                "[station 3]\nunit=kn\nmean=0\n"
                                "[station 4]\nunit=none\n"),
-                settingsFor(broker));
+                settings);
         QVERIFY(rig.start());
         QTRY_VERIFY_WITH_TIMEOUT(rig.publisher.connected(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.outcomes.size() >= 12, 10000);
@@ -165,6 +167,14 @@ private slots:
         QVERIFY(overPreset.value(u"preset1").isNull());
         QCOMPARE(overPreset.value(u"preset1_over_limit").toBool(), true);
         QVERIFY(json(late.last(QStringLiteral("teste/3/state"))).value(u"direction").isNull());
+        // Home Assistant finds each station's values, retained, in the station's unit.
+        MqttSubscriber discovery(broker, QStringLiteral("homeassistant/#"));
+        QTRY_COMPARE_WITH_TIMEOUT(discovery.messages().size(), 4 * 5, 5000);
+        const QJsonObject speed = json(
+            discovery.last(QStringLiteral("homeassistant/sensor/anemometros-teste_2_speed/config")));
+        QCOMPARE(speed.value(u"state_topic").toString(), QStringLiteral("teste/2/state"));
+        QCOMPARE(speed.value(u"unit_of_measurement").toString(), QStringLiteral("km/h"));
+        QCOMPARE(speed.value(u"name").toString(), QStringLiteral("EST 2 velocidade"));
         // A normal end: offline on the status topic.
         rig.publisher.stop();
         QTRY_COMPARE_WITH_TIMEOUT(late.last(QStringLiteral("teste/status")),
@@ -178,7 +188,14 @@ private slots:
         QVERIFY(broker.start());
         MqttSubscriber live(broker, QStringLiteral("teste/#"));
         QTest::qWait(300);
-        Rig rig(1, QStringLiteral("[station 1]\nschedule=4/3\n"), settingsFor(broker));
+        QTemporaryDir journal;
+        health::HealthMonitor monitor({
+            .name = [](int n) { return QStringLiteral("EST %1").arg(n); },
+            .logFolder = [&journal] { return journal.path(); },
+            .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+        });
+        Rig rig(1, QStringLiteral("[station 1]\nschedule=4/3\n"), settingsFor(broker), &monitor);
+        rig.bus.stations.addWatcher(monitor);
         QVERIFY(rig.start());
         const QString topic = QStringLiteral("teste/1/availability");
         QTRY_VERIFY_WITH_TIMEOUT(live.on(topic).size() >= 3, 20000);
@@ -209,6 +226,17 @@ private slots:
         QVERIFY(all.end() - offline >= 3);
         QCOMPARE((offline + 1)->topic, topic);
         QCOMPARE((offline + 2)->topic, QStringLiteral("teste/1/state"));
+
+        // The counts of the last hour, as the monitor has them (the minute's timer does this).
+        rig.bus.stations.close();
+        rig.publisher.publishHealth();
+        const int failures = int(std::count_if(outcomes.begin(), outcomes.end(),
+                                               [](const auto& o) { return !o.good(); }));
+        QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("teste/1/health")).isEmpty(), 5000);
+        const QJsonObject counts = json(live.last(QStringLiteral("teste/1/health")));
+        QCOMPARE(counts.value(u"polls").toInt(), int(outcomes.size()));
+        QCOMPARE(counts.value(u"no_reply").toInt(), failures);
+        QCOMPARE(counts.value(u"good").toInt(), int(outcomes.size()) - failures);
     }
 
     // The broker away for 20 s: the polls keep their 200 ms spacing, only the latest reading of
