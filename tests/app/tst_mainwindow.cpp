@@ -266,8 +266,16 @@ private slots:
         {
             QByteArray polled;
             BoxWatcher watcher([&](QMessageBox*) {
+                // Open for 3 s at least, and until the first request went out (the opening
+                // timer and the first read come a few seconds apart on a loaded machine).
                 QTest::qWait(3000);
+                QElapsedTimer open;
+                open.start();
                 polled = pty.received();
+                while (polled.size() < 8 && open.elapsed() < 10000) {
+                    QTest::qWait(100);
+                    polled += pty.received();
+                }
             });
             StationWindows windows;
             QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), std::size_t(1), 5000);
