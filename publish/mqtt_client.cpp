@@ -6,11 +6,15 @@
 #include <QTimer>
 
 #include <mosquitto.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <utility>
 
 namespace publish {
 
@@ -114,9 +118,14 @@ void MqttClient::start() {
     mosquitto_disconnect_callback_set(handle, onDisconnect);
 
     keepalive_ = new QTimer(this);
-    keepalive_->setInterval(1000);
+    // The library's housekeeping (pings, the broker's silence) a few times per keepalive
+    // period: a ping is never more than a quarter period late.
+    keepalive_->setInterval(std::clamp(settings_.keepaliveS * 1000 / 4, 1000, 5000));
     connect(keepalive_, &QTimer::timeout, this,
             [this] { afterLoop(mosquitto_loop_misc(shared_->handle)); });
+    gather_ = new QTimer(this);
+    gather_->setSingleShot(true);
+    connect(gather_, &QTimer::timeout, this, &MqttClient::flush);
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &MqttClient::attempt);
@@ -170,6 +179,10 @@ void MqttClient::watchSocket(bool writable) {
 }
 
 void MqttClient::stopWatching() {
+    lost_ += qint64(kept_.size());
+    kept_.clear();
+    if (gather_)
+        gather_->stop();
     delete reader_;
     reader_ = nullptr;
     delete writer_;
@@ -231,6 +244,7 @@ void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) 
     mosquitto* handle = shared_->handle;
     if (!attempting_ && reader_) {
         // The farewell and the goodbye are small: the socket takes them at once.
+        flush();
         if (connected_ && !farewellTopic.isEmpty())
             publish(farewellTopic, farewell, 1, true);
         mosquitto_disconnect(handle);
@@ -263,12 +277,49 @@ void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) 
 bool MqttClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {
     if (!shared_ || !connected_ || !reader_)
         return false;
+    flush(); // never ahead of the messages kept before it
     const int code = mosquitto_publish(shared_->handle, nullptr, topic.toUtf8().constData(),
                                        int(payload.size()), payload.constData(), qos, retain);
     if (code != MOSQ_ERR_SUCCESS)
         return false;
     writer_->setEnabled(mosquitto_want_write(shared_->handle));
     return true;
+}
+
+bool MqttClient::publishSoon(const QString& topic, const QByteArray& payload, int qos,
+                             bool retain) {
+    if (!shared_ || !connected_ || !reader_)
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (kept_.empty()) {
+        keptSince_ = now;
+        // Only when the messages stop coming: otherwise the next one writes them all.
+        gather_->start(2 * kGatherMs);
+    }
+    kept_.push_back(Kept{topic.toUtf8(), payload, qos, retain});
+    if (kept_.size() >= kMostKept || now - keptSince_ >= std::chrono::milliseconds(kGatherMs))
+        flush();
+    return true;
+}
+
+void MqttClient::flush() {
+    if (kept_.empty() || !reader_)
+        return;
+    gather_->stop();
+    mosquitto* handle = shared_->handle;
+    const int socket = mosquitto_socket(handle);
+    // Corked, the messages leave together when it is uncorked.
+    int cork = 1;
+    setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+    for (const Kept& message : std::exchange(kept_, {})) {
+        if (mosquitto_publish(handle, nullptr, message.topic.constData(),
+                              int(message.payload.size()), message.payload.constData(),
+                              message.qos, message.retain) != MOSQ_ERR_SUCCESS)
+            ++lost_;
+    }
+    cork = 0;
+    setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+    writer_->setEnabled(mosquitto_want_write(handle));
 }
 
 } // namespace publish

@@ -6,8 +6,10 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 class QSocketNotifier;
 struct mosquitto;
@@ -17,9 +19,11 @@ namespace publish {
 
 // One connection to the broker, driven by libmosquitto from this object's event loop: its
 // socket through socket notifiers, its keepalive through a timer, and a publish written to
-// the socket at once without waiting (the socket never blocks). Only the name lookup and the
-// start of each connection attempt, which may take long, run on a short-lived thread of their
-// own; failed attempts are retried with waits growing from 1 s to 30 s.
+// the socket without waiting (the socket never blocks). Frequent messages may be gathered and
+// written together about once a second, in one TCP segment: sending costs the station PC far
+// more per segment than per byte. Only the name lookup and the start of each connection attempt,
+// which may take long, run on a short-lived thread of their own; failed attempts are retried
+// with waits growing from 1 s to 30 s.
 class MqttClient : public QObject {
     Q_OBJECT
 
@@ -43,9 +47,21 @@ public:
     // Why the last attempt failed, in Portuguese; empty when connected or still trying.
     QString lastError() const { return lastError_; }
 
-    // Writes one message, or queues what the socket cannot take yet; false when not connected
-    // (then nothing is kept).
+    // Writes one message (after the kept ones), or queues what the socket cannot take yet;
+    // false when not connected (then nothing is kept).
     bool publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
+    // Keeps the message for the next gathered write, in the order given: with the first
+    // message kept a second before it, or 2 s after the first was kept when no message follows
+    // (no timer wakes the program while messages come often). False when not connected.
+    // Messages kept when the connection ends are lost and counted.
+    bool publishSoon(const QString& topic, const QByteArray& payload, int qos, bool retain);
+    // Writes the kept messages now.
+    void flush();
+    // Messages kept for a gathered write that the end of a connection discarded.
+    qint64 lostMessages() const { return lost_; }
+
+    static constexpr int kGatherMs = 1000;
+    static constexpr int kMostKept = 64;
 
 signals:
     void connectedChanged(bool connected);
@@ -53,6 +69,12 @@ signals:
 
 private:
     struct Shared;
+    struct Kept {
+        QByteArray topic;
+        QByteArray payload;
+        int qos;
+        bool retain;
+    };
 
     void attempt();
     void attemptFinished(int code);
@@ -78,8 +100,12 @@ private:
     QSocketNotifier* writer_ = nullptr;
     QTimer* keepalive_ = nullptr;
     QTimer* retry_ = nullptr;
+    QTimer* gather_ = nullptr;
+    std::chrono::steady_clock::time_point keptSince_;
     bool connected_ = false;
     QString lastError_;
+    std::vector<Kept> kept_;
+    qint64 lost_ = 0;
 };
 
 // "conexão recusada ou rede indisponível", ...: a libmosquitto error code in Portuguese.

@@ -52,6 +52,10 @@ void Publisher::stop() {
     client_->stop(statusTopic(settings_.prefix), kOffline);
 }
 
+qint64 Publisher::droppedStates() const {
+    return dropped_ + client_->lostMessages();
+}
+
 bool Publisher::connected() const {
     return client_->connected();
 }
@@ -116,7 +120,10 @@ void Publisher::publishState(int station) {
     Slot& slot = slots_[stationSlot(station)];
     if (slot.state.isEmpty())
         return;
-    if (send(stateTopic(settings_.prefix, station), slot.state))
+    // Gathered with the others of the second, at QoS 0: a reading lost with a connection is
+    // replaced by the next one, and every station's last reading is published again on
+    // each reconnection.
+    if (client_->publishSoon(stateTopic(settings_.prefix, station), slot.state, 0, true))
         slot.statePending = false;
 }
 

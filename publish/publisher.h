@@ -51,8 +51,9 @@ public:
     // "MQTT: conectado a host:1883", "MQTT: sem conexão com host:1883 (motivo)..."
     QString stateText() const;
     bool connected() const;
-    // Readings replaced by a newer one of the same station before the broker could take them.
-    qint64 droppedStates() const { return dropped_; }
+    // Readings replaced by a newer one of the same station before the broker could take them,
+    // or lost with the connection before they were written.
+    qint64 droppedStates() const;
     // Publishes the health topics now (the timer does it every minute).
     void publishHealth();
 
