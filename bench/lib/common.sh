@@ -220,3 +220,28 @@ bench_open_history() {
     import -window root "$3" 2>/dev/null || true
     unset DISPLAY XAUTHORITY
 }
+
+# start_broker DIR: a Mosquitto broker on a free loopback port, configured in DIR; sets
+# broker_pid and broker_port.
+bench_start_broker() {
+    local dir="$1" _
+    mkdir -p "$dir"
+    broker_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    printf 'user %s\npersistence false\nlistener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 100000\n' \
+        "$(id -un)" "$broker_port" >"$dir/mosquitto.conf"
+    mosquitto -c "$dir/mosquitto.conf" >"$dir/mosquitto.log" 2>&1 &
+    broker_pid=$!
+    bench_pids+=("$broker_pid")
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$broker_port") 2>/dev/null && return 0
+        sleep 0.05
+    done
+    echo "mosquitto did not start (see $dir/mosquitto.log)" >&2
+    exit 1
+}
+
+# publish_to_broker STATION_DIR PREFIX: an anemometros.ini that switches publishing on.
+bench_publish_to_broker() {
+    printf '[mqtt]\nhost=127.0.0.1\nport=%s\nprefix=%s\nclient_id=%s\n' \
+        "$broker_port" "$2" "${2//\//-}" >"$1/anemometros.ini"
+}
