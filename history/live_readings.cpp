@@ -31,20 +31,6 @@ Sample LiveReadings::sampleOf(const modbus::StationValues& values, int secondOfD
     return sample;
 }
 
-QString LiveReadings::unitOf(const modbus::StationValues& values) {
-    switch (values.unitCode()) {
-    case modbus::UnitCode::MetresPerSecond:
-        return QStringLiteral("m/s");
-    case modbus::UnitCode::KilometresPerHour:
-        return QStringLiteral("km/h");
-    case modbus::UnitCode::Knots:
-        return QStringLiteral("kn");
-    case modbus::UnitCode::None:
-        break;
-    }
-    return {};
-}
-
 void LiveReadings::pollFinished(const bus::PollOutcome& outcome) {
     if (!outcome.values)
         return;
@@ -59,7 +45,7 @@ void LiveReadings::pollFinished(const bus::PollOutcome& outcome) {
     auto day =
         std::find_if(days.begin(), days.end(), [&](const Day& d) { return d.station == name; });
     if (day == days.end())
-        day = days.insert(days.end(), Day{name, unitOf(*outcome.values), {}});
+        day = days.insert(days.end(), Day{name, modbus::unitSymbol(outcome.values->unitCode()), {}});
     day->samples.push_back(sampleOf(*outcome.values, now.time().msecsSinceStartOfDay() / 1000));
 }
 

@@ -39,7 +39,6 @@ public:
 
     // The reading as a log line would hold it.
     static Sample sampleOf(const modbus::StationValues& values, int secondOfDay);
-    static QString unitOf(const modbus::StationValues& values);
 
 private:
     Stations stations_;

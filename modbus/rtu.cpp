@@ -127,4 +127,18 @@ Bytes encodeException(std::uint8_t address, std::uint8_t function, std::uint8_t 
     return frame;
 }
 
+QString unitSymbol(UnitCode code) {
+    switch (code) {
+    case UnitCode::MetresPerSecond:
+        return QStringLiteral("m/s");
+    case UnitCode::KilometresPerHour:
+        return QStringLiteral("km/h");
+    case UnitCode::Knots:
+        return QStringLiteral("kn");
+    case UnitCode::None:
+        break;
+    }
+    return {};
+}
+
 } // namespace modbus

@@ -57,6 +57,9 @@ enum class UnitCode : std::uint8_t {
     None = 3
 };
 
+// "m/s", "km/h", "kn", or empty for no unit: the short symbol of a unit code.
+QString unitSymbol(UnitCode code);
+
 // The values of one station's reply, as the registers carry them.
 struct StationValues {
     std::uint16_t speed = 0;     // tenths of the unit

@@ -83,20 +83,6 @@ QByteArray jsonString(const QString& text) {
     return out;
 }
 
-QString unitText(const modbus::StationValues& values) {
-    switch (values.unitCode()) {
-    case modbus::UnitCode::MetresPerSecond:
-        return QStringLiteral("m/s");
-    case modbus::UnitCode::KilometresPerHour:
-        return QStringLiteral("km/h");
-    case modbus::UnitCode::Knots:
-        return QStringLiteral("kn");
-    case modbus::UnitCode::None:
-        break;
-    }
-    return {};
-}
-
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
                      const QDateTime& time) {
     namespace status = modbus::status;
@@ -106,7 +92,7 @@ QByteArray stateJson(const StationInfo& info, const modbus::StationValues& value
     json += ", \"time\": \"" + isoTime(time) + '"';
     json += ", ";
     addTenths(json, "speed", values.speed);
-    json += ", \"unit\": " + jsonString(unitText(values));
+    json += ", \"unit\": " + jsonString(modbus::unitSymbol(values.unitCode()));
     json += ", \"direction\": ";
     json += values.has(status::kDirectionValid) && values.direction < kCompass.size()
                 ? jsonString(QString::fromLatin1(kCompass[values.direction]))

@@ -45,9 +45,6 @@ struct Message {
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit);
 
-// "m/s", "km/h", "kn" or "" for the unit code of a status byte.
-QString unitText(const modbus::StationValues& values);
-
 // A JSON string, quotes and escapes included.
 QByteArray jsonString(const QString& text);
 

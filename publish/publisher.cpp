@@ -91,7 +91,7 @@ void Publisher::pollFinished(const bus::PollOutcome& outcome) {
     slot.state = stateJson(info, *outcome.values,
                            QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
     slot.statePending = true;
-    units_[stationSlot(outcome.station)] = unitText(*outcome.values);
+    units_[stationSlot(outcome.station)] = modbus::unitSymbol(outcome.values->unitCode());
     setOnline(outcome.station, true);
     if (connected()) {
         publishDiscovery(outcome.station, units_[stationSlot(outcome.station)]);
