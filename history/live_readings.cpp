@@ -45,7 +45,8 @@ void LiveReadings::pollFinished(const bus::PollOutcome& outcome) {
     auto day =
         std::find_if(days.begin(), days.end(), [&](const Day& d) { return d.station == name; });
     if (day == days.end())
-        day = days.insert(days.end(), Day{name, modbus::unitSymbol(outcome.values->unitCode()), {}});
+        day =
+            days.insert(days.end(), Day{name, modbus::unitSymbol(outcome.values->unitCode()), {}});
     day->samples.push_back(sampleOf(*outcome.values, now.time().msecsSinceStartOfDay() / 1000));
 }
 

@@ -108,8 +108,8 @@ void MqttClient::start() {
                                   password.isEmpty() ? nullptr : password.constData());
     }
     if (!settings_.tlsCa.isEmpty() &&
-        mosquitto_tls_set(handle, QFile::encodeName(settings_.tlsCa).constData(), nullptr,
-                          nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+        mosquitto_tls_set(handle, QFile::encodeName(settings_.tlsCa).constData(), nullptr, nullptr,
+                          nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
         lastError_ = errorText(MOSQ_ERR_TLS);
         emit failed(lastError_);
         return;
@@ -138,13 +138,13 @@ void MqttClient::attempt() {
     attempting_ = true;
     // The name lookup, the connection and, with TLS, the start of the handshake; the
     // greeting goes out from there too. The socket is left non-blocking.
-    attempt_ = std::thread([shared = shared_, host = settings_.host.toUtf8(),
-                            port = settings_.port, keepalive = settings_.keepaliveS] {
+    attempt_ = std::thread([shared = shared_, host = settings_.host.toUtf8(), port = settings_.port,
+                            keepalive = settings_.keepaliveS] {
         const int code = mosquitto_connect(shared->handle, host.constData(), port, keepalive);
         const std::lock_guard lock(shared->mutex);
         if (MqttClient* owner = shared->owner)
-            QMetaObject::invokeMethod(owner, [owner, code] { owner->attemptFinished(code); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                owner, [owner, code] { owner->attemptFinished(code); }, Qt::QueuedConnection);
     });
 }
 
@@ -313,8 +313,8 @@ void MqttClient::flush() {
     setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
     for (const Kept& message : std::exchange(kept_, {})) {
         if (mosquitto_publish(handle, nullptr, message.topic.constData(),
-                              int(message.payload.size()), message.payload.constData(),
-                              message.qos, message.retain) != MOSQ_ERR_SUCCESS)
+                              int(message.payload.size()), message.payload.constData(), message.qos,
+                              message.retain) != MOSQ_ERR_SUCCESS)
             ++lost_;
     }
     cork = 0;

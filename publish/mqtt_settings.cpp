@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSysInfo>
 #include <QSettings>
+#include <QSysInfo>
 
 #include <sys/stat.h>
 
@@ -46,7 +46,9 @@ SettingsResult readSettings(const QString& path) {
     s.host = ini.value(QStringLiteral("host")).toString().trimmed();
     if (s.host.isEmpty())
         return {};
-    const auto fail = [&](const QString& why) { return SettingsResult{std::nullopt, kIntro + why}; };
+    const auto fail = [&](const QString& why) {
+        return SettingsResult{std::nullopt, kIntro + why};
+    };
 
     if (ini.contains(QStringLiteral("port"))) {
         const auto port = wholeNumber(ini.value(QStringLiteral("port")), 1, 65535);
@@ -57,14 +59,16 @@ SettingsResult readSettings(const QString& path) {
     if (ini.contains(QStringLiteral("keepalive"))) {
         const auto keepalive = wholeNumber(ini.value(QStringLiteral("keepalive")), 5, 3600);
         if (!keepalive)
-            return fail(QStringLiteral("keepalive deve ser de 5 a 3600 segundos (em %1).").arg(path));
+            return fail(
+                QStringLiteral("keepalive deve ser de 5 a 3600 segundos (em %1).").arg(path));
         s.keepaliveS = *keepalive;
     }
     s.prefix = ini.value(QStringLiteral("prefix"), s.prefix).toString().trimmed();
     if (!goodPrefix(s.prefix))
-        return fail(QStringLiteral("prefix não pode ser vazio nem ter \"+\", \"#\" ou níveis vazios "
-                                   "(em %1).")
-                        .arg(path));
+        return fail(
+            QStringLiteral("prefix não pode ser vazio nem ter \"+\", \"#\" ou níveis vazios "
+                           "(em %1).")
+                .arg(path));
     s.discoveryPrefix =
         ini.value(QStringLiteral("discovery_prefix"), s.discoveryPrefix).toString().trimmed();
     if (!goodPrefix(s.discoveryPrefix))
@@ -86,7 +90,8 @@ SettingsResult readSettings(const QString& path) {
     const QString passwordFile = ini.value(QStringLiteral("password_file")).toString().trimmed();
     if (!passwordFile.isEmpty()) {
         struct stat info {};
-        if (::stat(QFile::encodeName(passwordFile).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        if (::stat(QFile::encodeName(passwordFile).constData(), &info) != 0 ||
+            !S_ISREG(info.st_mode))
             return fail(QStringLiteral("o arquivo de senha %1 não existe.").arg(passwordFile));
         if (info.st_mode & (S_IRWXG | S_IRWXO))
             return fail(QStringLiteral("o arquivo de senha %1 pode ser lido por outros usuários; "
@@ -94,7 +99,8 @@ SettingsResult readSettings(const QString& path) {
                             .arg(passwordFile));
         QFile file(passwordFile);
         if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("o arquivo de senha %1 não pôde ser lido.").arg(passwordFile));
+            return fail(
+                QStringLiteral("o arquivo de senha %1 não pôde ser lido.").arg(passwordFile));
         s.password = QString::fromUtf8(file.readAll()).section(u'\n', 0, 0).remove(u'\r');
     }
     s.tlsCa = ini.value(QStringLiteral("tls_ca")).toString().trimmed();

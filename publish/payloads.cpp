@@ -113,12 +113,14 @@ QByteArray stateJson(const StationInfo& info, const modbus::StationValues& value
 QByteArray healthJson(int station, const health::StationHealth& health, qint64 nowMs) {
     const health::Counts hour = health.lastHour(nowMs);
     const auto success = hour.successPercent();
-    const QByteArray lastGood = health.lastGoodMs()
-                                    ? '"' + isoTime(QDateTime::fromMSecsSinceEpoch(*health.lastGoodMs())) + '"'
-                                    : QByteArray("null");
+    const QByteArray lastGood =
+        health.lastGoodMs()
+            ? '"' + isoTime(QDateTime::fromMSecsSinceEpoch(*health.lastGoodMs())) + '"'
+            : QByteArray("null");
     return "{\"station\": " + QByteArray::number(station) + ", \"time\": \"" +
-           isoTime(QDateTime::fromMSecsSinceEpoch(nowMs)) + "\", \"polls\": " +
-           QByteArray::number(hour.polls) + ", \"good\": " + QByteArray::number(hour.good) +
+           isoTime(QDateTime::fromMSecsSinceEpoch(nowMs)) +
+           "\", \"polls\": " + QByteArray::number(hour.polls) +
+           ", \"good\": " + QByteArray::number(hour.good) +
            ", \"no_reply\": " + QByteArray::number(hour.noReply) +
            ", \"bad_crc\": " + QByteArray::number(hour.badCrc) +
            ", \"wrong_address\": " + QByteArray::number(hour.wrongAddress) +
@@ -126,15 +128,14 @@ QByteArray healthJson(int station, const health::StationHealth& health, qint64 n
            ", \"too_short\": " + QByteArray::number(hour.tooShort) +
            ", \"success_percent\": " + (success ? number(*success, 1) : QByteArray("null")) +
            ", \"consecutive_failures\": " + QByteArray::number(health.consecutiveFailures()) +
-           ", \"answering\": " + boolean(health.answering()) + ", \"last_good\": " + lastGood +
-           '}';
+           ", \"answering\": " + boolean(health.answering()) + ", \"last_good\": " + lastGood + '}';
 }
 
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit) {
     const QString id = topicSafe(settings.clientId) + QStringLiteral("_%1").arg(info.station);
-    const QByteArray device = "{\"identifiers\": [" + jsonString(id) + "], \"name\": " +
-                              jsonString(info.name) +
+    const QByteArray device = "{\"identifiers\": [" + jsonString(id) +
+                              "], \"name\": " + jsonString(info.name) +
                               ", \"manufacturer\": \"K&V\", \"model\": \"Anemômetro\"}";
     struct Value {
         const char* component;
@@ -147,20 +148,27 @@ std::vector<Message> discoveryConfigs(const MqttSettings& settings, const Statio
         {"sensor", "speed", "velocidade", unit, "{{ value_json.speed }}"},
         {"sensor", "direction", "direção", {}, "{{ value_json.direction }}"},
         {"sensor", "battery", "bateria", QStringLiteral("V"), "{{ value_json.battery }}"},
-        {"binary_sensor", "preset1_alarm", "alarme P1", {},
+        {"binary_sensor",
+         "preset1_alarm",
+         "alarme P1",
+         {},
          "{{ 'ON' if value_json.preset1_alarm else 'OFF' }}"},
-        {"binary_sensor", "preset2_alarm", "alarme P2", {},
+        {"binary_sensor",
+         "preset2_alarm",
+         "alarme P2",
+         {},
          "{{ 'ON' if value_json.preset2_alarm else 'OFF' }}"},
     }};
     std::vector<Message> configs;
     for (const Value& v : values) {
         const QString uniqueId = id + u'_' + QLatin1String(v.key);
-        QByteArray json = "{\"name\": " + jsonString(info.name + u' ' + QString::fromUtf8(v.caption)) +
-                          ", \"unique_id\": " + jsonString(uniqueId) +
-                          ", \"state_topic\": " + jsonString(stateTopic(settings.prefix, info.station)) +
-                          ", \"value_template\": " + jsonString(QString::fromUtf8(v.template_)) +
-                          ", \"availability_topic\": " +
-                          jsonString(availabilityTopic(settings.prefix, info.station));
+        QByteArray json =
+            "{\"name\": " + jsonString(info.name + u' ' + QString::fromUtf8(v.caption)) +
+            ", \"unique_id\": " + jsonString(uniqueId) +
+            ", \"state_topic\": " + jsonString(stateTopic(settings.prefix, info.station)) +
+            ", \"value_template\": " + jsonString(QString::fromUtf8(v.template_)) +
+            ", \"availability_topic\": " +
+            jsonString(availabilityTopic(settings.prefix, info.station));
         if (!v.unit.isEmpty())
             json += ", \"unit_of_measurement\": " + jsonString(v.unit);
         json += ", \"device\": " + device + '}';

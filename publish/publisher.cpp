@@ -88,8 +88,8 @@ void Publisher::pollFinished(const bus::PollOutcome& outcome) {
                            stations_.address(outcome.station)};
     if (slot.statePending && !connected())
         ++dropped_;
-    slot.state = stateJson(info, *outcome.values,
-                           QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
+    slot.state =
+        stateJson(info, *outcome.values, QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
     slot.statePending = true;
     units_[stationSlot(outcome.station)] = modbus::unitSymbol(outcome.values->unitCode());
     setOnline(outcome.station, true);

@@ -301,7 +301,8 @@ private slots:
         StationWindows windows;
         QVERIFY(windows.publisher);
         QLabel* state = windows.diagnostics->connectionLabel();
-        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("MQTT: sem conexão com 127.0.0.1:")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            state->text().startsWith(QStringLiteral("MQTT: sem conexão com 127.0.0.1:")), 5000);
         QVERIFY(state->text().contains(QStringLiteral("conexão recusada")));
         QTest::qWait(2500);
         QVERIFY(watcher.boxes().empty());

@@ -172,8 +172,8 @@ private slots:
         // Home Assistant finds each station's values, retained, in the station's unit.
         MqttSubscriber discovery(broker, QStringLiteral("homeassistant/#"));
         QTRY_COMPARE_WITH_TIMEOUT(discovery.messages().size(), 4 * 5, 5000);
-        const QJsonObject speed = json(
-            discovery.last(QStringLiteral("homeassistant/sensor/anemometros-teste_2_speed/config")));
+        const QJsonObject speed = json(discovery.last(
+            QStringLiteral("homeassistant/sensor/anemometros-teste_2_speed/config")));
         QCOMPARE(speed.value(u"state_topic").toString(), QStringLiteral("teste/2/state"));
         QCOMPARE(speed.value(u"unit_of_measurement").toString(), QStringLiteral("km/h"));
         QCOMPARE(speed.value(u"name").toString(), QStringLiteral("EST 2 velocidade"));
@@ -202,9 +202,8 @@ private slots:
         const QString topic = QStringLiteral("teste/1/availability");
         // Until the reading that brought it back has come too (readings are gathered for up
         // to a second, availability is written at once but never ahead of them).
-        QTRY_VERIFY_WITH_TIMEOUT(live.on(topic).size() >= 3 &&
-                                     live.messages().last().topic != topic,
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            live.on(topic).size() >= 3 && live.messages().last().topic != topic, 20000);
         const auto changes = live.on(topic);
         QCOMPARE(changes[0].payload, QStringLiteral("online"));
         QCOMPARE(changes[1].payload, QStringLiteral("offline"));
@@ -222,8 +221,8 @@ private slots:
         const auto offline = std::find_if(all.begin(), all.end(), [&](const auto& m) {
             return m.topic == topic && m.payload == u"offline";
         });
-        const auto statesBefore =
-            std::count_if(all.begin(), offline, [](const auto& m) { return m.topic.endsWith(u"/state"); });
+        const auto statesBefore = std::count_if(
+            all.begin(), offline, [](const auto& m) { return m.topic.endsWith(u"/state"); });
         QCOMPARE(qsizetype(statesBefore), qsizetype(failure));
         // It left with the third failure: after that poll had been read, before the fourth.
         QVERIFY(offline->receivedMs >= outcomes[failure + 2].replyReadMs);
@@ -258,15 +257,18 @@ private slots:
         broker.stop();
         const qint64 awayMs = QDateTime::currentMSecsSinceEpoch();
         QTRY_VERIFY_WITH_TIMEOUT(!rig.publisher.connected(), 5000);
-        QVERIFY(rig.publisher.stateText().startsWith(QStringLiteral("MQTT: sem conexão com 127.0.0.1:")));
+        QVERIFY(rig.publisher.stateText().startsWith(
+            QStringLiteral("MQTT: sem conexão com 127.0.0.1:")));
         QTest::qWait(int(20000 - (QDateTime::currentMSecsSinceEpoch() - awayMs)));
         QVERIFY(broker.start());
         const qint64 backMs = QDateTime::currentMSecsSinceEpoch();
         MqttSubscriber late(broker, QStringLiteral("teste/#"));
         const auto current = [&] {
             for (int station = 1; station <= kStations; ++station) {
-                const QJsonObject state = json(late.last(QStringLiteral("teste/%1/state").arg(station)));
-                const QDateTime time = QDateTime::fromString(state.value(u"time").toString(), Qt::ISODate);
+                const QJsonObject state =
+                    json(late.last(QStringLiteral("teste/%1/state").arg(station)));
+                const QDateTime time =
+                    QDateTime::fromString(state.value(u"time").toString(), Qt::ISODate);
                 if (!time.isValid() || time.toMSecsSinceEpoch() < backMs / 1000 * 1000)
                     return false;
             }
@@ -279,7 +281,8 @@ private slots:
         std::vector<qint64> spacing;
         const auto& outcomes = rig.recorder.outcomes;
         for (std::size_t i = 1; i < outcomes.size(); ++i) {
-            if (outcomes[i - 1].requestWrittenMs >= awayMs && outcomes[i].requestWrittenMs <= backMs)
+            if (outcomes[i - 1].requestWrittenMs >= awayMs &&
+                outcomes[i].requestWrittenMs <= backMs)
                 spacing.push_back(outcomes[i].requestWrittenMs - outcomes[i - 1].requestWrittenMs);
         }
         QVERIFY(spacing.size() > 80);
@@ -297,7 +300,8 @@ private slots:
         QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_passwd"),
                                    {"-b", "-c", passwords, "cais", "s3nh@-secreta"}),
                  0);
-        MqttBroker secured(QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(passwords));
+        MqttBroker secured(
+            QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(passwords));
         QVERIFY(secured.start());
         MqttSubscriber live(secured, QStringLiteral("porto/#"),
                             {"-u", "cais", "-P", "s3nh@-secreta"});
@@ -314,7 +318,8 @@ private slots:
             config << QStringLiteral("EST %1").arg(n) << QString::number(n);
         for (int n = 1; n <= 8; ++n)
             config << QStringLiteral("FALSE");
-        config << "1" << "385";
+        config << "1"
+               << "385";
         QFile configFile(work.filePath(QStringLiteral("ConfigALL.txt")));
         QVERIFY(configFile.open(QIODevice::WriteOnly));
         configFile.write((config.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
@@ -341,8 +346,8 @@ private slots:
         program.setWorkingDirectory(work.path());
         program.start(QStringLiteral(ANEMOMETROS_PATH), {});
         QVERIFY(program.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("porto/status")), QStringLiteral("online"),
-                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("porto/status")),
+                                  QStringLiteral("online"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("porto/2/state")).isEmpty(), 10000);
         QCOMPARE(json(live.last(QStringLiteral("porto/2/state"))).value(u"name").toString(),
                  QStringLiteral("EST 2"));
@@ -384,7 +389,8 @@ private slots:
         settings.tlsCa = folder + QStringLiteral("/ca.crt");
         Rig rig(1, QString(), settings);
         QVERIFY(rig.start());
-        QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("teste/1/availability")).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("teste/1/availability")).isEmpty(),
+                                 10000);
         QTRY_VERIFY_WITH_TIMEOUT(untrusted.recorder.outcomes.size() >= 5, 10000);
         QVERIFY(!untrusted.publisher.connected());
         QVERIFY(untrusted.publisher.stateText().startsWith(QStringLiteral("MQTT: ")));

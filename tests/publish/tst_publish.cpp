@@ -20,8 +20,12 @@ const QDateTime kNoon(QDate(2026, 12, 7), QTime(14, 30, 5), QTimeZone(-3 * 3600)
 
 StationValues values(std::uint16_t speed, std::uint8_t statusByte, std::uint16_t direction = 1,
                      std::uint16_t preset1 = 50, std::uint16_t preset2 = 200) {
-    return {.speed = speed, .battery = 388, .direction = direction, .preset1 = preset1,
-            .preset2 = preset2, .status = statusByte};
+    return {.speed = speed,
+            .battery = 388,
+            .direction = direction,
+            .preset1 = preset1,
+            .preset2 = preset2,
+            .status = statusByte};
 }
 
 QByteArray state(const StationValues& v, const QString& name = QStringLiteral("CAIS 1")) {
@@ -55,8 +59,8 @@ private slots:
     void stateOfEachUnit() {
         QFETCH(int, statusByte);
         QFETCH(QByteArray, unit);
-        const std::uint8_t bits =
-            std::uint8_t(statusByte) | status::kDirectionValid | status::kPreset1Alarm | status::kRf;
+        const std::uint8_t bits = std::uint8_t(statusByte) | status::kDirectionValid |
+                                  status::kPreset1Alarm | status::kRf;
         QCOMPARE(state(values(123, bits)),
                  "{\"station\": 3, \"name\": \"CAIS 1\", \"address\": \"17\", "
                  "\"time\": \"2026-12-07T14:30:05-03:00\", \"speed\": 12.3, \"unit\": \"" +
@@ -83,7 +87,8 @@ private slots:
         // Whatever the name holds, the payload is valid JSON and the name comes back whole.
         const QString name = QStringLiteral("CAIS \"B\"\\ +/# 3\tÁ");
         QJsonParseError error;
-        const QJsonObject object = QJsonDocument::fromJson(state(values(5, 0), name), &error).object();
+        const QJsonObject object =
+            QJsonDocument::fromJson(state(values(5, 0), name), &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(object.value(u"name").toString(), name);
         QCOMPARE(object.value(u"speed").toDouble(), 0.5);
@@ -101,7 +106,8 @@ private slots:
             settings, {2, QStringLiteral("TORRE/+#"), QStringLiteral("4/#")}, QStringLiteral("kn"));
         QCOMPARE(configs.size(), std::size_t(5));
         QCOMPARE(configs[3].topic,
-                 QStringLiteral("homeassistant/binary_sensor/anemometros-pc_1___2_preset1_alarm/config"));
+                 QStringLiteral(
+                     "homeassistant/binary_sensor/anemometros-pc_1___2_preset1_alarm/config"));
         for (const publish::Message& config : configs)
             QCOMPARE(config.topic.count(u'/'), 3);
     }
@@ -139,7 +145,8 @@ private slots:
         QTest::newRow("keepalive") << QByteArray("keepalive=1") << QStringLiteral("keepalive deve");
         QTest::newRow("prefixo #") << QByteArray("prefix=a/#") << QStringLiteral("prefix não pode");
         QTest::newRow("prefixo /") << QByteArray("prefix=/a") << QStringLiteral("prefix não pode");
-        QTest::newRow("discovery") << QByteArray("discovery=sim") << QStringLiteral("discovery deve");
+        QTest::newRow("discovery")
+            << QByteArray("discovery=sim") << QStringLiteral("discovery deve");
         QTest::newRow("senha ausente")
             << QByteArray("password_file=/nao/existe") << QStringLiteral("não existe");
         QTest::newRow("CA ausente") << QByteArray("tls_ca=/nao/existe.crt")
