@@ -128,7 +128,7 @@ private slots:
         QVERIFY(rig.start());
         QTRY_VERIFY_WITH_TIMEOUT(rig.publisher.connected(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.outcomes.size() >= 12, 10000);
-        rig.bus.stations.close();
+        rig.bus.stations.stopForConfiguration(); // no more polls
         // The last readings gathered are written 2 s after the first of them when none follow.
         QTest::qWait(2 * publish::MqttClient::kGatherMs + 300);
 
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE((offline + 2)->topic, QStringLiteral("teste/1/state"));
 
         // The counts of the last hour, as the monitor has them (the minute's timer does this).
-        rig.bus.stations.close();
+        rig.bus.stations.stopForConfiguration(); // no more polls
         rig.publisher.publishHealth();
         const int failures = int(std::count_if(outcomes.begin(), outcomes.end(),
                                                [](const auto& o) { return !o.good(); }));
