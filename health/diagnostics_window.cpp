@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <initializer_list>
 #include <utility>
 
 namespace health {
@@ -92,6 +94,20 @@ void setUpTable(QTableView* t) {
     t->horizontalHeader()->setStretchLastSection(true);
     t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+}
+
+constexpr int kStateColumn = 2;
+constexpr int kLastGoodColumn = 3;
+
+// Widens a column measured on the texts of the moment ("Aguardando") for the texts it will
+// hold later ("Sem resposta"), so that they are not cut.
+void fitColumn(QTableView* t, int column, std::initializer_list<QString> texts) {
+    constexpr int kPadding = 16;
+    int width = 0;
+    for (const QString& text : texts)
+        width = std::max(width, t->fontMetrics().horizontalAdvance(text) + kPadding);
+    if (t->columnWidth(column) < width)
+        t->setColumnWidth(column, width);
 }
 
 QTableWidget* table(const QStringList& columns, QWidget* parent) {
@@ -283,8 +299,13 @@ void DiagnosticsWindow::refresh() {
         ++row;
     }
     stationTable_->setRowCount(row);
-    if (row != rowsBefore)
+    if (row != rowsBefore) {
         stationTable_->resizeColumnsToContents();
+        fitColumn(stationTable_, kStateColumn,
+                  {QStringLiteral("Aguardando"), QStringLiteral("Respondendo"),
+                   QStringLiteral("Sem resposta")});
+        fitColumn(stationTable_, kLastGoodColumn, {QStringLiteral("00:00:00 (há 99999 s)")});
+    }
     // A new event at the top moves every row below it, so the whole list is drawn again: new
     // events join the list every few seconds, not at every refresh.
     if (++refreshesSinceEvents_ >= kRefreshesPerJournalUpdate || !isVisible()) {
@@ -294,7 +315,12 @@ void DiagnosticsWindow::refresh() {
             if (event.at.date() == journalDay_)
                 today.append(event);
         }
-        journal_->add(today);
+        if (!today.isEmpty()) {
+            journal_->add(today);
+            // Only the rows in view are measured; the detail, last, keeps the rest.
+            for (int column = 0; column < journal_->columnCount({}) - 1; ++column)
+                journalTable_->resizeColumnToContents(column);
+        }
     }
     if (QDateTime::fromMSecsSinceEpoch(now).date() != journalDay_)
         loadJournal();

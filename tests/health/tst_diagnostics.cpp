@@ -105,6 +105,35 @@ private slots:
         QCOMPARE(rig.window.stationTable()->rowCount(), 1);
     }
 
+    // Opened before the first poll: the columns were measured on "Aguardando" and an empty
+    // journal, and must still show whole what comes later.
+    void columnsFitWhatComesLater() {
+        Rig rig;
+        rig.window.resize(1180, 600);
+        rig.window.show();
+        for (int i = 0; i < 3; ++i)
+            rig.poll(2, ReplyKind::NoReply);
+        rig.poll(1, ReplyKind::Good);
+        const QTableView* journal = rig.window.journalTable();
+        QTRY_COMPARE_WITH_TIMEOUT(journal->model()->rowCount(), 1, 5500);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.window.stationTable()->item(1, 2)->text(),
+                                  QStringLiteral("Sem resposta"), 1500);
+        const auto fits = [](const QTableView* table, int column) {
+            const QString text = table->model()->index(0, column).data().toString();
+            for (int row = 1; row < table->model()->rowCount(); ++row) {
+                const QString other = table->model()->index(row, column).data().toString();
+                if (other.size() > text.size())
+                    return table->columnWidth(column) >=
+                           table->fontMetrics().horizontalAdvance(other) + 6;
+            }
+            return table->columnWidth(column) >= table->fontMetrics().horizontalAdvance(text) + 6;
+        };
+        for (int column : {0, 1, 2})
+            QVERIFY2(fits(journal, column), qPrintable(QString::number(column)));
+        QVERIFY(fits(rig.window.stationTable(), 2));
+        QVERIFY(fits(rig.window.stationTable(), 3));
+    }
+
     void refreshesOnlyWhileShown() {
         Rig rig;
         rig.window.show();
