@@ -54,6 +54,15 @@ Sample sample(int second, std::uint16_t speed, std::int8_t direction = 0, std::u
     return s;
 }
 
+// The log files of a Documents folder as the only source, every station logged, the clock
+// stopped at now.
+history::HistoryWindow::Sources fromLogFiles(const QString& documents, qint64 now) {
+    return {.logFolder = [documents] { return logs::logFolder(documents); },
+            .live = nullptr,
+            .logged = [](const QString&) { return true; },
+            .nowMs = [now] { return now; }};
+}
+
 } // namespace
 
 class TestHistory : public QObject {
@@ -361,11 +370,7 @@ private slots:
             file.write(text.toLatin1());
         }
         const qint64 now = QDateTime(kDay, QTime(23, 0)).toMSecsSinceEpoch();
-        history::HistoryWindow window({.logFolder = [&] { return logs::logFolder(documents); },
-                                       .live = nullptr,
-                                       .logged = [](const QString&) { return true; },
-                                       .nowMs = [now] { return now; }},
-                                      nullptr);
+        history::HistoryWindow window(fromLogFiles(documents, now), nullptr);
         window.show();
         QVERIFY(window.loading());
         QVERIFY(window.cancelButton()->isVisible());
@@ -387,11 +392,7 @@ private slots:
                    {{QTime(8, 0), StationValues{20, 370, 4, 50, 60,
                                                 std::uint8_t(bits::kRf | bits::kDirectionValid)}}});
         const qint64 now = QDateTime(kDay, QTime(15, 0)).toMSecsSinceEpoch();
-        history::HistoryWindow window({.logFolder = [&] { return logs::logFolder(documents); },
-                                       .live = nullptr,
-                                       .logged = [](const QString&) { return true; },
-                                       .nowMs = [now] { return now; }},
-                                      nullptr);
+        history::HistoryWindow window(fromLogFiles(documents, now), nullptr);
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(!window.loading(), 5000);
         window.tabs()->setCurrentIndex(2);
