@@ -91,10 +91,10 @@ void Publisher::pollFinished(const bus::PollOutcome& outcome) {
     slot.state =
         stateJson(info, *outcome.values, QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
     slot.statePending = true;
-    units_[stationSlot(outcome.station)] = modbus::unitSymbol(outcome.values->unitCode());
+    slot.unit = modbus::unitSymbol(outcome.values->unitCode());
     setOnline(outcome.station, true);
     if (connected()) {
-        publishDiscovery(outcome.station, units_[stationSlot(outcome.station)]);
+        publishDiscovery(outcome.station, slot.unit);
         publishState(outcome.station);
     }
 }
@@ -150,7 +150,7 @@ void Publisher::publishEverything() {
             continue;
         slot.discoveryKey.clear();
         if (!slot.state.isEmpty())
-            publishDiscovery(station, units_[stationSlot(station)]);
+            publishDiscovery(station, slot.unit);
         if (slot.online)
             send(availabilityTopic(settings_.prefix, station), *slot.online ? kOnline : kOffline);
         publishState(station);

@@ -66,6 +66,7 @@ signals:
 private:
     struct Slot {
         QByteArray state;          // the last good reading's payload, empty before the first
+        QString unit;              // of that reading
         bool statePending = false; // not yet taken by the broker
         std::optional<bool> online;
         int failures = 0;
@@ -86,7 +87,6 @@ private:
     std::unique_ptr<MqttClient> client_;
     QTimer* healthTimer_ = nullptr;
     std::array<Slot, kStations> slots_{};
-    std::array<QString, kStations> units_{};
     qint64 dropped_ = 0;
     QString lastReported_;
 };
