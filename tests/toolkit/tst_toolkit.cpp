@@ -2,15 +2,20 @@
 #include "toolkit/fonts.h"
 #include "toolkit/messages.h"
 #include "toolkit/panel_frame.h"
+#include "toolkit/save_dialog.h"
+#include "toolkit/screen_fit.h"
 #include "toolkit/text_label.h"
 #include "toolkit/timer.h"
 
 #include "boxes.h"
 
 #include <QImage>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -324,6 +329,52 @@ private slots:
             frame->resize(size);
         }
         QCOMPARE(rendered(fast), rendered(plain));
+    }
+
+    // An export proposes its file in the home folder; a name typed without an extension
+    // gets the export's own, one with an extension keeps it.
+    void saveDialogProposesAndCompletesTheName() {
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        const auto answer = [](const QString& typed) {
+            QString proposed;
+            QTimer::singleShot(50, [&proposed, typed] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(name);
+                proposed = name->text();
+                name->setText(typed);
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            const QString chosen =
+                toolkit::askSavePath(nullptr, QStringLiteral("Exportar"),
+                                     QStringLiteral("Diagnóstico 07-12-2026.csv"),
+                                     QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
+            return std::pair{proposed, chosen};
+        };
+        const auto [proposed, chosen] = answer(QStringLiteral("diag"));
+        QCOMPARE(proposed, QStringLiteral("Diagnóstico 07-12-2026.csv"));
+        QCOMPARE(chosen, QDir(home.path()).filePath(QStringLiteral("diag.csv")));
+        QCOMPARE(answer(QStringLiteral("relatorio.txt")).second,
+                 QDir(home.path()).filePath(QStringLiteral("relatorio.txt")));
+        QCOMPARE(toolkit::withExtension(QStringLiteral("/tmp/a.b/diag"), QStringLiteral("png")),
+                 QStringLiteral("/tmp/a.b/diag.png"));
+        qputenv("HOME", previousHome);
+    }
+
+    // A window that does not fit is moved just enough, never off the area's top-left corner.
+    void windowsAreKeptWithinTheScreen() {
+        const QRect area(0, 0, 1024, 740);
+        QCOMPARE(toolkit::movedWithin(QRect(678, 263, 400, 528), area), QPoint(624, 212));
+        QCOMPARE(toolkit::movedWithin(QRect(10, 20, 300, 200), area), QPoint(10, 20));
+        QCOMPARE(toolkit::movedWithin(QRect(-50, -9, 2000, 900), area), QPoint(0, 0));
+        const QRect main(100, 50, 737, 525);
+        QCOMPARE(toolkit::besidePosition(main, QSize(180, 400), area), QPoint(837, 50));
+        QCOMPARE(toolkit::besidePosition(QRect(300, 50, 737, 525), QSize(200, 400), area),
+                 QPoint(100, 50));
+        QCOMPARE(toolkit::besidePosition(main, QSize(1000, 700), area), QPoint(24, 40));
     }
 
     void plainMessageHasTitleAndNoIcon() {
