@@ -23,6 +23,10 @@ struct PollOutcome {
     // The read found the device gone (an adapter pulled out): the port is closed now and the
     // windows have already been told.
     bool portLost = false;
+    // The operator's own command (the configuration window opening, a scan, the program
+    // closing) closed the port while the reply was awaited: the panel shows the failure, but
+    // it is not the station's, so health, the journal and the broker leave it out.
+    bool cutShort = false;
 
     bool good() const { return kind == modbus::ReplyKind::Good; }
 };

@@ -75,7 +75,7 @@ bool Publisher::send(const QString& topic, const QByteArray& payload, int qos) {
 }
 
 void Publisher::pollFinished(const bus::PollOutcome& outcome) {
-    if (outcome.station < 1 || outcome.station > kStations)
+    if (outcome.station < 1 || outcome.station > kStations || outcome.cutShort)
         return;
     Slot& slot = slots_[stationSlot(outcome.station)];
     if (!outcome.good() || !outcome.values) {
