@@ -104,6 +104,7 @@ void StationBus::controlTick() {
         qCDebug(lcPoll) << "station" << station << "address" << address;
         port_.write(frame);
         requestWrittenMs_[stationSlot(station)] = QDateTime::currentMSecsSinceEpoch();
+        cutShort_[stationSlot(station)] = false;
         replyTimer(station).setEnabled(true);
         controlTimer_->setInterval(kPollStepMs);
     } else {
@@ -122,6 +123,7 @@ void StationBus::replyTick(int station) {
     outcome.station = station;
     outcome.address = lastRequest_[0];
     outcome.requestWrittenMs = requestWrittenMs_[stationSlot(station)];
+    outcome.cutShort = std::exchange(cutShort_[stationSlot(station)], false);
     outcome.reply = port_.read();
     outcome.replyReadMs = QDateTime::currentMSecsSinceEpoch();
     outcome.kind = modbus::checkReply(outcome.reply, lastRequest_, crc_);
@@ -155,7 +157,15 @@ void StationBus::setState(PortState state) {
         listener->portStateChanged(from, state, portName);
 }
 
+void StationBus::cutShortAwaitedReplies() {
+    for (int station = 1; station <= kStations; ++station) {
+        if (replyTimer(station).enabled())
+            cutShort_[stationSlot(station)] = true;
+    }
+}
+
 void StationBus::stopForConfiguration() {
+    cutShortAwaitedReplies();
     setState(PortState::ClosedForConfiguration);
     openingTimer_->setEnabled(false);
     controlTimer_->setEnabled(false);
@@ -163,6 +173,7 @@ void StationBus::stopForConfiguration() {
 }
 
 void StationBus::close() {
+    cutShortAwaitedReplies();
     port_.close();
 }
 

@@ -83,6 +83,8 @@ public:
 private:
     void setState(PortState state);
     void portLost();
+    // The replies still awaited when the operator's own command closes the port.
+    void cutShortAwaitedReplies();
     void reportOpeningFailure(const serial::OpenResult& result, const QString& portName,
                               const QString& lineParameters);
 
@@ -100,6 +102,7 @@ private:
     modbus::LastRequest lastRequest_{};
     modbus::CrcRegister crc_{};
     std::array<qint64, kStations> requestWrittenMs_{};
+    std::array<bool, kStations> cutShort_{};
 };
 
 } // namespace bus

@@ -44,6 +44,8 @@ QString HealthMonitor::failureText(modbus::ReplyKind kind) {
 }
 
 void HealthMonitor::pollFinished(const bus::PollOutcome& outcome) {
+    if (outcome.cutShort)
+        return; // the operator closed the port, the station did not fail
     const int n = outcome.station;
     StationHealth& health = stations_[stationSlot(n)];
     const std::optional<qint64> lastGood = health.lastGoodMs();

@@ -180,6 +180,9 @@ OpenResult SerialPort::open(const std::string& portName, const std::string& line
         return failAt(OpenStep::BuildMode, EINVAL);
     if (const int error = applyLineSettings(fd_, settings, *line); error != 0)
         return failAt(OpenStep::WriteSettings, error);
+    // Bytes that came while the port was closed (the late reply to a poll the configuration
+    // window cut short) answer no request of this opening.
+    ::tcflush(fd_, TCIFLUSH);
     return {true, OpenStep::Open, 0};
 }
 

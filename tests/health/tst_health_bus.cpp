@@ -145,6 +145,46 @@ private slots:
         QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
         QCOMPARE(bytes.count("\r\n") - 1, qsizetype(rig.monitor.events().size()));
     }
+
+    // The operator opening the configuration window (or a scan, or the program closing) cuts
+    // the awaited reply short: the panel shows the failure, but the station's record does not
+    // count it, even three times in a row.
+    void pollsCutShortByTheOperatorAreNotFailures() {
+        Rig rig(1, QString());
+        QVERIFY(rig.start());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.station(1).sinceStart().good >= 2, 5000);
+        bus::StationBus& stations = rig.bus.stations;
+        int cuts = 0;
+        const auto connection =
+            QObject::connect(&stations.controlTimer(), &toolkit::Timer::timeout, [&] {
+                if (cuts < 3 && stations.replyTimer(1).enabled()) {
+                    ++cuts;
+                    stations.stopForConfiguration();
+                    // The window closed again: the opening timer reopens the port.
+                    stations.openingTimer().setInterval(300);
+                    stations.openingTimer().setEnabled(true);
+                }
+            });
+        QObject::connect(&stations.openingTimer(), &toolkit::Timer::timeout,
+                         [&] { stations.openingTick(); });
+        QTRY_VERIFY_WITH_TIMEOUT(cuts == 3 && stations.portState() == bus::PortState::Open,
+                                 10000);
+        QObject::disconnect(connection);
+        const int cutOutcomes = int(std::count_if(
+            rig.recorder.outcomes.begin(), rig.recorder.outcomes.end(),
+            [](const bus::PollOutcome& outcome) { return outcome.cutShort; }));
+        QCOMPARE(cutOutcomes, 3);
+        for (const bus::PollOutcome& outcome : rig.recorder.outcomes)
+            QVERIFY(outcome.cutShort ? !outcome.good() : outcome.good());
+        const int goodBefore = rig.monitor.station(1).sinceStart().good;
+        // The late reply to the last cut poll is not read by the first poll after reopening.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.station(1).sinceStart().good > goodBefore + 1, 5000);
+        const health::Counts counts = rig.monitor.station(1).sinceStart();
+        QCOMPARE(counts.noReply, 0);
+        QCOMPARE(counts.polls, counts.good);
+        QVERIFY(rig.monitor.station(1).answering());
+        QVERIFY(rig.journalLines().isEmpty());
+    }
 };
 
 QTEST_MAIN(TestHealthBus)
