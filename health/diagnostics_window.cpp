@@ -4,17 +4,17 @@
 #include "toolkit/cp1252.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
+#include "toolkit/save_dialog.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
-#include <QFileDialog>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -123,12 +123,6 @@ void setCell(QTableWidget* t, int row, int column, const QString& text) {
         t->setItem(row, column, new QTableWidgetItem(text));
     else if (item->text() != text)
         item->setText(text); // only what changed, so a steady table costs nothing to show
-}
-
-QString stateText(const StationHealth& health) {
-    if (health.sinceStart().polls == 0)
-        return QStringLiteral("Aguardando");
-    return health.answering() ? QStringLiteral("Respondendo") : QStringLiteral("Sem resposta");
 }
 
 // The rows of a table as semicolon lines, its header first.
@@ -285,7 +279,7 @@ void DiagnosticsWindow::refresh() {
         const Counts counts = lastHour ? health.lastHour(now) : health.sinceStart();
         const QStringList cells{stations_.name(station),
                                 stations_.address(station),
-                                stateText(health),
+                                monitor_.stateText(station),
                                 lastGoodText(health.lastGoodMs(), now),
                                 percentText(health.lastHour(now).successPercent()),
                                 QString::number(counts.noReply),
@@ -303,7 +297,7 @@ void DiagnosticsWindow::refresh() {
         stationTable_->resizeColumnsToContents();
         fitColumn(stationTable_, kStateColumn,
                   {QStringLiteral("Aguardando"), QStringLiteral("Respondendo"),
-                   QStringLiteral("Sem resposta")});
+                   QStringLiteral("Sem resposta"), QStringLiteral("Porta fechada")});
         fitColumn(stationTable_, kLastGoodColumn, {QStringLiteral("00:00:00 (há 99999 s)")});
     }
     // A new event at the top moves every row below it, so the whole list is drawn again: new
@@ -316,7 +310,7 @@ void DiagnosticsWindow::refresh() {
                 today.append(event);
         }
         if (!today.isEmpty()) {
-            journal_->add(today);
+            addToJournal(today);
             // Only the rows in view are measured; the detail, last, keeps the rest.
             for (int column = 0; column < journal_->columnCount({}) - 1; ++column)
                 journalTable_->resizeColumnToContents(column);
@@ -324,6 +318,21 @@ void DiagnosticsWindow::refresh() {
     }
     if (QDateTime::fromMSecsSinceEpoch(now).date() != journalDay_)
         loadJournal();
+}
+
+// The newest event stays in view; a user who scrolled down to older events keeps looking at the
+// same ones while newer come in above them.
+void DiagnosticsWindow::addToJournal(const QList<Event>& events) {
+    const QScrollBar* bar = journalTable_->verticalScrollBar();
+    const int topRow = journalTable_->rowAt(0);
+    const bool atTop = topRow <= 0 && bar->value() == bar->minimum();
+    journal_->add(events);
+    journalTable_->doItemsLayout();
+    if (atTop)
+        journalTable_->scrollToTop();
+    else
+        journalTable_->scrollTo(journal_->index(topRow + int(events.size()), 0),
+                                QAbstractItemView::PositionAtTop);
 }
 
 void DiagnosticsWindow::loadJournal() {
@@ -351,10 +360,9 @@ void DiagnosticsWindow::exportTo(const QString& path) const {
 
 void DiagnosticsWindow::exportClicked() {
     const QString day = QDate::currentDate().toString(QStringLiteral("dd-MM-yyyy"));
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Exportar diagnóstico"),
-        QDir::home().filePath(QStringLiteral("Diagnóstico %1.csv").arg(day)),
-        QStringLiteral("Arquivo CSV (*.csv)"));
+    const QString path = toolkit::askSavePath(
+        this, QStringLiteral("Exportar diagnóstico"), QStringLiteral("Diagnóstico %1.csv").arg(day),
+        QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
     if (!path.isEmpty())
         toolkit::guarded([&] { exportTo(path); });
 }
@@ -387,7 +395,11 @@ protected:
                 continue;
             const StationHealth& health = monitor_.station(station);
             const qint64 now = monitor_.nowMs();
+            // The port being closed comes first: the reading below is not current.
+            const QString closed =
+                monitor_.portClosedFor(station) ? monitor_.stateText(station) + u'\n' : QString();
             panels_[stationSlot(station)]->setToolTip(
+                closed +
                 QStringLiteral("Última leitura boa: %1\nSucesso na última hora: %2")
                     .arg(DiagnosticsWindow::lastGoodText(health.lastGoodMs(), now),
                          DiagnosticsWindow::percentText(health.lastHour(now).successPercent())));

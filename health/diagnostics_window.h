@@ -58,6 +58,7 @@ protected:
 
 private:
     void loadJournal();
+    void addToJournal(const QList<Event>& events);
     void exportClicked();
 
     const HealthMonitor& monitor_;

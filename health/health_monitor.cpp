@@ -16,8 +16,7 @@ constexpr int kLowBatteryHundredths = 340;
 
 // A speed as the panel writes it, without the trailing blank of " m/s ".
 QString speedText(std::uint16_t tenths, const modbus::StationValues& values, int station) {
-    return (readings::oneDecimalText(tenths) + readings::readingOf(values, station).unitSuffix)
-        .trimmed();
+    return readings::speedWithUnit(tenths, readings::readingOf(values, station).unitSuffix);
 }
 
 } // namespace
@@ -47,6 +46,8 @@ void HealthMonitor::pollFinished(const bus::PollOutcome& outcome) {
     if (outcome.cutShort)
         return; // the operator closed the port, the station did not fail
     const int n = outcome.station;
+    if (!outcome.portLost)
+        portClosed_[stationSlot(n)] = false;
     StationHealth& health = stations_[stationSlot(n)];
     const std::optional<qint64> lastGood = health.lastGoodMs();
     const qint64 now = station_.nowMs();
@@ -99,8 +100,19 @@ void HealthMonitor::followAlarms(int n, const modbus::StationValues& values) {
     alarms.batteryLow = low;
 }
 
+QString HealthMonitor::stateText(int station) const {
+    const StationHealth& health = stations_[stationSlot(station)];
+    if (portClosedFor(station))
+        return QStringLiteral("Porta fechada");
+    if (health.sinceStart().polls == 0)
+        return QStringLiteral("Aguardando");
+    return health.answering() ? QStringLiteral("Respondendo") : QStringLiteral("Sem resposta");
+}
+
 void HealthMonitor::portStateChanged(bus::PortState from, bus::PortState to,
                                      const QString& portName) {
+    if (to != bus::PortState::Open)
+        portClosed_.fill(true);
     if (to == bus::PortState::Lost)
         note(portName, QStringLiteral("PORTA PERDIDA"));
     else if (from == bus::PortState::Lost && to == bus::PortState::Open)
@@ -130,7 +142,8 @@ void HealthMonitor::logFailed(int station, const QString& text) {
 
 void HealthMonitor::logRecovered(int station, int linesLost) {
     note(station_.name(station), QStringLiteral("LOG NORMAL"),
-         QStringLiteral("%1 leituras perdidas").arg(linesLost));
+         linesLost == 1 ? QStringLiteral("1 leitura perdida")
+                        : QStringLiteral("%1 leituras perdidas").arg(linesLost));
 }
 
 void HealthMonitor::note(const QString& station, const QString& event, const QString& detail) {

@@ -39,6 +39,10 @@ public:
     void logRecovered(int station, int linesLost);
 
     const StationHealth& station(int station) const { return stations_[stationSlot(station)]; }
+    // "Aguardando", "Respondendo", "Sem resposta", or "Porta fechada" from the moment the port
+    // is lost or closed until the station's first poll after it opens again.
+    QString stateText(int station) const;
+    bool portClosedFor(int station) const { return portClosed_[stationSlot(station)]; }
     qint64 nowMs() const { return station_.nowMs(); }
     // The events written since the program started, oldest first.
     const QList<Event>& events() const { return events_; }
@@ -69,6 +73,7 @@ private:
     qint64 startMs_ = 0;
     std::array<StationHealth, kStations> stations_{};
     std::array<Alarms, kStations> alarms_{};
+    std::array<bool, kStations> portClosed_{};
     QList<Event> events_;
     bool journalFailing_ = false;
 };

@@ -69,6 +69,12 @@ QString oneDecimalText(unsigned value) {
     return withDecimalComma(value, 1);
 }
 
+QString speedWithUnit(unsigned tenths, const QString& unitSuffix) {
+    if (tenths >= kFiveDigits)
+        return oneDecimalText(tenths);
+    return (oneDecimalText(tenths) + unitSuffix).trimmed();
+}
+
 QString twoDecimalText(unsigned value) {
     return withDecimalComma(value, 2);
 }

@@ -41,6 +41,8 @@ Reading decodeReply(std::span<const std::uint8_t> reply, int station);
 
 // Tenths with a decimal comma ("12,3"); five-digit values give "> LIMITE".
 QString oneDecimalText(unsigned value);
+// A speed with its unit ("23,4 m/s"); "> LIMITE" stands alone, with no unit after it.
+QString speedWithUnit(unsigned tenths, const QString& unitSuffix);
 // Hundredths with a decimal comma ("3,70"), whatever the number of digits.
 QString twoDecimalText(unsigned value);
 // Compass name of a direction code; station 1 keeps the short names, the others pad them to

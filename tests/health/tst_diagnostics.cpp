@@ -134,6 +134,83 @@ private slots:
         QVERIFY(fits(rig.window.stationTable(), 3));
     }
 
+    // New events come in at the top: the newest stays in view, unless the user has scrolled
+    // down to read older ones, whose rows then stay where they are.
+    void newestEventsStayInView() {
+        Rig rig;
+        rig.window.resize(900, 500);
+        rig.window.show();
+        QTableView* journal = rig.window.journalTable();
+        const auto topShown = [&] { return journal->rowAt(0); };
+        const auto addEvents = [&](int count) {
+            const int before = journal->model()->rowCount();
+            for (int i = 0; i < count; ++i)
+                rig.monitor.logFailed(1 + i % 2, QStringLiteral("disco cheio %1").arg(i));
+            QTRY_COMPARE_WITH_TIMEOUT(journal->model()->rowCount(), before + count, 5500);
+            QApplication::processEvents();
+        };
+        addEvents(40);
+        QCOMPARE(topShown(), 0);
+        // The user reads the newest event: a click on it, the keyboard in the table.
+        QTest::mouseClick(journal->viewport(), Qt::LeftButton, {},
+                          journal->visualRect(journal->model()->index(0, 2)).center());
+        QCOMPARE(journal->currentIndex().row(), 0);
+        addEvents(3);
+        QCOMPARE(topShown(), 0);
+        QCOMPARE(rig.row(journal, 0).value(3), QStringLiteral("disco cheio 2"));
+
+        journal->scrollTo(journal->model()->index(20, 0), QAbstractItemView::PositionAtTop);
+        QApplication::processEvents();
+        const QStringList looked = rig.row(journal, topShown());
+        addEvents(5);
+        QCOMPARE(rig.row(journal, topShown()), looked);
+    }
+
+    // With the adapter pulled out (or the port closed for the configuration window) no row
+    // may go on saying "Respondendo": each says "Porta fechada" until its first poll after
+    // the port opens again.
+    void rowsSayThePortIsClosed() {
+        Rig rig;
+        std::array<QWidget*, kStations> panels{};
+        std::vector<std::unique_ptr<QWidget>> owned;
+        for (QWidget*& panel : panels)
+            panel = owned.emplace_back(std::make_unique<QWidget>()).get();
+        health::installPanelToolTips(rig.monitor, panels);
+        const auto tip = [&](int station) {
+            QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+            QApplication::sendEvent(panels[stationSlot(station)], &event);
+            return panels[stationSlot(station)]->toolTip();
+        };
+        const auto states = [&] {
+            rig.window.refresh();
+            return QStringList{rig.window.stationTable()->item(0, 2)->text(),
+                               rig.window.stationTable()->item(1, 2)->text()};
+        };
+        rig.poll(1, ReplyKind::Good);
+        rig.poll(2, ReplyKind::Good);
+        rig.window.show();
+        QCOMPARE(states(), (QStringList{"Respondendo", "Respondendo"}));
+
+        rig.monitor.portStateChanged(bus::PortState::Open, bus::PortState::Lost, "ttyUSB0");
+        bus::PollOutcome lost;
+        lost.station = 1;
+        lost.portLost = true;
+        rig.monitor.pollFinished(lost);
+        QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
+        QVERIFY(tip(2).startsWith(QStringLiteral("Porta fechada\nÚltima leitura boa: 09:00:02")));
+        rig.monitor.portStateChanged(bus::PortState::Lost, bus::PortState::Open, "ttyUSB0");
+        QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
+        rig.poll(1, ReplyKind::Good);
+        QCOMPARE(states(), (QStringList{"Respondendo", "Porta fechada"}));
+        QVERIFY(tip(1).startsWith(QStringLiteral("Última leitura boa: ")));
+        rig.poll(2, ReplyKind::NoReply);
+        QCOMPARE(states(), (QStringList{"Respondendo", "Respondendo"}));
+
+        rig.monitor.portStateChanged(bus::PortState::Open, bus::PortState::ClosedForConfiguration,
+                                     "ttyUSB0");
+        QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
+    }
+
     void refreshesOnlyWhileShown() {
         Rig rig;
         rig.window.show();
@@ -152,13 +229,16 @@ private slots:
         rig.poll(2, ReplyKind::NoReply);
         rig.poll(2, ReplyKind::NoReply);
         rig.window.show();
+        // Typed without its extension: the file gets ".csv".
         const QString path = rig.folder.filePath(QStringLiteral("diagnóstico.csv"));
         QTimer::singleShot(100, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             QVERIFY(name);
-            name->setText(path);
+            QCOMPARE(name->text(), QStringLiteral("Diagnóstico %1.csv")
+                                       .arg(QDate::currentDate().toString("dd-MM-yyyy")));
+            name->setText(rig.folder.filePath(QStringLiteral("diagnóstico")));
             QTest::keyClick(name, Qt::Key_Return);
         });
         QTest::mouseClick(rig.window.exportButton(), Qt::LeftButton);

@@ -209,6 +209,22 @@ private slots:
                             }));
     }
 
+    // A peak beyond what a panel can show is "> LIMITE" with no unit after it; a count of one
+    // is singular.
+    void wordingOfLimitsAndCounts() {
+        Monitor m;
+        namespace bits = modbus::status;
+        m.poll(1, ReplyKind::Good, reading(120, 0));
+        m.poll(1, ReplyKind::Good, reading(10000, bits::kPreset1Alarm));
+        m.poll(1, ReplyKind::Good, reading(120, 0));
+        m.monitor.logRecovered(1, 1);
+        m.monitor.logRecovered(1, 2);
+        QCOMPARE(m.lines(), (QStringList{"09:00:02;EST 1;PRESET1 ATIVO;;",
+                                         "09:00:03;EST 1;PRESET1 NORMAL;> LIMITE;",
+                                         "09:00:03;EST 1;LOG NORMAL;1 leitura perdida;",
+                                         "09:00:03;EST 1;LOG NORMAL;2 leituras perdidas;"}));
+    }
+
     void thePortAndTheProgram() {
         Monitor m;
         m.monitor.programStarted();

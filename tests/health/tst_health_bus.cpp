@@ -167,12 +167,11 @@ private slots:
             });
         QObject::connect(&stations.openingTimer(), &toolkit::Timer::timeout,
                          [&] { stations.openingTick(); });
-        QTRY_VERIFY_WITH_TIMEOUT(cuts == 3 && stations.portState() == bus::PortState::Open,
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(cuts == 3 && stations.portState() == bus::PortState::Open, 10000);
         QObject::disconnect(connection);
-        const int cutOutcomes = int(std::count_if(
-            rig.recorder.outcomes.begin(), rig.recorder.outcomes.end(),
-            [](const bus::PollOutcome& outcome) { return outcome.cutShort; }));
+        const int cutOutcomes =
+            int(std::count_if(rig.recorder.outcomes.begin(), rig.recorder.outcomes.end(),
+                              [](const bus::PollOutcome& outcome) { return outcome.cutShort; }));
         QCOMPARE(cutOutcomes, 3);
         for (const bus::PollOutcome& outcome : rig.recorder.outcomes)
             QVERIFY(outcome.cutShort ? !outcome.good() : outcome.good());

@@ -9,8 +9,8 @@
 
 #include "boxes.h"
 
-#include <QImage>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -348,10 +348,9 @@ private slots:
                 name->setText(typed);
                 QTest::keyClick(name, Qt::Key_Return);
             });
-            const QString chosen =
-                toolkit::askSavePath(nullptr, QStringLiteral("Exportar"),
-                                     QStringLiteral("Diagnóstico 07-12-2026.csv"),
-                                     QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
+            const QString chosen = toolkit::askSavePath(
+                nullptr, QStringLiteral("Exportar"), QStringLiteral("Diagnóstico 07-12-2026.csv"),
+                QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
             return std::pair{proposed, chosen};
         };
         const auto [proposed, chosen] = answer(QStringLiteral("diag"));
