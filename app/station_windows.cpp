@@ -9,13 +9,17 @@
 #include "publish/publisher.h"
 #include "readings/station_panel.h"
 #include "toolkit/messages.h"
+#include "toolkit/screen_fit.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+
+#include <utility>
 
 StationWindows::StationWindows() {
     form1 = std::make_unique<TForm1>();
@@ -111,11 +115,23 @@ void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, co
     QMenu* controle = form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
     QAction* item = controle->addAction(caption);
     item->setObjectName(name);
-    QObject::connect(item, &QAction::triggered, window, [window] {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    });
+    // Opened beside the main window the first time, within the screen; afterwards where the
+    // user left it, brought back onto the screen if it no longer fits.
+    QObject::connect(item, &QAction::triggered, window,
+                     [window, main = form1.get(), placed = false]() mutable {
+                         if (!std::exchange(placed, true))
+                             toolkit::placeBeside(window, main);
+                         else
+                             toolkit::keepWithinScreen(window);
+                         window->show();
+                         window->raise();
+                         window->activateWindow();
+                     });
+}
+
+void StationWindows::endProgram() {
+    toolkit::guarded([this] { form1->Sair1Click(); });
+    QCoreApplication::exit(0);
 }
 
 StationWindows::~StationWindows() {

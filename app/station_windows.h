@@ -35,6 +35,11 @@ public:
     StationWindows(const StationWindows&) = delete;
     StationWindows& operator=(const StationWindows&) = delete;
 
+    // Ends the program as "Sair" does, also from under a box or the configuration window: the
+    // port closes, the message loop and every loop of a box end, and the destructor writes FIM
+    // and says goodbye to the broker.
+    void endProgram();
+
 private:
     toolkit::StartupHold startup_;
 

@@ -10,6 +10,7 @@
 #include "toolkit/failure.h"
 #include "toolkit/fonts.h"
 #include "toolkit/messages.h"
+#include "toolkit/screen_fit.h"
 #include "toolkit/timer.h"
 
 #include <QCheckBox>
@@ -348,6 +349,13 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+// The window keeps its place where it fits; on a smaller screen it moves just enough to show
+// whole, with its buttons.
+void TForm2::showEvent(QShowEvent* event) {
+    toolkit::keepWithinScreen(this);
+    QDialog::showEvent(event);
 }
 
 void TForm2::BT_ProcurarClick() {

@@ -34,9 +34,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt's libraries, with the xcb and offscreen platform plugins and the ICO reader that ship
 # inside libqt6gui6, and libjpeg, come from dpkg-shlibdeps; the list below is what it cannot
-# see: fonts for the widgets.
+# see: fonts for the widgets, and Qt's own texts (file dialogs, edit menus) in Portuguese.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n")
 # xdg-open opens the manual, the log files and the web site outside a full desktop; the
 # wayland plugin spares Wayland sessions the XWayland detour.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")

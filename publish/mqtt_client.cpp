@@ -267,7 +267,8 @@ void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) 
         mosquitto_destroy(shared->handle);
         done->set_value();
     });
-    if (finished.wait_for(std::chrono::seconds(2)) == std::future_status::ready)
+    // The program must end within 2 s of a stop signal, the goodbye included.
+    if (finished.wait_for(std::chrono::milliseconds(1000)) == std::future_status::ready)
         closer.join();
     else
         closer.detach();

@@ -40,7 +40,7 @@ public:
 
     void start();
     // Publishes the farewell (if connected) and says goodbye to the broker; an attempt still
-    // looking up the broker's name is left behind after about two seconds.
+    // looking up the broker's name is left behind after a second.
     void stop(const QString& farewellTopic = {}, const QByteArray& farewell = {});
 
     bool connected() const { return connected_; }

@@ -30,26 +30,39 @@ QRect availableArea(const QWidget* window) {
     return screen ? screen->availableGeometry() : QRect();
 }
 
+namespace {
+
+// The window's frame; before a window has been shown its frame is not known yet, and the
+// main window's (shown first) stands for it.
+QSize frameSize(const QWidget* window) {
+    const QSize frame = window->frameGeometry().size() - window->size();
+    if (frame.width() > 0 || frame.height() > 0)
+        return frame;
+    const QWidget* main = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    return main ? main->frameGeometry().size() - main->size() : QSize(0, 0);
+}
+
+} // namespace
+
 void placeBeside(QWidget* window, const QWidget* main) {
     const QRect area = availableArea(main);
     if (area.isEmpty())
         return;
-    // The frame is known once a window has been shown; before, it counts as none.
-    const QSize frame = window->frameGeometry().size() - window->size();
+    const QSize frame = frameSize(window);
     const QSize inside = window->size().boundedTo(area.size() - frame);
     if (inside != window->size())
-        window->resize(inside.expandedTo(window->minimumSizeHint()));
-    const QSize outer = window->size() + frame;
+        window->resize(inside);
     const QRect mainFrame = main ? main->frameGeometry() : QRect(area.topLeft(), QSize());
-    window->move(besidePosition(mainFrame, outer, area));
+    window->move(besidePosition(mainFrame, window->size() + frame, area));
 }
 
 void keepWithinScreen(QWidget* window) {
     const QRect area = availableArea(window);
     if (area.isEmpty())
         return;
-    const QPoint at = movedWithin(window->frameGeometry(), area);
-    if (at != window->frameGeometry().topLeft())
+    const QRect frame(window->frameGeometry().topLeft(), window->size() + frameSize(window));
+    const QPoint at = movedWithin(frame, area);
+    if (at != frame.topLeft())
         window->move(at);
 }
 

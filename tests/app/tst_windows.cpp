@@ -1,0 +1,139 @@
+// The program's windows on a small screen (1024 × 768, given to the offscreen platform by
+// screen-1024x768.json), and Qt's own texts in Portuguese beside the program's.
+
+#include "app/qt_translations.h"
+#include "app/station_windows.h"
+#include "config/station_edit.h"
+#include "health/diagnostics_window.h"
+#include "history/history_window.h"
+#include "toolkit/messages.h"
+#include "toolkit/save_dialog.h"
+
+#include "boxes.h"
+#include "pty_pair.h"
+#include "station_env.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+// Points the configuration at a pseudo-terminal, so the program polls quietly.
+void configureFor(const StationEnv& env, const Pty& pty) {
+    QList<QByteArray> config = env.configBytes().split('\n');
+    config[0] = QByteArray::fromStdString(pty.path()) + '\r';
+    env.writeConfig(config.join('\n'));
+}
+
+QRect screenArea() {
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+// A widget, the whole of it, where the user can see it.
+bool onScreen(const QWidget* widget) {
+    return screenArea().contains(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+}
+
+} // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QCOMPARE(screenArea().size(), QSize(1024, 768)); }
+
+    // Diagnóstico (1180 px wide as laid out) and Histórico open within the screen with their
+    // buttons; the configuration window leaves its place just enough to show whole.
+    void everyWindowFitsTheScreen() {
+        StationEnv env;
+        Pty pty;
+        configureFor(env, pty);
+        StationWindows windows;
+        TForm1& main = *windows.form1;
+        for (const char* name : {"Diagnostico1", "Historico1"})
+            main.findChild<QAction*>(QString::fromLatin1(name))->trigger();
+        for (QWidget* window : {static_cast<QWidget*>(windows.diagnostics.get()),
+                                static_cast<QWidget*>(windows.history.get())}) {
+            QVERIFY(window->isVisible());
+            QVERIFY2(screenArea().contains(window->frameGeometry()),
+                     qPrintable(window->objectName()));
+            for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+                if (button->isVisible())
+                    QVERIFY2(onScreen(button), qPrintable(button->text()));
+            }
+        }
+        // Every column of the stations, up to "Leituras", without scrolling sideways.
+        const QTableWidget* stations = windows.diagnostics->stationTable();
+        QTRY_VERIFY_WITH_TIMEOUT(stations->rowCount() > 0, 3000);
+        const int last = stations->columnCount() - 1;
+        QCOMPARE(stations->horizontalHeaderItem(last)->text(), QStringLiteral("Leituras"));
+        QVERIFY(stations->columnViewportPosition(last) + stations->columnWidth(last) <=
+                stations->viewport()->width());
+
+        bool checked = false;
+        QTimer::singleShot(300, [&] {
+            TForm2& config = *windows.form2;
+            QVERIFY(config.isVisible());
+            QVERIFY(screenArea().contains(config.frameGeometry()));
+            // Moved only as far as needed: its top stays where it was laid out (the frame's or
+            // the inside's, as the platform places windows).
+            QVERIFY(config.frameGeometry().top() == 263 || config.geometry().top() == 263);
+            QCOMPARE(config.frameGeometry().right(), screenArea().right());
+            for (QPushButton* button : config.findChildren<QPushButton*>()) {
+                const QWidget* page = button->parentWidget();
+                if (button->isVisibleTo(&config) && page && page->isVisible())
+                    QVERIFY2(onScreen(button), qPrintable(button->text()));
+            }
+            checked = true;
+            config.close();
+        });
+        main.N1Click();
+        QVERIFY(checked);
+    }
+
+    // Qt's file dialog and edit menu speak Portuguese; a message box keeps its exact text and
+    // its "OK".
+    void qtTextsInPortuguese() {
+        QVERIFY(app::installQtTranslations(*qApp));
+        QStringList dialogTexts;
+        QTimer::singleShot(200, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                dialogTexts << label->text();
+            for (const QPushButton* button : dialog->findChildren<QPushButton*>())
+                dialogTexts << button->text();
+            dialog->reject();
+        });
+        toolkit::askSavePath(nullptr, QStringLiteral("Exportar"), QStringLiteral("a.csv"),
+                             QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
+        for (const char* wanted : {"Procurar em:", "&Nome do arquivo:", "&Salvar", "Cancelar"})
+            QVERIFY2(dialogTexts.contains(QString::fromUtf8(wanted)), wanted);
+
+        config::StationEdit edit(
+            20, [](QChar) { return false; }, nullptr);
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList items;
+        for (const QAction* action : menu->actions())
+            items << action->text().section(u'\t', 0, 0);
+        QVERIFY2(items.contains(QStringLiteral("C&olar")), qPrintable(items.join(u'|')));
+
+        BoxWatcher watcher([](QMessageBox* box) {
+            QCOMPARE(box->buttons().size(), 1);
+            QCOMPARE(box->buttons().constFirst()->text(), QStringLiteral("OK"));
+        });
+        toolkit::showMessage(QStringLiteral("Salvo"));
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text, QStringLiteral("Salvo"));
+        QCOMPARE(watcher.boxes()[0].title, QStringLiteral("K&V  ANEMÔMETROS"));
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"
