@@ -100,12 +100,16 @@ void StationWindows::startPublishing() {
         return;
     TForm1& main = *form1;
     publisher = std::make_unique<publish::Publisher>(
-        *read.settings, publish::Publisher::Stations{
-                            .name = [&main](int station) { return main.panel(station).name(); },
-                            .address = [this](int station) { return form2->addressText(station); },
-                            .health = monitor.get(),
-                        });
+        *read.settings,
+        publish::Publisher::Stations{
+            .name = [&main](int station) { return main.panel(station).name(); },
+            .address = [this](int station) { return form2->addressText(station); },
+            .health = monitor.get(),
+            .polled = [&main](int station) { return main.stationPanelShown(station); },
+        });
     main.stationBus().addWatcher(*publisher);
+    QObject::connect(form2.get(), &TForm2::configurationSaved, publisher.get(),
+                     &publish::Publisher::stationsChanged);
     QObject::connect(publisher.get(), &publish::Publisher::stateTextChanged, diagnostics.get(),
                      &health::DiagnosticsWindow::setConnectionText);
     publisher->start();

@@ -313,6 +313,7 @@ void TForm2::BotaoSalvaConfigClick() {
         config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
     mainWindow_.controlTimer().setInterval(500);
     config::writeConfigFile(config::kConfigFileName, currentSettings());
+    emit configurationSaved();
 }
 
 config::ConfigText TForm2::currentSettings() const {

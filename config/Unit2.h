@@ -81,6 +81,10 @@ public:
 
     void done(int result) override;
 
+signals:
+    // The configuration file was written: the stations polled may have changed.
+    void configurationSaved();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -3,6 +3,7 @@
 #include "toolkit/cp1252.h"
 #include "toolkit/failure.h"
 #include "toolkit/file_replace.h"
+#include "toolkit/regular_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,22 +18,35 @@
 namespace config {
 
 ConfigText readConfigFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const int err = file.exists() ? EACCES : ENOENT;
-        toolkit::raiseFileError(err);
+    using Outcome = toolkit::FileRead::Outcome;
+    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostConfigBytes);
+    switch (file.outcome) {
+    case Outcome::Read:
+        break;
+    case Outcome::Missing:
+        toolkit::raiseFileError(ENOENT);
+    case Outcome::Folder:
+    case Outcome::Failed:
+        // A file that is there but cannot be opened, as the Windows run-time library says.
+        toolkit::raiseFileError(file.err == ENOTDIR ? ENOENT : EACCES);
+    case Outcome::NotRegular:
+    case Outcome::TooLarge:
+        throw toolkit::Failure(
+            QStringLiteral("%1 não pôde ser lido: %2.").arg(path, file.reason()));
     }
     ConfigText text;
+    const QByteArray& bytes = file.bytes;
+    qsizetype from = 0;
     for (QString& current : text) {
-        if (file.atEnd())
+        if (from >= bytes.size())
             break;
         // Only the start of a long line is kept; reading goes on at the next line.
-        QByteArray bytes = file.readLine();
-        if (bytes.endsWith('\n'))
-            bytes.chop(1);
-        if (bytes.endsWith('\r'))
-            bytes.chop(1);
-        current = toolkit::fromCp1252(bytes.left(kMaxLineChars));
+        const qsizetype end = bytes.indexOf('\n', from);
+        QByteArray line = bytes.mid(from, (end < 0 ? bytes.size() : end) - from);
+        from = end < 0 ? bytes.size() : end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        current = toolkit::fromCp1252(line.left(kMaxLineChars));
     }
     return text;
 }
@@ -54,7 +68,9 @@ void writeConfigFile(const QString& path, const ConfigText& text) {
     // A file without any write permission is read-only, even for the administrator.
     if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0)
         toolkit::raiseFileError(EACCES);
-    const int probe = ::open(native.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Never waits: a FIFO without a reader fails at once.
+    const int probe =
+        ::open(native.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (probe < 0)
         toolkit::raiseFileError(errno);
     ::close(probe);

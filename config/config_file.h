@@ -10,6 +10,8 @@ namespace config {
 inline constexpr int kConfigLines = 29;
 inline constexpr int kMaxLineChars = 40;
 inline const QString kConfigFileName = QStringLiteral("ConfigALL.txt");
+// The most a configuration file may hold; a real one holds about a kilobyte.
+inline constexpr qint64 kMostConfigBytes = 1024 * 1024;
 
 using ConfigText = std::array<QString, kConfigLines>;
 
@@ -40,7 +42,9 @@ inline const QString& at(const ConfigText& text, int lineNumber) {
 
 // Reads the 29 lines: each at most 40 characters (the rest of a longer line is dropped),
 // CR LF or LF alone, missing lines empty, lines after 29 ignored. A file that cannot be opened
-// is a failure with the file error text ("File not found").
+// is a failure with the file error text ("File not found"); a FIFO, a device or a file larger
+// than kMostConfigBytes is never read (nor waited for) and fails with its name and the reason
+// ("ConfigALL.txt não pôde ser lido: não é um arquivo comum.").
 ConfigText readConfigFile(const QString& path);
 
 // The file's bytes: Windows-1252, each line ended by CR LF.

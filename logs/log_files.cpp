@@ -5,6 +5,7 @@
 #include "toolkit/cp1252.h"
 #include "toolkit/failure.h"
 #include "toolkit/file_replace.h"
+#include "toolkit/regular_file.h"
 
 #include <QLoggingCategory>
 
@@ -48,10 +49,24 @@ void pruneIndexFile(const QString& indexFile, const QByteArray& ownFolder) {
 } // namespace
 
 QStringList readIndexFile(const QString& path) {
-    const std::optional<QByteArray> contents = io::readFileIfPresent(path);
-    if (!contents || contents->isEmpty())
+    using Outcome = toolkit::FileRead::Outcome;
+    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostIndexBytes);
+    switch (file.outcome) {
+    case Outcome::Read:
+        break;
+    case Outcome::Missing:
         return {};
-    QStringList lines = toolkit::fromCp1252(*contents).split(u'\n');
+    case Outcome::Folder:
+    case Outcome::Failed:
+        toolkit::raiseFileError(file.err);
+    case Outcome::NotRegular:
+    case Outcome::TooLarge:
+        throw toolkit::Failure(
+            QStringLiteral("%1 não pôde ser lido: %2.").arg(path, file.reason()));
+    }
+    if (file.bytes.isEmpty())
+        return {};
+    QStringList lines = toolkit::fromCp1252(file.bytes).split(u'\n');
     if (lines.last().isEmpty())
         lines.removeLast();
     for (QString& line : lines) {

@@ -24,7 +24,13 @@ struct LogRequest {
 // returns. Failures throw toolkit::Failure with the file error text.
 void writeLogLine(const LogRequest& request);
 
-// The lines of an index file; a missing file is an empty list, any other failure throws.
+// The most an index file may hold: thousands of paths, where three are kept.
+inline constexpr qint64 kMostIndexBytes = 1024 * 1024;
+
+// The lines of an index file; a missing file is an empty list, any other failure throws. A
+// FIFO, a device or a file larger than kMostIndexBytes is never read (nor waited for) and
+// fails with its name and the reason ("StatusLOG1.txt não pôde ser lido: não é um arquivo
+// comum.").
 QStringList readIndexFile(const QString& path);
 
 // Writes the whole index file, Windows-1252 with CR LF, as the Windows program does.

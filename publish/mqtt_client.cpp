@@ -1,6 +1,9 @@
 #include "publish/mqtt_client.h"
 
-#include <QFile>
+#include "publish/connection_text.h"
+#include "publish/tls_context.h"
+#include "toolkit/regular_file.h"
+
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -11,6 +14,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -22,6 +26,7 @@ struct MqttClient::Shared {
     mosquitto* handle = nullptr;
     std::mutex mutex;
     MqttClient* owner = nullptr; // under mutex; null once stop() has begun
+    TlsVerdict verdict;          // of the TLS context the handle holds
 };
 
 namespace {
@@ -34,47 +39,6 @@ void initLibrary() {
 constexpr int kLongestWaitS = 30;
 
 } // namespace
-
-QString errorText(int code) {
-    switch (code) {
-    case MOSQ_ERR_SUCCESS:
-        return {};
-    case MOSQ_ERR_EAI:
-        return QStringLiteral("nome do broker não encontrado");
-    case MOSQ_ERR_ERRNO:
-    case MOSQ_ERR_NO_CONN:
-    case MOSQ_ERR_CONN_LOST:
-        return QStringLiteral("conexão recusada ou rede indisponível");
-    case MOSQ_ERR_TLS:
-    case MOSQ_ERR_TLS_HANDSHAKE:
-        return QStringLiteral("falha no TLS (certificado não aceito)");
-    case MOSQ_ERR_NOMEM:
-        return QStringLiteral("memória insuficiente");
-    case MOSQ_ERR_KEEPALIVE:
-        return QStringLiteral("o broker deixou de responder");
-    default:
-        return QStringLiteral("erro %1 da biblioteca MQTT").arg(code);
-    }
-}
-
-QString refusalText(int code) {
-    switch (code) {
-    case 0:
-        return {};
-    case 1:
-        return QStringLiteral("versão do protocolo recusada pelo broker");
-    case 2:
-        return QStringLiteral("client_id recusado pelo broker");
-    case 3:
-        return QStringLiteral("broker indisponível");
-    case 4:
-        return QStringLiteral("usuário ou senha recusados pelo broker");
-    case 5:
-        return QStringLiteral("conexão não autorizada pelo broker");
-    default:
-        return QStringLiteral("conexão recusada pelo broker (código %1)").arg(code);
-    }
-}
 
 MqttClient::MqttClient(MqttSettings settings, Will will, QObject* parent)
     : QObject(parent), settings_(std::move(settings)), will_(std::move(will)) {}
@@ -90,7 +54,7 @@ void MqttClient::start() {
     // Callbacks come only from the loop calls made on this object's thread.
     mosquitto* handle = mosquitto_new(settings_.clientId.toUtf8().constData(), true, this);
     if (!handle) {
-        lastError_ = errorText(MOSQ_ERR_NOMEM);
+        lastError_ = QStringLiteral("memória insuficiente");
         emit failed(lastError_);
         return;
     }
@@ -107,12 +71,27 @@ void MqttClient::start() {
         mosquitto_username_pw_set(handle, user.isEmpty() ? nullptr : user.constData(),
                                   password.isEmpty() ? nullptr : password.constData());
     }
-    if (!settings_.tlsCa.isEmpty() &&
-        mosquitto_tls_set(handle, QFile::encodeName(settings_.tlsCa).constData(), nullptr, nullptr,
-                          nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
-        lastError_ = errorText(MOSQ_ERR_TLS);
-        emit failed(lastError_);
-        return;
+    if (!settings_.tlsCa.isEmpty()) {
+        // The certificates are handed to OpenSSL from here: the library never opens the file
+        // (a FIFO put in its place would hold the program).
+        const toolkit::FileRead ca = toolkit::readRegularFile(settings_.tlsCa, kMostCaBytes);
+        ssl_ctx_st* context =
+            ca.ok() ? newTlsContext(ca.bytes, settings_.host, &shared_->verdict) : nullptr;
+        const bool used =
+            context &&
+            mosquitto_void_option(handle, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
+            mosquitto_int_option(handle, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) == MOSQ_ERR_SUCCESS;
+        freeTlsContext(context); // the handle holds its own reference
+        if (!used) {
+            lastError_ = ca.ok() ? QStringLiteral("o arquivo tls_ca %1 não tem certificado que o "
+                                                  "OpenSSL aceite; confira tls_ca em %2")
+                                       .arg(settings_.tlsCa, kSettingsFile)
+                                 : QStringLiteral("o certificado tls_ca %1 não pôde ser lido, %2; "
+                                                  "confira tls_ca em %3")
+                                       .arg(settings_.tlsCa, ca.reason(), kSettingsFile);
+            emit failed(lastError_);
+            return;
+        }
     }
     mosquitto_connect_callback_set(handle, onConnect);
     mosquitto_disconnect_callback_set(handle, onDisconnect);
@@ -136,24 +115,46 @@ void MqttClient::attempt() {
     if (attempt_.joinable())
         attempt_.join(); // it has told its result already
     attempting_ = true;
+    answered_ = false;
+    refusal_ = 0;
+    shared_->verdict.error = 0;
+    shared_->verdict.dateS = 0;
     // The name lookup, the connection and, with TLS, the start of the handshake; the
     // greeting goes out from there too. The socket is left non-blocking.
     attempt_ = std::thread([shared = shared_, host = settings_.host.toUtf8(), port = settings_.port,
                             keepalive = settings_.keepaliveS] {
         const int code = mosquitto_connect(shared->handle, host.constData(), port, keepalive);
+        const int systemError = errno;
         const std::lock_guard lock(shared->mutex);
         if (MqttClient* owner = shared->owner)
             QMetaObject::invokeMethod(
-                owner, [owner, code] { owner->attemptFinished(code); }, Qt::QueuedConnection);
+                owner, [owner, code, systemError] { owner->attemptFinished(code, systemError); },
+                Qt::QueuedConnection);
     });
 }
 
-void MqttClient::attemptFinished(int code) {
+QString MqttClient::failureText(int code, int systemError) const {
+    return publish::failureText({
+        .code = code,
+        .systemError = systemError,
+        .refusal = refusal_,
+        .verifyError = shared_ ? shared_->verdict.error.load() : 0,
+        .certificateDateS = shared_ ? shared_->verdict.dateS.load() : 0,
+        .answered = answered_,
+        .tls = !settings_.tlsCa.isEmpty(),
+        .host = settings_.host,
+        .port = settings_.port,
+        .username = settings_.username,
+        .tlsCa = settings_.tlsCa,
+    });
+}
+
+void MqttClient::attemptFinished(int code, int systemError) {
     if (!shared_)
         return; // stopped meanwhile
     attempting_ = false;
     if (code != MOSQ_ERR_SUCCESS) {
-        lastError_ = errorText(code);
+        lastError_ = failureText(code, systemError);
         emit failed(lastError_);
         retryLater();
         return;
@@ -192,6 +193,7 @@ void MqttClient::stopWatching() {
 }
 
 void MqttClient::afterLoop(int code) {
+    const int systemError = errno;
     if (!reader_)
         return;
     mosquitto* handle = shared_->handle;
@@ -204,7 +206,7 @@ void MqttClient::afterLoop(int code) {
     if (mosquitto_socket(handle) >= 0)
         mosquitto_disconnect(handle);
     if (code != MOSQ_ERR_SUCCESS && code != MOSQ_ERR_CONN_REFUSED)
-        lastError_ = errorText(code);
+        lastError_ = failureText(code, systemError);
     if (connected_) {
         connected_ = false;
         emit connectedChanged(false);
@@ -215,8 +217,10 @@ void MqttClient::afterLoop(int code) {
 
 void MqttClient::onConnect(mosquitto*, void* self, int code) {
     auto* client = static_cast<MqttClient*>(self);
+    client->answered_ = true;
     if (code != 0) {
-        client->lastError_ = refusalText(code);
+        client->refusal_ = code;
+        client->lastError_ = client->failureText(MOSQ_ERR_CONN_REFUSED, 0);
         return;
     }
     client->lastError_.clear();
@@ -233,7 +237,7 @@ void MqttClient::onConnect(mosquitto*, void* self, int code) {
 void MqttClient::onDisconnect(mosquitto*, void* self, int code) {
     auto* client = static_cast<MqttClient*>(self);
     if (code != 0 && code != MOSQ_ERR_CONN_REFUSED && client->lastError_.isEmpty())
-        client->lastError_ = errorText(code);
+        client->lastError_ = client->failureText(code, errno);
 }
 
 void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) {

@@ -44,7 +44,8 @@ public:
     void stop(const QString& farewellTopic = {}, const QByteArray& farewell = {});
 
     bool connected() const { return connected_; }
-    // Why the last attempt failed, in Portuguese; empty when connected or still trying.
+    // Why the last attempt failed, in Portuguese, as a clause that says what to change;
+    // empty when connected or still trying.
     QString lastError() const { return lastError_; }
 
     // Writes one message (after the kept ones), or queues what the socket cannot take yet;
@@ -77,10 +78,12 @@ private:
     };
 
     void attempt();
-    void attemptFinished(int code);
+    void attemptFinished(int code, int systemError);
     void retryLater();
     // What a loop call of the library returned: a failure ends the connection.
     void afterLoop(int code);
+    // Why the connection failed, from the library's code and what else is known of it.
+    QString failureText(int code, int systemError) const;
     void watchSocket(bool writable);
     void stopWatching();
 
@@ -103,14 +106,11 @@ private:
     QTimer* gather_ = nullptr;
     std::chrono::steady_clock::time_point keptSince_;
     bool connected_ = false;
+    bool answered_ = false; // the broker answered this connection's greeting
+    int refusal_ = 0;       // its refusal code
     QString lastError_;
     std::vector<Kept> kept_;
     qint64 lost_ = 0;
 };
-
-// "conexão recusada ou rede indisponível", ...: a libmosquitto error code in Portuguese.
-QString errorText(int code);
-// The broker's answer to a connection, in Portuguese.
-QString refusalText(int code);
 
 } // namespace publish

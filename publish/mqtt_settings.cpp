@@ -1,8 +1,11 @@
 #include "publish/mqtt_settings.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
+#include "publish/tls_context.h"
+#include "toolkit/ini_text.h"
+#include "toolkit/regular_file.h"
+
+#include <QHash>
+#include <QStringList>
 #include <QSysInfo>
 
 #include <sys/stat.h>
@@ -12,10 +15,12 @@ namespace publish {
 namespace {
 
 const QString kIntro = QStringLiteral("Publicação MQTT desligada: ");
+const QStringList kKeys{"host",          "port",   "prefix",    "client_id", "username",
+                        "password_file", "tls_ca", "keepalive", "discovery", "discovery_prefix"};
 
-std::optional<int> wholeNumber(const QVariant& value, int low, int high) {
+std::optional<int> wholeNumber(const QString& value, int low, int high) {
     bool ok = false;
-    const int number = value.toString().trimmed().toInt(&ok);
+    const int number = value.trimmed().toInt(&ok);
     if (!ok || number < low || number > high)
         return std::nullopt;
     return number;
@@ -33,79 +38,110 @@ bool goodPrefix(const QString& prefix) {
     return true;
 }
 
+// "a chave "prot" não existe", "as chaves "prot" e "prefx" não existem".
+QString unknownKeysText(const QStringList& keys, const QString& path) {
+    QStringList quoted;
+    for (const QString& key : keys)
+        quoted << u'"' + key + u'"';
+    const QString listed =
+        quoted.size() == 1
+            ? QStringLiteral("a chave %1 não existe").arg(quoted[0])
+            : QStringLiteral("as chaves %1 e %2 não existem")
+                  .arg(quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")), quoted.last());
+    return QStringLiteral("%1 no grupo [mqtt] de %2; as chaves são %3 e %4.")
+        .arg(listed, path, kKeys.mid(0, kKeys.size() - 1).join(QStringLiteral(", ")), kKeys.last());
+}
+
 } // namespace
 
 SettingsResult readSettings(const QString& path) {
-    if (!QFileInfo::exists(path))
+    const auto fail = [](const QString& why) { return SettingsResult{std::nullopt, kIntro + why}; };
+    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
+    if (file.outcome == toolkit::FileRead::Outcome::Missing)
         return {};
-    QSettings ini(path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError)
-        return {std::nullopt, kIntro + QStringLiteral("o arquivo %1 não pôde ser lido.").arg(path)};
-    ini.beginGroup(QStringLiteral("mqtt"));
+    if (!file.ok())
+        return fail(QStringLiteral("o arquivo %1 não pôde ser lido: %2.").arg(path, file.reason()));
+    const toolkit::IniGroups groups = toolkit::parseIni(file.bytes);
+    const auto group = groups.find(QStringLiteral("mqtt"));
+    if (group == groups.end())
+        return {};
+    QHash<QString, QString> values;
+    QStringList unknown;
+    for (const toolkit::IniEntry& entry : group->second) {
+        if (!kKeys.contains(entry.key)) {
+            if (!unknown.contains(entry.key))
+                unknown << entry.key;
+            continue;
+        }
+        values.insert(entry.key, entry.value);
+    }
+    if (!unknown.isEmpty())
+        return fail(unknownKeysText(unknown, path));
+
     MqttSettings s;
-    s.host = ini.value(QStringLiteral("host")).toString().trimmed();
+    s.host = values.value(QStringLiteral("host"));
     if (s.host.isEmpty())
         return {};
-    const auto fail = [&](const QString& why) {
-        return SettingsResult{std::nullopt, kIntro + why};
-    };
-
-    if (ini.contains(QStringLiteral("port"))) {
-        const auto port = wholeNumber(ini.value(QStringLiteral("port")), 1, 65535);
+    if (values.contains(QStringLiteral("port"))) {
+        const auto port = wholeNumber(values.value(QStringLiteral("port")), 1, 65535);
         if (!port)
             return fail(QStringLiteral("port deve ser um número de 1 a 65535 (em %1).").arg(path));
         s.port = *port;
     }
-    if (ini.contains(QStringLiteral("keepalive"))) {
-        const auto keepalive = wholeNumber(ini.value(QStringLiteral("keepalive")), 5, 3600);
+    if (values.contains(QStringLiteral("keepalive"))) {
+        const auto keepalive = wholeNumber(values.value(QStringLiteral("keepalive")), 5, 3600);
         if (!keepalive)
             return fail(
                 QStringLiteral("keepalive deve ser de 5 a 3600 segundos (em %1).").arg(path));
         s.keepaliveS = *keepalive;
     }
-    s.prefix = ini.value(QStringLiteral("prefix"), s.prefix).toString().trimmed();
+    s.prefix = values.value(QStringLiteral("prefix"), s.prefix);
     if (!goodPrefix(s.prefix))
         return fail(
             QStringLiteral("prefix não pode ser vazio nem ter \"+\", \"#\" ou níveis vazios "
                            "(em %1).")
                 .arg(path));
-    s.discoveryPrefix =
-        ini.value(QStringLiteral("discovery_prefix"), s.discoveryPrefix).toString().trimmed();
+    s.discoveryPrefix = values.value(QStringLiteral("discovery_prefix"), s.discoveryPrefix);
     if (!goodPrefix(s.discoveryPrefix))
         return fail(QStringLiteral("discovery_prefix não pode ser vazio nem ter \"+\", \"#\" ou "
                                    "níveis vazios (em %1).")
                         .arg(path));
-    const QString discovery = ini.value(QStringLiteral("discovery"), QStringLiteral("false"))
-                                  .toString()
-                                  .trimmed()
-                                  .toLower();
+    const QString discovery =
+        values.value(QStringLiteral("discovery"), QStringLiteral("false")).toLower();
     if (discovery != u"true" && discovery != u"false")
         return fail(QStringLiteral("discovery deve ser true ou false (em %1).").arg(path));
     s.discovery = discovery == u"true";
-    s.clientId = ini.value(QStringLiteral("client_id")).toString().trimmed();
+    s.clientId = values.value(QStringLiteral("client_id"));
     if (s.clientId.isEmpty())
         s.clientId = QStringLiteral("anemometros-") + QSysInfo::machineHostName();
-    s.username = ini.value(QStringLiteral("username")).toString();
+    s.username = values.value(QStringLiteral("username"));
 
-    const QString passwordFile = ini.value(QStringLiteral("password_file")).toString().trimmed();
+    const QString passwordFile = values.value(QStringLiteral("password_file"));
     if (!passwordFile.isEmpty()) {
-        struct stat info {};
-        if (::stat(QFile::encodeName(passwordFile).constData(), &info) != 0 ||
-            !S_ISREG(info.st_mode))
+        const toolkit::FileRead secret = toolkit::readRegularFile(passwordFile, kMostSettingsBytes);
+        if (secret.outcome == toolkit::FileRead::Outcome::Missing)
             return fail(QStringLiteral("o arquivo de senha %1 não existe.").arg(passwordFile));
-        if (info.st_mode & (S_IRWXG | S_IRWXO))
+        if (!secret.ok())
+            return fail(QStringLiteral("o arquivo de senha %1 não pôde ser lido: %2.")
+                            .arg(passwordFile, secret.reason()));
+        if (secret.mode & (S_IRWXG | S_IRWXO))
             return fail(QStringLiteral("o arquivo de senha %1 pode ser lido por outros usuários; "
                                        "deixe-o só para o dono (chmod 600 %1).")
                             .arg(passwordFile));
-        QFile file(passwordFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(
-                QStringLiteral("o arquivo de senha %1 não pôde ser lido.").arg(passwordFile));
-        s.password = QString::fromUtf8(file.readAll()).section(u'\n', 0, 0).remove(u'\r');
+        s.password = QString::fromUtf8(secret.bytes).section(u'\n', 0, 0).remove(u'\r');
     }
-    s.tlsCa = ini.value(QStringLiteral("tls_ca")).toString().trimmed();
-    if (!s.tlsCa.isEmpty() && !QFileInfo(s.tlsCa).isReadable())
-        return fail(QStringLiteral("o certificado tls_ca %1 não pôde ser lido.").arg(s.tlsCa));
+    s.tlsCa = values.value(QStringLiteral("tls_ca"));
+    if (!s.tlsCa.isEmpty()) {
+        // Read again by the client when it starts; libmosquitto never opens it.
+        const toolkit::FileRead ca = toolkit::readRegularFile(s.tlsCa, kMostCaBytes);
+        if (!ca.ok())
+            return fail(QStringLiteral("o certificado tls_ca %1 não pôde ser lido: %2.")
+                            .arg(s.tlsCa, ca.reason()));
+        if (certificateCount(ca.bytes) == 0)
+            return fail(QStringLiteral("o arquivo tls_ca %1 não tem nenhum certificado em formato "
+                                       "PEM.")
+                            .arg(s.tlsCa));
+    }
     return {s, {}};
 }
 

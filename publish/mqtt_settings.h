@@ -27,9 +27,13 @@ struct SettingsResult {
 };
 
 inline const QString kSettingsFile = QStringLiteral("anemometros.ini");
+// The most that anemometros.ini and the password file may hold, and a CA bundle.
+inline constexpr qint64 kMostSettingsBytes = 64 * 1024;
+inline constexpr qint64 kMostCaBytes = 1024 * 1024;
 
-// Reads the [mqtt] group of an INI file. A missing file or an empty host is publishing off,
-// without an error.
+// Reads the [mqtt] group of an INI file; group and key names in any case. A missing file, a
+// file without the group or an empty host is publishing off, without an error; a key the group
+// does not know is a bad value. Other groups are left to others.
 SettingsResult readSettings(const QString& path);
 
 } // namespace publish

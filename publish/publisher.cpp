@@ -66,7 +66,7 @@ QString Publisher::stateText() const {
         return QStringLiteral("MQTT: conectado a %1").arg(broker);
     if (client_->lastError().isEmpty())
         return QStringLiteral("MQTT: conectando a %1...").arg(broker);
-    return QStringLiteral("MQTT: sem conexão com %1 (%2); nova tentativa em até 30 s")
+    return QStringLiteral("MQTT: sem conexão com %1 — %2. Nova tentativa em até 30 s.")
         .arg(broker, client_->lastError());
 }
 
@@ -75,7 +75,8 @@ bool Publisher::send(const QString& topic, const QByteArray& payload, int qos) {
 }
 
 void Publisher::pollFinished(const bus::PollOutcome& outcome) {
-    if (outcome.station < 1 || outcome.station > kStations || outcome.cutShort)
+    if (outcome.station < 1 || outcome.station > kStations || outcome.cutShort ||
+        !polled(outcome.station))
         return;
     Slot& slot = slots_[stationSlot(outcome.station)];
     if (!outcome.good() || !outcome.values) {
@@ -105,6 +106,31 @@ void Publisher::portStateChanged(bus::PortState, bus::PortState to, const QStrin
     for (int station = 1; station <= kStations; ++station) {
         if (slots_[stationSlot(station)].online)
             setOnline(station, false);
+    }
+}
+
+void Publisher::stationsChanged() {
+    clearStationsNotPolled();
+}
+
+bool Publisher::polled(int station) const {
+    return !stations_.polled || stations_.polled(station);
+}
+
+void Publisher::clearStationsNotPolled() {
+    if (!connected())
+        return;
+    for (int station = 1; station <= kStations; ++station) {
+        if (polled(station))
+            continue;
+        slots_[stationSlot(station)] = Slot{};
+        for (const QString& topic :
+             {stateTopic(settings_.prefix, station), availabilityTopic(settings_.prefix, station),
+              healthTopic(settings_.prefix, station)})
+            send(topic, {});
+        // Cleared whether discovery is on or not: it may have been on before.
+        for (const Message& config : discoveryConfigs(settings_, {station, {}, {}}, {}))
+            send(config.topic, {});
     }
 }
 
@@ -144,6 +170,7 @@ void Publisher::publishDiscovery(int station, const QString& unit) {
 
 void Publisher::publishEverything() {
     send(statusTopic(settings_.prefix), kOnline);
+    clearStationsNotPolled();
     for (int station = 1; station <= kStations; ++station) {
         Slot& slot = slots_[stationSlot(station)];
         if (slot.state.isEmpty() && !slot.online)
@@ -164,7 +191,7 @@ void Publisher::publishHealth() {
     const qint64 now = stations_.health->nowMs();
     for (int station = 1; station <= kStations; ++station) {
         const health::StationHealth& counts = stations_.health->station(station);
-        if (counts.lastHour(now).polls == 0)
+        if (!polled(station) || counts.lastHour(now).polls == 0)
             continue;
         send(healthTopic(settings_.prefix, station), healthJson(station, counts, now), 0);
     }

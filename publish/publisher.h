@@ -27,7 +27,9 @@ class MqttClient;
 // program's status, each station's last good reading and whether it answers, and every minute
 // its counts of the last hour. While the broker is away only the latest reading of each
 // station is kept (the older ones are counted as dropped); everything is published again when
-// the connection comes back. Never shows a box: the state of the connection is a text.
+// the connection comes back. The retained topics of stations no longer polled are cleared on
+// each connection and when the stations change. Never shows a box: the state of the connection
+// is a text.
 class Publisher : public QObject, public bus::OutcomeListener {
     Q_OBJECT
 
@@ -36,6 +38,8 @@ public:
         std::function<QString(int station)> name;
         std::function<QString(int station)> address;
         const health::HealthMonitor* health = nullptr; // counts for the health topic, if any
+        // Whether a station is polled now (1 to the station count); all are when not set.
+        std::function<bool(int station)> polled;
     };
 
     Publisher(MqttSettings settings, Stations stations, QObject* parent = nullptr);
@@ -47,8 +51,11 @@ public:
 
     void pollFinished(const bus::PollOutcome& outcome) override;
     void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) override;
+    // The stations polled may have changed (the configuration was saved): the retained topics
+    // of those no longer polled are cleared, now or on the next connection.
+    void stationsChanged();
 
-    // "MQTT: conectado a host:1883", "MQTT: sem conexão com host:1883 (motivo)..."
+    // "MQTT: conectado a host:1883", "MQTT: sem conexão com host:1883 — motivo. Nova ..."
     QString stateText() const;
     bool connected() const;
     // Readings replaced by a newer one of the same station before the broker could take them,
@@ -78,6 +85,10 @@ private:
     void publishState(int station);
     void publishDiscovery(int station, const QString& unit);
     void publishEverything();
+    bool polled(int station) const;
+    // Empty retained messages on every topic of the stations not polled, discovery included:
+    // the broker then forgets them.
+    void clearStationsNotPolled();
     bool send(const QString& topic, const QByteArray& payload, int qos = 1);
     // A line on standard error; never holds the password.
     void report(const QString& text);

@@ -44,7 +44,8 @@ void keepOwner(int fd, const struct stat& old) {
 }
 
 void rewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
-    const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
+    // Never waits: a FIFO without a reader fails at once.
+    const int fd = ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         raiseFileError(errno);
     int err = bytes.isEmpty() ? 0 : ::posix_fallocate(fd, 0, bytes.size());

@@ -7,6 +7,7 @@
 #include "toolkit/timer.h"
 
 #include "boxes.h"
+#include "fifo_guard.h"
 #include "small_disk.h"
 #include "station_env.h"
 
@@ -14,6 +15,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -24,6 +26,7 @@
 
 #include <dirent.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -209,6 +212,62 @@ private slots:
         s.form2.comboBoxRede()->setEditText(QStringLiteral("8"));
         s.form2.BotaoSalvaConfigClick();
         QCOMPARE(lines(env.configBytes()).size(), 29);
+    }
+
+    // A FIFO, a device or a file past 1 MiB as ConfigALL.txt: one message naming it and the
+    // reason, at once, and the windows come up as with no file; a FIFO is not waited for when
+    // saving either.
+    void specialFileIsRefusedAtOnce_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo"
+                              << "não é um arquivo comum";
+        QTest::newRow("device") << "/dev/null"
+                                << "não é um arquivo comum";
+        QTest::newRow("past 1 MiB") << "large"
+                                    << "é grande demais (mais de 1 MiB)";
+    }
+    void specialFileIsRefusedAtOnce() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        StationEnv env(false);
+        std::optional<FifoGuard> fifo;
+        if (kind == u"fifo") {
+            // A reader left waiting gets a good file after 3 s.
+            fifo.emplace(env.configPath(), sampleConfig());
+            QVERIFY(fifo->made());
+        } else if (kind == u"large") {
+            QByteArray bytes = sampleConfig();
+            env.writeConfig(bytes + QByteArray(config::kMostConfigBytes + 1 - bytes.size(), 'x'));
+        } else {
+            QVERIFY(QFile::link(kind, env.configPath()));
+        }
+        BoxWatcher watcher;
+        QElapsedTimer building;
+        building.start();
+        Station s;
+        QVERIFY2(building.elapsed() < 2000, qPrintable(QString::number(building.elapsed())));
+        QVERIFY(!fifo || !fifo->readerWaited());
+        QCOMPARE(watcher.boxes().size(), std::size_t(1));
+        QCOMPARE(watcher.boxes()[0].text,
+                 QStringLiteral("ConfigALL.txt não pôde ser lido: %1.").arg(reason));
+        QCOMPARE(s.form2.nameText(1), QString());
+        for (int n = 1; n <= 8; ++n)
+            QVERIFY(s.form1.stationPanelShown(n));
+        if (kind != u"fifo")
+            return;
+        s.form2.readIntervalEdit()->setText(QStringLiteral("5"));
+        s.form2.comboBoxRede()->setEditText(QStringLiteral("8"));
+        QElapsedTimer saving;
+        saving.start();
+        QString failure;
+        try {
+            s.form2.BotaoSalvaConfigClick();
+        } catch (const toolkit::Failure& saved) {
+            failure = saved.text();
+        }
+        QVERIFY(saving.elapsed() < 2000);
+        QCOMPARE(failure, QStringLiteral("I/O error %1").arg(ENXIO));
     }
 
     void missingFileLoadsNothing() {

@@ -3,13 +3,16 @@
 #include "toolkit/cp1252.h"
 #include "toolkit/failure.h"
 
+#include "fifo_guard.h"
 #include "small_disk.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using logs::LogFields;
 
@@ -477,6 +480,39 @@ private slots:
         QCOMPARE(bytesOf("StatusLOG3.txt"), third);
         QVERIFY(QFileInfo::exists(paths[1]));
         QVERIFY(!QFileInfo::exists("StatusLOG4.txt"));
+    }
+
+    // A FIFO or a file past 1 MiB as an index file: a failure naming it, at once, when a line
+    // is logged and at start; the line waits with its header, as for any unreadable index.
+    void specialIndexFileIsRefusedAtOnce_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo"
+                              << "não é um arquivo comum";
+        QTest::newRow("past 1 MiB") << "large"
+                                    << "é grande demais (mais de 1 MiB)";
+    }
+    void specialIndexFileIsRefusedAtOnce() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        std::optional<FifoGuard> fifo;
+        // A reader left waiting gets an index after 3 s.
+        if (kind == u"fifo")
+            fifo.emplace(QStringLiteral("StatusLOG1.txt"), QByteArray("/x/y.txt\r\n"));
+        else
+            putBytes("StatusLOG1.txt", QByteArray(logs::kMostIndexBytes + 1, 'x'));
+        const QString expected =
+            QStringLiteral("StatusLOG1.txt não pôde ser lido: %1.").arg(reason);
+        QElapsedTimer reading;
+        reading.start();
+        QCOMPARE(failureOf([this] { logs::writeLogLine(request(QDateTime(kDay, QTime(9, 0)))); }),
+                 expected);
+        QCOMPARE(failureOf([] { logs::readIndexFile(QStringLiteral("StatusLOG1.txt")); }),
+                 expected);
+        QCOMPARE(failureOf([this] { logs::prepareLogFolder(documents_); }), expected);
+        QVERIFY2(reading.elapsed() < 1000, qPrintable(QString::number(reading.elapsed())));
+        QVERIFY(!fifo || !fifo->readerWaited());
+        QCOMPARE(bytesOf(logPath(kDay)), QByteArray());
     }
 
     void retentionCreatesLogFolder() {

@@ -8,6 +8,7 @@
 
 #include "mqtt_broker.h"
 #include "simulated_bus.h"
+#include "test_certificates.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -54,7 +55,8 @@ struct Rig {
         : bus(count, scenario),
           publisher(settings, {.name = [](int n) { return QStringLiteral("EST %1").arg(n); },
                                .address = [](int n) { return QString::number(n); },
-                               .health = health}) {
+                               .health = health,
+                               .polled = {}}) { // all count as polled: none cleared
         bus.stations.addWatcher(recorder);
         bus.stations.addWatcher(publisher);
     }
@@ -71,39 +73,6 @@ QJsonObject json(const QString& payload) {
 int median(std::vector<qint64> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : int(values[values.size() / 2]);
-}
-
-bool runOpenSsl(const QStringList& arguments, const QString& folder) {
-    QProcess openssl;
-    openssl.setWorkingDirectory(folder);
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments);
-    if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0) {
-        qWarning() << "openssl" << arguments << openssl.readAll();
-        return false;
-    }
-    return true;
-}
-
-// A CA of the test's own and a certificate for 127.0.0.1 that it signs.
-bool makeCertificates(const QString& folder, const QString& ca) {
-    const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    QFile extensions(folder + QStringLiteral("/san.ext"));
-    extensions.open(QIODevice::WriteOnly);
-    extensions.write("subjectAltName=IP:127.0.0.1\n");
-    extensions.close();
-    return runOpenSsl(QStringList{"req", "-x509"} + key +
-                          QStringList{"-keyout", ca + ".key", "-out", ca + ".crt", "-days", "2",
-                                      "-subj", "/CN=CA de teste " + ca},
-                      folder) &&
-           runOpenSsl(QStringList{"req"} + key +
-                          QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj",
-                                      "/CN=127.0.0.1"},
-                      folder) &&
-           runOpenSsl({"x509", "-req", "-in", "server.csr", "-CA", ca + ".crt", "-CAkey",
-                       ca + ".key", "-CAcreateserial", "-out", "server.crt", "-days", "2",
-                       "-extfile", "san.ext"},
-                      folder);
 }
 
 } // namespace

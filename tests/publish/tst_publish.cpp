@@ -3,6 +3,9 @@
 #include "publish/mqtt_settings.h"
 #include "publish/payloads.h"
 
+#include "fifo_guard.h"
+
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+
+#include <optional>
 
 using modbus::StationValues;
 namespace status = modbus::status;
@@ -160,6 +165,123 @@ private slots:
         QVERIFY2(read.error.startsWith(QStringLiteral("Publicação MQTT desligada: ")),
                  qPrintable(read.error));
         QVERIFY2(read.error.contains(expected), qPrintable(read.error));
+    }
+
+    // Group and key names in any case. A key the [mqtt] group does not know is a bad value,
+    // named with the file, even without a host; other groups are left alone.
+    void namesInAnyCaseAndUnknownKeys_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("port"); // 0: publishing off
+        QTest::addColumn<QString>("message");
+        QTest::newRow("upper case")
+            << QByteArray("[MQTT]\nHost=h\nPort=18830\nPREFIX=obra2\n") << 18830 << QString();
+        QTest::newRow("port misspelt")
+            << QByteArray("[mqtt]\nhost=h\nprot=18830\n") << 0
+            << QStringLiteral("a chave \"prot\" não existe no grupo [mqtt] de %1; as chaves são "
+                              "host, port, prefix, client_id, username, password_file, tls_ca, "
+                              "keepalive, discovery e discovery_prefix.");
+        QTest::newRow("prefix misspelt")
+            << QByteArray("[mqtt]\nhost=h\nprefx=obra2\n") << 0
+            << QStringLiteral("a chave \"prefx\" não existe no grupo [mqtt] de %1;");
+        QTest::newRow("host misspelt too")
+            << QByteArray("[Mqtt]\nhots=h\nPrefx=obra2\nhots=i\n") << 0
+            << QStringLiteral("as chaves \"hots\" e \"prefx\" não existem no grupo [mqtt] de %1;");
+        QTest::newRow("other groups")
+            << QByteArray("[alarmes]\nlimite=20\n[mqtt]\nhost=h\nport=18830\n[outro]\nhost=x\n")
+            << 18830 << QString();
+        QTest::newRow("quotes and comments")
+            << QByteArray("; estação da obra 2\r\n[mqtt]\r\nhost = \"h\" \r\n"
+                          "port=18830 ; a do broker\r\n# fim\r\n")
+            << 18830 << QString();
+    }
+    void namesInAnyCaseAndUnknownKeys() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, port);
+        QFETCH(QString, message);
+        const QString path = ini(text);
+        const auto read = publish::readSettings(path);
+        if (port == 0) {
+            QVERIFY(!read.settings);
+            const QString expected =
+                QStringLiteral("Publicação MQTT desligada: ") + message.arg(path);
+            QVERIFY2(read.error.startsWith(expected), qPrintable(read.error));
+            return;
+        }
+        QVERIFY2(read.settings, qPrintable(read.error));
+        QCOMPARE(read.settings->host, QStringLiteral("h"));
+        QCOMPARE(read.settings->port, port);
+        if (text.contains("PREFIX"))
+            QCOMPARE(read.settings->prefix, QStringLiteral("obra2"));
+    }
+
+    // A FIFO, a device or a file past its limit as anemometros.ini, password_file or tls_ca:
+    // refused at once, with the file and the reason, never waited for.
+    void specialFilesRefusedAtOnce_data() {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expected");
+        const QString notRegular = QStringLiteral("não pôde ser lido: não é um arquivo comum.");
+        const QString over64 =
+            QStringLiteral("não pôde ser lido: é grande demais (mais de 64 KiB).");
+        QTest::newRow("ini FIFO") << "ini"
+                                  << "fifo"
+                                  << "o arquivo %1 " + notRegular;
+        QTest::newRow("ini too large") << "ini"
+                                       << "large"
+                                       << "o arquivo %1 " + over64;
+        QTest::newRow("password /dev/zero") << "password"
+                                            << "/dev/zero"
+                                            << "o arquivo de senha %1 " + notRegular;
+        QTest::newRow("password FIFO") << "password"
+                                       << "fifo"
+                                       << "o arquivo de senha %1 " + notRegular;
+        QTest::newRow("password too large") << "password"
+                                            << "large"
+                                            << "o arquivo de senha %1 " + over64;
+        QTest::newRow("CA FIFO") << "ca"
+                                 << "fifo"
+                                 << "o certificado tls_ca %1 " + notRegular;
+        QTest::newRow("CA too large")
+            << "ca"
+            << "large"
+            << "o certificado tls_ca %1 não pôde ser lido: é grande demais (mais de 1 MiB).";
+    }
+    void specialFilesRefusedAtOnce() {
+        QFETCH(QString, which);
+        QFETCH(QString, kind);
+        QFETCH(QString, expected);
+        const QString iniPath = dir_.filePath(QStringLiteral("anemometros.ini"));
+        const QString special = kind.startsWith(u'/') ? kind
+                                : which == u"ini"     ? iniPath
+                                                      : dir_.filePath(QStringLiteral("especial"));
+        // What a reader that waits or reads everything would get: a good file.
+        QByteArray good = which == u"ini" ? QByteArray("[mqtt]\nhost=h\n") : "s3nh@\n";
+        if (which == u"password")
+            ini("[mqtt]\nhost=h\nusername=u\npassword_file=" + special.toUtf8() + '\n');
+        else if (which == u"ca")
+            ini("[mqtt]\nhost=h\ntls_ca=" + special.toUtf8() + '\n');
+        std::optional<FifoGuard> fifo;
+        if (kind == u"fifo") {
+            fifo.emplace(special, good);
+            QVERIFY(fifo->made());
+        } else if (kind == u"large") {
+            const qint64 limit = which == u"ca" ? 1024 * 1024 : 64 * 1024;
+            QFile file(special);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            good += ';';
+            file.write(good + QByteArray(limit + 1 - good.size(), 'x'));
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        }
+        QElapsedTimer reading;
+        reading.start();
+        const auto read = publish::readSettings(iniPath);
+        QVERIFY2(reading.elapsed() < 1000, qPrintable(QString::number(reading.elapsed())));
+        QVERIFY(!fifo || !fifo->readerWaited());
+        QVERIFY(!read.settings);
+        QCOMPARE(read.error, QStringLiteral("Publicação MQTT desligada: ") + expected.arg(special));
+        if (!kind.startsWith(u'/'))
+            QFile::remove(special);
     }
 
     // A password file other users may read is refused, and its text never reaches a message.

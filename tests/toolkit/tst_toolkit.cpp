@@ -2,13 +2,16 @@
 #include "toolkit/fonts.h"
 #include "toolkit/messages.h"
 #include "toolkit/panel_frame.h"
+#include "toolkit/regular_file.h"
 #include "toolkit/save_dialog.h"
 #include "toolkit/screen_fit.h"
 #include "toolkit/text_label.h"
 #include "toolkit/timer.h"
 
 #include "boxes.h"
+#include "fifo_guard.h"
 
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -20,6 +23,8 @@
 
 #include <cerrno>
 #include <optional>
+
+Q_DECLARE_METATYPE(toolkit::FileRead::Outcome)
 
 namespace {
 
@@ -101,6 +106,71 @@ private slots:
         QCOMPARE(toolkit::fileErrorText(EPERM), QStringLiteral("File access denied"));
         QCOMPARE(toolkit::fileErrorText(EROFS), QStringLiteral("File access denied"));
         QCOMPARE(toolkit::fileErrorText(ENOSPC), QStringLiteral("I/O error %1").arg(ENOSPC));
+    }
+
+    // Only regular files up to the limit are read; anything else is refused at once, without
+    // waiting for a FIFO's writer and without reading a huge file (1 TiB, sparse) or a device.
+    void smallRegularFilesOnly_data() {
+        using Outcome = toolkit::FileRead::Outcome;
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("small") << "small" << qint64(64) << Outcome::Read << QString();
+        QTest::newRow("at the limit") << "64 bytes" << qint64(64) << Outcome::Read << QString();
+        QTest::newRow("one byte over") << "65 bytes" << qint64(64) << Outcome::TooLarge
+                                       << "é grande demais (mais de 64 bytes)";
+        QTest::newRow("1 TiB") << "1 TiB" << qint64(64 * 1024) << Outcome::TooLarge
+                               << "é grande demais (mais de 64 KiB)";
+        QTest::newRow("size unknown, over")
+            << "/proc/self/status" << qint64(16) << Outcome::TooLarge
+            << "é grande demais (mais de 16 bytes)";
+        QTest::newRow("size unknown, under")
+            << "/proc/self/status" << qint64(1024 * 1024) << Outcome::Read << QString();
+        QTest::newRow("FIFO") << "fifo" << qint64(1024 * 1024) << Outcome::NotRegular
+                              << "não é um arquivo comum";
+        QTest::newRow("device") << "/dev/zero" << qint64(1024 * 1024) << Outcome::NotRegular
+                                << "não é um arquivo comum";
+        QTest::newRow("folder") << "folder" << qint64(64) << Outcome::Folder << "é uma pasta";
+        QTest::newRow("missing") << "missing" << qint64(64) << Outcome::Missing << "não existe";
+    }
+    void smallRegularFilesOnly() {
+        QFETCH(QString, kind);
+        QFETCH(qint64, limit);
+        QFETCH(toolkit::FileRead::Outcome, outcome);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("arquivo"));
+        QByteArray contents;
+        if (kind.startsWith(u'/')) {
+            path = kind;
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (kind != u"missing" && kind != u"fifo") {
+            contents = kind == u"small" ? QByteArray("linha 1\r\n\0linha 2", 17)
+                                        : QByteArray(kind.section(u' ', 0, 0).toInt(), 'x');
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(contents), contents.size());
+            if (kind == u"1 TiB")
+                QVERIFY(file.resize(qint64(1) << 40));
+        }
+        std::optional<FifoGuard> fifo;
+        if (kind == u"fifo") {
+            fifo.emplace(path, QByteArray("escrito"));
+            QVERIFY(fifo->made());
+        }
+        QElapsedTimer reading;
+        reading.start();
+        const toolkit::FileRead read = toolkit::readRegularFile(path, limit);
+        QVERIFY2(reading.elapsed() < 1000, qPrintable(QString::number(reading.elapsed())));
+        QVERIFY(!fifo || !fifo->readerWaited());
+        QCOMPARE(read.outcome, outcome);
+        QCOMPARE(read.reason(), reason);
+        if (outcome == toolkit::FileRead::Outcome::Read && !kind.startsWith(u'/'))
+            QCOMPARE(read.bytes, contents);
+        if (outcome != toolkit::FileRead::Outcome::Read)
+            QVERIFY(read.bytes.isEmpty());
     }
 
     void timerIntervalZeroNeverTicks() {

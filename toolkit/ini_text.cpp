@@ -1,0 +1,50 @@
+#include "toolkit/ini_text.h"
+
+#include <QStringList>
+
+namespace toolkit {
+
+namespace {
+
+QString valueOf(QString text) {
+    text = text.trimmed();
+    if (text.size() >= 2 && text.startsWith(u'"')) {
+        const qsizetype end = text.indexOf(u'"', 1);
+        if (end > 0)
+            return text.mid(1, end - 1);
+    }
+    const qsizetype comment = text.indexOf(u';');
+    if (comment >= 0)
+        text.truncate(comment);
+    return text.trimmed();
+}
+
+} // namespace
+
+IniGroups parseIni(const QByteArray& bytes) {
+    IniGroups groups;
+    QString group = QStringLiteral("general");
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            group = line.mid(1, line.size() - 2).trimmed().toLower();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        IniEntry entry;
+        entry.line = int(i + 1);
+        entry.key = (equals < 0 ? line : line.left(equals)).trimmed().toLower();
+        if (equals >= 0)
+            entry.value = valueOf(line.mid(equals + 1));
+        groups[group].push_back(entry);
+    }
+    return groups;
+}
+
+} // namespace toolkit

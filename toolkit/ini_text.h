@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <map>
+#include <vector>
+
+namespace toolkit {
+
+// One "key=value" line of an INI text.
+struct IniEntry {
+    QString key; // in lower case
+    QString value;
+    int line = 0; // 1-based
+};
+
+// Group names, in lower case, with their entries in file order ("general" for the lines
+// before the first group). Names are matched without regard to case; a line without "=" is an
+// entry whose key is the whole line and whose value is empty.
+using IniGroups = std::map<QString, std::vector<IniEntry>>;
+
+// UTF-8 text, CR LF or LF. Blank lines and lines starting with ";" or "#" are skipped, blanks
+// around names and values are dropped, a value in double quotes keeps what is inside them,
+// and outside quotes ";" begins a comment.
+IniGroups parseIni(const QByteArray& bytes);
+
+} // namespace toolkit
