@@ -29,12 +29,13 @@ namespace health {
 
 namespace {
 
+// Long headers take two lines, so that every column fits a 1024-pixel screen.
 const QStringList kStationColumns{
-    QStringLiteral("Estação"),         QStringLiteral("Endereço"),
-    QStringLiteral("Estado"),          QStringLiteral("Última leitura boa"),
-    QStringLiteral("Sucesso (1 h)"),   QStringLiteral("Sem resposta"),
-    QStringLiteral("CRC inválido"),    QStringLiteral("Endereço errado"),
-    QStringLiteral("Função inválida"), QStringLiteral("Resposta curta"),
+    QStringLiteral("Estação"),          QStringLiteral("Endereço"),
+    QStringLiteral("Estado"),           QStringLiteral("Última leitura\nboa"),
+    QStringLiteral("Sucesso\n(1 h)"),   QStringLiteral("Sem\nresposta"),
+    QStringLiteral("CRC\ninválido"),    QStringLiteral("Endereço\nerrado"),
+    QStringLiteral("Função\ninválida"), QStringLiteral("Resposta\ncurta"),
     QStringLiteral("Leituras")};
 const QStringList kJournalColumns{QStringLiteral("Hora"), QStringLiteral("Estação"),
                                   QStringLiteral("Evento"), QStringLiteral("Detalhe")};
@@ -129,7 +130,9 @@ void setCell(QTableWidget* t, int row, int column, const QString& text) {
 QString csvOf(const QAbstractItemModel* model) {
     QString text;
     for (int column = 0; column < model->columnCount(); ++column)
-        text += model->headerData(column, Qt::Horizontal).toString().toUpper() + u';';
+        text +=
+            model->headerData(column, Qt::Horizontal).toString().replace(u'\n', u' ').toUpper() +
+            u';';
     text += QStringLiteral("\r\n");
     for (int row = 0; row < model->rowCount(); ++row) {
         for (int column = 0; column < model->columnCount(); ++column)

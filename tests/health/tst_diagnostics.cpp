@@ -272,7 +272,7 @@ private slots:
         };
         collect(QAccessible::queryAccessibleInterface(&rig.window));
         for (const char* wanted :
-             {"Estação", "Última leitura boa", "Sem resposta", "EST 2", "SEM RESPOSTA",
+             {"Estação", "Última leitura\nboa", "Sem resposta", "EST 2", "SEM RESPOSTA",
               "sem resposta", "Exportar", "Contagens:", "Última hora"})
             QVERIFY2(texts.contains(QString::fromUtf8(wanted)), wanted);
     }
