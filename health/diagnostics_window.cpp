@@ -232,6 +232,7 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     connection_ = new QLabel(this);
     connection_->setObjectName(QStringLiteral("Conexao"));
     connection_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connection_->setWordWrap(true); // a long sentence must not widen the window
     connection_->hide();
     layout->addWidget(connection_);
 

@@ -10,12 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace logs::io {
 
 namespace {
 
 constexpr mode_t kNewFileMode = 0666;
 constexpr mode_t kNewFolderMode = 0777;
+// A day's log of a station polled every second is a few megabytes; far more is not a log.
+constexpr off_t kMostReadBytes = off_t(256) << 20;
 
 // A NUL would end the name early and make the kernel see a different file.
 QByteArray nativeName(const QString& path) {
@@ -53,12 +57,23 @@ bool isFolder(const QByteArray& name) {
 } // namespace
 
 std::optional<QByteArray> readFileIfPresent(const QString& path) {
-    const int fd = ::open(nativeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Never waits for a FIFO's writer or a device: only a regular file is read.
+    const int fd =
+        ::open(nativeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
         toolkit::raiseFileError(errno);
     }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        closeAndRaise(fd, errno);
+    if (S_ISDIR(info.st_mode))
+        closeAndRaise(fd, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        closeAndRaise(fd, EACCES);
+    if (info.st_size > kMostReadBytes)
+        closeAndRaise(fd, EFBIG);
     QByteArray contents;
     char buffer[4096];
     for (;;) {
@@ -125,10 +140,19 @@ AppendFile::AppendFile(const QString& path) {
     fd_ =
         ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
     created_ = fd_ >= 0;
+    // A FIFO or a device in the file's place is refused at once, never waited for.
     if (fd_ < 0 && errno == EEXIST)
-        fd_ = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        fd_ = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd_ < 0)
-        toolkit::raiseFileError(errno);
+        toolkit::raiseFileError(errno == ENXIO ? EACCES : errno);
+    struct stat info {};
+    const bool known = ::fstat(fd_, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        const int err = known ? EACCES : errno;
+        ::close(std::exchange(fd_, -1));
+        toolkit::raiseFileError(err);
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 AppendFile::~AppendFile() {

@@ -9,7 +9,8 @@
 // failed, which is what the standard error report words ("File not found", "I/O error 21").
 namespace logs::io {
 
-// The whole file, or nothing when it does not exist; any other failure throws.
+// The whole file, or nothing when it does not exist; any other failure throws, and so does a
+// FIFO or a device ("File access denied"), without waiting, and a file past 256 MiB.
 std::optional<QByteArray> readFileIfPresent(const QString& path);
 
 // Creates the folder and any missing parents; a non-folder in the way fails with ENOTDIR.

@@ -5,9 +5,11 @@
 #include "health/health_monitor.h"
 
 #include "boxes.h"
+#include "fifo_guard.h"
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -209,6 +211,23 @@ private slots:
         rig.monitor.portStateChanged(bus::PortState::Open, bus::PortState::ClosedForConfiguration,
                                      "ttyUSB0");
         QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
+    }
+
+    // A FIFO where the day's journal should be: the window opens at once with what this run
+    // noted, and nobody waits for a writer.
+    void journalThatIsAFifo() {
+        Rig rig;
+        rig.poll(2, ReplyKind::NoReply);
+        rig.poll(2, ReplyKind::NoReply);
+        FifoGuard fifo(rig.folder.filePath(health::journal::fileName(kMorning.date())));
+        rig.poll(2, ReplyKind::NoReply); // noted; the line cannot be appended to a FIFO
+        QElapsedTimer opening;
+        opening.start();
+        rig.window.show();
+        QVERIFY2(opening.elapsed() < 1000, qPrintable(QString::number(opening.elapsed())));
+        QVERIFY(!fifo.readerWaited());
+        QCOMPARE(rig.row(rig.window.journalTable(), 0),
+                 (QStringList{"09:00:03", "EST 2", "SEM RESPOSTA", "sem resposta"}));
     }
 
     void refreshesOnlyWhileShown() {
