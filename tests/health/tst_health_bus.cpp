@@ -153,22 +153,7 @@ private slots:
         Rig rig(1, QString());
         QVERIFY(rig.start());
         QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.station(1).sinceStart().good >= 2, 5000);
-        bus::StationBus& stations = rig.bus.stations;
-        int cuts = 0;
-        const auto connection =
-            QObject::connect(&stations.controlTimer(), &toolkit::Timer::timeout, [&] {
-                if (cuts < 3 && stations.replyTimer(1).enabled()) {
-                    ++cuts;
-                    stations.stopForConfiguration();
-                    // The window closed again: the opening timer reopens the port.
-                    stations.openingTimer().setInterval(300);
-                    stations.openingTimer().setEnabled(true);
-                }
-            });
-        QObject::connect(&stations.openingTimer(), &toolkit::Timer::timeout,
-                         [&] { stations.openingTick(); });
-        QTRY_VERIFY_WITH_TIMEOUT(cuts == 3 && stations.portState() == bus::PortState::Open, 10000);
-        QObject::disconnect(connection);
+        QVERIFY(rig.bus.cutShortPolls(3));
         const int cutOutcomes =
             int(std::count_if(rig.recorder.outcomes.begin(), rig.recorder.outcomes.end(),
                               [](const bus::PollOutcome& outcome) { return outcome.cutShort; }));

@@ -152,6 +152,26 @@ private slots:
                                   QStringLiteral("offline"), 5000);
     }
 
+    // Polls cut short by the configuration window, three in a row, are not the station's
+    // failures: it stays online.
+    void cutShortPollsKeepTheStationOnline() {
+        MqttBroker broker;
+        QVERIFY(broker.start());
+        MqttSubscriber live(broker, QStringLiteral("teste/1/availability"));
+        Rig rig(1, QString(), settingsFor(broker));
+        QVERIFY(rig.start());
+        QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("teste/1/availability")),
+                                  QStringLiteral("online"), 5000);
+        QVERIFY(rig.bus.cutShortPolls(3));
+        const std::size_t before = rig.recorder.outcomes.size();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.outcomes.size() >= before + 2, 5000);
+        QCOMPARE(std::count_if(rig.recorder.outcomes.begin(), rig.recorder.outcomes.end(),
+                               [](const bus::PollOutcome& outcome) { return outcome.cutShort; }),
+                 3);
+        QTest::qWait(300);
+        QCOMPARE(live.messages().size(), 1);
+    }
+
     // A station away 3 s of every 7: offline with its third failed poll in a row, published
     // once, and online again with its first good reading.
     void availabilityAfterThreeFailures() {

@@ -48,6 +48,32 @@ public:
         return stations.portState() == bus::PortState::Open;
     }
 
+    // The operator opens the configuration window right after each of the next `count`
+    // requests to station 1, and closes it again: the opening timer reopens the port. Returns
+    // once the port is open after the last.
+    bool cutShortPolls(int count) {
+        int cuts = 0;
+        const auto cutting =
+            QObject::connect(&stations.controlTimer(), &toolkit::Timer::timeout, [&] {
+                if (cuts < count && stations.replyTimer(1).enabled()) {
+                    ++cuts;
+                    stations.stopForConfiguration();
+                    stations.openingTimer().setInterval(300);
+                    stations.openingTimer().setEnabled(true);
+                }
+            });
+        const auto reopening = QObject::connect(&stations.openingTimer(), &toolkit::Timer::timeout,
+                                                [this] { stations.openingTick(); });
+        for (int waited = 0; waited < 10000; waited += 20) {
+            if (cuts == count && stations.portState() == bus::PortState::Open)
+                break;
+            QTest::qWait(20);
+        }
+        QObject::disconnect(cutting);
+        QObject::disconnect(reopening);
+        return cuts == count && stations.portState() == bus::PortState::Open;
+    }
+
     bool stationShown(int station) const override { return station <= count_; }
     QString addressText(int station) const override { return QString::number(station); }
     QString portName() const override { return link; }
