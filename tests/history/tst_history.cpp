@@ -270,6 +270,73 @@ private slots:
         QCOMPARE(live.readingsOf(QStringLiteral("EST 2")).samples.size(), std::size_t(1));
     }
 
+    // A day of two stations' readings held in memory reads back as the log would hold it (the
+    // battery of the first and the newest reading); once the day is over it is given up,
+    // whether a reading of the new day comes or only a failed poll, and nothing of it is read.
+    void heldDayIsFreedAtMidnight() {
+        const qint64 midnight = kDay.startOfDay().toMSecsSinceEpoch();
+        qint64 now = midnight;
+        history::LiveReadings live(
+            {.name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+             .nowMs = [&now] { return now; }});
+        constexpr int kReadings = 5000;
+        std::vector<Sample> expected;
+        for (int i = 0; i < kReadings; ++i) {
+            now = midnight + i * 2000LL;
+            const bool overLimit = i % 997 == 3;
+            const bool noDirection = i % 13 == 5;
+            const bool sound = i % 5 == 1;
+            const std::uint16_t preset1 = i < 2500 ? 100 : 150;
+            const StationValues values{std::uint16_t(overLimit ? 10000 : i % 1200),
+                                       std::uint16_t(360 + i % 20),
+                                       std::uint16_t(i % 16),
+                                       preset1,
+                                       200,
+                                       std::uint8_t(bits::kRf |
+                                                    (noDirection ? 0 : bits::kDirectionValid) |
+                                                    (sound ? bits::kSoundAlarm : 0) | 2)};
+            bus::PollOutcome outcome;
+            outcome.kind = modbus::ReplyKind::Good;
+            outcome.values = values;
+            for (int station : {1, 6}) {
+                outcome.station = station;
+                live.pollFinished(outcome);
+            }
+            expected.push_back({i * 2, overLimit ? Sample::kOverLimit : std::uint16_t(i % 1200),
+                                preset1, 200, std::uint16_t(360 + i % 20),
+                                noDirection ? Sample::kNoDirection : std::int8_t(i % 16), sound});
+        }
+        const history::LiveReadings::Day day = live.readingsOf(QStringLiteral("EST 6"));
+        QCOMPARE(day.unit, QStringLiteral("kn"));
+        QCOMPARE(day.samples.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            Sample held = day.samples[i];
+            if (i > 0 && i + 1 < expected.size())
+                held.battery = expected[i].battery; // only the first and the newest are held
+            QVERIFY2(held == expected[i], qPrintable(QString::number(i)));
+        }
+        const std::size_t dayBytes = live.heldBytes();
+        QVERIFY(dayBytes > 0);
+
+        // Past midnight nothing of the day before is read, and the first poll gives it up.
+        now = midnight + 86'400'000 + 1000;
+        QVERIFY(live.readingsOf(QStringLiteral("EST 1")).samples.empty());
+        QVERIFY(live.names().isEmpty());
+        bus::PollOutcome silent;
+        silent.station = 1;
+        silent.kind = modbus::ReplyKind::NoReply;
+        live.pollFinished(silent);
+        QCOMPARE(live.heldBytes(), std::size_t(0));
+        bus::PollOutcome good;
+        good.station = 6;
+        good.kind = modbus::ReplyKind::Good;
+        good.values = StationValues{77, 370, 3, 10, 20, std::uint8_t(bits::kRf | 1)};
+        live.pollFinished(good);
+        QCOMPARE(live.names(), QStringList{QStringLiteral("EST 6")});
+        QCOMPARE(live.readingsOf(QStringLiteral("EST 6")).samples.size(), std::size_t(1));
+        QVERIFY2(live.heldBytes() < dayBytes / 5, qPrintable(QString::number(live.heldBytes())));
+    }
+
     // The window over real files: two names for one station in one day (a rename), the last
     // 24 hours across midnight, a station not being logged, and export.
     void windowOverRealFiles() {
