@@ -215,18 +215,21 @@ private slots:
         day[5001].speed = 999;
         const history::Prepared p =
             history::prepare(data, {kDay, false}, QDateTime(kDay, QTime(23, 59)));
-        QVERIFY(p.speed.size() <= history::kMostTrendPoints + 2);
-        const auto peak = std::max_element(p.speed.begin(), p.speed.end(),
+        const history::TrendLines lines = p.trend.lines();
+        QCOMPARE(lines.speed.size(), 1); // readings 8 s apart all day: no gap
+        const QList<QPointF>& speed = lines.speed[0];
+        QVERIFY(speed.size() <= history::kMostTrendPoints + 2);
+        const auto peak = std::max_element(speed.begin(), speed.end(),
                                            [](QPointF a, QPointF b) { return a.y() < b.y(); });
         QCOMPARE(peak->y(), 999.0);
         QCOMPARE(qint64(peak->x()), QDateTime(kDay, QTime(11, 6, 48)).toMSecsSinceEpoch());
-        QCOMPARE(qint64(p.speed.last().x()),
-                 QDateTime(kDay, QTime(23, 59, 52)).toMSecsSinceEpoch());
+        QCOMPARE(qint64(speed.last().x()), QDateTime(kDay, QTime(23, 59, 52)).toMSecsSinceEpoch());
         const qint64 noon = QDateTime(kDay, QTime(12, 0)).toMSecsSinceEpoch();
-        QCOMPARE(p.preset1, (QList<QPointF>{{double(kDay.startOfDay().toMSecsSinceEpoch()), 100},
-                                            {double(noon), 100},
-                                            {double(noon), 150},
-                                            {p.speed.last().x(), 150}}));
+        QCOMPARE(lines.preset1[0],
+                 (QList<QPointF>{{double(kDay.startOfDay().toMSecsSinceEpoch()), 100},
+                                 {double(noon), 100},
+                                 {double(noon), 150},
+                                 {speed.last().x(), 150}}));
         QCOMPARE(p.chosen.readings, 10800);
         QCOMPARE(p.week[1].readings, 0);
 
@@ -235,10 +238,12 @@ private slots:
         twoDays.days[kDay] = {sample(0, 30), sample(60, 40)};
         const history::Prepared last24 =
             history::prepare(twoDays, {kDay, true}, QDateTime(kDay, QTime(0, 30)));
-        QCOMPARE(last24.speed.size(), 3); // 00:10 of the day before is more than 24 hours ago
-        QCOMPARE(qint64(last24.speed[0].x()),
+        QCOMPARE(last24.trend.lines().speed.size(), 1);
+        const QList<QPointF> last24Speed = last24.trend.lines().speed[0];
+        QCOMPARE(last24Speed.size(), 3); // 00:10 of the day before is more than 24 hours ago
+        QCOMPARE(qint64(last24Speed[0].x()),
                  QDateTime(kDay.addDays(-1), QTime(23, 59, 59)).toMSecsSinceEpoch());
-        QCOMPARE(qint64(last24.speed[1].x()), kDay.startOfDay().toMSecsSinceEpoch());
+        QCOMPARE(qint64(last24Speed[1].x()), kDay.startOfDay().toMSecsSinceEpoch());
         QCOMPARE(last24.chosen.readings, 3);
     }
 
@@ -407,9 +412,10 @@ private slots:
                  qPrintable(window.noteLabel()->text()));
         QVERIFY(window.summaryLabel()->text().contains(QStringLiteral("Leituras: 1")));
         QVERIFY(window.roseNote()->text().startsWith(
-            QStringLiteral("1 leituras na rosa; 0 sem direção")));
+            QStringLiteral("1 leitura na rosa; 0 sem direção")));
 
-        // The chart as PNG and the summary table beside it.
+        // The chart as PNG and the summary table beside it: the station and the unit on the
+        // first line, the units in the column titles, bare numbers in the cells.
         window.tabs()->setCurrentIndex(2);
         const QString png = work_.filePath("rosa.png");
         window.exportTo(png);
@@ -417,10 +423,11 @@ private slots:
         QFile csv(work_.filePath("rosa.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
-        QVERIFY(bytes.startsWith("DIA;M\xC1XIMA;HORA DA M\xC1XIMA;M\xC9"
-                                 "DIA;"));
-        QVERIFY(bytes.contains("07-12-2026;2,0 km/h;15:00:00;"));
-        QCOMPARE(bytes.count("\r\n"), 8);
+        QVERIFY(bytes.startsWith("ESTA\xC7\xC3O;SUL;UNIDADE;km/h\r\n"
+                                 "DIA;M\xC1XIMA (km/h);HORA DA M\xC1XIMA;M\xC9"
+                                 "DIA (km/h);"));
+        QVERIFY(bytes.contains("\r\n07-12-2026;2,0;15:00:00;"));
+        QCOMPARE(bytes.count("\r\n"), 9);
     }
 
     void loadingCanBeCancelled() {
