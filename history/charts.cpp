@@ -1,10 +1,8 @@
 #include "history/charts.h"
 
 #include <QLabel>
-#include <QWheelEvent>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
-#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QPolarChart>
 #include <QtCharts/QValueAxis>
@@ -26,82 +24,6 @@ QString percentText(double percent) {
 }
 
 } // namespace
-
-TrendView::TrendView(QWidget* parent) : QChartView(parent) {
-    setObjectName(QStringLiteral("Tendencia"));
-    setAccessibleName(QStringLiteral("Tendência"));
-    setRenderHint(QPainter::Antialiasing);
-    chart()->legend()->setAlignment(Qt::AlignBottom);
-}
-
-void TrendView::setData(const QList<QPointF>& speed, const QList<QPointF>& preset1,
-                        const QList<QPointF>& preset2, const QDateTime& from, const QDateTime& to,
-                        double factor, const QString& unit, const QString& title) {
-    QChart* c = chart();
-    c->removeAllSeries();
-    // A removed axis is the caller's again.
-    for (QAbstractAxis* axis : c->axes()) {
-        c->removeAxis(axis);
-        delete axis;
-    }
-    c->setTitle(title);
-    double highest = 0;
-    const auto line = [&](const QList<QPointF>& points, const QString& name) {
-        QList<QPointF> scaled = points;
-        for (QPointF& point : scaled) {
-            point.setY(point.y() * factor / 10.0);
-            highest = std::max(highest, point.y());
-        }
-        auto* series = new QLineSeries;
-        series->setName(name);
-        series->replace(scaled);
-        c->addSeries(series);
-        return series;
-    };
-    line(speed, QStringLiteral("Velocidade"));
-    line(preset1, QStringLiteral("Preset 1"))->setPen(QPen(QColor(230, 140, 0), 1.5, Qt::DashLine));
-    line(preset2, QStringLiteral("Preset 2"))->setPen(QPen(QColor(215, 0, 0), 1.5, Qt::DashLine));
-
-    auto* time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("HH:mm"));
-    time->setTitleText(QStringLiteral("Hora"));
-    auto* value = new QValueAxis;
-    value->setTitleText(unit.isEmpty() ? QStringLiteral("Velocidade")
-                                       : QStringLiteral("Velocidade (%1)").arg(unit));
-    value->setLabelFormat(QStringLiteral("%.0f"));
-    c->addAxis(time, Qt::AlignBottom);
-    c->addAxis(value, Qt::AlignLeft);
-    for (QAbstractSeries* series : c->series()) {
-        series->attachAxis(time);
-        series->attachAxis(value);
-    }
-    // Every line in sight: the speeds and both preset levels.
-    value->setRange(0, std::max(1.0, highest * 1.08));
-    value->applyNiceNumbers();
-    time->setRange(from, to);
-    time->setTickCount(9); // every 3 hours over a day
-    setAccessibleDescription(title);
-}
-
-int TrendView::pointsShown() const {
-    const auto all = chart()->series();
-    return all.isEmpty() ? 0 : int(static_cast<QLineSeries*>(all.front())->count());
-}
-
-void TrendView::resetZoom() {
-    chart()->zoomReset();
-}
-
-void TrendView::wheelEvent(QWheelEvent* event) {
-    const QRectF area = chart()->plotArea();
-    const double factor = event->angleDelta().y() > 0 ? 1.25 : 0.8;
-    const double x = std::clamp(event->position().x(), area.left(), area.right());
-    QRectF zoomed = area;
-    zoomed.setWidth(area.width() / factor);
-    zoomed.moveLeft(x - (x - area.left()) / factor);
-    chart()->zoomIn(zoomed);
-    event->accept();
-}
 
 RoseView::RoseView(QWidget* parent) : QChartView(new QPolarChart, parent) {
     setObjectName(QStringLiteral("RosaDosVentos"));

@@ -33,14 +33,13 @@ void addDay(StationHistory& history, const QDate& day, const QString& folder,
             const LiveReadings::Day& today, const QDate& todayDate) {
     const std::optional<DayLog> log = readDay(folder, history.station, day);
     if (log) {
-        history.skipped += log->skipped;
+        if (log->skipped > 0)
+            history.skipped[day] = log->skipped;
         if (!log->unit.isEmpty() || history.unit.isEmpty())
             history.unit = log->unit;
     }
     std::vector<Sample> samples = log ? log->samples : std::vector<Sample>{};
     if (day == todayDate) {
-        history.loggedToday = log.has_value();
-        history.todayFromFile = samples;
         samples = mergeToday(samples, today.samples);
         if (!today.samples.empty() && !today.unit.isEmpty())
             history.unit = today.unit;
@@ -105,15 +104,11 @@ QFuture<Loaded> loadStation(const QString& folder, const QString& station, const
     });
 }
 
-QFuture<Loaded> refreshToday(std::shared_ptr<const StationHistory> data, LiveReadings::Day today,
-                             const QDate& todayDate, const Choice& choice, const QDateTime& now) {
+QFuture<Loaded> prepareAgain(std::shared_ptr<StationHistory> data, const Choice& choice,
+                             const QDateTime& now) {
     return QtConcurrent::run([=] {
-        auto history = std::make_shared<StationHistory>(*data);
-        history->days[todayDate] = mergeToday(history->todayFromFile, today.samples);
-        if (!today.unit.isEmpty())
-            history->unit = today.unit;
-        Prepared prepared = prepare(*history, choice, now);
-        return Loaded{std::move(history), std::move(prepared)};
+        Prepared prepared = prepare(*data, choice, now);
+        return Loaded{data, std::move(prepared)};
     });
 }
 

@@ -16,9 +16,7 @@ struct StationHistory {
     QString station;
     QString unit; // of the newest file, or of today's readings
     std::map<QDate, std::vector<Sample>> days;
-    int skipped = 0;                   // lines that did not read as readings
-    bool loggedToday = false;          // a log file of today exists
-    std::vector<Sample> todayFromFile; // today's file as read, before the held readings
+    std::map<QDate, int> skipped; // lines of a day's file that did not read as readings
 };
 
 // The station names of the log files in `folder` ("DD-MM-YYYY <name>.txt"), with their days,
@@ -35,10 +33,9 @@ QFuture<Loaded> loadStation(const QString& folder, const QString& station, const
                             LiveReadings::Day today, const QDate& todayDate, const Choice& choice,
                             const QDateTime& now);
 
-// Today's readings held in memory laid anew over data already read, and prepared, off the
-// GUI thread.
-QFuture<Loaded> refreshToday(std::shared_ptr<const StationHistory> data, LiveReadings::Day today,
-                             const QDate& todayDate, const Choice& choice, const QDateTime& now);
+// Data already read prepared anew, off the GUI thread.
+QFuture<Loaded> prepareAgain(std::shared_ptr<StationHistory> data, const Choice& choice,
+                             const QDateTime& now);
 
 // The same work on the calling thread, for the tests and the benchmarks.
 StationHistory readStation(const QString& folder, const QString& station, const QList<QDate>& days,

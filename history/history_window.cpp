@@ -1,13 +1,12 @@
 #include "history/history_window.h"
 
 #include "history/charts.h"
-#include "toolkit/cp1252.h"
+#include "history/day_texts.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
+#include "toolkit/save_dialog.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -26,53 +25,6 @@ constexpr int kLiveRefreshMs = 5000;
 const QString kToday = QStringLiteral("Hoje");
 const QString kLast24Hours = QStringLiteral("Últimas 24 horas");
 const QString kDatePattern = QStringLiteral("dd-MM-yyyy");
-const QStringList kWeekColumns{QStringLiteral("Dia"),
-                               QStringLiteral("Máxima"),
-                               QStringLiteral("Hora da máxima"),
-                               QStringLiteral("Média"),
-                               QStringLiteral("Min. ≥ P1"),
-                               QStringLiteral("Min. > P2"),
-                               QStringLiteral("Leituras"),
-                               QStringLiteral("Primeira"),
-                               QStringLiteral("Última"),
-                               QStringLiteral("Bateria início"),
-                               QStringLiteral("Bateria fim")};
-
-QString timeText(int secondOfDay) {
-    return QTime(0, 0).addSecs(secondOfDay).toString(QStringLiteral("HH:mm:ss"));
-}
-
-QString volts(std::uint16_t hundredths) {
-    return QStringLiteral("%1,%2 V")
-        .arg(hundredths / 100)
-        .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
-}
-
-QString minutes(double value) {
-    return QString::number(value, 'f', 1).replace(u'.', u',');
-}
-
-// The cells of one day's row of the summary, speeds in the unit shown.
-QStringList summaryCells(const DaySummary& s, double factor, const QString& unit) {
-    const QString withUnit = unit.isEmpty() ? QString() : u' ' + unit;
-    if (s.readings == 0)
-        return {s.day.toString(kDatePattern), QStringLiteral("-"), QStringLiteral("-"),
-                QStringLiteral("-"),          QStringLiteral("-"), QStringLiteral("-"),
-                QStringLiteral("0"),          QStringLiteral("-"), QStringLiteral("-"),
-                QStringLiteral("-"),          QStringLiteral("-")};
-    return {s.day.toString(kDatePattern),
-            speedText(*s.maxSpeed, factor) + withUnit,
-            timeText(s.maxSecond),
-            s.meanSpeed ? speedText(std::uint16_t(std::lround(*s.meanSpeed)), factor) + withUnit
-                        : QStringLiteral("-"),
-            minutes(s.minutesAtOrAbovePreset1),
-            minutes(s.minutesAbovePreset2),
-            QString::number(s.readings),
-            timeText(s.firstSecond),
-            timeText(s.lastSecond),
-            volts(s.batteryFirst),
-            volts(s.batteryLast)};
-}
 
 } // namespace
 
@@ -121,8 +73,10 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
     auto* trendLayout = new QVBoxLayout(trendPage);
     trend_ = new TrendView(trendPage);
     auto* resetZoom = new QPushButton(QStringLiteral("Restaurar zoom"), trendPage);
-    trendLayout->addWidget(
-        new QLabel(QStringLiteral("A roda do mouse aproxima e afasta o tempo."), trendPage));
+    resetZoom->setObjectName(QStringLiteral("RestaurarZoom"));
+    trendLayout->addWidget(new QLabel(
+        QStringLiteral("A roda do mouse aproxima e afasta o tempo; arrastando, ele anda."),
+        trendPage));
     trendLayout->addWidget(trend_, 1);
     trendLayout->addWidget(resetZoom, 0, Qt::AlignLeft);
     tabs_->addTab(trendPage, QStringLiteral("Tendência"));
@@ -134,10 +88,10 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
     summary_->setTextFormat(Qt::PlainText);
     summaryLayout->addWidget(summary_);
     summaryLayout->addWidget(new QLabel(QStringLiteral("Últimos 7 dias:"), summaryPage));
-    week_ = new QTableWidget(0, int(kWeekColumns.size()), summaryPage);
+    week_ = new QTableWidget(0, int(summaryColumns().size()), summaryPage);
     week_->setObjectName(QStringLiteral("Semana"));
     week_->setAccessibleName(QStringLiteral("Últimos 7 dias"));
-    week_->setHorizontalHeaderLabels(kWeekColumns);
+    week_->setHorizontalHeaderLabels(summaryColumns());
     week_->verticalHeader()->hide();
     week_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     week_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -176,17 +130,10 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
     });
     connect(station_, &QComboBox::activated, this, [this] { startLoading(); });
     connect(day_, &QComboBox::activated, this, [this] { startLoading(); });
-    connect(unit_, &QComboBox::activated, this, [this] { showData(); });
-    connect(roseSpan_, &QComboBox::activated, this, [this] { showData(); });
+    connect(unit_, &QComboBox::activated, this, [this] { showData(false); });
+    connect(roseSpan_, &QComboBox::activated, this, [this] { showData(false); });
     connect(resetZoom, &QPushButton::clicked, trend_, &TrendView::resetZoom);
-    connect(export_, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("Exportar histórico"),
-            QDir::home().filePath(QStringLiteral("Histórico %1.png").arg(station_->currentText())),
-            QStringLiteral("Imagem PNG (*.png)"));
-        if (!path.isEmpty())
-            toolkit::guarded([&] { exportTo(path); });
-    });
+    connect(export_, &QPushButton::clicked, this, &HistoryWindow::exportChart);
     progress_->hide();
     cancel_->hide();
 }
@@ -244,7 +191,7 @@ void HistoryWindow::reload() {
     startLoading();
 }
 
-void HistoryWindow::startLoading() {
+void HistoryWindow::startLoading(bool newView) {
     watcher_.cancel();
     watcher_.waitForFinished();
     const QString station = station_->currentText();
@@ -265,12 +212,15 @@ void HistoryWindow::startLoading() {
     }
     const LiveReadings::Day held =
         sources_.live ? sources_.live->readingsOf(station) : LiveReadings::Day{station, {}, {}};
+    shownToday_ = today();
+    heldShown_ = held.samples.size();
+    newViewOnLoad_ = newView;
     progress_->setRange(0, int(days.size()));
     progress_->setValue(0);
     progress_->show();
     cancel_->show();
     waitingForLoad_ = true;
-    watcher_.setFuture(loadStation(folder, station, days, held, today(), choice(),
+    watcher_.setFuture(loadStation(folder, station, days, held, shownToday_, choice(),
                                    QDateTime::fromMSecsSinceEpoch(sources_.nowMs())));
 }
 
@@ -283,7 +233,7 @@ void HistoryWindow::loaded() {
     const Loaded result = watcher_.result();
     data_ = result.data;
     prepared_ = result.prepared;
-    showData();
+    showData(newViewOnLoad_);
 }
 
 Choice HistoryWindow::choice() const {
@@ -294,27 +244,46 @@ Choice HistoryWindow::choice() const {
             false};
 }
 
-// Today's readings held in memory come in every few seconds, prepared off this thread too.
+// Today's readings held in memory that came since the last look join the data and what is
+// drawn of it; the view stays as the user left it.
 void HistoryWindow::refreshLive() {
-    if (!sources_.live || day_->currentIndex() > 1 || watcher_.isRunning() ||
-        data_->station.isEmpty())
+    if (!sources_.live || day_->currentIndex() > 1 || waitingForLoad_ || data_->station.isEmpty())
         return;
-    LiveReadings::Day held = sources_.live->readingsOf(data_->station);
-    if (held.samples.empty())
+    if (today() != shownToday_) {
+        reload(); // a new day
         return;
+    }
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(sources_.nowMs());
+    const LiveReadings::Day more = sources_.live->readingsOf(data_->station, heldShown_);
+    std::vector<Sample>& day = data_->days[shownToday_];
+    // The first readings held of a station whose file was read before they came may be in
+    // the file as well: the day is read again.
+    if (heldShown_ == 0 && !more.samples.empty() && !day.empty() &&
+        day.back().secondOfDay >= more.samples.front().secondOfDay) {
+        startLoading(false);
+        return;
+    }
+    const std::size_t from = day.size();
+    day.insert(day.end(), more.samples.begin(), more.samples.end());
+    heldShown_ += more.samples.size();
+    if (!more.unit.isEmpty())
+        data_->unit = more.unit;
+    // The last 24 hours move on with the clock, new readings or not.
+    if (more.samples.empty() && !choice().last24Hours)
+        return;
+    if (addToday(prepared_, *data_, choice(), now, from)) {
+        showData(false);
+        return;
+    }
+    newViewOnLoad_ = false;
     waitingForLoad_ = true;
-    watcher_.setFuture(refreshToday(data_, std::move(held), today(), choice(),
-                                    QDateTime::fromMSecsSinceEpoch(sources_.nowMs())));
+    watcher_.setFuture(prepareAgain(data_, choice(), now));
 }
 
-void HistoryWindow::showData() {
+QString HistoryWindow::notes(bool unitKnown) const {
     const StationHistory& data = *data_;
-    const auto shown = static_cast<ShownUnit>(unit_->currentIndex());
-    const std::optional<double> factor = conversion(data.unit, shown);
-    const double by = factor.value_or(1.0);
-    const QString unit = factor ? unitText(data.unit, shown) : data.unit;
     QStringList notes;
-    if (!factor)
+    if (!unitKnown)
         notes << QStringLiteral("Os arquivos desta estação não dizem a unidade: os valores "
                                 "aparecem como gravados.");
     if (sources_.live && sources_.logged && sources_.live->names().contains(data.station) &&
@@ -322,22 +291,46 @@ void HistoryWindow::showData() {
         notes << QStringLiteral("%1 não está sendo gravada: hoje aparecem só as leituras "
                                 "recebidas desde que o programa começou.")
                      .arg(data.station);
-    if (data.skipped > 0)
-        notes
-            << QStringLiteral("%1 linhas que não são leituras foram ignoradas.").arg(data.skipped);
+    // The lines skipped in the files of the days shown, each day by its name.
+    const Choice shown = choice();
+    QList<QDate> days{shown.day};
+    if (shown.last24Hours)
+        days.prepend(prepared_.start.date());
+    for (const QDate& day : days) {
+        const auto skipped = data.skipped.find(day);
+        if (skipped != data.skipped.end())
+            notes << countText(skipped->second,
+                               QStringLiteral("%1 linha que não é leitura foi ignorada no "
+                                              "arquivo de %2."),
+                               QStringLiteral("%1 linhas que não são leituras foram ignoradas no "
+                                              "arquivo de %2."))
+                         .arg(day.toString(kDatePattern));
+    }
     if (prepared_.overLimit > 0)
-        notes << QStringLiteral("%1 leituras \"> LIMITE\" ficam fora da linha de tendência.")
-                     .arg(prepared_.overLimit);
-    note_->setText(notes.join(u' '));
+        notes << countText(prepared_.overLimit,
+                           QStringLiteral("%1 leitura \"> LIMITE\" fica fora da linha de "
+                                          "tendência."),
+                           QStringLiteral("%1 leituras \"> LIMITE\" ficam fora da linha de "
+                                          "tendência."));
+    return notes.join(u' ');
+}
+
+void HistoryWindow::showData(bool newView) {
+    const StationHistory& data = *data_;
+    const auto shown = static_cast<ShownUnit>(unit_->currentIndex());
+    const std::optional<double> factor = conversion(data.unit, shown);
+    const double by = factor.value_or(1.0);
+    const QString unit = factor ? unitText(data.unit, shown) : data.unit;
+    note_->setText(notes(factor.has_value()));
 
     const QString dayName = day_->currentText();
     const QStringList cells = summaryCells(prepared_.chosen, by, unit);
     const QString title = QStringLiteral("%1 - %2").arg(data.station, dayName);
-    trend_->setData(prepared_.speed, prepared_.preset1, prepared_.preset2, prepared_.start,
-                    prepared_.start.addDays(1), by, unit,
-                    prepared_.chosen.readings == 0
-                        ? title + QStringLiteral(": sem leituras")
-                        : title + QStringLiteral(": máxima %1 às %2").arg(cells[1], cells[2]));
+    trend_->setLines(prepared_.trend.lines(), prepared_.start, prepared_.start.addDays(1), by, unit,
+                     prepared_.chosen.readings == 0
+                         ? title + QStringLiteral(": sem leituras")
+                         : title + QStringLiteral(": máxima %1 às %2").arg(cells[1], cells[2]),
+                     newView);
     summary_->setText(prepared_.chosen.readings == 0
                           ? QStringLiteral("%1: sem leituras.").arg(title)
                           : QStringLiteral("%1\nMáxima: %2 às %3\nMédia: %4\n"
@@ -360,10 +353,26 @@ void HistoryWindow::showData() {
     rose_->setData(rose, bandNames(data.unit),
                    QStringLiteral("%1 - %2").arg(
                        data.station, week ? QStringLiteral("últimos 7 dias") : dayName));
-    roseNote_->setText(
-        QStringLiteral("%1 leituras na rosa; %2 sem direção (\"---\") ficaram de fora.")
-            .arg(rose.placed())
-            .arg(rose.unknown));
+    roseNote_->setText(countText(rose.placed(), QStringLiteral("%1 leitura na rosa"),
+                                 QStringLiteral("%1 leituras na rosa")) +
+                       QStringLiteral("; ") +
+                       countText(rose.unknown,
+                                 QStringLiteral("%1 sem direção (\"---\") ficou de fora."),
+                                 QStringLiteral("%1 sem direção (\"---\") ficaram de fora.")));
+}
+
+void HistoryWindow::exportChart() {
+    const Choice shown = choice();
+    const QString day =
+        shown.last24Hours
+            ? QStringLiteral("últimas 24 horas %1").arg(shown.day.toString(kDatePattern))
+            : shown.day.toString(kDatePattern);
+    const QString path =
+        toolkit::askSavePath(this, QStringLiteral("Exportar histórico"),
+                             exportName(station_->currentText(), day, QStringLiteral("png")),
+                             QStringLiteral("Imagem PNG (*.png)"), QStringLiteral("png"));
+    if (!path.isEmpty())
+        toolkit::guarded([&] { exportTo(path); });
 }
 
 void HistoryWindow::exportTo(const QString& pngPath) const {
@@ -371,19 +380,13 @@ void HistoryWindow::exportTo(const QString& pngPath) const {
         tabs_->currentIndex() == 2 ? static_cast<QWidget*>(rose_) : static_cast<QWidget*>(trend_);
     if (!chart->grab().save(pngPath, "PNG"))
         throw toolkit::Failure(QStringLiteral("File access denied"));
-    QString csv;
-    for (const QString& column : kWeekColumns)
-        csv += column.toUpper() + u';';
-    csv += QStringLiteral("\r\n");
-    for (int row = 0; row < week_->rowCount(); ++row) {
-        for (int column = 0; column < week_->columnCount(); ++column)
-            csv += (week_->item(row, column) ? week_->item(row, column)->text() : QString()) + u';';
-        csv += QStringLiteral("\r\n");
-    }
+    const auto shown = static_cast<ShownUnit>(unit_->currentIndex());
+    const std::optional<double> factor = conversion(data_->unit, shown);
     const QFileInfo png(pngPath);
-    toolkit::replaceFileContents(png.path() + u'/' + png.completeBaseName() +
-                                     QStringLiteral(".csv"),
-                                 toolkit::toCp1252(csv));
+    toolkit::replaceFileContents(
+        png.path() + u'/' + png.completeBaseName() + QStringLiteral(".csv"),
+        summaryFile(data_->station, factor ? unitText(data_->unit, shown) : data_->unit,
+                    prepared_.week, factor.value_or(1.0)));
 }
 
 void HistoryWindow::showEvent(QShowEvent* event) {
@@ -392,8 +395,15 @@ void HistoryWindow::showEvent(QShowEvent* event) {
     liveTimer_->start();
 }
 
+// Hidden, the window holds none of the days it read: showing it reads them again.
 void HistoryWindow::hideEvent(QHideEvent* event) {
     liveTimer_->stop();
+    watcher_.cancel();
+    watcher_.waitForFinished();
+    waitingForLoad_ = false;
+    data_ = std::make_shared<StationHistory>();
+    prepared_ = {};
+    showData(true);
     QWidget::hideEvent(event);
 }
 

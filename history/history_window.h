@@ -24,7 +24,8 @@ class RoseView;
 // "Histórico": a station's wind over a day or the last 24 hours (trend with the preset levels,
 // zoomed with the mouse wheel), its daily summary with the last 7 days, and its wind rose over
 // the day or the last 7 days. The log files are read off the window's thread, with a progress
-// bar and "Cancelar"; today's readings held in memory come in live. Not modal.
+// bar and "Cancelar"; today's readings held in memory join what is shown as they come, the
+// trend's zoom kept. Not modal.
 class HistoryWindow : public QWidget {
     Q_OBJECT
 
@@ -44,6 +45,9 @@ public:
     // The chart shown as PNG and the summary table as a semicolon file beside it.
     void exportTo(const QString& pngPath) const;
     bool loading() const;
+    // Today's readings that came since the last look added to what is shown (a timer's tick
+    // while the window is shown).
+    void refreshLive();
 
     QComboBox* stationBox() const { return station_; }
     QComboBox* dayBox() const { return day_; }
@@ -63,16 +67,21 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void startLoading();
+    // Reads the station's files for the day chosen; `newView` shows the whole span after.
+    void startLoading(bool newView = true);
     void loaded();
-    void refreshLive();
-    void showData();
+    void showData(bool newView);
+    QString notes(bool unitKnown) const;
+    void exportChart();
     QDate today() const;
     Choice choice() const;
 
     Sources sources_;
-    std::shared_ptr<const StationHistory> data_ = std::make_shared<StationHistory>();
+    std::shared_ptr<StationHistory> data_ = std::make_shared<StationHistory>();
     Prepared prepared_;
+    QDate shownToday_;          // the day that was today when the data was read
+    std::size_t heldShown_ = 0; // today's readings held in memory that the data holds
+    bool newViewOnLoad_ = true;
     QFutureWatcher<Loaded> watcher_;
     QComboBox* station_ = nullptr;
     QComboBox* day_ = nullptr;

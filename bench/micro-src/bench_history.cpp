@@ -1,7 +1,14 @@
 // The wind history's reading of log files, over a generated week of 8 stations at one reading
-// every 1.8 s (about 2.7 million lines, as a real station writes them):
+// every 1.8 s (about 2.7 million lines, as a real station writes them), and the memory that
+// today's readings held for it take:
 //   bench_history generate DOCUMENTS   writes the week into DOCUMENTS/log_zareraziru
 //   bench_history parse DOCUMENTS      reads it back and prints lines, seconds and lines/s
+//   bench_history live                 feeds the held readings a day of 8 stations at the
+//                                      fastest cycle on a clock of its own, then the first
+//                                      hour of the next day, and prints the resident memory
+//                                      hour by hour ("hour;readings;vmrss_kb"), and once
+//                                      the first cycle of the next day has come ("midnight")
+#include "history/live_readings.h"
 #include "history/log_reader.h"
 #include "logs/log_format.h"
 #include "toolkit/cp1252.h"
@@ -92,13 +99,67 @@ int parse(const QString& documents) {
     return 0;
 }
 
+long residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    }
+    return -1;
+}
+
+// 8 stations at read interval 1 s: a cycle of 8 polls 205 ms apart and a pause of 200 ms.
+int live() {
+    constexpr qint64 kCycleMs = kStations * 205 + 200;
+    constexpr int kHours = 25;
+    const QDate day(2026, 12, 7);
+    const qint64 midnight = day.startOfDay().toMSecsSinceEpoch();
+    qint64 now = midnight;
+    history::LiveReadings held(
+        {.name = [](int station) { return QStringLiteral("ANEMÔMETRO %1").arg(station); },
+         .nowMs = [&now] { return now; }});
+    bus::PollOutcome outcome;
+    outcome.kind = modbus::ReplyKind::Good;
+    std::printf("hour;readings;vmrss_kb\n0;0;%ld\n", residentKb());
+    qint64 readings = 0;
+    for (int hour = 1; hour <= kHours; ++hour) {
+        const qint64 hourEnd = midnight + hour * 3'600'000LL;
+        for (; now < hourEnd; now += kCycleMs) {
+            for (int station = 1; station <= kStations; ++station) {
+                const auto ms = std::uint64_t(now - midnight);
+                outcome.station = station;
+                outcome.values = modbus::StationValues{
+                    std::uint16_t(100 + ms / 7 % 300),
+                    std::uint16_t(360 + ms / 1000 % 11),
+                    std::uint16_t(ms / 600'000 % 16),
+                    150,
+                    250,
+                    std::uint8_t(modbus::status::kRf | modbus::status::kDirectionValid | 1)};
+                held.pollFinished(outcome);
+                ++readings;
+            }
+            if (now >= midnight + 86'400'000 && now < midnight + 86'400'000 + kCycleMs)
+                std::printf("midnight;%lld;%ld\n", readings, residentKb());
+        }
+        // Hour 25 is the first hour of the next day: the day before was given up at its
+        // first poll.
+        std::printf("%d;%lld;%ld\n", hour, readings, residentKb());
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == u"live")
+        return live();
     if (argc != 3)
         return 2;
-    const QString mode = QString::fromLocal8Bit(argv[1]);
     const QString documents = QString::fromLocal8Bit(argv[2]);
     return mode == u"generate" ? generate(documents) : mode == u"parse" ? parse(documents) : 2;
 }

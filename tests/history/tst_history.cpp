@@ -215,18 +215,21 @@ private slots:
         day[5001].speed = 999;
         const history::Prepared p =
             history::prepare(data, {kDay, false}, QDateTime(kDay, QTime(23, 59)));
-        QVERIFY(p.speed.size() <= history::kMostTrendPoints + 2);
-        const auto peak = std::max_element(p.speed.begin(), p.speed.end(),
+        const history::TrendLines lines = p.trend.lines();
+        QCOMPARE(lines.speed.size(), 1); // readings 8 s apart all day: no gap
+        const QList<QPointF>& speed = lines.speed[0];
+        QVERIFY(speed.size() <= history::kMostTrendPoints + 2);
+        const auto peak = std::max_element(speed.begin(), speed.end(),
                                            [](QPointF a, QPointF b) { return a.y() < b.y(); });
         QCOMPARE(peak->y(), 999.0);
         QCOMPARE(qint64(peak->x()), QDateTime(kDay, QTime(11, 6, 48)).toMSecsSinceEpoch());
-        QCOMPARE(qint64(p.speed.last().x()),
-                 QDateTime(kDay, QTime(23, 59, 52)).toMSecsSinceEpoch());
+        QCOMPARE(qint64(speed.last().x()), QDateTime(kDay, QTime(23, 59, 52)).toMSecsSinceEpoch());
         const qint64 noon = QDateTime(kDay, QTime(12, 0)).toMSecsSinceEpoch();
-        QCOMPARE(p.preset1, (QList<QPointF>{{double(kDay.startOfDay().toMSecsSinceEpoch()), 100},
-                                            {double(noon), 100},
-                                            {double(noon), 150},
-                                            {p.speed.last().x(), 150}}));
+        QCOMPARE(lines.preset1[0],
+                 (QList<QPointF>{{double(kDay.startOfDay().toMSecsSinceEpoch()), 100},
+                                 {double(noon), 100},
+                                 {double(noon), 150},
+                                 {speed.last().x(), 150}}));
         QCOMPARE(p.chosen.readings, 10800);
         QCOMPARE(p.week[1].readings, 0);
 
@@ -235,10 +238,12 @@ private slots:
         twoDays.days[kDay] = {sample(0, 30), sample(60, 40)};
         const history::Prepared last24 =
             history::prepare(twoDays, {kDay, true}, QDateTime(kDay, QTime(0, 30)));
-        QCOMPARE(last24.speed.size(), 3); // 00:10 of the day before is more than 24 hours ago
-        QCOMPARE(qint64(last24.speed[0].x()),
+        QCOMPARE(last24.trend.lines().speed.size(), 1);
+        const QList<QPointF> last24Speed = last24.trend.lines().speed[0];
+        QCOMPARE(last24Speed.size(), 3); // 00:10 of the day before is more than 24 hours ago
+        QCOMPARE(qint64(last24Speed[0].x()),
                  QDateTime(kDay.addDays(-1), QTime(23, 59, 59)).toMSecsSinceEpoch());
-        QCOMPARE(qint64(last24.speed[1].x()), kDay.startOfDay().toMSecsSinceEpoch());
+        QCOMPARE(qint64(last24Speed[1].x()), kDay.startOfDay().toMSecsSinceEpoch());
         QCOMPARE(last24.chosen.readings, 3);
     }
 
@@ -268,6 +273,73 @@ private slots:
         now = QDateTime(kDay.addDays(1), QTime(0, 0, 1)).toMSecsSinceEpoch();
         live.pollFinished(outcome);
         QCOMPARE(live.readingsOf(QStringLiteral("EST 2")).samples.size(), std::size_t(1));
+    }
+
+    // A day of two stations' readings held in memory reads back as the log would hold it (the
+    // battery of the first and the newest reading); once the day is over it is given up,
+    // whether a reading of the new day comes or only a failed poll, and nothing of it is read.
+    void heldDayIsFreedAtMidnight() {
+        const qint64 midnight = kDay.startOfDay().toMSecsSinceEpoch();
+        qint64 now = midnight;
+        history::LiveReadings live(
+            {.name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+             .nowMs = [&now] { return now; }});
+        constexpr int kReadings = 5000;
+        std::vector<Sample> expected;
+        for (int i = 0; i < kReadings; ++i) {
+            now = midnight + i * 2000LL;
+            const bool overLimit = i % 997 == 3;
+            const bool noDirection = i % 13 == 5;
+            const bool sound = i % 5 == 1;
+            const std::uint16_t preset1 = i < 2500 ? 100 : 150;
+            const StationValues values{std::uint16_t(overLimit ? 10000 : i % 1200),
+                                       std::uint16_t(360 + i % 20),
+                                       std::uint16_t(i % 16),
+                                       preset1,
+                                       200,
+                                       std::uint8_t(bits::kRf |
+                                                    (noDirection ? 0 : bits::kDirectionValid) |
+                                                    (sound ? bits::kSoundAlarm : 0) | 2)};
+            bus::PollOutcome outcome;
+            outcome.kind = modbus::ReplyKind::Good;
+            outcome.values = values;
+            for (int station : {1, 6}) {
+                outcome.station = station;
+                live.pollFinished(outcome);
+            }
+            expected.push_back({i * 2, overLimit ? Sample::kOverLimit : std::uint16_t(i % 1200),
+                                preset1, 200, std::uint16_t(360 + i % 20),
+                                noDirection ? Sample::kNoDirection : std::int8_t(i % 16), sound});
+        }
+        const history::LiveReadings::Day day = live.readingsOf(QStringLiteral("EST 6"));
+        QCOMPARE(day.unit, QStringLiteral("kn"));
+        QCOMPARE(day.samples.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            Sample held = day.samples[i];
+            if (i > 0 && i + 1 < expected.size())
+                held.battery = expected[i].battery; // only the first and the newest are held
+            QVERIFY2(held == expected[i], qPrintable(QString::number(i)));
+        }
+        const std::size_t dayBytes = live.heldBytes();
+        QVERIFY(dayBytes > 0);
+
+        // Past midnight nothing of the day before is read, and the first poll gives it up.
+        now = midnight + 86'400'000 + 1000;
+        QVERIFY(live.readingsOf(QStringLiteral("EST 1")).samples.empty());
+        QVERIFY(live.names().isEmpty());
+        bus::PollOutcome silent;
+        silent.station = 1;
+        silent.kind = modbus::ReplyKind::NoReply;
+        live.pollFinished(silent);
+        QCOMPARE(live.heldBytes(), std::size_t(0));
+        bus::PollOutcome good;
+        good.station = 6;
+        good.kind = modbus::ReplyKind::Good;
+        good.values = StationValues{77, 370, 3, 10, 20, std::uint8_t(bits::kRf | 1)};
+        live.pollFinished(good);
+        QCOMPARE(live.names(), QStringList{QStringLiteral("EST 6")});
+        QCOMPARE(live.readingsOf(QStringLiteral("EST 6")).samples.size(), std::size_t(1));
+        QVERIFY2(live.heldBytes() < dayBytes / 5, qPrintable(QString::number(live.heldBytes())));
     }
 
     // The window over real files: two names for one station in one day (a rename), the last
@@ -340,9 +412,10 @@ private slots:
                  qPrintable(window.noteLabel()->text()));
         QVERIFY(window.summaryLabel()->text().contains(QStringLiteral("Leituras: 1")));
         QVERIFY(window.roseNote()->text().startsWith(
-            QStringLiteral("1 leituras na rosa; 0 sem direção")));
+            QStringLiteral("1 leitura na rosa; 0 sem direção")));
 
-        // The chart as PNG and the summary table beside it.
+        // The chart as PNG and the summary table beside it: the station and the unit on the
+        // first line, the units in the column titles, bare numbers in the cells.
         window.tabs()->setCurrentIndex(2);
         const QString png = work_.filePath("rosa.png");
         window.exportTo(png);
@@ -350,10 +423,11 @@ private slots:
         QFile csv(work_.filePath("rosa.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
-        QVERIFY(bytes.startsWith("DIA;M\xC1XIMA;HORA DA M\xC1XIMA;M\xC9"
-                                 "DIA;"));
-        QVERIFY(bytes.contains("07-12-2026;2,0 km/h;15:00:00;"));
-        QCOMPARE(bytes.count("\r\n"), 8);
+        QVERIFY(bytes.startsWith("ESTA\xC7\xC3O;SUL;UNIDADE;km/h\r\n"
+                                 "DIA;M\xC1XIMA (km/h);HORA DA M\xC1XIMA;M\xC9"
+                                 "DIA (km/h);"));
+        QVERIFY(bytes.contains("\r\n07-12-2026;2,0;15:00:00;"));
+        QCOMPARE(bytes.count("\r\n"), 9);
     }
 
     void loadingCanBeCancelled() {

@@ -1,0 +1,150 @@
+#include "history/day_texts.h"
+
+#include "logs/log_format.h"
+#include "toolkit/cp1252.h"
+
+#include <QTime>
+
+#include <cmath>
+
+namespace history {
+
+namespace {
+
+const QString kDatePattern = QStringLiteral("dd-MM-yyyy");
+
+QString timeText(int secondOfDay) {
+    return QTime(0, 0).addSecs(secondOfDay).toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString voltsNumber(std::uint16_t hundredths) {
+    return QStringLiteral("%1,%2")
+        .arg(hundredths / 100)
+        .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString minutes(double value) {
+    return QString::number(value, 'f', 1).replace(u'.', u',');
+}
+
+// A speed and the mean as numbers in the unit shown ("> LIMITE" for a speed past the limit).
+QString maxText(const DaySummary& s, double factor) {
+    return speedText(*s.maxSpeed, factor);
+}
+QString meanText(const DaySummary& s, double factor) {
+    return s.meanSpeed ? speedText(std::uint16_t(std::lround(*s.meanSpeed)), factor) : QString();
+}
+
+// A cell of the semicolon file, quoted when it holds the separator or a quote.
+QString csvCell(QString text) {
+    if (!text.contains(u';') && !text.contains(u'"'))
+        return text;
+    return u'"' + text.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+}
+
+} // namespace
+
+QString countText(int count, const QString& one, const QString& many) {
+    return (count == 1 ? one : many).arg(count);
+}
+
+const QStringList& summaryColumns() {
+    static const QStringList columns{QStringLiteral("Dia"),
+                                     QStringLiteral("Máxima"),
+                                     QStringLiteral("Hora da máxima"),
+                                     QStringLiteral("Média"),
+                                     QStringLiteral("Min. ≥ P1"),
+                                     QStringLiteral("Min. > P2"),
+                                     QStringLiteral("Leituras"),
+                                     QStringLiteral("Primeira"),
+                                     QStringLiteral("Última"),
+                                     QStringLiteral("Bateria início"),
+                                     QStringLiteral("Bateria fim")};
+    return columns;
+}
+
+QStringList summaryCells(const DaySummary& s, double factor, const QString& unit) {
+    const auto withUnit = [&unit](const QString& number) {
+        return unit.isEmpty() || number == speedText(Sample::kOverLimit) ? number
+                                                                         : number + u' ' + unit;
+    };
+    if (s.readings == 0)
+        return {s.day.toString(kDatePattern), QStringLiteral("-"), QStringLiteral("-"),
+                QStringLiteral("-"),          QStringLiteral("-"), QStringLiteral("-"),
+                QStringLiteral("0"),          QStringLiteral("-"), QStringLiteral("-"),
+                QStringLiteral("-"),          QStringLiteral("-")};
+    const QString mean = meanText(s, factor);
+    return {s.day.toString(kDatePattern),
+            withUnit(maxText(s, factor)),
+            timeText(s.maxSecond),
+            mean.isEmpty() ? QStringLiteral("-") : withUnit(mean),
+            minutes(s.minutesAtOrAbovePreset1),
+            minutes(s.minutesAbovePreset2),
+            QString::number(s.readings),
+            timeText(s.firstSecond),
+            timeText(s.lastSecond),
+            voltsNumber(s.batteryFirst) + QStringLiteral(" V"),
+            voltsNumber(s.batteryLast) + QStringLiteral(" V")};
+}
+
+QByteArray summaryFile(const QString& station, const QString& unit,
+                       const std::array<DaySummary, 7>& days, double factor) {
+    const QString speedUnit = unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(unit);
+    QStringList lines;
+    lines << QStringList{QStringLiteral("ESTAÇÃO"), csvCell(station), QStringLiteral("UNIDADE"),
+                         unit.isEmpty() ? QStringLiteral("não informada") : csvCell(unit)}
+                 .join(u';');
+    lines << QStringList{QStringLiteral("DIA"),
+                         QStringLiteral("MÁXIMA") + speedUnit,
+                         QStringLiteral("HORA DA MÁXIMA"),
+                         QStringLiteral("MÉDIA") + speedUnit,
+                         QStringLiteral("MIN. >= P1"),
+                         QStringLiteral("MIN. > P2"),
+                         QStringLiteral("LEITURAS"),
+                         QStringLiteral("PRIMEIRA"),
+                         QStringLiteral("ÚLTIMA"),
+                         QStringLiteral("BATERIA INÍCIO (V)"),
+                         QStringLiteral("BATERIA FIM (V)")}
+                 .join(u';');
+    for (const DaySummary& s : days) {
+        if (s.readings == 0) {
+            lines << QStringList{s.day.toString(kDatePattern),
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 "0",
+                                 {},
+                                 {},
+                                 {},
+                                 {}}
+                         .join(u';');
+            continue;
+        }
+        lines << QStringList{s.day.toString(kDatePattern),
+                             maxText(s, factor),
+                             timeText(s.maxSecond),
+                             meanText(s, factor),
+                             minutes(s.minutesAtOrAbovePreset1),
+                             minutes(s.minutesAbovePreset2),
+                             QString::number(s.readings),
+                             timeText(s.firstSecond),
+                             timeText(s.lastSecond),
+                             voltsNumber(s.batteryFirst),
+                             voltsNumber(s.batteryLast)}
+                     .join(u';');
+    }
+    return toolkit::toCp1252(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+QString exportName(const QString& station, const QString& day, const QString& extension) {
+    QStringList parts{QStringLiteral("Histórico")};
+    if (!station.isEmpty())
+        parts << logs::safeStationName(station);
+    if (!day.isEmpty())
+        parts << day;
+    return parts.join(u' ') + u'.' + extension;
+}
+
+} // namespace history
