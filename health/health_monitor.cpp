@@ -148,7 +148,12 @@ void HealthMonitor::logRecovered(int station, int linesLost) {
 
 void HealthMonitor::note(const QString& station, const QString& event, const QString& detail) {
     const Event noted{QDateTime::fromMSecsSinceEpoch(station_.nowMs()), station, event, detail};
+    if (!events_.isEmpty() && events_.constFirst().at.date() != noted.at.date())
+        events_ = {}; // a new day: yesterday's are in yesterday's file
     events_.append(noted);
+    // Dropped a quarter at a time, so that a long run of events does not move the list at each.
+    if (events_.size() > kMostEventsHeld + kMostEventsHeld / 4)
+        events_.remove(0, events_.size() - kMostEventsHeld);
     emit eventNoted(noted);
     try {
         journal::append(station_.logFolder(), noted);

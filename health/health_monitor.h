@@ -44,8 +44,11 @@ public:
     QString stateText(int station) const;
     bool portClosedFor(int station) const { return portClosed_[stationSlot(station)]; }
     qint64 nowMs() const { return station_.nowMs(); }
-    // The events written since the program started, oldest first.
+    // Today's events of this run, oldest first: the newest kMostEventsHeld at most (a flag
+    // that chatters at its threshold notes an event at every poll), for the diagnostics
+    // window when the journal file cannot be read.
     const QList<Event>& events() const { return events_; }
+    static constexpr qsizetype kMostEventsHeld = 2000;
 
     // "sem resposta", "CRC inválido", ...: the kind of a failed poll as the journal words it.
     static QString failureText(modbus::ReplyKind kind);

@@ -225,6 +225,24 @@ private slots:
                                          "09:00:03;EST 1;LOG NORMAL;2 leituras perdidas;"}));
     }
 
+    // What is held for the window stays small over a long run: today's events only, the
+    // newest of them.
+    void heldEventsAreTodaysNewest() {
+        Monitor m;
+        m.at(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 50)));
+        m.monitor.logFailed(1, QStringLiteral("ontem"));
+        m.at(QDateTime(QDate(2026, 12, 8), QTime(0, 0, 1)));
+        const int many = int(health::HealthMonitor::kMostEventsHeld) * 2;
+        for (int i = 0; i < many; ++i)
+            m.monitor.logRecovered(2, i);
+        const QList<health::Event>& held = m.monitor.events();
+        QVERIFY(held.size() >= health::HealthMonitor::kMostEventsHeld);
+        QVERIFY(held.size() <= health::HealthMonitor::kMostEventsHeld * 5 / 4);
+        QCOMPARE(held.constLast().detail, QStringLiteral("%1 leituras perdidas").arg(many - 1));
+        for (const health::Event& event : held)
+            QCOMPARE(event.at.date(), QDate(2026, 12, 8));
+    }
+
     void thePortAndTheProgram() {
         Monitor m;
         m.monitor.programStarted();
