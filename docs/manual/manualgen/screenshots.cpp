@@ -13,6 +13,7 @@
 #include "readings/reply.h"
 #include "readings/station_display.h"
 #include "readings/station_panel.h"
+#include "toolkit/screen_fit.h"
 #include "toolkit/timer.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -198,8 +200,30 @@ QImage diagnosticsPicture(TForm1& form1, StationLine& line, const health::Health
          .address = [](int station) { return QString::number(station); },
          .logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); }},
         &form1);
+    // As it opens on a 1024 × 768 screen: every column within 1000 pixels.
+    window.resize(1000, 560);
     window.show();
     return grabbed(&window);
+}
+
+// A 1024 × 768 screen: the configuration window moved from its usual place (678, 263) just
+// enough to show whole, over the main window.
+QImage smallScreenPicture(TForm1& form1, TForm2& form2) {
+    const QRect screen(0, 0, 1024, 768);
+    const QImage main = grabbed(&form1);
+    const QImage config = grabbed(&form2);
+    // The windows' pictures are grabbed at the manual's pixel ratio; the screen gets the same.
+    const qreal ratio = config.devicePixelRatio();
+    QImage picture(screen.size() * ratio, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(QColor(58, 110, 165));
+    QPainter painter(&picture);
+    painter.drawImage(QPoint(0, 0), main);
+    const QRect usual(QPoint(678, 263), config.deviceIndependentSize().toSize());
+    painter.drawImage(toolkit::movedWithin(usual, screen), config);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(screen.adjusted(0, 0, -1, -1));
+    return picture;
 }
 
 // A bus search under way on the CONEXÃO tab, with stations at 3, 17 and 200 on the line.
@@ -330,6 +354,8 @@ Pictures takeScreenshots() {
         form2.pageControl()->setCurrentIndex(page);
         pictures.insert(QString::fromLatin1(tabs[static_cast<std::size_t>(page)]), grabbed(&form2));
     }
+    form2.pageControl()->setCurrentIndex(0);
+    pictures.insert(QStringLiteral("tela-pequena.png"), smallScreenPicture(form1, form2));
     form2.hide();
     pictures.insert(QStringLiteral("procurar-estacoes.png"), searchPicture(form2, line));
     historyPictures(form1, pictures);
