@@ -29,6 +29,19 @@ constexpr QSize kMinimumOuterSize{184, 300};
 constexpr QSize kMaximumOuterSize{737, 525};
 constexpr QSize kClientAsLaidOut{729, 471};
 
+// The outer size set as the station count reaches n: height 300 and width 184 at 1, the
+// widths of two, three and four columns, then the second row's height at 5 (0: unchanged).
+constexpr std::array<QSize, kStations> kSizeSteps{{
+    {184, 300},
+    {369, 0},
+    {552, 0},
+    {737, 0},
+    {0, 525},
+    {0, 0},
+    {0, 0},
+    {0, 0},
+}};
+
 // The station panels lie in two rows of four, 184 pixels apart across and 224 down.
 QPoint panelPosition(int station) {
     const int slot = static_cast<int>(stationSlot(station));
@@ -38,10 +51,9 @@ QPoint panelPosition(int station) {
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), bus_(*this, *this, this),
+    : QMainWindow(parent), bus_(settings_, *this, this),
       logStep_({
-          .logEnabled = [](int station) { return Form2 && Form2->logEnabled(station); },
-          .name = [this](int station) { return panel(station).name(); },
+          .settings = settings_,
           .documentsFolder = [this] { return GetMyDocuments(); },
       }) {
     Form1 = this;
@@ -72,6 +84,7 @@ TForm1::TForm1(QWidget* parent)
     bus_.addListener(*this);
     bus_.addListener(logStep_);
     connectHandlers();
+    followSettings();
     resize(kClientAsLaidOut.width(), kClientAsLaidOut.height() + menuBar()->sizeHint().height() +
                                          statusBar()->sizeHint().height());
     applyOuterSize();
@@ -128,6 +141,13 @@ void TForm1::connectHandlers() {
     for (int station = 1; station <= kStations; ++station)
         connect(&bus_.replyTimer(station), &toolkit::Timer::timeout, this,
                 handle(replyHandlers[stationSlot(station)]));
+}
+
+void TForm1::followSettings() {
+    connect(&settings_, &settings::StationSettings::shownChanged, this, &TForm1::showStationPanel);
+    connect(&settings_, &settings::StationSettings::nameChanged, this,
+            [this](int station, const QString& name) { panel(station).setName(name); });
+    connect(&settings_, &settings::StationSettings::applied, this, &TForm1::showSettingsInForce);
 }
 
 void TForm1::Timer1Timer() {
@@ -207,16 +227,14 @@ QString TForm1::GetMyDocuments() const {
     return toolkit::documentsFolder();
 }
 
-QString TForm1::addressText(int station) const {
-    return Form2 ? Form2->addressText(station) : QString();
-}
-
-QString TForm1::portName() const {
-    return Form2 ? Form2->portName() : QString();
-}
-
-QString TForm1::baudText() const {
-    return Form2 ? Form2->baudText() : QString();
+// The status bar shows the port and the rate in force: as loaded ("ttyUSB0 Fechada" until the
+// port opens) or as just saved ("Salvo").
+void TForm1::showSettingsInForce(settings::Applied how) {
+    setStatusText(0, settings_.portName());
+    setStatusText(1, settings_.baudText());
+    setStatusText(2, how == settings::Applied::Loaded
+                         ? settings_.portName() + QStringLiteral(" Fechada")
+                         : QStringLiteral("Salvo"));
 }
 
 void TForm1::showPortMessage(const QString& text) {
@@ -243,16 +261,16 @@ void TForm1::pollFinished(const bus::PollOutcome& outcome) {
                               appendToTrail);
 }
 
+// A station the count takes in shows its panel and sizes the window for it.
 void TForm1::showStationPanel(int station, bool visible) {
     panels_[stationSlot(station)]->setVisible(visible);
-}
-
-bool TForm1::stationPanelShown(int station) const {
-    return !panels_[stationSlot(station)]->isHidden();
-}
-
-void TForm1::setStationName(int station, const QString& name) {
-    panels_[stationSlot(station)]->setName(name);
+    if (!visible)
+        return;
+    const QSize& step = kSizeSteps[stationSlot(station)];
+    if (step.height() != 0)
+        setOuterHeight(step.height());
+    if (step.width() != 0)
+        setOuterWidth(step.width());
 }
 
 void TForm1::setOuterWidth(int width) {
@@ -263,6 +281,10 @@ void TForm1::setOuterWidth(int width) {
 void TForm1::setOuterHeight(int height) {
     outerSize_.setHeight(height);
     applyOuterSize();
+}
+
+bool TForm1::stationPanelShown(int station) const {
+    return !panels_[stationSlot(station)]->isHidden();
 }
 
 void TForm1::applyOuterSize() {

@@ -2,8 +2,8 @@
 
 #include "app/log_step.h"
 #include "bus/station_bus.h"
-#include "config/main_window_link.h"
 #include "modbus/stations.h"
+#include "settings/station_settings.h"
 
 #include <QMainWindow>
 
@@ -17,14 +17,15 @@ namespace readings {
 class StationPanel;
 }
 
+namespace toolkit {
+class Timer;
+}
+
 // The main window: eight station panels, the status bar and the menu. The station bus it owns
 // polls the stations with the ten timers of the design; the window shows what the bus tells
-// and forwards its handlers to it.
-class TForm1 : public QMainWindow,
-               public config::MainWindowLink,
-               public bus::Settings,
-               public bus::View,
-               public bus::OutcomeListener {
+// and forwards its handlers to it. The station settings it owns say which panels show, their
+// names and the window's size; the configuration window writes them.
+class TForm1 : public QMainWindow, public bus::View, public bus::OutcomeListener {
     Q_OBJECT
 
 public:
@@ -53,22 +54,21 @@ public:
     void FormClose();
     QString GetMyDocuments() const;
 
+    settings::StationSettings& stationSettings() { return settings_; }
     bus::StationBus& stationBus() { return bus_; }
     app::LogStep& logStep() { return logStep_; }
     readings::StationPanel& panel(int station) const;
     QString statusText(int panel) const;
 
-    // MainWindowLink: what the configuration window changes here.
-    void showStationPanel(int station, bool visible) override;
-    bool stationPanelShown(int station) const override;
-    void setStationName(int station, const QString& name) override;
-    void setOuterWidth(int width) override;
-    void setOuterHeight(int height) override;
-    void setStatusText(int panel, const QString& text) override;
-    toolkit::Timer& controlTimer() override { return bus_.controlTimer(); }
-    toolkit::Timer& openPortTimer() override { return bus_.openingTimer(); }
-    int cyclePause() const override { return bus_.cyclePauseMs(); }
-    void setCyclePause(int ms) override { bus_.setCyclePauseMs(ms); }
+    bool stationPanelShown(int station) const;
+    // The outer size, held between the sizes for one station and for five to eight.
+    void setOuterWidth(int width);
+    void setOuterHeight(int height);
+    void setStatusText(int panel, const QString& text);
+    toolkit::Timer& controlTimer() { return bus_.controlTimer(); }
+    toolkit::Timer& openPortTimer() { return bus_.openingTimer(); }
+    int cyclePause() const { return settings_.cyclePauseMs(); }
+    void setCyclePause(int ms) { settings_.setCyclePauseMs(ms); }
 
     // The web site of the maker, opened by "Web Site".
     static inline const QString kMakerHost = QStringLiteral("www.kv-anemometros.example.com");
@@ -79,11 +79,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // bus::Settings: the panels shown here, the rest from the configuration window.
-    bool stationShown(int station) const override { return stationPanelShown(station); }
-    QString addressText(int station) const override;
-    QString portName() const override;
-    QString baudText() const override;
     // bus::View and bus::OutcomeListener: the status bar and the panels.
     QString portText() const override { return statusText(2); }
     void setPortText(const QString& text) override { setStatusText(2, text); }
@@ -93,8 +88,12 @@ private:
 
     void buildMenu();
     void connectHandlers();
+    void followSettings();
+    void showStationPanel(int station, bool visible);
+    void showSettingsInForce(settings::Applied how);
     void applyOuterSize();
 
+    settings::StationSettings settings_;
     bus::StationBus bus_;
     app::LogStep logStep_;
     std::array<readings::StationPanel*, kStations> panels_{};

@@ -50,9 +50,9 @@ void LogStep::pollFinished(const bus::PollOutcome& outcome) {
 void LogStep::write(const bus::PollOutcome& outcome) {
     const int station = outcome.station;
     const readings::Reading reading = readings::readingOf(*outcome.values, station);
-    if (!logs::shouldLog(station_.logEnabled(station), reading.rfText))
+    if (!logs::shouldLog(station_.settings.logged(station), reading.rfText))
         return;
-    logs::writeLogLine(logRequest(station, reading, station_.name(station),
+    logs::writeLogLine(logRequest(station, reading, station_.settings.name(station),
                                   station_.documentsFolder(), QDateTime::currentDateTime()));
     failures_.lineWritten(station);
     if (const int lost = std::exchange(linesLost_[stationSlot(station)], 0);

@@ -4,6 +4,7 @@
 #include "logs/log_files.h"
 #include "logs/repeated_failures.h"
 #include "readings/reply.h"
+#include "settings/station_settings.h"
 
 #include <QString>
 
@@ -25,8 +26,7 @@ logs::LogRequest logRequest(int station, const readings::Reading& reading,
 class LogStep : public bus::OutcomeListener {
 public:
     struct Station {
-        std::function<bool(int station)> logEnabled;
-        std::function<QString(int station)> name; // the caption of the station's name panel
+        const settings::StationSettings& settings; // names and log switches
         std::function<QString()> documentsFolder;
     };
 

@@ -24,14 +24,14 @@
 StationWindows::StationWindows() {
     form1 = std::make_unique<TForm1>();
     form1->show();
-    form2 = std::make_unique<TForm2>(*form1, form1.get());
+    form2 = std::make_unique<TForm2>(form1->stationSettings(), form1->stationBus(), form1.get());
     form3 = std::make_unique<TForm3>(form1.get());
 
     TForm1& main = *form1;
-    const auto name = [&main](int station) { return main.panel(station).name(); };
+    const settings::StationSettings& stations = main.stationSettings();
     const auto logFolder = [&main] { return logs::logFolder(main.GetMyDocuments()); };
     monitor = std::make_unique<health::HealthMonitor>(health::HealthMonitor::Station{
-        .name = name,
+        .settings = stations,
         .logFolder = logFolder,
         .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
     });
@@ -43,13 +43,7 @@ StationWindows::StationWindows() {
         .recovered = [&watcher](int station, int lost) { watcher.logRecovered(station, lost); },
     });
     diagnostics = std::make_unique<health::DiagnosticsWindow>(
-        watcher,
-        health::DiagnosticsWindow::Stations{
-            .shown = [&main](int station) { return main.stationPanelShown(station); },
-            .name = name,
-            .address = [this](int station) { return form2->addressText(station); },
-            .logFolder = logFolder,
-        },
+        watcher, health::DiagnosticsWindow::Stations{.settings = stations, .logFolder = logFolder},
         form1.get());
     std::array<QWidget*, kStations> panels{};
     for (int station = 1; station <= kStations; ++station)
@@ -57,7 +51,7 @@ StationWindows::StationWindows() {
     health::installPanelToolTips(watcher, panels);
 
     live = std::make_unique<history::LiveReadings>(history::LiveReadings::Stations{
-        .name = name,
+        .settings = stations,
         .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
     });
     main.stationBus().addWatcher(*live);
@@ -65,14 +59,7 @@ StationWindows::StationWindows() {
         history::HistoryWindow::Sources{
             .logFolder = logFolder,
             .live = live.get(),
-            .logged =
-                [this](const QString& station) {
-                    for (int n = 1; n <= kStations; ++n) {
-                        if (form1->stationPanelShown(n) && form1->panel(n).name() == station)
-                            return form2->logEnabled(n);
-                    }
-                    return false;
-                },
+            .settings = stations,
             .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
         },
         form1.get());
@@ -101,15 +88,14 @@ void StationWindows::startPublishing() {
     TForm1& main = *form1;
     publisher = std::make_unique<publish::Publisher>(
         *read.settings,
-        publish::Publisher::Stations{
-            .name = [&main](int station) { return main.panel(station).name(); },
-            .address = [this](int station) { return form2->addressText(station); },
-            .health = monitor.get(),
-            .polled = [&main](int station) { return main.stationPanelShown(station); },
-        });
+        publish::Publisher::Stations{.settings = main.stationSettings(), .health = monitor.get()});
     main.stationBus().addWatcher(*publisher);
-    QObject::connect(form2.get(), &TForm2::configurationSaved, publisher.get(),
-                     &publish::Publisher::stationsChanged);
+    // Saved: the stations no longer polled lose their retained topics.
+    QObject::connect(&main.stationSettings(), &settings::StationSettings::applied, publisher.get(),
+                     [this](settings::Applied how) {
+                         if (how == settings::Applied::Saved)
+                             publisher->stationsChanged();
+                     });
     QObject::connect(publisher.get(), &publish::Publisher::stateTextChanged, diagnostics.get(),
                      &health::DiagnosticsWindow::setConnectionText);
     publisher->start();

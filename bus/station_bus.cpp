@@ -29,7 +29,7 @@ toolkit::Timer* namedTimer(QObject* parent, const QString& name, int intervalMs,
 
 } // namespace
 
-StationBus::StationBus(Settings& settings, View& view, QObject* parent)
+StationBus::StationBus(const settings::StationSettings& settings, View& view, QObject* parent)
     : QObject(parent), settings_(settings), view_(view) {
     setObjectName(QStringLiteral("StationBus"));
     openingTimer_ = namedTimer(this, QStringLiteral("TimerAbrePorta"), kOpeningFirstMs, true);
@@ -93,7 +93,7 @@ void StationBus::reportOpeningFailure(const serial::OpenResult& result, const QS
 void StationBus::controlTick() {
     controlTimer_->setEnabled(false);
     const int station = stationIndex_;
-    if (station >= 1 && station <= kStations && settings_.stationShown(station)) {
+    if (station >= 1 && station <= kStations && settings_.shown(station)) {
         const modbus::RequestFrame frame =
             modbus::buildRequest(settings_.addressText(station), lastRequest_, crc_);
         const QString address = QString::number(lastRequest_[0]);
@@ -108,8 +108,9 @@ void StationBus::controlTick() {
         replyTimer(station).setEnabled(true);
         controlTimer_->setInterval(kPollStepMs);
     } else {
-        qCDebug(lcPoll) << "end of cycle at index" << station << "pause" << cyclePauseMs_;
-        controlTimer_->setInterval(cyclePauseMs_);
+        const int pauseMs = settings_.cyclePauseMs();
+        qCDebug(lcPoll) << "end of cycle at index" << station << "pause" << pauseMs;
+        controlTimer_->setInterval(pauseMs);
         stationIndex_ = 1;
     }
     controlTimer_->setEnabled(true);

@@ -4,6 +4,7 @@
 #include "modbus/rtu.h"
 #include "modbus/stations.h"
 #include "serial/serial_port.h"
+#include "settings/station_settings.h"
 
 #include <QObject>
 #include <QString>
@@ -16,16 +17,6 @@ class Timer;
 }
 
 namespace bus {
-
-// What the engine needs to know of the windows, read afresh at every use.
-class Settings {
-public:
-    virtual ~Settings() = default;
-    virtual bool stationShown(int station) const = 0;
-    virtual QString addressText(int station) const = 0;
-    virtual QString portName() const = 0;
-    virtual QString baudText() const = 0;
-};
 
 // What the engine tells the windows, besides the poll outcomes.
 class View {
@@ -41,14 +32,16 @@ public:
 };
 
 // The station bus: the serial port, the polling cycle over stations 1 to 8 and the ten
-// timers that drive it (TimerAbrePorta, TimerControle, Timer1 ... Timer8). Every finished
+// timers that drive it (TimerAbrePorta, TimerControle, Timer1 ... Timer8), as the station
+// settings say at each use (the port and rate at opening, the stations polled and their
+// addresses at each request, the cycle pause at the end of a cycle). Every finished
 // poll goes to the listeners as one PollOutcome, in the order they were added; a failure
 // raised by one of them ends that tick there, as any failure of a tick does.
 class StationBus : public QObject {
     Q_OBJECT
 
 public:
-    StationBus(Settings& settings, View& view, QObject* parent);
+    StationBus(const settings::StationSettings& settings, View& view, QObject* parent);
     ~StationBus() override;
 
     // Ticks and commands.
@@ -72,8 +65,6 @@ public:
     // 1..9: the station the next control tick polls; 9 ends the cycle. Starts at 0.
     int stationIndex() const { return stationIndex_; }
     void setStationIndex(int index) { stationIndex_ = index; }
-    int cyclePauseMs() const { return cyclePauseMs_; }
-    void setCyclePauseMs(int ms) { cyclePauseMs_ = ms; }
     const modbus::LastRequest& lastRequest() const { return lastRequest_; }
     modbus::CrcRegister& crcRegister() { return crc_; }
 
@@ -88,7 +79,7 @@ private:
     void reportOpeningFailure(const serial::OpenResult& result, const QString& portName,
                               const QString& lineParameters);
 
-    Settings& settings_;
+    const settings::StationSettings& settings_;
     View& view_;
     serial::SerialPort port_;
     PortState state_ = PortState::WaitingToOpen;
@@ -98,7 +89,6 @@ private:
     std::vector<OutcomeListener*> listeners_;
 
     int stationIndex_ = 0;
-    int cyclePauseMs_ = 0;
     modbus::LastRequest lastRequest_{};
     modbus::CrcRegister crc_{};
     std::array<qint64, kStations> requestWrittenMs_{};

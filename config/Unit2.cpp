@@ -1,11 +1,12 @@
 #include "config/Unit2.h"
 
+#include "bus/station_bus.h"
 #include "config/log_browser.h"
-#include "config/main_window_link.h"
 #include "config/scan_panel.h"
 #include "config/station_edit.h"
 #include "config/window_controls.h"
 #include "serial/port_list.h"
+#include "settings/station_settings.h"
 #include "toolkit/documents.h"
 #include "toolkit/failure.h"
 #include "toolkit/fonts.h"
@@ -34,31 +35,14 @@ constexpr QPoint kScreenPosition{678, 263};
 constexpr int kNameTypedLimit = 20;
 constexpr int kAddressTypedLimit = 3;
 
-// Main-window size set as the station count reaches n: height 300 and width 184 at 1, the
-// widths of two, three and four columns, then the second row's height at 5.
-struct SizeStep {
-    int width = 0;
-    int height = 0;
-};
-constexpr std::array<SizeStep, kStations> kSizeSteps{{
-    {184, 300},
-    {369, 0},
-    {552, 0},
-    {737, 0},
-    {0, 525},
-    {0, 0},
-    {0, 0},
-    {0, 0},
-}};
-
 QString defaultName(int station) {
     return QStringLiteral("ANEMÔMETRO %1").arg(station);
 }
 
 } // namespace
 
-TForm2::TForm2(config::MainWindowLink& mainWindow, QWidget* parent)
-    : QDialog(parent), mainWindow_(mainWindow) {
+TForm2::TForm2(settings::StationSettings& settings, bus::StationBus& bus, QWidget* parent)
+    : QDialog(parent), settings_(settings), bus_(bus) {
     Form2 = this;
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("K&V - ANEMÔMETROS"));
@@ -225,12 +209,31 @@ void TForm2::connectHandlers() {
     // The station count applies at every change the user makes, typed or chosen.
     connect(comboRede_->lineEdit(), &QLineEdit::textEdited, this, handle(&TForm2::ComboBox1Change));
     connect(comboRede_, &QComboBox::activated, this, handle(&TForm2::ComboBox1Change));
+    // What takes effect as it is edited goes into the settings at once.
+    connect(comboPorta_, &QComboBox::currentTextChanged, &settings_,
+            &settings::StationSettings::setPortName);
+    connect(comboVelocidade_, &QComboBox::currentTextChanged, &settings_,
+            &settings::StationSettings::setBaudText);
+    connect(edit17_, &QLineEdit::textChanged, &settings_,
+            &settings::StationSettings::setReadIntervalText);
     for (int station = 1; station <= kStations; ++station) {
         connect(nameEdits_[stationSlot(station)], &config::StationEdit::exited, this,
                 [this, station] { toolkit::guarded([this, station] { nameEditExit(station); }); });
         connect(
             addressEdits_[stationSlot(station)], &config::StationEdit::exited, this,
             [this, station] { toolkit::guarded([this, station] { addressEditExit(station); }); });
+        connect(addressEdits_[stationSlot(station)], &QLineEdit::textChanged, &settings_,
+                [this, station](const QString& text) { settings_.setAddressText(station, text); });
+        connect(logBoxes_[stationSlot(station)], &QCheckBox::toggled, &settings_,
+                [this, station](bool on) { settings_.setLogged(station, on); });
+    }
+    // From here on the settings follow the controls; they start from what the controls hold.
+    settings_.setPortName(portName());
+    settings_.setBaudText(baudText());
+    settings_.setReadIntervalText(readIntervalText());
+    for (int station = 1; station <= kStations; ++station) {
+        settings_.setAddressText(station, addressText(station));
+        settings_.setLogged(station, logEnabled(station));
     }
     connect(saveButton_, &QPushButton::clicked, this, [this] {
         toolkit::guarded([this] { BotaoSalvaConfigClick(); });
@@ -245,9 +248,7 @@ void TForm2::FormCreate() {
     FillPortList(comboPorta_);
     loadConfiguration();
     ComboBoxRedeChange();
-    mainWindow_.setStatusText(0, comboPorta_->currentText());
-    mainWindow_.setStatusText(1, comboVelocidade_->currentText());
-    mainWindow_.setStatusText(2, comboPorta_->currentText() + QStringLiteral(" Fechada"));
+    settings_.announce(settings::Applied::Loaded);
 }
 
 void TForm2::loadConfiguration() {
@@ -258,14 +259,14 @@ void TForm2::loadConfiguration() {
     comboRede_->setEditText(at(file, line::kStationCount));
     for (int station = 1; station <= kStations; ++station) {
         nameEdits_[stationSlot(station)]->setText(at(file, line::name(station)));
-        mainWindow_.setStationName(station, nameEdits_[stationSlot(station)]->text());
+        settings_.setName(station, nameEdits_[stationSlot(station)]->text());
         addressEdits_[stationSlot(station)]->setText(at(file, line::address(station)));
     }
     for (int station = 1; station <= kStations; ++station)
         logBoxes_[stationSlot(station)]->setChecked(at(file, line::logEnabled(station)) ==
                                                     QStringLiteral("TRUE"));
     edit17_->setText(at(file, line::kReadInterval));
-    mainWindow_.setCyclePause(toolkit::StrToInt(at(file, line::kCyclePause)));
+    settings_.setCyclePauseMs(toolkit::StrToInt(at(file, line::kCyclePause)));
 }
 
 void TForm2::ComboBox1Change() {
@@ -276,18 +277,13 @@ void TForm2::ComboBoxRedeChange() {
     for (int station = 1; station <= kStations; ++station)
         rows_[stationSlot(station)]->hide();
     for (int station = 1; station <= kStations; ++station)
-        mainWindow_.showStationPanel(station, false);
+        settings_.setShown(station, false);
     for (int station = 1; station <= kStations; ++station) {
         // Converted anew for each station, as the original does.
         if (toolkit::StrToInt(comboRede_->currentText()) < station)
             continue;
         rows_[stationSlot(station)]->show();
-        mainWindow_.showStationPanel(station, true);
-        const SizeStep& step = kSizeSteps[stationSlot(station)];
-        if (step.height != 0)
-            mainWindow_.setOuterHeight(step.height);
-        if (step.width != 0)
-            mainWindow_.setOuterWidth(step.width);
+        settings_.setShown(station, true);
     }
 }
 
@@ -304,16 +300,13 @@ void TForm2::addressEditExit(int station) {
 }
 
 void TForm2::BotaoSalvaConfigClick() {
-    mainWindow_.setStatusText(0, comboPorta_->currentText());
-    mainWindow_.setStatusText(1, comboVelocidade_->currentText());
-    mainWindow_.setStatusText(2, QStringLiteral("Salvo"));
+    settings_.announce(settings::Applied::Saved);
     for (int station = 1; station <= kStations; ++station)
-        mainWindow_.setStationName(station, nameEdits_[stationSlot(station)]->text());
-    mainWindow_.setCyclePause(
+        settings_.setName(station, nameEdits_[stationSlot(station)]->text());
+    settings_.setCyclePauseMs(
         config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
-    mainWindow_.controlTimer().setInterval(500);
+    bus_.controlTimer().setInterval(500);
     config::writeConfigFile(config::kConfigFileName, currentSettings());
-    emit configurationSaved();
 }
 
 config::ConfigText TForm2::currentSettings() const {
@@ -329,12 +322,12 @@ config::ConfigText TForm2::currentSettings() const {
             logEnabled(station) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
     at(text, line::kReadInterval) = edit17_->text();
-    at(text, line::kCyclePause) = QString::number(mainWindow_.cyclePause());
+    at(text, line::kCyclePause) = QString::number(settings_.cyclePauseMs());
     return text;
 }
 
 void TForm2::FormClose() {
-    mainWindow_.openPortTimer().setEnabled(true);
+    bus_.openingTimer().setEnabled(true);
 }
 
 void TForm2::done(int result) {

@@ -17,8 +17,15 @@ class QPushButton;
 class QTabWidget;
 class QLineEdit;
 
+namespace bus {
+class StationBus;
+}
+
+namespace settings {
+class StationSettings;
+}
+
 namespace config {
-class MainWindowLink;
 class ScanPanel;
 class StationEdit;
 } // namespace config
@@ -27,16 +34,18 @@ class StationEdit;
 // /sys/class/tty. A directory that cannot be opened leaves the box exactly as it was.
 void FillPortList(QComboBox* box, const QString& ttyClassDir = QStringLiteral("/sys/class/tty"));
 
-// The configuration window. Its controls are the settings themselves: the rest of the program
-// reads them through the accessors below whenever it needs them.
+// The configuration window. Its controls write the station settings when each change takes
+// effect: the port, the rate, an address, a log switch and the read interval as they are
+// edited, the station count as it is chosen, the names and the cycle pause on saving. It stops
+// and restarts the bus's timers as its design says.
 class TForm2 : public QDialog {
     Q_OBJECT
 
 public:
-    TForm2(config::MainWindowLink& mainWindow, QWidget* parent = nullptr);
+    TForm2(settings::StationSettings& settings, bus::StationBus& bus, QWidget* parent = nullptr);
     ~TForm2() override;
 
-    // Setting model.
+    // What the controls hold now.
     QString portName() const;
     QString baudText() const;
     QString stationCountText() const;
@@ -81,10 +90,6 @@ public:
 
     void done(int result) override;
 
-signals:
-    // The configuration file was written: the stations polled may have changed.
-    void configurationSaved();
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -99,7 +104,8 @@ private:
     void loadConfiguration();
     config::ConfigText currentSettings() const;
 
-    config::MainWindowLink& mainWindow_;
+    settings::StationSettings& settings_;
+    bus::StationBus& bus_;
     QTabWidget* pageControl_ = nullptr;
     QComboBox* comboPorta_ = nullptr;
     QComboBox* comboVelocidade_ = nullptr;

@@ -275,14 +275,14 @@ void DiagnosticsWindow::refresh() {
     int row = 0;
     const int rowsBefore = stationTable_->rowCount();
     for (int station = 1; station <= kStations; ++station) {
-        if (!stations_.shown(station))
+        if (!stations_.settings.shown(station))
             continue;
         if (row >= stationTable_->rowCount())
             stationTable_->insertRow(row);
         const StationHealth& health = monitor_.station(station);
         const Counts counts = lastHour ? health.lastHour(now) : health.sinceStart();
-        const QStringList cells{stations_.name(station),
-                                stations_.address(station),
+        const QStringList cells{stations_.settings.name(station),
+                                stations_.settings.addressText(station),
                                 monitor_.stateText(station),
                                 lastGoodText(health.lastGoodMs(), now),
                                 percentText(health.lastHour(now).successPercent()),

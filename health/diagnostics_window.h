@@ -2,6 +2,7 @@
 
 #include "health/event_journal.h"
 #include "modbus/stations.h"
+#include "settings/station_settings.h"
 
 #include <QWidget>
 
@@ -28,9 +29,7 @@ class DiagnosticsWindow : public QWidget {
 
 public:
     struct Stations {
-        std::function<bool(int station)> shown;
-        std::function<QString(int station)> name;
-        std::function<QString(int station)> address;
+        const settings::StationSettings& settings; // the stations shown, their names, addresses
         std::function<QString()> logFolder;
     };
 

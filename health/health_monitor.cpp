@@ -55,10 +55,11 @@ void HealthMonitor::pollFinished(const bus::PollOutcome& outcome) {
     case StationHealth::Change::None:
         break;
     case StationHealth::Change::StoppedAnswering:
-        note(station_.name(n), QStringLiteral("SEM RESPOSTA"), failureText(health.lastFailure()));
+        note(station_.settings.name(n), QStringLiteral("SEM RESPOSTA"),
+             failureText(health.lastFailure()));
         break;
     case StationHealth::Change::AnsweringAgain:
-        note(station_.name(n), QStringLiteral("RESPONDENDO"),
+        note(station_.settings.name(n), QStringLiteral("RESPONDENDO"),
              QStringLiteral("após %1 s").arg((now - lastGood.value_or(startMs_)) / 1000));
         break;
     }
@@ -69,7 +70,7 @@ void HealthMonitor::pollFinished(const bus::PollOutcome& outcome) {
 void HealthMonitor::followAlarms(int n, const modbus::StationValues& values) {
     namespace status = modbus::status;
     Alarms& alarms = alarms_[stationSlot(n)];
-    const QString name = station_.name(n);
+    const QString name = station_.settings.name(n);
     const bool first = !alarms.known;
     alarms.known = true;
     // The first reading after start tells only the states that are not merely "off".
@@ -137,11 +138,11 @@ void HealthMonitor::programEnded() {
 }
 
 void HealthMonitor::logFailed(int station, const QString& text) {
-    note(station_.name(station), QStringLiteral("LOG FALHOU"), text);
+    note(station_.settings.name(station), QStringLiteral("LOG FALHOU"), text);
 }
 
 void HealthMonitor::logRecovered(int station, int linesLost) {
-    note(station_.name(station), QStringLiteral("LOG NORMAL"),
+    note(station_.settings.name(station), QStringLiteral("LOG NORMAL"),
          linesLost == 1 ? QStringLiteral("1 leitura perdida")
                         : QStringLiteral("%1 leituras perdidas").arg(linesLost));
 }

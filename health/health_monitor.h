@@ -4,6 +4,7 @@
 #include "health/event_journal.h"
 #include "health/station_health.h"
 #include "modbus/stations.h"
+#include "settings/station_settings.h"
 
 #include <QObject>
 
@@ -21,9 +22,9 @@ class HealthMonitor : public QObject, public bus::OutcomeListener {
 
 public:
     struct Station {
-        std::function<QString(int station)> name; // the caption of the station's name panel
-        std::function<QString()> logFolder;       // may fail, as the Documents folder may
-        std::function<qint64()> nowMs;            // milliseconds since 1970
+        const settings::StationSettings& settings; // who each station is
+        std::function<QString()> logFolder;        // may fail, as the Documents folder may
+        std::function<qint64()> nowMs;             // milliseconds since 1970
     };
 
     explicit HealthMonitor(Station station, QObject* parent = nullptr);
@@ -48,7 +49,7 @@ public:
     // that chatters at its threshold notes an event at every poll), for the diagnostics
     // window when the journal file cannot be read.
     const QList<Event>& events() const { return events_; }
-    static constexpr qsizetype kMostEventsHeld = 2000;
+    static constexpr qsizetype kMostEventsHeld = 500;
 
     // "sem resposta", "CRC inválido", ...: the kind of a failed poll as the journal words it.
     static QString failureText(modbus::ReplyKind kind);

@@ -280,14 +280,22 @@ void HistoryWindow::refreshLive() {
     watcher_.setFuture(prepareAgain(data_, choice(), now));
 }
 
+// Whether a configured station of that name has its log on.
+bool HistoryWindow::loggedNow(const QString& station) const {
+    for (int n = 1; n <= kStations; ++n) {
+        if (sources_.settings.shown(n) && sources_.settings.name(n) == station)
+            return sources_.settings.logged(n);
+    }
+    return false;
+}
+
 QString HistoryWindow::notes(bool unitKnown) const {
     const StationHistory& data = *data_;
     QStringList notes;
     if (!unitKnown)
         notes << QStringLiteral("Os arquivos desta estação não dizem a unidade: os valores "
                                 "aparecem como gravados.");
-    if (sources_.live && sources_.logged && sources_.live->names().contains(data.station) &&
-        !sources_.logged(data.station))
+    if (sources_.live && sources_.live->names().contains(data.station) && !loggedNow(data.station))
         notes << QStringLiteral("%1 não está sendo gravada: hoje aparecem só as leituras "
                                 "recebidas desde que o programa começou.")
                      .arg(data.station);

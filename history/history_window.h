@@ -33,7 +33,7 @@ public:
     struct Sources {
         std::function<QString()> logFolder; // may fail, as the Documents folder may
         const LiveReadings* live = nullptr;
-        std::function<bool(const QString& station)> logged; // a configured station whose log is on
+        const settings::StationSettings& settings; // which stations are logged
         std::function<qint64()> nowMs;
     };
 
@@ -71,6 +71,7 @@ private:
     void startLoading(bool newView = true);
     void loaded();
     void showData(bool newView);
+    bool loggedNow(const QString& station) const;
     QString notes(bool unitKnown) const;
     void exportChart();
     QDate today() const;

@@ -134,7 +134,7 @@ void LiveReadings::pollFinished(const bus::PollOutcome& outcome) {
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(stations_.nowMs());
     day_ = now.date();
     auto& days = days_[stationSlot(outcome.station)];
-    const QString name = stations_.name(outcome.station);
+    const QString name = stations_.settings.name(outcome.station);
     auto day =
         std::find_if(days.begin(), days.end(), [&](const auto& d) { return d->station == name; });
     if (day == days.end()) {

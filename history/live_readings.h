@@ -3,6 +3,7 @@
 #include "bus/poll_outcome.h"
 #include "history/log_reader.h"
 #include "modbus/stations.h"
+#include "settings/station_settings.h"
 
 #include <QDate>
 
@@ -23,7 +24,7 @@ namespace history {
 class LiveReadings : public bus::OutcomeListener {
 public:
     struct Stations {
-        std::function<QString(int station)> name; // the caption of the station's name panel
+        const settings::StationSettings& settings; // the stations' names
         std::function<qint64()> nowMs;
     };
 

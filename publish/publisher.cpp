@@ -85,8 +85,8 @@ void Publisher::pollFinished(const bus::PollOutcome& outcome) {
         return;
     }
     slot.failures = 0;
-    const StationInfo info{outcome.station, stations_.name(outcome.station),
-                           stations_.address(outcome.station)};
+    const StationInfo info{outcome.station, stations_.settings.name(outcome.station),
+                           stations_.settings.addressText(outcome.station)};
     if (slot.statePending && !connected())
         ++dropped_;
     slot.state =
@@ -114,7 +114,7 @@ void Publisher::stationsChanged() {
 }
 
 bool Publisher::polled(int station) const {
-    return !stations_.polled || stations_.polled(station);
+    return stations_.settings.shown(station);
 }
 
 void Publisher::clearStationsNotPolled() {
@@ -157,7 +157,8 @@ void Publisher::publishDiscovery(int station, const QString& unit) {
     if (!settings_.discovery)
         return;
     Slot& slot = slots_[stationSlot(station)];
-    const StationInfo info{station, stations_.name(station), stations_.address(station)};
+    const StationInfo info{station, stations_.settings.name(station),
+                           stations_.settings.addressText(station)};
     const QString key = info.name + u'\n' + unit;
     if (slot.discoveryKey == key)
         return;

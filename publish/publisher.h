@@ -4,6 +4,7 @@
 #include "modbus/stations.h"
 #include "publish/mqtt_settings.h"
 #include "publish/payloads.h"
+#include "settings/station_settings.h"
 
 #include <QObject>
 #include <QString>
@@ -35,11 +36,9 @@ class Publisher : public QObject, public bus::OutcomeListener {
 
 public:
     struct Stations {
-        std::function<QString(int station)> name;
-        std::function<QString(int station)> address;
+        // Names, addresses, and which stations are polled now (those shown).
+        const settings::StationSettings& settings;
         const health::HealthMonitor* health = nullptr; // counts for the health topic, if any
-        // Whether a station is polled now (1 to the station count); all are when not set.
-        std::function<bool(int station)> polled;
     };
 
     Publisher(MqttSettings settings, Stations stations, QObject* parent = nullptr);

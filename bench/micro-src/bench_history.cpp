@@ -117,9 +117,8 @@ int live() {
     const QDate day(2026, 12, 7);
     const qint64 midnight = day.startOfDay().toMSecsSinceEpoch();
     qint64 now = midnight;
-    history::LiveReadings held(
-        {.name = [](int station) { return QStringLiteral("ANEMÔMETRO %1").arg(station); },
-         .nowMs = [&now] { return now; }});
+    const settings::StationSettings stations; // "ANEMÔMETRO 1" ... "ANEMÔMETRO 8"
+    history::LiveReadings held({.settings = stations, .nowMs = [&now] { return now; }});
     bus::PollOutcome outcome;
     outcome.kind = modbus::ReplyKind::Good;
     std::printf("hour;readings;vmrss_kb\n0;0;%ld\n", residentKb());

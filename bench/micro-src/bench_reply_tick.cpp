@@ -31,6 +31,7 @@
 namespace {
 
 struct Station {
+    settings::StationSettings stations; // every station logged, under its panel's name
     QWidget window;
     std::array<readings::StationPanel*, 8> panels{};
     QString trail;
@@ -44,6 +45,7 @@ struct Station {
             panel->move(((n - 1) % 4) * 180, ((n - 1) / 4) * 250);
             panel->setName(QStringLiteral("ANEMÔMETRO %1").arg(n));
             panels[n - 1] = panel;
+            stations.setLogged(n, true);
         }
         window.resize(740, 520);
         window.show();
@@ -65,8 +67,7 @@ struct Station {
 
     bus::PollOutcome lastOutcome;
     app::LogStep logStep{{
-        .logEnabled = [](int) { return true; },
-        .name = [this](int n) { return panels[n - 1]->name(); },
+        .settings = stations,
         .documentsFolder = [this] { return documents; },
     }};
 
@@ -150,7 +151,7 @@ BENCHMARK(BM_ReplyTick);
 // hundred turns its sound alarm on and the next off again, far more often than a real station.
 void BM_HealthStep(benchmark::State& state) {
     health::HealthMonitor monitor({
-        .name = [](int n) { return station->panels[n - 1]->name(); },
+        .settings = station->stations,
         .logFolder = [] { return logs::logFolder(station->documents); },
         .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
     });
@@ -178,15 +179,13 @@ BENCHMARK(BM_HealthStep);
 void BM_DiagnosticsRefresh(benchmark::State& state) {
     qint64 now = QDateTime::currentMSecsSinceEpoch();
     health::HealthMonitor monitor({
-        .name = [](int n) { return station->panels[n - 1]->name(); },
+        .settings = station->stations,
         .logFolder = [] { return logs::logFolder(station->documents); },
         .nowMs = [&now] { return now; },
     });
     health::DiagnosticsWindow window(
         monitor,
-        {.shown = [](int) { return true; },
-         .name = [](int n) { return station->panels[n - 1]->name(); },
-         .address = [](int n) { return QString::number(n); },
+        {.settings = station->stations,
          .logFolder = [] { return logs::logFolder(station->documents); }},
         nullptr);
     window.show();

@@ -23,7 +23,7 @@ namespace {
 struct Station {
     Station() { form1.openPortTimer().setEnabled(false); }
     TForm1 form1;
-    TForm2 form2{form1, &form1};
+    TForm2 form2{form1.stationSettings(), form1.stationBus(), &form1};
 };
 
 } // namespace

@@ -20,7 +20,7 @@ namespace {
 
 struct Station {
     TForm1 form1;
-    TForm2 form2{form1, &form1};
+    TForm2 form2{form1.stationSettings(), form1.stationBus(), &form1};
 };
 
 // A station's 17-byte answer, from the codec.
@@ -295,7 +295,7 @@ private slots:
     }
 
     void nameFromTheFileCannotLeaveTheLogFolder() {
-        s_->form1.setStationName(1, QStringLiteral("../../fora"));
+        s_->form1.stationSettings().setName(1, QStringLiteral("../../fora"));
         s_->form2.logBox(1)->setChecked(true);
         poll(*s_, *pty_, 1, answer(1, 77, 370, 0, 1, 1, 0x84));
         QCOMPARE(s_->form1.panel(1).name(), QStringLiteral("../../fora"));

@@ -5,6 +5,8 @@
 #include "modbus/rtu.h"
 #include "toolkit/failure.h"
 
+#include "named_stations.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,10 +31,11 @@ private slots:
         QTemporaryDir work;
         QDir::setCurrent(work.path());
         QDir().mkpath(QStringLiteral("Documents/log_zareraziru"));
+        NamedStations stations;
+        for (int station = 1; station <= kStations; ++station)
+            stations.setLogged(station, station != 3);
         app::LogStep step(
-            {.logEnabled = [](int station) { return station != 3; },
-             .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
-             .documentsFolder = [&] { return work.filePath("Documents"); }});
+            {.settings = stations, .documentsFolder = [&] { return work.filePath("Documents"); }});
         step.pollFinished(good(2));
         step.pollFinished(good(3));       // log switch off
         step.pollFinished(good(4, 0x05)); // RF off
@@ -55,10 +58,10 @@ private slots:
         const QString documents = work.filePath("Documents");
         QVERIFY(QDir().mkpath(documents)); // the log folder is missing
         QStringList journal;
-        app::LogStep step(
-            {.logEnabled = [](int) { return true; },
-             .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
-             .documentsFolder = [&] { return documents; }});
+        NamedStations stations;
+        for (int station = 1; station <= kStations; ++station)
+            stations.setLogged(station, true);
+        app::LogStep step({.settings = stations, .documentsFolder = [&] { return documents; }});
         step.setJournal({.failed =
                              [&](int station, const QString& text) {
                                  journal << QStringLiteral("%1 falhou: %2").arg(station).arg(text);

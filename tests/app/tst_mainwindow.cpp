@@ -141,7 +141,7 @@ private slots:
         StationEnv env;
         Pty pty;
         TForm1 form;
-        TForm2 form2(form, &form);
+        TForm2 form2(form.stationSettings(), form.stationBus(), &form);
         form2.comboBoxPorta()->setEditText(QString::fromStdString(pty.path()));
         form.show();
         form.TimerAbrePortaTimer();

@@ -28,7 +28,7 @@ namespace {
 
 struct Station {
     TForm1 form1;
-    TForm2 form2{form1, &form1};
+    TForm2 form2{form1.stationSettings(), form1.stationBus(), &form1};
 
     void usePort(const std::string& path, const QString& baud = QStringLiteral("9600")) {
         form2.comboBoxPorta()->setEditText(QString::fromStdString(path));
@@ -245,7 +245,7 @@ private slots:
         Station s;
         s.usePort(pty.path());
         s.form1.TimerAbrePortaTimer();
-        s.form1.showStationPanel(1, false);
+        s.form1.stationSettings().setShown(1, false);
         s.form1.setCyclePause(0);
         for (int i = 0; i < 3; ++i)
             s.form1.TimerControleTimer();

@@ -70,7 +70,7 @@ private slots:
 
         BoxWatcher watcher;
         TForm1 form1;
-        TForm2 form2(form1, &form1);
+        TForm2 form2(form1.stationSettings(), form1.stationBus(), &form1);
         form1.controlTimer().setInterval(200);
         const QString folder = env.documents() + QStringLiteral("/log_zareraziru");
         const QString full = QStringLiteral("I/O error %1").arg(ENOSPC);

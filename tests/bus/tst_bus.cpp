@@ -5,6 +5,8 @@
 #include "toolkit/failure.h"
 #include "toolkit/timer.h"
 
+#include "named_stations.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,21 +17,19 @@
 namespace {
 
 // The windows' side of the bus, played by the test.
-struct FakeWindows : bus::Settings, bus::View, bus::OutcomeListener {
-    QString port;
-    QString baud = QStringLiteral("9600");
-    std::array<QString, kStations> addresses{"1", "2", "3", "4", "5", "6", "7", "8"};
-    int shown = 8;
+struct FakeWindows : bus::View, bus::OutcomeListener {
+    NamedStations settings; // addresses 1 to 8
     QString text;
     QStringList messages;
     int portLostShown = 0;
     std::vector<bus::PollOutcome> outcomes;
     QStringList events; // what the bus told, in order
 
-    bool stationShown(int station) const override { return station <= shown; }
-    QString addressText(int station) const override { return addresses[stationSlot(station)]; }
-    QString portName() const override { return port; }
-    QString baudText() const override { return baud; }
+    FakeWindows() { settings.setBaudText(QStringLiteral("9600")); }
+    void showFirst(int count) {
+        for (int station = 1; station <= kStations; ++station)
+            settings.setShown(station, station <= count);
+    }
     QString portText() const override { return text; }
     void setPortText(const QString& t) override {
         text = t;
@@ -73,10 +73,10 @@ struct Simulator {
 
 struct Bench {
     FakeWindows windows;
-    bus::StationBus stations{windows, windows, nullptr};
+    bus::StationBus stations{windows.settings, windows, nullptr};
 
     explicit Bench(const QString& port) {
-        windows.port = port;
+        windows.settings.setPortName(port);
         stations.addListener(windows);
         stations.setStationIndex(1);
         // The ticks are driven by hand: no timer runs on its own.
@@ -105,8 +105,8 @@ private slots:
     void oneCycleInTheSpecifiedOrder() {
         Simulator sim({"--stations", "3"});
         Bench b(sim.link);
-        b.windows.shown = 3;
-        b.stations.setCyclePauseMs(4385);
+        b.windows.showFirst(3);
+        b.windows.settings.setCyclePauseMs(4385);
         b.stations.openingTick();
         QCOMPARE(b.stations.portState(), bus::PortState::Open);
         QCOMPARE(b.windows.text, sim.link + QStringLiteral(" Aberta"));
@@ -206,9 +206,9 @@ private slots:
                 FakeWindows::showPortMessage(message);
             }
         } windows;
-        windows.port = sim.link;
-        windows.baud = QStringLiteral("abc");
-        bus::StationBus stations(windows, windows, nullptr);
+        windows.settings.setPortName(sim.link);
+        windows.settings.setBaudText(QStringLiteral("abc"));
+        bus::StationBus stations(windows.settings, windows, nullptr);
         windows.stations = &stations;
         stations.openingTick();
         QCOMPARE(windows.messages.size(), 1);
@@ -223,7 +223,7 @@ private slots:
     void lostDeviceAndItsReturn() {
         Simulator sim({"--stations", "2"});
         Bench b(sim.link);
-        b.windows.shown = 2;
+        b.windows.showFirst(2);
         b.stations.openingTick();
         QCOMPARE(b.poll().kind, modbus::ReplyKind::Good);
 
@@ -284,7 +284,7 @@ private slots:
         Simulator sim({"--stations", "2"});
         Bench b(sim.link);
         b.stations.openingTick();
-        b.windows.addresses[0] = QStringLiteral("1a");
+        b.windows.settings.setAddressText(1, QStringLiteral("1a"));
         b.windows.text = QStringLiteral("antes");
         try {
             b.stations.controlTick();

@@ -55,7 +55,7 @@ QList<QByteArray> lines(const QByteArray& bytes) {
 // The main window and the configuration window, created as the program creates them.
 struct Station {
     TForm1 form1;
-    TForm2 form2{form1, &form1};
+    TForm2 form2{form1.stationSettings(), form1.stationBus(), &form1};
 };
 
 // Types text key by key, accented letters included (QTest::keyClicks takes ASCII only).

@@ -29,7 +29,7 @@ namespace {
 
 struct Station {
     TForm1 form1;
-    TForm2 form2{form1, &form1};
+    TForm2 form2{form1.stationSettings(), form1.stationBus(), &form1};
 };
 
 QStringList listed(const QListWidget* list) {

@@ -6,6 +6,7 @@
 
 #include "boxes.h"
 #include "fifo_guard.h"
+#include "named_stations.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -28,19 +29,14 @@ const QDateTime kMorning(QDate(2026, 12, 7), QTime(9, 0, 0));
 struct Rig {
     QTemporaryDir folder;
     qint64 nowMs = kMorning.toMSecsSinceEpoch();
-    int shown = 2;
+    NamedStations stations{2, 11}; // two stations shown, at addresses 11 and 12
     health::HealthMonitor monitor{{
-        .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+        .settings = stations,
         .logFolder = [this] { return folder.path(); },
         .nowMs = [this] { return nowMs; },
     }};
     health::DiagnosticsWindow window{
-        monitor,
-        {.shown = [this](int station) { return station <= shown; },
-         .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
-         .address = [](int station) { return QString::number(10 + station); },
-         .logFolder = [this] { return folder.path(); }},
-        nullptr};
+        monitor, {.settings = stations, .logFolder = [this] { return folder.path(); }}, nullptr};
 
     void poll(int station, ReplyKind kind) {
         nowMs += 1000;
@@ -102,7 +98,7 @@ private slots:
         QCOMPARE(rig.window.stationTable()->item(1, 10)->text(), QStringLiteral("4"));
 
         // Only the configured stations have a row.
-        rig.shown = 1;
+        rig.stations.setShown(2, false);
         rig.window.refresh();
         QCOMPARE(rig.window.stationTable()->rowCount(), 1);
     }

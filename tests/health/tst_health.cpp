@@ -6,6 +6,7 @@
 #include "health/station_health.h"
 
 #include "boxes.h"
+#include "named_stations.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -47,8 +48,9 @@ modbus::StationValues reading(std::uint16_t speed, std::uint8_t bits, std::uint1
 struct Monitor {
     QTemporaryDir folder;
     qint64 nowMs = kMorning.toMSecsSinceEpoch();
+    NamedStations stations;
     health::HealthMonitor monitor{{
-        .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+        .settings = stations,
         .logFolder = [this] { return folder.path(); },
         .nowMs = [this] { return nowMs; },
     }};

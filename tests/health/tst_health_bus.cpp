@@ -3,6 +3,7 @@
 
 #include "health/health_monitor.h"
 
+#include "named_stations.h"
 #include "simulated_bus.h"
 
 #include <QTest>
@@ -29,8 +30,9 @@ struct Recorder : bus::OutcomeListener {
 struct Rig {
     SimulatedBus bus;
     Recorder recorder;
+    NamedStations stations;
     health::HealthMonitor monitor{{
-        .name = [](int station) { return QStringLiteral("EST %1").arg(station); },
+        .settings = stations,
         .logFolder = [this] { return bus.folder.path(); },
         .nowMs =
             [this] { return recorder.now ? recorder.now : QDateTime::currentMSecsSinceEpoch(); },

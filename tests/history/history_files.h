@@ -6,6 +6,8 @@
 #include "logs/log_format.h"
 #include "toolkit/cp1252.h"
 
+#include "named_stations.h"
+
 #include <QComboBox>
 #include <QFile>
 #include <QTest>
@@ -47,9 +49,10 @@ inline void writeLog(const QString& documents, const QString& station, const QDa
 // The log files of a Documents folder as the only source, every station logged, the clock
 // stopped at now.
 inline history::HistoryWindow::Sources fromLogFiles(const QString& documents, qint64 now) {
+    static const NamedStations stations; // nothing held in memory: nobody asks who is logged
     return {.logFolder = [documents] { return logs::logFolder(documents); },
             .live = nullptr,
-            .logged = [](const QString&) { return true; },
+            .settings = stations,
             .nowMs = [now] { return now; }};
 }
 

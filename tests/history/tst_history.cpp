@@ -10,6 +10,9 @@
 #include "logs/log_format.h"
 #include "readings/reply.h"
 
+#include "history_files.h"
+#include "named_stations.h"
+
 #include <QAccessible>
 #include <QComboBox>
 #include <QDir>
@@ -21,6 +24,7 @@
 #include <QTest>
 
 using history::Sample;
+using history_test::fromLogFiles;
 using modbus::StationValues;
 Q_DECLARE_METATYPE(StationValues)
 Q_DECLARE_METATYPE(Sample)
@@ -52,15 +56,6 @@ Sample sample(int second, std::uint16_t speed, std::int8_t direction = 0, std::u
     s.preset2 = p2;
     s.battery = battery;
     return s;
-}
-
-// The log files of a Documents folder as the only source, every station logged, the clock
-// stopped at now.
-history::HistoryWindow::Sources fromLogFiles(const QString& documents, qint64 now) {
-    return {.logFolder = [documents] { return logs::logFolder(documents); },
-            .live = nullptr,
-            .logged = [](const QString&) { return true; },
-            .nowMs = [now] { return now; }};
 }
 
 } // namespace
@@ -250,9 +245,8 @@ private slots:
     // Today's readings held in memory take the file's place from the first of them on.
     void todayFromMemoryAndFile() {
         qint64 now = QDateTime(kDay, QTime(12, 0)).toMSecsSinceEpoch();
-        history::LiveReadings live(
-            {.name = [](int station) { return QStringLiteral("EST %1").arg(station); },
-             .nowMs = [&now] { return now; }});
+        NamedStations stations;
+        history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
         bus::PollOutcome outcome;
         outcome.station = 2;
         outcome.kind = modbus::ReplyKind::Good;
@@ -281,9 +275,8 @@ private slots:
     void heldDayIsFreedAtMidnight() {
         const qint64 midnight = kDay.startOfDay().toMSecsSinceEpoch();
         qint64 now = midnight;
-        history::LiveReadings live(
-            {.name = [](int station) { return QStringLiteral("EST %1").arg(station); },
-             .nowMs = [&now] { return now; }});
+        NamedStations stations;
+        history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
         constexpr int kReadings = 5000;
         std::vector<Sample> expected;
         for (int i = 0; i < kReadings; ++i) {
@@ -359,8 +352,9 @@ private slots:
                                            documents,
                                            QDateTime(kDay.addDays(-1), QTime(23, 59, 59))));
         qint64 now = QDateTime(kDay, QTime(15, 0)).toMSecsSinceEpoch();
-        history::LiveReadings live(
-            {.name = [](int) { return QStringLiteral("SUL"); }, .nowMs = [&now] { return now; }});
+        NamedStations stations; // station 3 is "SUL", its log off
+        stations.setName(3, QStringLiteral("SUL"));
+        history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
         bus::PollOutcome outcome;
         outcome.station = 3;
         outcome.kind = modbus::ReplyKind::Good;
@@ -368,15 +362,15 @@ private slots:
         live.pollFinished(outcome);
         history::HistoryWindow window({.logFolder = [&] { return logs::logFolder(documents); },
                                        .live = &live,
-                                       .logged = [](const QString& name) { return name != u"SUL"; },
+                                       .settings = stations,
                                        .nowMs = [&now] { return now; }},
                                       nullptr);
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(!window.loading(), 5000);
-        QStringList stations;
+        QStringList offered;
         for (int i = 0; i < window.stationBox()->count(); ++i)
-            stations << window.stationBox()->itemText(i);
-        QCOMPARE(stations, (QStringList{"NORTE", "NORTE NOVO", "SUL"}));
+            offered << window.stationBox()->itemText(i);
+        QCOMPARE(offered, (QStringList{"NORTE", "NORTE NOVO", "SUL"}));
         QCOMPARE(window.dayBox()->itemText(2), QStringLiteral("06-12-2026"));
         QCOMPARE(window.stationBox()->currentText(), QStringLiteral("NORTE"));
         QVERIFY2(

@@ -5,6 +5,7 @@
 #include "history/history_window.h"
 #include "history/live_readings.h"
 #include "history_files.h"
+#include "named_stations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -213,15 +214,16 @@ private slots:
     // the user zoomed into or moved to stays, the line grows, "Restaurar zoom" shows the day.
     void zoomOnTodayStaysWhileReadingsCome() {
         qint64 now = at(kDay, QTime(10, 0));
-        history::LiveReadings live(
-            {.name = [](int) { return QStringLiteral("SUL"); }, .nowMs = [&now] { return now; }});
+        NamedStations stations; // station 3 is "SUL", its log off
+        stations.setName(3, QStringLiteral("SUL"));
+        history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
         for (int second = 0; second <= 600; second += 2) {
             now = at(kDay, QTime(10, 0).addSecs(second));
             live.pollFinished(goodPoll(3, std::uint16_t(50 + second % 7)));
         }
         history::HistoryWindow window({.logFolder = [this] { return logs::logFolder(documents()); },
                                        .live = &live,
-                                       .logged = [](const QString&) { return false; },
+                                       .settings = stations,
                                        .nowMs = [&now] { return now; }},
                                       nullptr);
         window.resize(1000, 640);
@@ -290,12 +292,13 @@ private slots:
         writeLog(documents(), QStringLiteral("NORTE"), kDay,
                  {logLine(QTime(8, 0), "2,0"), logLine(QTime(9, 0), "70,0", "N", "50,0", "60,0")});
         qint64 now = at(kDay, QTime(15, 0));
-        history::LiveReadings live(
-            {.name = [](int) { return QStringLiteral("SUL/2"); }, .nowMs = [&now] { return now; }});
+        NamedStations stations; // station 3 is "SUL/2", its log off
+        stations.setName(3, QStringLiteral("SUL/2"));
+        history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
         live.pollFinished(goodPoll(3, 20));
         history::HistoryWindow window({.logFolder = [this] { return logs::logFolder(documents()); },
                                        .live = &live,
-                                       .logged = [](const QString&) { return false; },
+                                       .settings = stations,
                                        .nowMs = [&now] { return now; }},
                                       nullptr);
         window.show();

@@ -7,6 +7,7 @@
 #include "publish/publisher.h"
 
 #include "mqtt_broker.h"
+#include "named_stations.h"
 #include "simulated_bus.h"
 #include "test_certificates.h"
 
@@ -48,15 +49,12 @@ publish::MqttSettings settingsFor(const MqttBroker& broker) {
 struct Rig {
     SimulatedBus bus;
     Recorder recorder;
+    NamedStations stations; // all eight count as polled: none cleared
     publish::Publisher publisher;
 
     Rig(int count, const QString& scenario, const publish::MqttSettings& settings,
         const health::HealthMonitor* health = nullptr)
-        : bus(count, scenario),
-          publisher(settings, {.name = [](int n) { return QStringLiteral("EST %1").arg(n); },
-                               .address = [](int n) { return QString::number(n); },
-                               .health = health,
-                               .polled = {}}) { // all count as polled: none cleared
+        : bus(count, scenario), publisher(settings, {.settings = stations, .health = health}) {
         bus.stations.addWatcher(recorder);
         bus.stations.addWatcher(publisher);
     }
@@ -180,8 +178,9 @@ private slots:
         MqttSubscriber live(broker, QStringLiteral("teste/#"));
         QTest::qWait(300);
         QTemporaryDir journal;
+        const NamedStations stations;
         health::HealthMonitor monitor({
-            .name = [](int n) { return QStringLiteral("EST %1").arg(n); },
+            .settings = stations,
             .logFolder = [&journal] { return journal.path(); },
             .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
         });

@@ -249,10 +249,8 @@ private slots:
             settings.username = QStringLiteral("cais");
             settings.password = QStringLiteral("s3nh@-errada");
         }
-        publish::Publisher publisher(settings, {.name = [](int) { return QString(); },
-                                                .address = [](int) { return QString(); },
-                                                .health = nullptr,
-                                                .polled = [](int) { return true; }});
+        const settings::StationSettings stations;
+        publish::Publisher publisher(settings, {.settings = stations, .health = nullptr});
         publisher.start();
         const QString start =
             QStringLiteral("MQTT: sem conexão com %1:%2 — ").arg(settings.host).arg(settings.port);

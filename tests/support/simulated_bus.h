@@ -7,15 +7,17 @@
 #include "bus/station_bus.h"
 #include "toolkit/timer.h"
 
+#include "named_stations.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-class SimulatedBus : public bus::Settings, public bus::View {
+class SimulatedBus : public bus::View {
 public:
     // scenario: anemosim's scenario text.
-    SimulatedBus(int count, const QString& scenario) : count_(count) {
+    SimulatedBus(int count, const QString& scenario) {
         QFile file(folder.filePath(QStringLiteral("cenario.ini")));
         file.open(QIODevice::WriteOnly);
         file.write(scenario.toUtf8());
@@ -32,7 +34,11 @@ public:
                              [this, station] { stations.replyTick(station); });
         stations.openingTimer().setEnabled(false);
         stations.setStationIndex(1);
-        stations.setCyclePauseMs(200);
+        for (int station = count + 1; station <= kStations; ++station)
+            settings.setShown(station, false);
+        settings.setPortName(link);
+        settings.setBaudText(QStringLiteral("9600"));
+        settings.setCyclePauseMs(200);
         stations.controlTimer().setInterval(200);
     }
     ~SimulatedBus() override {
@@ -74,10 +80,6 @@ public:
         return cuts == count && stations.portState() == bus::PortState::Open;
     }
 
-    bool stationShown(int station) const override { return station <= count_; }
-    QString addressText(int station) const override { return QString::number(station); }
-    QString portName() const override { return link; }
-    QString baudText() const override { return QStringLiteral("9600"); }
     QString portText() const override { return text_; }
     void setPortText(const QString& t) override { text_ = t; }
     void showPortMessage(const QString& text) override { qWarning() << "port message:" << text; }
@@ -86,9 +88,9 @@ public:
     QTemporaryDir folder;
     QString link = folder.filePath(QStringLiteral("ttySIM"));
     QProcess sim;
-    bus::StationBus stations{*this, *this, nullptr};
+    NamedStations settings; // the windows' side: addresses 1..n, stations 1..n shown
+    bus::StationBus stations{settings, *this, nullptr};
 
 private:
-    int count_;
     QString text_;
 };

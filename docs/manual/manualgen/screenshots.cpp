@@ -195,9 +195,7 @@ QImage diagnosticsPicture(TForm1& form1, StationLine& line, const health::Health
     clock += 1500;
     health::DiagnosticsWindow window(
         monitor,
-        {.shown = [&form1](int station) { return form1.stationPanelShown(station); },
-         .name = [&form1](int station) { return form1.panel(station).name(); },
-         .address = [](int station) { return QString::number(station); },
+        {.settings = form1.stationSettings(),
          .logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); }},
         &form1);
     // As it opens on a 1024 × 768 screen: every column within 1000 pixels.
@@ -279,7 +277,7 @@ void historyPictures(TForm1& form1, Pictures& pictures) {
     history::HistoryWindow window(
         {.logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); },
          .live = nullptr,
-         .logged = [](const QString&) { return true; },
+         .settings = form1.stationSettings(),
          .nowMs = [now] { return now; }},
         &form1);
     window.resize(900, 560);
@@ -311,7 +309,7 @@ Pictures takeScreenshots() {
     // The station's health as the diagnostics window shows it, on a clock of the manual's own.
     qint64 clock = QDateTime(QDate(2026, 3, 5), QTime(14, 5, 0)).toMSecsSinceEpoch();
     health::HealthMonitor monitor({
-        .name = [&form1](int station) { return form1.panel(station).name(); },
+        .settings = form1.stationSettings(),
         .logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); },
         .nowMs = [&clock] { return clock; },
     });
@@ -319,7 +317,7 @@ Pictures takeScreenshots() {
     // The port is opened here, once; the opening timer stays out of it.
     form1.openPortTimer().setEnabled(false);
     form1.show();
-    TForm2 form2(form1, &form1);
+    TForm2 form2(form1.stationSettings(), form1.stationBus(), &form1);
     // The pictures show the configured port; the line is a pseudo-terminal behind it.
     const QString configuredPort = form2.portName();
     form2.comboBoxPorta()->setEditText(line.path());
