@@ -81,8 +81,9 @@ TForm1::TForm1(QWidget* parent)
     buildMenu();
     statusPanels_ = app::buildStatusPanels(statusBar());
     // The panels first, then the log step: a reading that cannot be shown is not logged.
-    bus_.addListener(*this);
-    bus_.addListener(logStep_);
+    bus_.addListener(feed_);
+    feed_.addListener(*this);
+    feed_.addListener(logStep_);
     connectHandlers();
     followSettings();
     resize(kClientAsLaidOut.width(), kClientAsLaidOut.height() + menuBar()->sizeHint().height() +
@@ -249,16 +250,15 @@ void TForm1::showPortLost() {
     }
 }
 
-void TForm1::pollFinished(const bus::PollOutcome& outcome) {
+void TForm1::pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) {
     if (outcome.portLost)
         return; // the port text tells it, and every panel already shows it
     readings::StationPanel& stationPanel = panel(outcome.station);
     const auto appendToTrail = [this](const QString& text) { setPortText(portText() + text); };
-    if (!outcome.good())
+    if (!reading)
         readings::showFailure(stationPanel, appendToTrail);
     else
-        readings::showReading(stationPanel, readings::readingOf(*outcome.values, outcome.station),
-                              appendToTrail);
+        readings::showReading(stationPanel, *reading, appendToTrail);
 }
 
 // A station the count takes in shows its panel and sizes the window for it.

@@ -3,6 +3,7 @@
 #include "app/log_step.h"
 #include "bus/station_bus.h"
 #include "modbus/stations.h"
+#include "readings/reading_feed.h"
 #include "settings/station_settings.h"
 
 #include <QMainWindow>
@@ -25,7 +26,7 @@ class Timer;
 // polls the stations with the ten timers of the design; the window shows what the bus tells
 // and forwards its handlers to it. The station settings it owns say which panels show, their
 // names and the window's size; the configuration window writes them.
-class TForm1 : public QMainWindow, public bus::View, public bus::OutcomeListener {
+class TForm1 : public QMainWindow, public bus::View, public readings::ReadingListener {
     Q_OBJECT
 
 public:
@@ -56,6 +57,9 @@ public:
 
     settings::StationSettings& stationSettings() { return settings_; }
     bus::StationBus& stationBus() { return bus_; }
+    // Every poll with its reading: the panels and the log step listen here, and so does
+    // everything that watches the stations.
+    readings::ReadingFeed& readingFeed() { return feed_; }
     app::LogStep& logStep() { return logStep_; }
     readings::StationPanel& panel(int station) const;
     QString statusText(int panel) const;
@@ -79,12 +83,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // bus::View and bus::OutcomeListener: the status bar and the panels.
+    // bus::View and readings::ReadingListener: the status bar and the panels.
     QString portText() const override { return statusText(2); }
     void setPortText(const QString& text) override { setStatusText(2, text); }
     void showPortMessage(const QString& text) override;
     void showPortLost() override;
-    void pollFinished(const bus::PollOutcome& outcome) override;
+    void pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) override;
 
     void buildMenu();
     void connectHandlers();
@@ -95,6 +99,7 @@ private:
 
     settings::StationSettings settings_;
     bus::StationBus bus_;
+    readings::ReadingFeed feed_;
     app::LogStep logStep_;
     std::array<readings::StationPanel*, kStations> panels_{};
     std::array<QLabel*, 3> statusPanels_{};

@@ -26,13 +26,13 @@ logs::LogRequest logRequest(int station, const readings::Reading& reading,
     };
 }
 
-void LogStep::pollFinished(const bus::PollOutcome& outcome) {
-    if (!outcome.good())
+void LogStep::pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) {
+    if (!reading)
         return;
     const int station = outcome.station;
     int& lost = linesLost_[stationSlot(station)];
     try {
-        write(outcome);
+        write(station, *reading);
     } catch (const toolkit::Failure& failure) {
         if (lost++ == 0 && journal_.failed)
             journal_.failed(station, failure.text());
@@ -47,9 +47,7 @@ void LogStep::pollFinished(const bus::PollOutcome& outcome) {
     }
 }
 
-void LogStep::write(const bus::PollOutcome& outcome) {
-    const int station = outcome.station;
-    const readings::Reading reading = readings::readingOf(*outcome.values, station);
+void LogStep::write(int station, const readings::Reading& reading) {
     if (!logs::shouldLog(station_.settings.logged(station), reading.rfText))
         return;
     logs::writeLogLine(logRequest(station, reading, station_.settings.name(station),

@@ -3,6 +3,7 @@
 #include "bus/poll_outcome.h"
 #include "logs/log_files.h"
 #include "logs/repeated_failures.h"
+#include "readings/reading_feed.h"
 #include "readings/reply.h"
 #include "settings/station_settings.h"
 
@@ -23,7 +24,7 @@ logs::LogRequest logRequest(int station, const readings::Reading& reading,
 // one line into the station's log file of the day (created with its header and recorded in
 // the station's index file). A failure goes to the standard error report once per station and
 // text while it goes on; its repeats go to standard error only.
-class LogStep : public bus::OutcomeListener {
+class LogStep : public readings::ReadingListener {
 public:
     struct Station {
         const settings::StationSettings& settings; // names and log switches
@@ -39,11 +40,11 @@ public:
 
     explicit LogStep(Station station) : station_(std::move(station)) {}
 
-    void pollFinished(const bus::PollOutcome& outcome) override;
+    void pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) override;
     void setJournal(Journal journal) { journal_ = std::move(journal); }
 
 private:
-    void write(const bus::PollOutcome& outcome);
+    void write(int station, const readings::Reading& reading);
 
     Station station_;
     Journal journal_;

@@ -35,7 +35,7 @@ StationWindows::StationWindows() {
         .logFolder = logFolder,
         .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
     });
-    main.stationBus().addWatcher(*monitor);
+    main.readingFeed().addWatcher(*monitor);
     health::HealthMonitor& watcher = *monitor;
     main.logStep().setJournal({
         .failed = [&watcher](int station,
@@ -54,7 +54,7 @@ StationWindows::StationWindows() {
         .settings = stations,
         .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
     });
-    main.stationBus().addWatcher(*live);
+    main.readingFeed().addWatcher(*live);
     history = std::make_unique<history::HistoryWindow>(
         history::HistoryWindow::Sources{
             .logFolder = logFolder,
@@ -88,8 +88,8 @@ void StationWindows::startPublishing() {
     TForm1& main = *form1;
     publisher = std::make_unique<publish::Publisher>(
         *read.settings,
-        publish::Publisher::Stations{.settings = main.stationSettings(), .health = monitor.get()});
-    main.stationBus().addWatcher(*publisher);
+        publish::Publisher::Stations{.settings = main.stationSettings(), .health = *monitor});
+    main.readingFeed().addWatcher(*publisher);
     // Saved: the stations no longer polled lose their retained topics.
     QObject::connect(&main.stationSettings(), &settings::StationSettings::applied, publisher.get(),
                      [this](settings::Applied how) {

@@ -4,6 +4,7 @@
 #include "toolkit/cp1252.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
+#include "toolkit/numbers.h"
 #include "toolkit/save_dialog.h"
 
 #include <QAbstractTableModel>
@@ -266,7 +267,7 @@ QString DiagnosticsWindow::lastGoodText(std::optional<qint64> lastGoodMs, qint64
 QString DiagnosticsWindow::percentText(std::optional<double> percent) {
     if (!percent)
         return QStringLiteral("-");
-    return QString::number(*percent, 'f', 1).replace(u'.', u',') + QStringLiteral(" %");
+    return toolkit::decimalText(*percent, 1) + QStringLiteral(" %");
 }
 
 void DiagnosticsWindow::refresh() {

@@ -14,11 +14,6 @@ namespace {
 // The battery's lowest icon band: below 3,40 V.
 constexpr int kLowBatteryHundredths = 340;
 
-// A speed as the panel writes it, without the trailing blank of " m/s ".
-QString speedText(std::uint16_t tenths, const modbus::StationValues& values, int station) {
-    return readings::speedWithUnit(tenths, readings::readingOf(values, station).unitSuffix);
-}
-
 } // namespace
 
 HealthMonitor::HealthMonitor(Station station, QObject* parent)
@@ -42,7 +37,8 @@ QString HealthMonitor::failureText(modbus::ReplyKind kind) {
     return {};
 }
 
-void HealthMonitor::pollFinished(const bus::PollOutcome& outcome) {
+void HealthMonitor::pollFinished(const bus::PollOutcome& outcome,
+                                 const readings::Reading* reading) {
     if (outcome.cutShort)
         return; // the operator closed the port, the station did not fail
     const int n = outcome.station;
@@ -63,11 +59,12 @@ void HealthMonitor::pollFinished(const bus::PollOutcome& outcome) {
              QStringLiteral("após %1 s").arg((now - lastGood.value_or(startMs_)) / 1000));
         break;
     }
-    if (outcome.values)
-        followAlarms(n, *outcome.values);
+    if (outcome.values && reading)
+        followAlarms(n, *outcome.values, *reading);
 }
 
-void HealthMonitor::followAlarms(int n, const modbus::StationValues& values) {
+void HealthMonitor::followAlarms(int n, const modbus::StationValues& values,
+                                 const readings::Reading& reading) {
     namespace status = modbus::status;
     Alarms& alarms = alarms_[stationSlot(n)];
     const QString name = station_.settings.name(n);
@@ -84,7 +81,7 @@ void HealthMonitor::followAlarms(int n, const modbus::StationValues& values) {
         if (now && !on)
             note(name, QLatin1String(onText));
         else if (!now && on)
-            note(name, QLatin1String(offText), speedText(peak, values, n));
+            note(name, QLatin1String(offText), readings::speedWithUnit(peak, reading.unitSuffix));
         peak = now ? std::max<std::uint16_t>(on ? peak : 0, values.speed) : 0;
         on = now;
     };
@@ -96,8 +93,7 @@ void HealthMonitor::followAlarms(int n, const modbus::StationValues& values) {
     follow(alarms.rfOff, !values.has(status::kRf), "RF OFF", "RF ON");
     const bool low = values.battery < kLowBatteryHundredths;
     if (low && !alarms.batteryLow)
-        note(name, QStringLiteral("BATERIA BAIXA"),
-             readings::twoDecimalText(values.battery) + QStringLiteral(" V"));
+        note(name, QStringLiteral("BATERIA BAIXA"), reading.batteryText + QStringLiteral(" V"));
     alarms.batteryLow = low;
 }
 

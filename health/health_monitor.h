@@ -4,6 +4,7 @@
 #include "health/event_journal.h"
 #include "health/station_health.h"
 #include "modbus/stations.h"
+#include "readings/reading_feed.h"
 #include "settings/station_settings.h"
 
 #include <QObject>
@@ -17,7 +18,7 @@ namespace health {
 // (a station that stops answering and answers again, its preset and sound alarms, its RF, a
 // low battery, the port lost and reopened, the program's start and end). A journal that cannot
 // be written is reported once through the standard error report; polling goes on.
-class HealthMonitor : public QObject, public bus::OutcomeListener {
+class HealthMonitor : public QObject, public readings::ReadingListener {
     Q_OBJECT
 
 public:
@@ -29,7 +30,7 @@ public:
 
     explicit HealthMonitor(Station station, QObject* parent = nullptr);
 
-    void pollFinished(const bus::PollOutcome& outcome) override;
+    void pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) override;
     void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) override;
 
     // INÍCIO, after deleting journals older than 90 days; FIM at a normal end.
@@ -70,7 +71,8 @@ private:
         std::uint16_t peak2 = 0;
     };
 
-    void followAlarms(int station, const modbus::StationValues& values);
+    void followAlarms(int station, const modbus::StationValues& values,
+                      const readings::Reading& reading);
     void note(const QString& station, const QString& event, const QString& detail = {});
 
     Station station_;

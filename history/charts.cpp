@@ -1,5 +1,7 @@
 #include "history/charts.h"
 
+#include "toolkit/numbers.h"
+
 #include <QLabel>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
@@ -20,7 +22,7 @@ const std::array<QColor, WindRose::kBands> kBandColours{QColor(120, 190, 230), Q
                                                         QColor(220, 70, 40),   QColor(140, 20, 60)};
 
 QString percentText(double percent) {
-    return QString::number(percent, 'f', 1).replace(u'.', u',') + QStringLiteral(" %");
+    return toolkit::decimalText(percent, 1) + QStringLiteral(" %");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "logs/log_format.h"
 #include "toolkit/cp1252.h"
+#include "toolkit/numbers.h"
 
 #include <QTime>
 
@@ -18,13 +19,11 @@ QString timeText(int secondOfDay) {
 }
 
 QString voltsNumber(std::uint16_t hundredths) {
-    return QStringLiteral("%1,%2")
-        .arg(hundredths / 100)
-        .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+    return toolkit::decimalText(qint64(hundredths), 2);
 }
 
 QString minutes(double value) {
-    return QString::number(value, 'f', 1).replace(u'.', u',');
+    return toolkit::decimalText(value, 1);
 }
 
 // A speed and the mean as numbers in the unit shown ("> LIMITE" for a speed past the limit).

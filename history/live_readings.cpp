@@ -127,9 +127,9 @@ void LiveReadings::dropPastDay() {
 #endif
 }
 
-void LiveReadings::pollFinished(const bus::PollOutcome& outcome) {
+void LiveReadings::pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) {
     dropPastDay();
-    if (!outcome.values)
+    if (!outcome.values || !reading)
         return;
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(stations_.nowMs());
     day_ = now.date();
@@ -140,7 +140,7 @@ void LiveReadings::pollFinished(const bus::PollOutcome& outcome) {
     if (day == days.end()) {
         days.push_back(std::make_unique<StationDay>());
         days.back()->station = name;
-        days.back()->unit = modbus::unitSymbol(outcome.values->unitCode());
+        days.back()->unit = reading->unitText;
         day = days.end() - 1;
     }
     (*day)->add(sampleOf(*outcome.values, now.time().msecsSinceStartOfDay() / 1000));

@@ -3,6 +3,7 @@
 #include "bus/poll_outcome.h"
 #include "history/log_reader.h"
 #include "modbus/stations.h"
+#include "readings/reading_feed.h"
 #include "settings/station_settings.h"
 
 #include <QDate>
@@ -21,7 +22,7 @@ namespace history {
 // A day at the fastest cycle is about 47,000 readings a station, so a reading is held in 8
 // bytes (time, speed, direction, alarm); the preset levels only where they change, and the
 // battery of the first and the newest reading only, which is all the summary shows of it.
-class LiveReadings : public bus::OutcomeListener {
+class LiveReadings : public readings::ReadingListener {
 public:
     struct Stations {
         const settings::StationSettings& settings; // the stations' names
@@ -39,7 +40,7 @@ public:
     explicit LiveReadings(Stations stations);
     ~LiveReadings() override;
 
-    void pollFinished(const bus::PollOutcome& outcome) override;
+    void pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) override;
     void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) override;
 
     QDate day() const { return day_; }

@@ -1,5 +1,7 @@
 #include "history/log_reader.h"
 
+#include "modbus/vocabulary.h"
+
 #include <QRegularExpression>
 
 #include <array>
@@ -49,16 +51,9 @@ bool readTwoDigits(const char*& p, const char* end, int& out) {
 
 // The compass names as the log writes them: station 1 unpadded, the others padded to three.
 int compassCode(std::string_view name) {
-    static constexpr std::array<std::string_view, 16> names{"N",  "NNE", "NE", "ENE", "L",  "ESE",
-                                                            "SE", "SSE", "S",  "SSO", "SO", "OSO",
-                                                            "O",  "ONO", "NO", "NNO"};
     while (!name.empty() && name.back() == ' ')
         name.remove_suffix(1);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == name)
-            return int(i);
-    }
-    return -2;
+    return modbus::compassCode(name);
 }
 
 QString unitOfHeader(std::string_view header) {
@@ -83,7 +78,7 @@ bool parseLine(const char* p, const char* end, Sample& sample) {
         return false;
     sample.secondOfDay = hours * 3600 + minutes * 60 + seconds;
 
-    constexpr std::string_view overLimit = "> LIMITE";
+    constexpr std::string_view overLimit = modbus::kOverLimitText;
     if (std::size_t(end - p) > overLimit.size() &&
         std::memcmp(p, overLimit.data(), overLimit.size()) == 0) {
         sample.speed = Sample::kOverLimit;

@@ -1,5 +1,8 @@
 #include "history/wind_stats.h"
 
+#include "modbus/vocabulary.h"
+#include "toolkit/numbers.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -130,17 +133,19 @@ double WindRose::calmShare() const {
 }
 
 const QStringList& compassNames() {
-    static const QStringList names{"N", "NNE", "NE", "ENE", "L", "ESE", "SE", "SSE",
-                                   "S", "SSO", "SO", "OSO", "O", "ONO", "NO", "NNO"};
+    static const QStringList names = [] {
+        QStringList all;
+        for (unsigned code = 0; code < modbus::kCompassNames.size(); ++code)
+            all << modbus::compassName(code);
+        return all;
+    }();
     return names;
 }
 
 QStringList bandNames(const QString& fileUnit) {
     const double perMps = 1.0 / metresPerSecond(fileUnit);
     const QString unit = fileUnit.isEmpty() ? QStringLiteral("m/s") : fileUnit;
-    const auto number = [](double value) {
-        return QString::number(value, 'f', 1).replace(u'.', u',');
-    };
+    const auto number = [](double value) { return toolkit::decimalText(value, 1); };
     QStringList names;
     for (int band = 0; band < WindRose::kBands; ++band) {
         const double from = kBandStartMps[std::size_t(band)] * perMps;
@@ -157,8 +162,8 @@ QStringList bandNames(const QString& fileUnit) {
 
 QString speedText(std::uint16_t tenths, double factor) {
     if (tenths == Sample::kOverLimit)
-        return QStringLiteral("> LIMITE");
-    return QString::number(tenths * factor / 10.0, 'f', 1).replace(u'.', u',');
+        return modbus::overLimitText();
+    return toolkit::decimalText(tenths * factor / 10.0, 1);
 }
 
 } // namespace history

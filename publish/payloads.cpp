@@ -7,10 +7,6 @@ namespace publish {
 
 namespace {
 
-constexpr std::uint16_t kFiveDigits = 10000;
-const std::array<const char*, 16> kCompass{"N", "NNE", "NE", "ENE", "L", "ESE", "SE", "SSE",
-                                           "S", "SSO", "SO", "OSO", "O", "ONO", "NO", "NNO"};
-
 QByteArray number(double value, int decimals) {
     return QByteArray::number(value, 'f', decimals);
 }
@@ -30,11 +26,11 @@ QByteArray isoTime(const QDateTime& time) {
 }
 
 // A tenths value, or null with "<field>_over_limit": true when the panel shows "> LIMITE".
-void addTenths(QByteArray& json, const char* field, std::uint16_t tenths) {
+void addTenths(QByteArray& json, const char* field, std::uint16_t tenths, bool overLimit) {
     json += '"';
     json += field;
     json += "\": ";
-    if (tenths >= kFiveDigits) {
+    if (overLimit) {
         json += "null, \"";
         json += field;
         json += "_over_limit\": true";
@@ -84,28 +80,26 @@ QByteArray jsonString(const QString& text) {
 }
 
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
-                     const QDateTime& time) {
-    namespace status = modbus::status;
+                     const readings::Reading& reading, const QDateTime& time) {
     QByteArray json = "{\"station\": " + QByteArray::number(info.station);
     json += ", \"name\": " + jsonString(info.name);
     json += ", \"address\": " + jsonString(info.address);
     json += ", \"time\": \"" + isoTime(time) + '"';
     json += ", ";
-    addTenths(json, "speed", values.speed);
-    json += ", \"unit\": " + jsonString(modbus::unitSymbol(values.unitCode()));
+    addTenths(json, "speed", values.speed, reading.speedOverLimit);
+    json += ", \"unit\": " + jsonString(reading.unitText);
     json += ", \"direction\": ";
-    json += values.has(status::kDirectionValid) && values.direction < kCompass.size()
-                ? jsonString(QString::fromLatin1(kCompass[values.direction]))
-                : QByteArray("null");
+    json +=
+        reading.directionName.isEmpty() ? QByteArray("null") : jsonString(reading.directionName);
     json += ", ";
-    addTenths(json, "preset1", values.preset1);
+    addTenths(json, "preset1", values.preset1, reading.preset1OverLimit);
     json += ", ";
-    addTenths(json, "preset2", values.preset2);
-    json += ", \"preset1_alarm\": " + boolean(values.has(status::kPreset1Alarm));
-    json += ", \"preset2_alarm\": " + boolean(values.has(status::kPreset2Alarm));
-    json += ", \"sound\": " + boolean(values.has(status::kSoundAlarm));
+    addTenths(json, "preset2", values.preset2, reading.preset2OverLimit);
+    json += ", \"preset1_alarm\": " + boolean(reading.preset1Alarm);
+    json += ", \"preset2_alarm\": " + boolean(reading.preset2Alarm);
+    json += ", \"sound\": " + boolean(reading.soundAlarm);
     json += ", \"battery\": " + number(values.battery / 100.0, 2);
-    json += ", \"rf\": " + boolean(values.has(status::kRf));
+    json += ", \"rf\": " + boolean(reading.rf);
     json += '}';
     return json;
 }

@@ -3,6 +3,7 @@
 #include "health/station_health.h"
 #include "modbus/rtu.h"
 #include "publish/mqtt_settings.h"
+#include "readings/reply.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -32,7 +33,7 @@ struct StationInfo {
 // panel shows as "> LIMITE" is null with "<field>_over_limit": true beside it; a direction that
 // is not valid is null.
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
-                     const QDateTime& time);
+                     const readings::Reading& reading, const QDateTime& time);
 
 // The counts of the last hour, the run of failures and the last good reading.
 QByteArray healthJson(int station, const health::StationHealth& health, qint64 nowMs);

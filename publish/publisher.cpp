@@ -28,11 +28,9 @@ Publisher::Publisher(MqttSettings settings, Stations stations, QObject* parent)
             report(reason);
         emit stateTextChanged(stateText());
     });
-    if (stations_.health) {
-        healthTimer_ = new QTimer(this);
-        healthTimer_->setInterval(kHealthPeriodMs);
-        connect(healthTimer_, &QTimer::timeout, this, &Publisher::publishHealth);
-    }
+    healthTimer_ = new QTimer(this);
+    healthTimer_->setInterval(kHealthPeriodMs);
+    connect(healthTimer_, &QTimer::timeout, this, &Publisher::publishHealth);
 }
 
 Publisher::~Publisher() {
@@ -41,14 +39,12 @@ Publisher::~Publisher() {
 
 void Publisher::start() {
     client_->start();
-    if (healthTimer_)
-        healthTimer_->start();
+    healthTimer_->start();
     emit stateTextChanged(stateText());
 }
 
 void Publisher::stop() {
-    if (healthTimer_)
-        healthTimer_->stop();
+    healthTimer_->stop();
     client_->stop(statusTopic(settings_.prefix), kOffline);
 }
 
@@ -74,25 +70,26 @@ bool Publisher::send(const QString& topic, const QByteArray& payload, int qos) {
     return client_->publish(topic, payload, qos, true);
 }
 
-void Publisher::pollFinished(const bus::PollOutcome& outcome) {
+void Publisher::pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) {
     if (outcome.station < 1 || outcome.station > kStations || outcome.cutShort ||
         !polled(outcome.station))
         return;
     Slot& slot = slots_[stationSlot(outcome.station)];
-    if (!outcome.good() || !outcome.values) {
-        if (++slot.failures >= kFailuresForOffline || outcome.portLost)
+    if (!reading || !outcome.values) {
+        // Health has counted this poll already: it says when the failures make the station
+        // silent.
+        if (!stations_.health.station(outcome.station).answering() || outcome.portLost)
             setOnline(outcome.station, false);
         return;
     }
-    slot.failures = 0;
     const StationInfo info{outcome.station, stations_.settings.name(outcome.station),
                            stations_.settings.addressText(outcome.station)};
     if (slot.statePending && !connected())
         ++dropped_;
-    slot.state =
-        stateJson(info, *outcome.values, QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
+    slot.state = stateJson(info, *outcome.values, *reading,
+                           QDateTime::fromMSecsSinceEpoch(outcome.replyReadMs));
     slot.statePending = true;
-    slot.unit = modbus::unitSymbol(outcome.values->unitCode());
+    slot.unit = reading->unitText;
     setOnline(outcome.station, true);
     if (connected()) {
         publishDiscovery(outcome.station, slot.unit);
@@ -187,11 +184,11 @@ void Publisher::publishEverything() {
 }
 
 void Publisher::publishHealth() {
-    if (!stations_.health || !connected())
+    if (!connected())
         return;
-    const qint64 now = stations_.health->nowMs();
+    const qint64 now = stations_.health.nowMs();
     for (int station = 1; station <= kStations; ++station) {
-        const health::StationHealth& counts = stations_.health->station(station);
+        const health::StationHealth& counts = stations_.health.station(station);
         if (!polled(station) || counts.lastHour(now).polls == 0)
             continue;
         send(healthTopic(settings_.prefix, station), healthJson(station, counts, now), 0);

@@ -4,6 +4,7 @@
 #include "modbus/stations.h"
 #include "publish/mqtt_settings.h"
 #include "publish/payloads.h"
+#include "readings/reading_feed.h"
 #include "settings/station_settings.h"
 
 #include <QObject>
@@ -31,14 +32,16 @@ class MqttClient;
 // the connection comes back. The retained topics of stations no longer polled are cleared on
 // each connection and when the stations change. Never shows a box: the state of the connection
 // is a text.
-class Publisher : public QObject, public bus::OutcomeListener {
+class Publisher : public QObject, public readings::ReadingListener {
     Q_OBJECT
 
 public:
     struct Stations {
         // Names, addresses, and which stations are polled now (those shown).
         const settings::StationSettings& settings;
-        const health::HealthMonitor* health = nullptr; // counts for the health topic, if any
+        // Whether a station answers, and its counts for the health topic; told of each poll
+        // before the publisher.
+        const health::HealthMonitor& health;
     };
 
     Publisher(MqttSettings settings, Stations stations, QObject* parent = nullptr);
@@ -48,7 +51,7 @@ public:
     // "offline" on the status topic, then the goodbye.
     void stop();
 
-    void pollFinished(const bus::PollOutcome& outcome) override;
+    void pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) override;
     void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) override;
     // The stations polled may have changed (the configuration was saved): the retained topics
     // of those no longer polled are cleared, now or on the next connection.
@@ -63,7 +66,6 @@ public:
     // Publishes the health topics now (the timer does it every minute).
     void publishHealth();
 
-    static constexpr int kFailuresForOffline = 3;
     static constexpr int kHealthPeriodMs = 60'000;
 
 signals:
@@ -75,7 +77,6 @@ private:
         QString unit;              // of that reading
         bool statePending = false; // not yet taken by the broker
         std::optional<bool> online;
-        int failures = 0;
         QString discoveryKey; // name and unit the discovery configs were published for
     };
 

@@ -1,24 +1,13 @@
 #include "readings/reply.h"
 
+#include "modbus/vocabulary.h"
+#include "toolkit/numbers.h"
+
 #include <QChar>
 
 #include <algorithm>
-#include <array>
 
 namespace readings {
-
-namespace {
-
-constexpr unsigned kFiveDigits = 10000;
-
-// Pads the leading digits with zeros so that 5 reads "0,05" and 7 reads "0,7".
-QString withDecimalComma(unsigned value, int decimals) {
-    QString digits = QString::number(value).rightJustified(decimals + 1, QLatin1Char('0'));
-    digits.insert(digits.size() - decimals, QLatin1Char(','));
-    return digits;
-}
-
-} // namespace
 
 Reading readingOf(const modbus::StationValues& values, int station) {
     namespace status = modbus::status;
@@ -30,6 +19,9 @@ Reading readingOf(const modbus::StationValues& values, int station) {
     reading.batteryText = twoDecimalText(values.battery);
     reading.preset1Text = oneDecimalText(values.preset1);
     reading.preset2Text = oneDecimalText(values.preset2);
+    reading.speedOverLimit = modbus::overLimit(values.speed);
+    reading.preset1OverLimit = modbus::overLimit(values.preset1);
+    reading.preset2OverLimit = modbus::overLimit(values.preset2);
 
     reading.unitCode = static_cast<int>(values.unitCode());
     static const std::array<QString, 4> unitTexts{QStringLiteral("m/s"), QStringLiteral("km/h"),
@@ -43,6 +35,8 @@ Reading readingOf(const modbus::StationValues& values, int station) {
     reading.directionValid = values.has(status::kDirectionValid);
     if (!reading.directionValid)
         reading.directionText = QStringLiteral("---");
+    else
+        reading.directionName = modbus::compassName(values.direction);
 
     reading.soundAlarm = values.has(status::kSoundAlarm);
     // Stations 2-8 keep their texts three characters wide, like their compass names.
@@ -64,30 +58,25 @@ Reading decodeReply(std::span<const std::uint8_t> reply, int station) {
 
 QString oneDecimalText(unsigned value) {
     // Five digits do not fit the panel; the presets get the same text as the speed.
-    if (value >= kFiveDigits)
-        return QStringLiteral("> LIMITE");
-    return withDecimalComma(value, 1);
+    if (modbus::overLimit(value))
+        return modbus::overLimitText();
+    return toolkit::decimalText(qint64(value), 1);
 }
 
 QString speedWithUnit(unsigned tenths, const QString& unitSuffix) {
-    if (tenths >= kFiveDigits)
-        return oneDecimalText(tenths);
+    if (modbus::overLimit(tenths))
+        return modbus::overLimitText();
     return (oneDecimalText(tenths) + unitSuffix).trimmed();
 }
 
 QString twoDecimalText(unsigned value) {
-    return withDecimalComma(value, 2);
+    return toolkit::decimalText(qint64(value), 2);
 }
 
 QString compassName(unsigned code, int station) {
-    static const std::array<QString, 16> names{
-        QStringLiteral("N"), QStringLiteral("NNE"), QStringLiteral("NE"), QStringLiteral("ENE"),
-        QStringLiteral("L"), QStringLiteral("ESE"), QStringLiteral("SE"), QStringLiteral("SSE"),
-        QStringLiteral("S"), QStringLiteral("SSO"), QStringLiteral("SO"), QStringLiteral("OSO"),
-        QStringLiteral("O"), QStringLiteral("ONO"), QStringLiteral("NO"), QStringLiteral("NNO")};
-    if (code >= names.size())
+    const QString name = modbus::compassName(code);
+    if (name.isEmpty())
         return QStringLiteral("---");
-    const QString& name = names[code];
     return station == 1 ? name : name.leftJustified(3, QLatin1Char(' '));
 }
 

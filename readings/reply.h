@@ -13,8 +13,9 @@ namespace readings {
 // carry no unit; the display appends `unitSuffix`.
 struct Reading {
     QString speedText;
-    QString directionText;
-    int batteryValue = 0; // hundredths of a volt
+    QString directionText; // as the panel shows it: "---", or padded to three at stations 2-8
+    QString directionName; // the compass point alone, empty when the direction is not valid
+    int batteryValue = 0;  // hundredths of a volt
     QString batteryText;
     QString preset1Text;
     QString preset2Text;
@@ -30,6 +31,10 @@ struct Reading {
     bool preset1Alarm = false;
     bool preset2Alarm = false;
     bool rf = false;
+    // Five digits: the panel shows "> LIMITE".
+    bool speedOverLimit = false;
+    bool preset1OverLimit = false;
+    bool preset2OverLimit = false;
 
     friend bool operator==(const Reading&, const Reading&) = default;
 };

@@ -1,5 +1,8 @@
 #include "sim/transaction_log.h"
 
+#include "modbus/vocabulary.h"
+#include "toolkit/numbers.h"
+
 #include <array>
 #include <cstdio>
 
@@ -7,29 +10,17 @@ namespace sim {
 
 namespace {
 
-constexpr std::array<const char*, 16> kCompassNames{"N",  "NNE", "NE", "ENE", "L",  "ESE",
-                                                    "SE", "SSE", "S",  "SSO", "SO", "OSO",
-                                                    "O",  "ONO", "NO", "NNO"};
-
-QString withComma(int value, int decimals) {
-    int scale = 1;
-    for (int i = 0; i < decimals; ++i)
-        scale *= 10;
-    return QStringLiteral("%1,%2")
-        .arg(value / scale)
-        .arg(value % scale, decimals, 10, QLatin1Char('0'));
-}
-
 QString describeValues(const modbus::StationValues& values) {
     namespace status = modbus::status;
     const QString unit = unitText(values.status & status::kUnitCodeMask);
-    const bool directionValid = values.has(status::kDirectionValid) && values.direction < 16;
+    const QString direction =
+        values.has(status::kDirectionValid) ? modbus::compassName(values.direction) : QString();
     QString text =
         QStringLiteral("vel %1%2, dir %3, bat %4 V, RF %5")
-            .arg(withComma(values.speed, 1), unit.isEmpty() ? QString() : u' ' + unit,
-                 directionValid ? QString::fromLatin1(kCompassNames[values.direction])
-                                : QStringLiteral("---"),
-                 withComma(values.battery, 2),
+            .arg(toolkit::decimalText(qint64(values.speed), 1),
+                 unit.isEmpty() ? QString() : u' ' + unit,
+                 direction.isEmpty() ? QStringLiteral("---") : direction,
+                 toolkit::decimalText(qint64(values.battery), 2),
                  values.has(status::kRf) ? QStringLiteral("ligado") : QStringLiteral("desligado"));
     if (values.has(status::kPreset1Alarm))
         text += QStringLiteral(", alarme P1");

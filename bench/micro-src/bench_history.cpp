@@ -136,7 +136,7 @@ int live() {
                     150,
                     250,
                     std::uint8_t(modbus::status::kRf | modbus::status::kDirectionValid | 1)};
-                held.pollFinished(outcome);
+                readings::tell(held, outcome);
                 ++readings;
             }
             if (now >= midnight + 86'400'000 && now < midnight + 86'400'000 + kCycleMs)

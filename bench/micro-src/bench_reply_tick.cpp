@@ -99,7 +99,7 @@ struct Station {
         else
             readings::showReading(panel, readings::readingOf(*outcome.values, e.station),
                                   appender());
-        logStep.pollFinished(outcome);
+        readings::tell(logStep, outcome);
     }
 };
 
@@ -165,7 +165,7 @@ void BM_HealthStep(benchmark::State& state) {
         if (i % 800 < 8)
             values.status |= modbus::status::kSoundAlarm;
         outcome.values = values;
-        monitor.pollFinished(outcome);
+        readings::tell(monitor, outcome);
         ++i;
     }
     state.counters["events per poll"] =
@@ -202,7 +202,7 @@ void BM_DiagnosticsRefresh(benchmark::State& state) {
             if (poll / 8 % 2 == 1)
                 values.status |= modbus::status::kSoundAlarm;
             outcome.values = values;
-            monitor.pollFinished(outcome);
+            readings::tell(monitor, outcome);
         }
         now += 1000;
         window.refresh();

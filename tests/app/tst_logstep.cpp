@@ -36,13 +36,13 @@ private slots:
             stations.setLogged(station, station != 3);
         app::LogStep step(
             {.settings = stations, .documentsFolder = [&] { return work.filePath("Documents"); }});
-        step.pollFinished(good(2));
-        step.pollFinished(good(3));       // log switch off
-        step.pollFinished(good(4, 0x05)); // RF off
+        readings::tell(step, good(2));
+        readings::tell(step, good(3));       // log switch off
+        readings::tell(step, good(4, 0x05)); // RF off
         bus::PollOutcome failed = good(5);
         failed.kind = modbus::ReplyKind::NoReply;
         failed.values.reset();
-        step.pollFinished(failed);
+        readings::tell(step, failed);
         const QStringList files =
             QDir(QStringLiteral("Documents/log_zareraziru")).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
@@ -72,7 +72,7 @@ private slots:
                              }});
         for (int poll = 0; poll < 3; ++poll) {
             try {
-                step.pollFinished(good(1));
+                readings::tell(step, good(1));
                 QVERIFY(poll > 0); // repeats go to standard error, not to a box
             } catch (const toolkit::Failure& failure) {
                 QCOMPARE(poll, 0); // only the first reaches the standard error report
@@ -81,8 +81,8 @@ private slots:
         }
         QCOMPARE(journal, QStringList{"1 falhou: File not found"});
         QVERIFY(QDir().mkpath(documents + QStringLiteral("/log_zareraziru")));
-        step.pollFinished(good(1));
-        step.pollFinished(good(1));
+        readings::tell(step, good(1));
+        readings::tell(step, good(1));
         QCOMPARE(journal, (QStringList{"1 falhou: File not found", "1 normal: 3"}));
     }
 };

@@ -3,6 +3,7 @@
 #include "config/config_file.h"
 #include "config/station_edit.h"
 #include "readings/station_panel.h"
+#include "settings/station_settings.h"
 #include "toolkit/failure.h"
 #include "toolkit/timer.h"
 
@@ -316,6 +317,49 @@ private slots:
         for (int n = 1; n <= 8; ++n)
             QVERIFY(!s.form1.stationPanelShown(n));
         QCOMPARE(s.form1.statusText(2), QString());
+    }
+
+    // The settings below the windows follow the configuration window when each change takes
+    // effect: an address, a log switch, the port and the rate as they are edited, the count as
+    // it is chosen, the names and the cycle pause only on saving.
+    void settingsFollowTheWindowWhenChangesTakeEffect() {
+        StationEnv env;
+        env.writeConfig(sampleConfig());
+        Station s;
+        const settings::StationSettings& model = s.form1.stationSettings();
+        QCOMPARE(model.portName(), QStringLiteral("ttyS1"));
+        QCOMPARE(model.baudText(), QStringLiteral("19200"));
+        QCOMPARE(model.name(2), QStringLiteral("ESTAÇÃO 2"));
+        QCOMPARE(model.addressText(2), QStringLiteral("12"));
+        QVERIFY(model.logged(1) && !model.logged(2));
+        QCOMPARE(model.cyclePauseMs(), 4385);
+        QVERIFY(model.shown(3) && !model.shown(4));
+
+        s.form2.addressEdit(2)->setText(QStringLiteral("99"));
+        s.form2.logBox(2)->setChecked(true);
+        s.form2.comboBoxPorta()->setEditText(QStringLiteral("ttyUSB7"));
+        s.form2.comboBoxVelocidade()->setEditText(QStringLiteral("9600"));
+        s.form2.nameEdit(2)->setText(QStringLiteral("CAIS"));
+        s.form2.readIntervalEdit()->setText(QStringLiteral("2"));
+        QCOMPARE(model.addressText(2), QStringLiteral("99"));
+        QVERIFY(model.logged(2));
+        QCOMPARE(model.portName(), QStringLiteral("ttyUSB7"));
+        QCOMPARE(model.baudText(), QStringLiteral("9600"));
+        QCOMPARE(model.name(2), QStringLiteral("ESTAÇÃO 2")); // names wait for the save
+        QCOMPARE(s.form1.panel(2).name(), QStringLiteral("ESTAÇÃO 2"));
+        QCOMPARE(model.cyclePauseMs(), 4385);
+
+        s.form2.comboBoxRede()->setEditText(QStringLiteral("5"));
+        s.form2.ComboBoxRedeChange();
+        QVERIFY(model.shown(5) && !model.shown(6));
+        QVERIFY(s.form1.stationPanelShown(5));
+
+        s.form2.BotaoSalvaConfigClick();
+        QCOMPARE(model.name(2), QStringLiteral("CAIS"));
+        QCOMPARE(s.form1.panel(2).name(), QStringLiteral("CAIS"));
+        QCOMPARE(model.cyclePauseMs(), 975); // 2 s less 5 stations × 205 ms
+        QCOMPARE(s.form1.statusText(0), QStringLiteral("ttyUSB7"));
+        QCOMPARE(s.form1.statusText(2), QStringLiteral("Salvo"));
     }
 
     void stationCount() {

@@ -45,7 +45,7 @@ struct Rig {
         outcome.kind = kind;
         if (kind == ReplyKind::Good)
             outcome.values = modbus::StationValues{10, 370, 1, 50, 90, 0x85};
-        monitor.pollFinished(outcome);
+        readings::tell(monitor, outcome);
     }
     QStringList row(const QTableView* table, int r) const {
         QStringList cells;
@@ -193,7 +193,7 @@ private slots:
         bus::PollOutcome lost;
         lost.station = 1;
         lost.portLost = true;
-        rig.monitor.pollFinished(lost);
+        readings::tell(rig.monitor, lost);
         QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
         QVERIFY(tip(2).startsWith(QStringLiteral("Porta fechada\nÚltima leitura boa: 09:00:02")));
         rig.monitor.portStateChanged(bus::PortState::Lost, bus::PortState::Open, "ttyUSB0");

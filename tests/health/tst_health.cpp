@@ -59,7 +59,7 @@ struct Monitor {
     void later(int seconds) { nowMs += 1000LL * seconds; }
     void poll(int station, ReplyKind kind, std::optional<modbus::StationValues> values = {}) {
         later(1);
-        monitor.pollFinished(outcome(station, kind, values));
+        readings::tell(monitor, outcome(station, kind, values));
     }
     QStringList lines() const {
         QStringList all;

@@ -40,7 +40,7 @@ struct Rig {
 
     Rig(int count, const QString& scenario) : bus(count, scenario) {
         recorder.monitor = &monitor;
-        bus.stations.addWatcher(monitor);
+        bus.feed.addWatcher(monitor);
         bus.stations.addWatcher(recorder);
     }
     bool start() { return bus.start(); }

@@ -252,9 +252,9 @@ private slots:
         outcome.kind = modbus::ReplyKind::Good;
         outcome.values =
             StationValues{77, 370, 3, 10, 20, std::uint8_t(bits::kRf | bits::kDirectionValid | 1)};
-        live.pollFinished(outcome);
+        readings::tell(live, outcome);
         now += 2000;
-        live.pollFinished(outcome);
+        readings::tell(live, outcome);
         const history::LiveReadings::Day held = live.readingsOf(QStringLiteral("EST 2"));
         QCOMPARE(held.unit, QStringLiteral("km/h"));
         QCOMPARE(held.samples.size(), std::size_t(2));
@@ -265,7 +265,7 @@ private slots:
         QCOMPARE(merged.front().speed, std::uint16_t(1));
         // A new day drops yesterday's.
         now = QDateTime(kDay.addDays(1), QTime(0, 0, 1)).toMSecsSinceEpoch();
-        live.pollFinished(outcome);
+        readings::tell(live, outcome);
         QCOMPARE(live.readingsOf(QStringLiteral("EST 2")).samples.size(), std::size_t(1));
     }
 
@@ -298,7 +298,7 @@ private slots:
             outcome.values = values;
             for (int station : {1, 6}) {
                 outcome.station = station;
-                live.pollFinished(outcome);
+                readings::tell(live, outcome);
             }
             expected.push_back({i * 2, overLimit ? Sample::kOverLimit : std::uint16_t(i % 1200),
                                 preset1, 200, std::uint16_t(360 + i % 20),
@@ -323,13 +323,13 @@ private slots:
         bus::PollOutcome silent;
         silent.station = 1;
         silent.kind = modbus::ReplyKind::NoReply;
-        live.pollFinished(silent);
+        readings::tell(live, silent);
         QCOMPARE(live.heldBytes(), std::size_t(0));
         bus::PollOutcome good;
         good.station = 6;
         good.kind = modbus::ReplyKind::Good;
         good.values = StationValues{77, 370, 3, 10, 20, std::uint8_t(bits::kRf | 1)};
-        live.pollFinished(good);
+        readings::tell(live, good);
         QCOMPARE(live.names(), QStringList{QStringLiteral("EST 6")});
         QCOMPARE(live.readingsOf(QStringLiteral("EST 6")).samples.size(), std::size_t(1));
         QVERIFY2(live.heldBytes() < dayBytes / 5, qPrintable(QString::number(live.heldBytes())));
@@ -359,7 +359,7 @@ private slots:
         outcome.station = 3;
         outcome.kind = modbus::ReplyKind::Good;
         outcome.values = calm;
-        live.pollFinished(outcome);
+        readings::tell(live, outcome);
         history::HistoryWindow window({.logFolder = [&] { return logs::logFolder(documents); },
                                        .live = &live,
                                        .settings = stations,

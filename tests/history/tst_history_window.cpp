@@ -134,18 +134,18 @@ private slots:
         const QDate yesterday = kDay.addDays(-1);
         QTest::newRow("two hours without readings on a past day")
             << yesterday
-            << readings(QTime(8, 0), QTime(10, 0), 10, "5,0") +
-                   readings(QTime(12, 0), QTime(14, 0), 10, "7,0", "15,0")
+            << history_test::readings(QTime(8, 0), QTime(10, 0), 10, "5,0") +
+                   history_test::readings(QTime(12, 0), QTime(14, 0), 10, "7,0", "15,0")
             << yesterday.toString("dd-MM-yyyy") << QTime(10, 0) << QTime(12, 0) << 2;
         QTest::newRow("last 24 hours, yesterday without a file")
             << kDay
-            << readings(QTime(0, 0), QTime(0, 0, 20), 2, "5,0") +
-                   readings(QTime(8, 0), QTime(15, 0), 2, "7,0")
+            << history_test::readings(QTime(0, 0), QTime(0, 0, 20), 2, "5,0") +
+                   history_test::readings(QTime(8, 0), QTime(15, 0), 2, "7,0")
             << QStringLiteral("Últimas 24 horas") << QTime(0, 0, 20) << QTime(8, 0) << 2;
         QTest::newRow("a pause of 50 s in readings 20 s apart")
             << yesterday
-            << readings(QTime(8, 0), QTime(9, 0), 20, "5,0") +
-                   readings(QTime(9, 0, 50), QTime(10, 0), 20, "7,0")
+            << history_test::readings(QTime(8, 0), QTime(9, 0), 20, "5,0") +
+                   history_test::readings(QTime(9, 0, 50), QTime(10, 0), 20, "7,0")
             << yesterday.toString("dd-MM-yyyy") << QTime(9, 0) << QTime(9, 0, 50) << 1;
     }
     void trendBreaksWhereNoReadingCame() {
@@ -219,7 +219,7 @@ private slots:
         history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
         for (int second = 0; second <= 600; second += 2) {
             now = at(kDay, QTime(10, 0).addSecs(second));
-            live.pollFinished(goodPoll(3, std::uint16_t(50 + second % 7)));
+            readings::tell(live, goodPoll(3, std::uint16_t(50 + second % 7)));
         }
         history::HistoryWindow window({.logFolder = [this] { return logs::logFolder(documents()); },
                                        .live = &live,
@@ -265,7 +265,7 @@ private slots:
         for (int refresh = 1; refresh <= 3; ++refresh) {
             for (int second = 2; second <= 10; second += 2) {
                 now = at(kDay, QTime(10, 10).addSecs((refresh - 1) * 10 + second));
-                live.pollFinished(goodPoll(3, 80));
+                readings::tell(live, goodPoll(3, 80));
             }
             window.refreshLive();
             QTRY_VERIFY_WITH_TIMEOUT(!window.loading(), 5000);
@@ -295,7 +295,7 @@ private slots:
         NamedStations stations; // station 3 is "SUL/2", its log off
         stations.setName(3, QStringLiteral("SUL/2"));
         history::LiveReadings live({.settings = stations, .nowMs = [&now] { return now; }});
-        live.pollFinished(goodPoll(3, 20));
+        readings::tell(live, goodPoll(3, 20));
         history::HistoryWindow window({.logFolder = [this] { return logs::logFolder(documents()); },
                                        .live = &live,
                                        .settings = stations,

@@ -4,6 +4,7 @@
 
 #include "app/station_windows.h"
 #include "config/Unit2.h"
+#include "health/health_monitor.h"
 #include "publish/publisher.h"
 
 #include "boxes.h"
@@ -250,7 +251,10 @@ private slots:
             settings.password = QStringLiteral("s3nh@-errada");
         }
         const settings::StationSettings stations;
-        publish::Publisher publisher(settings, {.settings = stations, .health = nullptr});
+        const health::HealthMonitor monitor({.settings = stations,
+                                             .logFolder = [] { return QString(); },
+                                             .nowMs = [] { return qint64(0); }});
+        publish::Publisher publisher(settings, {.settings = stations, .health = monitor});
         publisher.start();
         const QString start =
             QStringLiteral("MQTT: sem conexão com %1:%2 — ").arg(settings.host).arg(settings.port);

@@ -34,7 +34,7 @@ StationValues values(std::uint16_t speed, std::uint8_t statusByte, std::uint16_t
 }
 
 QByteArray state(const StationValues& v, const QString& name = QStringLiteral("CAIS 1")) {
-    return publish::stateJson({3, name, QStringLiteral("17")}, v, kNoon);
+    return publish::stateJson({3, name, QStringLiteral("17")}, v, readings::readingOf(v, 3), kNoon);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "readings/reading_feed.h"
 #include "readings/reply.h"
 
 #include <QLocale>
@@ -5,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -190,6 +192,53 @@ private slots:
         QCOMPARE(reading.batteryText, "655,35");
         QCOMPARE(reading.preset1Text, "999,9");
         QCOMPARE(reading.preset2Text, "4,5");
+    }
+
+    // Every listener gets the one reading made of an outcome, watchers first, in the order
+    // they came; a failed poll has none.
+    void oneReadingForEveryListener() {
+        struct Listener : ReadingListener {
+            Listener(const char* name, QStringList& order) : name(name), order(&order) {}
+            QString name;
+            QStringList* order;
+            std::vector<const Reading*> seen;
+            std::optional<Reading> copy; // of the last reading, while it was handed over
+            void pollFinished(const bus::PollOutcome&, const Reading* reading) override {
+                *order << name;
+                seen.push_back(reading);
+                copy = reading ? std::optional(*reading) : std::nullopt;
+            }
+        };
+        QStringList order;
+        Listener panels("panels", order), log("log", order);
+        Listener health("health", order), publisher("publisher", order);
+        ReadingFeed feed;
+        feed.addListener(panels);
+        feed.addWatcher(health);
+        feed.addListener(log);
+        feed.addWatcher(publisher);
+        bus::PollOutcome outcome;
+        outcome.station = 2;
+        outcome.kind = modbus::ReplyKind::Good;
+        outcome.values = modbus::StationValues{12345, 370, 4, 150, 250, 0x95};
+        feed.pollFinished(outcome);
+        QCOMPARE(order, (QStringList{"health", "publisher", "panels", "log"}));
+        QVERIFY(health.seen.front());
+        for (const Listener* listener : {&publisher, &panels, &log})
+            QCOMPARE(listener->seen.front(), health.seen.front());
+        const std::optional<Reading>& reading = log.copy;
+        QVERIFY(reading);
+        QCOMPARE(reading->speedText, QStringLiteral("> LIMITE"));
+        QVERIFY(reading->speedOverLimit && !reading->preset1OverLimit);
+        QCOMPARE(reading->directionText, QStringLiteral("L  "));
+        QCOMPARE(reading->directionName, QStringLiteral("L"));
+        QCOMPARE(reading->unitText, QStringLiteral("km/h"));
+
+        outcome.kind = modbus::ReplyKind::BadCrc;
+        outcome.values.reset();
+        feed.pollFinished(outcome);
+        QCOMPARE(health.seen.back(), nullptr);
+        QVERIFY(!log.copy);
     }
 };
 

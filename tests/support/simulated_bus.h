@@ -5,6 +5,7 @@
 // the main window's handlers would. Needs ANEMOSIM_PATH.
 
 #include "bus/station_bus.h"
+#include "readings/reading_feed.h"
 #include "toolkit/timer.h"
 
 #include "named_stations.h"
@@ -39,6 +40,7 @@ public:
         settings.setPortName(link);
         settings.setBaudText(QStringLiteral("9600"));
         settings.setCyclePauseMs(200);
+        stations.addListener(feed);
         stations.controlTimer().setInterval(200);
     }
     ~SimulatedBus() override {
@@ -90,6 +92,8 @@ public:
     QProcess sim;
     NamedStations settings; // the windows' side: addresses 1..n, stations 1..n shown
     bus::StationBus stations{settings, *this, nullptr};
+    // What the program's watchers follow: every poll with its reading.
+    readings::ReadingFeed feed;
 
 private:
     QString text_;

@@ -1,6 +1,7 @@
 #include "toolkit/failure.h"
 #include "toolkit/fonts.h"
 #include "toolkit/messages.h"
+#include "toolkit/numbers.h"
 #include "toolkit/panel_frame.h"
 #include "toolkit/regular_file.h"
 #include "toolkit/save_dialog.h"
@@ -444,6 +445,18 @@ private slots:
         QCOMPARE(toolkit::besidePosition(QRect(300, 50, 737, 525), QSize(200, 400), area),
                  QPoint(100, 50));
         QCOMPARE(toolkit::besidePosition(main, QSize(1000, 700), area), QPoint(24, 40));
+    }
+
+    // Numbers with a decimal comma and no thousands separator, whatever the machine's locale.
+    void decimalTexts() {
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(toolkit::decimalText(qint64(5), 2), QStringLiteral("0,05"));
+        QCOMPARE(toolkit::decimalText(qint64(123), 1), QStringLiteral("12,3"));
+        QCOMPARE(toolkit::decimalText(qint64(-7), 1), QStringLiteral("-0,7"));
+        QCOMPARE(toolkit::decimalText(1234.56, 1), QStringLiteral("1234,6"));
+        QCOMPARE(toolkit::decimalText(100.0, 1), QStringLiteral("100,0"));
+        QLocale::setDefault(previous);
     }
 
     void plainMessageHasTitleAndNoIcon() {

@@ -313,7 +313,7 @@ Pictures takeScreenshots() {
         .logFolder = [&form1] { return logs::logFolder(form1.GetMyDocuments()); },
         .nowMs = [&clock] { return clock; },
     });
-    form1.stationBus().addWatcher(monitor);
+    form1.readingFeed().addWatcher(monitor);
     // The port is opened here, once; the opening timer stays out of it.
     form1.openPortTimer().setEnabled(false);
     form1.show();

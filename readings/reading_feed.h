@@ -1,0 +1,47 @@
+#pragma once
+
+#include "bus/poll_outcome.h"
+#include "readings/reply.h"
+
+#include <vector>
+
+namespace readings {
+
+// Anything that follows the polls with what they read: the panels, the log step, health, the
+// history held in memory, the publisher.
+class ReadingListener {
+public:
+    virtual ~ReadingListener() = default;
+    // `reading`: the texts and flags of a good reply, made once for every listener; null for a
+    // poll that failed.
+    virtual void pollFinished(const bus::PollOutcome& outcome, const Reading* reading) = 0;
+    virtual void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) {
+        Q_UNUSED(from);
+        Q_UNUSED(to);
+        Q_UNUSED(portName);
+    }
+};
+
+// Turns each poll outcome of the bus into its reading once and hands both to its listeners, in
+// the order they were added; watchers, told before every listener, see every poll even when a
+// listener's display fails, and must not fail themselves. A failure raised by a listener ends
+// that poll's round there, as any failure of a tick does.
+class ReadingFeed : public bus::OutcomeListener {
+public:
+    void addListener(ReadingListener& listener) { listeners_.push_back(&listener); }
+    void addWatcher(ReadingListener& watcher) {
+        listeners_.insert(listeners_.begin() + watchers_++, &watcher);
+    }
+
+    void pollFinished(const bus::PollOutcome& outcome) override;
+    void portStateChanged(bus::PortState from, bus::PortState to, const QString& portName) override;
+
+private:
+    std::vector<ReadingListener*> listeners_;
+    std::ptrdiff_t watchers_ = 0;
+};
+
+// One outcome to one listener that follows no feed, its reading made here.
+void tell(ReadingListener& listener, const bus::PollOutcome& outcome);
+
+} // namespace readings
