@@ -55,6 +55,23 @@ struct Rig {
     }
 };
 
+// Eight stand-ins for the station panels, with the tooltips of the monitor.
+struct PanelsWithTips {
+    explicit PanelsWithTips(const health::HealthMonitor& monitor) {
+        for (QWidget*& panel : panels)
+            panel = owned.emplace_back(std::make_unique<QWidget>()).get();
+        health::installPanelToolTips(monitor, panels);
+    }
+    // The tooltip of a station's panel as the mouse asks for it.
+    QString tip(int station) const {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+        QApplication::sendEvent(panels[stationSlot(station)], &event);
+        return panels[stationSlot(station)]->toolTip();
+    }
+    std::array<QWidget*, kStations> panels{};
+    std::vector<std::unique_ptr<QWidget>> owned;
+};
+
 } // namespace
 
 class TestDiagnostics : public QObject {
@@ -169,16 +186,7 @@ private slots:
     // the port opens again.
     void rowsSayThePortIsClosed() {
         Rig rig;
-        std::array<QWidget*, kStations> panels{};
-        std::vector<std::unique_ptr<QWidget>> owned;
-        for (QWidget*& panel : panels)
-            panel = owned.emplace_back(std::make_unique<QWidget>()).get();
-        health::installPanelToolTips(rig.monitor, panels);
-        const auto tip = [&](int station) {
-            QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
-            QApplication::sendEvent(panels[stationSlot(station)], &event);
-            return panels[stationSlot(station)]->toolTip();
-        };
+        const PanelsWithTips panels(rig.monitor);
         const auto states = [&] {
             rig.window.refresh();
             return QStringList{rig.window.stationTable()->item(0, 2)->text(),
@@ -195,12 +203,13 @@ private slots:
         lost.portLost = true;
         readings::tell(rig.monitor, lost);
         QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
-        QVERIFY(tip(2).startsWith(QStringLiteral("Porta fechada\nÚltima leitura boa: 09:00:02")));
+        QVERIFY(panels.tip(2).startsWith(
+            QStringLiteral("Porta fechada\nÚltima leitura boa: 09:00:02")));
         rig.monitor.portStateChanged(bus::PortState::Lost, bus::PortState::Open, "ttyUSB0");
         QCOMPARE(states(), (QStringList{"Porta fechada", "Porta fechada"}));
         rig.poll(1, ReplyKind::Good);
         QCOMPARE(states(), (QStringList{"Respondendo", "Porta fechada"}));
-        QVERIFY(tip(1).startsWith(QStringLiteral("Última leitura boa: ")));
+        QVERIFY(panels.tip(1).startsWith(QStringLiteral("Última leitura boa: ")));
         rig.poll(2, ReplyKind::NoReply);
         QCOMPARE(states(), (QStringList{"Respondendo", "Respondendo"}));
 
@@ -294,20 +303,13 @@ private slots:
 
     void panelToolTips() {
         Rig rig;
-        std::array<QWidget*, kStations> panels{};
-        std::vector<std::unique_ptr<QWidget>> owned;
-        for (QWidget*& panel : panels)
-            panel = owned.emplace_back(std::make_unique<QWidget>()).get();
-        health::installPanelToolTips(rig.monitor, panels);
+        const PanelsWithTips panels(rig.monitor);
         rig.poll(3, ReplyKind::Good);
         rig.poll(3, ReplyKind::NoReply);
         rig.nowMs += 61'000;
-        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
-        QApplication::sendEvent(panels[2], &tip);
-        QCOMPARE(panels[2]->toolTip(), QStringLiteral("Última leitura boa: 09:00:01 (há 62 s)\n"
-                                                      "Sucesso na última hora: 50,0 %"));
-        QApplication::sendEvent(panels[4], &tip);
-        QCOMPARE(panels[4]->toolTip(),
+        QCOMPARE(panels.tip(3), QStringLiteral("Última leitura boa: 09:00:01 (há 62 s)\n"
+                                               "Sucesso na última hora: 50,0 %"));
+        QCOMPARE(panels.tip(5),
                  QStringLiteral("Última leitura boa: nenhuma\nSucesso na última hora: -"));
     }
 };

@@ -8,6 +8,7 @@
 
 #include "mqtt_broker.h"
 #include "named_stations.h"
+#include "program_station.h"
 #include "simulated_bus.h"
 #include "test_certificates.h"
 
@@ -296,46 +297,19 @@ private slots:
         MqttSubscriber live(secured, QStringLiteral("porto/#"),
                             {"-u", "cais", "-P", "s3nh@-secreta"});
 
-        QTemporaryDir work;
-        QFile::link(QStringLiteral(STATION_DIR "/IMAGES"), work.filePath(QStringLiteral("IMAGES")));
-        const QString link = work.filePath(QStringLiteral("ttySIM"));
-        QProcess sim;
-        sim.start(QStringLiteral(ANEMOSIM_PATH),
-                  {"--link", link, "--stations", "2", "--log", "/dev/null"});
-        QVERIFY(sim.waitForStarted());
-        QStringList config{link, "9600", "2"};
-        for (int n = 1; n <= 8; ++n)
-            config << QStringLiteral("EST %1").arg(n) << QString::number(n);
-        for (int n = 1; n <= 8; ++n)
-            config << QStringLiteral("FALSE");
-        config << "1"
-               << "385";
-        QFile configFile(work.filePath(QStringLiteral("ConfigALL.txt")));
-        QVERIFY(configFile.open(QIODevice::WriteOnly));
-        configFile.write((config.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
-        configFile.close();
-        QFile secret(work.filePath(QStringLiteral("senha")));
-        QVERIFY(secret.open(QIODevice::WriteOnly));
-        secret.write("s3nh@-secreta\n");
-        secret.close();
-        QVERIFY(secret.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-        QFile ini(work.filePath(QStringLiteral("anemometros.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[mqtt]\nhost=127.0.0.1\nport=%1\nprefix=porto\nusername=cais\n"
-                                 "password_file=%2\nkeepalive=5\n")
-                      .arg(secured.port())
-                      .arg(secret.fileName())
-                      .toUtf8());
-        ini.close();
-
-        QTemporaryDir home;
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        program.setProcessEnvironment(environment);
-        program.setWorkingDirectory(work.path());
-        program.start(QStringLiteral(ANEMOMETROS_PATH), {});
-        QVERIFY(program.waitForStarted());
+        ProgramStation station(2, "385");
+        QVERIFY(station.write(QStringLiteral("senha"), "s3nh@-secreta\n"));
+        QVERIFY(QFile::setPermissions(station.path(QStringLiteral("senha")),
+                                      QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(station.write(
+            QStringLiteral("anemometros.ini"),
+            QStringLiteral("[mqtt]\nhost=127.0.0.1\nport=%1\nprefix=porto\nusername=cais\n"
+                           "password_file=%2\nkeepalive=5\n")
+                .arg(secured.port())
+                .arg(station.path(QStringLiteral("senha")))
+                .toUtf8()));
+        QVERIFY(station.start());
+        QProcess& program = station.program;
         QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("porto/status")),
                                   QStringLiteral("online"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("porto/2/state")).isEmpty(), 10000);
@@ -348,8 +322,6 @@ private slots:
         const QByteArray printed = program.readAllStandardError() + program.readAllStandardOutput();
         QVERIFY(printed.contains("MQTT 127.0.0.1"));
         QVERIFY(!printed.contains("s3nh"));
-        sim.terminate();
-        sim.waitForFinished();
     }
 
     // TLS with a CA the test made: published; with another CA the broker is not trusted and

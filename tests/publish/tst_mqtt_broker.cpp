@@ -9,6 +9,7 @@
 
 #include "boxes.h"
 #include "mqtt_broker.h"
+#include "program_station.h"
 #include "pty_pair.h"
 #include "station_env.h"
 #include "test_certificates.h"
@@ -100,32 +101,9 @@ private slots:
         QCOMPARE(retainedFor(broker, 4, 8).size(), 3 * 5);
         MqttSubscriber live(broker, QStringLiteral("#"));
 
-        QTemporaryDir work;
-        QFile::link(QStringLiteral(STATION_DIR "/IMAGES"), work.filePath(QStringLiteral("IMAGES")));
-        const QString link = work.filePath(QStringLiteral("ttySIM"));
-        QProcess sim;
-        sim.start(QStringLiteral(ANEMOSIM_PATH),
-                  {"--link", link, "--stations", "3", "--log", "/dev/null"});
-        QVERIFY(sim.waitForStarted());
-        QStringList config{link, "9600", "3"};
-        for (int n = 1; n <= 8; ++n)
-            config << QStringLiteral("EST %1").arg(n) << QString::number(n);
-        for (int n = 1; n <= 8; ++n)
-            config << QStringLiteral("FALSE");
-        config << "1"
-               << "385";
-        QVERIFY(
-            writeText(work.filePath(QStringLiteral("ConfigALL.txt")),
-                      (config.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1()));
-        QVERIFY(writeText(work.filePath(QStringLiteral("anemometros.ini")), settingsFor(broker)));
-        QTemporaryDir home;
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        program.setProcessEnvironment(environment);
-        program.setWorkingDirectory(work.path());
-        program.start(QStringLiteral(ANEMOMETROS_PATH), {});
-        QVERIFY(program.waitForStarted());
+        ProgramStation station(3, "385");
+        QVERIFY(station.write(QStringLiteral("anemometros.ini"), settingsFor(broker)));
+        QVERIFY(station.start());
 
         QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("teste/status")),
                                   QStringLiteral("online"), 10000);
@@ -135,10 +113,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("teste/3/state")).isEmpty(), 10000);
         QCOMPARE(retainedFor(broker, 4, 8), QStringList());
         QCOMPARE(retainedFor(broker, 1, 3).count(u"teste/2/state"), 1);
-        program.terminate();
-        program.waitForFinished(5000);
-        sim.terminate();
-        sim.waitForFinished();
     }
 
     // The windows in this process, eight stations, stations 5 and 6 with leftovers: they stay
