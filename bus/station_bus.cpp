@@ -1,6 +1,7 @@
 #include "bus/station_bus.h"
 
 #include "serial/open_messages.h"
+#include "toolkit/messages.h"
 #include "toolkit/timer.h"
 
 #include <QDateTime>
@@ -37,11 +38,13 @@ StationBus::StationBus(const settings::StationSettings& settings, View& view, QO
     for (int station = 1; station <= kStations; ++station)
         replyTimers_[stationSlot(station)] =
             namedTimer(this, QStringLiteral("Timer%1").arg(station), kReplyWaitMs, false);
+    connect(&reader_, &PortReader::ended, this, &StationBus::finishPoll);
 }
 
 StationBus::~StationBus() = default;
 
 void StationBus::openingTick() {
+    endPendingRead();
     // A refused step's message is on screen and the port still open: no second attempt.
     if (state_ == PortState::ReportingOpenFailure)
         return;
@@ -91,6 +94,7 @@ void StationBus::reportOpeningFailure(const serial::OpenResult& result, const QS
 }
 
 void StationBus::controlTick() {
+    endPendingRead();
     controlTimer_->setEnabled(false);
     const int station = stationIndex_;
     if (station >= 1 && station <= kStations && settings_.shown(station)) {
@@ -117,26 +121,68 @@ void StationBus::controlTick() {
 }
 
 void StationBus::replyTick(int station) {
+    endPendingRead();
     // Each reply timer fires once, and the cycle moves on whatever the reply turns out to be.
     replyTimer(station).setEnabled(false);
     stationIndex_ = station + 1;
+    readingStation_ = station;
+    if (!reader_.start(serial::kReadTotalWait)) {
+        finishPoll({}); // the port is closed: nothing can come
+        return;
+    }
+    // The ticks that fall due during the read wait for its end, as they would behind a
+    // blocking read: the next request leaves 200 ms after an answered one, but only once a
+    // silent station's read is over (100 + 256 ms).
+    openingTimer_->holdTicks();
+    controlTimer_->holdTicks();
+}
+
+void StationBus::finishPoll(modbus::Bytes reply) {
+    const int station = std::exchange(readingStation_, 0);
     PollOutcome outcome;
     outcome.station = station;
     outcome.address = lastRequest_[0];
     outcome.requestWrittenMs = requestWrittenMs_[stationSlot(station)];
     outcome.cutShort = std::exchange(cutShort_[stationSlot(station)], false);
-    outcome.reply = port_.read();
+    outcome.reply = std::move(reply);
     outcome.replyReadMs = QDateTime::currentMSecsSinceEpoch();
     outcome.kind = modbus::checkReply(outcome.reply, lastRequest_, crc_);
-    if (outcome.good()) {
-        outcome.values = modbus::decodeReply(outcome.reply);
-    } else if (port_.deviceLost()) {
-        outcome.portLost = true;
-        portLost();
-    }
-    qCDebug(lcPoll) << "station" << station << "outcome" << static_cast<int>(outcome.kind);
-    for (OutcomeListener* listener : listeners_)
-        listener->pollFinished(outcome);
+    // Held ticks come through the message loop: after the listeners, or under a box one of
+    // them shows, as the timers do.
+    releaseTicks();
+    toolkit::guarded([&] {
+        if (outcome.good()) {
+            // A whole reply had come before the operator's command: an ordinary poll.
+            outcome.cutShort = false;
+            outcome.values = modbus::decodeReply(outcome.reply);
+        } else if (port_.deviceLost()) {
+            outcome.portLost = true;
+            portLost();
+        }
+        qCDebug(lcPoll) << "station" << station << "outcome" << static_cast<int>(outcome.kind);
+        for (OutcomeListener* listener : listeners_)
+            listener->pollFinished(outcome);
+    });
+    emit replyRead(station);
+}
+
+void StationBus::endPendingRead() {
+    if (reader_.pending())
+        finishPoll(reader_.stop());
+}
+
+std::optional<modbus::Bytes> StationBus::cutPendingRead() {
+    if (!reader_.pending())
+        return std::nullopt;
+    modbus::Bytes reply = reader_.stop();
+    cutShort_[stationSlot(readingStation_)] = true;
+    releaseTicks();
+    return reply;
+}
+
+void StationBus::releaseTicks() {
+    openingTimer_->releaseTicks();
+    controlTimer_->releaseTicks();
 }
 
 void StationBus::portLost() {
@@ -166,15 +212,23 @@ void StationBus::cutShortAwaitedReplies() {
 }
 
 void StationBus::stopForConfiguration() {
-    cutShortAwaitedReplies();
-    setState(PortState::ClosedForConfiguration);
+    const std::optional<modbus::Bytes> cut = cutPendingRead();
     openingTimer_->setEnabled(false);
     controlTimer_->setEnabled(false);
+    cutShortAwaitedReplies();
+    // What had come of a reply being read is taken before the port closes, so a whole reply
+    // counts as the ordinary poll it was, ahead of the closed port.
+    if (cut)
+        finishPoll(*cut);
+    setState(PortState::ClosedForConfiguration);
     port_.close();
 }
 
 void StationBus::close() {
+    const std::optional<modbus::Bytes> cut = cutPendingRead();
     cutShortAwaitedReplies();
+    if (cut)
+        finishPoll(*cut);
     port_.close();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus/poll_outcome.h"
+#include "bus/port_reader.h"
 #include "modbus/rtu.h"
 #include "modbus/stations.h"
 #include "serial/serial_port.h"
@@ -10,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace toolkit {
@@ -34,9 +36,11 @@ public:
 // The station bus: the serial port, the polling cycle over stations 1 to 8 and the ten
 // timers that drive it (TimerAbrePorta, TimerControle, Timer1 ... Timer8), as the station
 // settings say at each use (the port and rate at opening, the stations polled and their
-// addresses at each request, the cycle pause at the end of a cycle). Every finished
-// poll goes to the listeners as one PollOutcome, in the order they were added; a failure
-// raised by one of them ends that tick there, as any failure of a tick does.
+// addresses at each request, the cycle pause at the end of a cycle). A reply tick starts the
+// read of the reply, which waits in the message loop, never on the window's thread; when it
+// ends, the poll goes to the listeners as one PollOutcome, in the order they were added. A
+// failure raised by one of them goes to the standard error report and the later ones do not
+// hear of that poll.
 class StationBus : public QObject {
     Q_OBJECT
 
@@ -62,6 +66,8 @@ public:
 
     PortState portState() const { return state_; }
     bool portOpen() const { return port_.isOpen(); }
+    // A reply tick's read has not ended yet.
+    bool replyPending() const { return reader_.pending(); }
     // 1..9: the station the next control tick polls; 9 ends the cycle. Starts at 0.
     int stationIndex() const { return stationIndex_; }
     void setStationIndex(int index) { stationIndex_ = index; }
@@ -71,7 +77,19 @@ public:
     static constexpr int kPollStepMs = 200;
     static constexpr int kRetryMs = 5000;
 
+signals:
+    // The read of `station`'s reply has ended and its outcome has gone to the listeners.
+    void replyRead(int station);
+
 private:
+    // Makes the outcome of the read that ended and tells it.
+    void finishPoll(modbus::Bytes reply);
+    // A tick driven by hand while a read is pending: that read ends first, with what has come.
+    void endPendingRead();
+    // The operator's command ends a pending read at once; what has come is kept for its
+    // outcome.
+    std::optional<modbus::Bytes> cutPendingRead();
+    void releaseTicks();
     void setState(PortState state);
     void portLost();
     // The replies still awaited when the operator's own command closes the port.
@@ -82,6 +100,8 @@ private:
     const settings::StationSettings& settings_;
     View& view_;
     serial::SerialPort port_;
+    PortReader reader_{port_};
+    int readingStation_ = 0; // whose reply the pending read awaits
     PortState state_ = PortState::WaitingToOpen;
     toolkit::Timer* openingTimer_ = nullptr;
     toolkit::Timer* controlTimer_ = nullptr;

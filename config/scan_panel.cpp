@@ -62,6 +62,7 @@ ScanPanel::ScanPanel(Window window, QWidget* parent) : QWidget(parent), window_(
     connect(search_, &QPushButton::clicked, this,
             [this] { toolkit::guarded([this] { start(); }); });
     connect(cancel_, &QPushButton::clicked, this, &ScanPanel::cancel);
+    connect(&scan_, &bus::BusScan::answered, this, &ScanPanel::answered);
     connect(use_, &QPushButton::clicked, this, [this] {
         std::vector<int> addresses;
         for (const bus::BusScan::Found& station : found_)
@@ -99,12 +100,17 @@ void ScanPanel::start() {
     QTimer::singleShot(0, this, &ScanPanel::step);
 }
 
-// One address a turn of the event loop, so that "Cancelar" and the window stay usable.
+// The next address is asked once the answer of the one before has come; meanwhile the
+// message loop runs, so that "Cancelar" and the window stay usable.
 void ScanPanel::step() {
-    if (!running())
+    if (running())
+        scan_.ask(static_cast<std::uint8_t>(next_));
+}
+
+void ScanPanel::answered(int address, const std::optional<bus::BusScan::Found>& station) {
+    if (!running() || address != next_)
         return;
-    const int address = next_;
-    if (const auto station = scan_.ask(static_cast<std::uint8_t>(address))) {
+    if (station) {
         found_.push_back(*station);
         list_->addItem(foundText(*station));
         count_->setText(countText(found_.size()));

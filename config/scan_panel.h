@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -45,6 +46,7 @@ public:
 
 private:
     void step();
+    void answered(int address, const std::optional<bus::BusScan::Found>& station);
     void finish();
 
     Window window_;

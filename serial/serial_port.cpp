@@ -240,12 +240,12 @@ void SerialPort::discardInput() {
 }
 
 std::vector<std::uint8_t> SerialPort::receive(milliseconds total) {
-    std::vector<std::uint8_t> bytes(kMaxReadBytes);
-    std::size_t count = 0;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(kMaxReadBytes);
     const milliseconds interval(timeouts_.readIntervalMs);
     const auto totalDeadline = Clock::now() + total;
     auto deadline = totalDeadline;
-    while (count < kMaxReadBytes) {
+    while (bytes.size() < kMaxReadBytes) {
         const int waitMs = msUntil(deadline);
         if (waitMs <= 0)
             break;
@@ -257,26 +257,52 @@ std::vector<std::uint8_t> SerialPort::receive(milliseconds total) {
         }
         if (ready <= 0)
             continue;
+        const std::size_t had = bytes.size();
+        if (!readArrived(bytes))
+            return {};
+        // Bytes already waiting count as just arrived.
+        if (bytes.size() > had)
+            deadline = std::min(Clock::now() + interval, totalDeadline);
+    }
+    return bytes;
+}
+
+bool SerialPort::readArrived(std::vector<std::uint8_t>& bytes) {
+    if (fd_ < 0)
+        return false;
+    while (bytes.size() < kMaxReadBytes) {
+        pollfd entry{fd_, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, 0);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0) {
+            noteFailure(errno);
+            return false;
+        }
+        if (ready == 0)
+            return true;
         if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) {
             deviceLost_ = true;
-            return {};
+            return false;
         }
-        const ssize_t got = ::read(fd_, bytes.data() + count, kMaxReadBytes - count);
-        if (got > 0) {
-            count += static_cast<std::size_t>(got);
-            // Bytes already waiting count as just arrived.
-            deadline = std::min(Clock::now() + interval, totalDeadline);
-        } else if (got == 0) {
+        const std::size_t had = bytes.size();
+        bytes.resize(kMaxReadBytes);
+        const ssize_t got = ::read(fd_, bytes.data() + had, kMaxReadBytes - had);
+        const int error = errno;
+        bytes.resize(had + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+        if (got == 0) {
             // Input was signalled but none comes: the other side of the line has hung up.
             deviceLost_ = true;
-            return {};
-        } else if (errno != EAGAIN && errno != EINTR) {
-            noteFailure(errno);
-            return {};
+            return false;
+        }
+        if (got < 0 && error == EAGAIN)
+            return true;
+        if (got < 0 && error != EINTR) {
+            noteFailure(error);
+            return false;
         }
     }
-    bytes.resize(count);
-    return bytes;
+    return true;
 }
 
 int SerialPort::write(std::span<const std::uint8_t> bytes) {

@@ -49,9 +49,13 @@ struct CommTimeouts {
 // n bytes may take n + 40 ms.
 inline constexpr CommTimeouts kPortTimeouts{40, 1, 1, 1, 40};
 inline constexpr std::size_t kMaxReadBytes = 255;
+inline constexpr std::chrono::milliseconds kReadTotalWait{kPortTimeouts.readTotalMultiplierMs *
+                                                              static_cast<int>(kMaxReadBytes) +
+                                                          kPortTimeouts.readTotalConstantMs};
 
 // The one serial port of the program, with the behaviour of a Windows COM port handle.
-// Every call blocks until it completes or times out.
+// read() and write() block until they complete or time out; handle() and readArrived() let a
+// caller wait for the bytes in its own message loop instead.
 class SerialPort {
 public:
     SerialPort() = default;
@@ -74,6 +78,13 @@ public:
     // The same with a shorter overall wait: the read ends at the latest `within` after it
     // began (a bus scan waits only the reply time of a station).
     std::vector<std::uint8_t> read(std::chrono::milliseconds within);
+    // The descriptor that becomes readable when bytes arrive or the device goes away; -1 when
+    // not open.
+    int handle() const { return fd_; }
+    // Moves the bytes that have arrived to the end of `bytes`, without waiting, until it holds
+    // 255. False when the read failed or the port is not open; a vanished device is noted as
+    // read() notes it.
+    bool readArrived(std::vector<std::uint8_t>& bytes);
     // Drops whatever has arrived and not been read.
     void discardInput();
     // Sends all bytes and waits until they have left; the count written, or -1 on failure

@@ -38,7 +38,28 @@ void Timer::fire() {
         StartupHold::hold(this);
         return;
     }
+    if (held_) {
+        tickHeld_ = true;
+        return;
+    }
     emit timeout();
+}
+
+void Timer::releaseTicks() {
+    if (std::exchange(held_, false) && tickHeld_)
+        deliverHeldTick();
+}
+
+void Timer::deliverHeldTick() {
+    QTimer::singleShot(0, this, [this] {
+        // Held again meanwhile: the next release delivers it.
+        if (!tickHeld_ || held_ || StartupHold::active())
+            return;
+        tickHeld_ = false;
+        // The timer may have been stopped since its tick fell due.
+        if (isTicking())
+            emit timeout();
+    });
 }
 
 namespace {
@@ -71,16 +92,8 @@ void StartupHold::release() {
     released_ = true;
     holding = false;
     for (const QPointer<Timer>& timer : std::exchange(heldTimers, {})) {
-        if (!timer)
-            continue;
-        QTimer::singleShot(0, timer.data(), [timer] {
-            if (!timer || !timer->tickHeld_)
-                return;
-            timer->tickHeld_ = false;
-            // The timer may have been stopped since its tick fell due.
-            if (timer->isTicking())
-                emit timer->timeout();
-        });
+        if (timer)
+            timer->deliverHeldTick();
     }
 }
 

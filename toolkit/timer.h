@@ -25,6 +25,12 @@ public:
     // True when a tick is actually scheduled (enabled and interval above 0).
     bool isTicking() const { return timer_.isActive(); }
 
+    // While held, a tick that falls due is kept, not delivered; releasing delivers it through
+    // the message loop, as Qt delivers an overdue timer once a blocking call has returned.
+    // Stopping or restarting the timer meanwhile drops the kept tick.
+    void holdTicks() { held_ = true; }
+    void releaseTicks();
+
 signals:
     void timeout();
 
@@ -32,10 +38,12 @@ private:
     friend class StartupHold;
     void restart();
     void fire();
+    void deliverHeldTick();
 
     QTimer timer_;
     int intervalMs_;
     bool enabled_;
+    bool held_ = false;
     bool tickHeld_ = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include "boxes.h"
 #include "pty_pair.h"
+#include "reply_wait.h"
 #include "station_env.h"
 
 #include <QCheckBox>
@@ -53,6 +54,7 @@ class TestDisplay : public QObject {
         QCOMPARE(pty.received().size(), 8);
         pty.send(reply);
         QMetaObject::invokeMethod(&s.form1.stationBus().replyTimer(n), "timeout");
+        QVERIFY(waitForReply(s.form1.stationBus()));
     }
 
     std::unique_ptr<StationEnv> env_;

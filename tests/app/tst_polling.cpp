@@ -9,6 +9,7 @@
 
 #include "boxes.h"
 #include "pty_pair.h"
+#include "reply_wait.h"
 #include "station_env.h"
 
 #include <QCheckBox>
@@ -210,6 +211,7 @@ private slots:
             (s.form1.*replyTicks[n - 1])();
             QVERIFY(!s.form1.stationBus().replyTimer(n).enabled());
             QCOMPARE(s.form1.stationBus().stationIndex(), n + 1);
+            QVERIFY(waitForReply(s.form1.stationBus()));
         }
         QVERIFY(s.form1.statusText(2).startsWith(QStringLiteral("N°: 1")));
         QVERIFY(s.form1.statusText(2).contains(QStringLiteral(" | N°: 2")));
@@ -234,6 +236,7 @@ private slots:
         QCOMPARE(pty.received().size(), 8);
         s.form1.Timer8Timer();
         QCOMPARE(s.form1.stationBus().stationIndex(), 9);
+        QVERIFY(waitForReply(s.form1.stationBus()));
         s.form1.TimerControleTimer();
         QCOMPARE(pty.received(), QByteArray());
         QCOMPARE(s.form1.stationBus().stationIndex(), 1);

@@ -5,98 +5,7 @@
 #include "toolkit/failure.h"
 #include "toolkit/timer.h"
 
-#include "named_stations.h"
-
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <csignal>
-
-namespace {
-
-// The windows' side of the bus, played by the test.
-struct FakeWindows : bus::View, bus::OutcomeListener {
-    NamedStations settings; // addresses 1 to 8
-    QString text;
-    QStringList messages;
-    int portLostShown = 0;
-    std::vector<bus::PollOutcome> outcomes;
-    QStringList events; // what the bus told, in order
-
-    FakeWindows() { settings.setBaudText(QStringLiteral("9600")); }
-    void showFirst(int count) {
-        for (int station = 1; station <= kStations; ++station)
-            settings.setShown(station, station <= count);
-    }
-    QString portText() const override { return text; }
-    void setPortText(const QString& t) override {
-        text = t;
-        events << QStringLiteral("text ") + t;
-    }
-    void showPortMessage(const QString& message) override {
-        messages << message;
-        events << QStringLiteral("message");
-    }
-    void showPortLost() override {
-        ++portLostShown;
-        events << QStringLiteral("port lost");
-    }
-    void pollFinished(const bus::PollOutcome& outcome) override {
-        outcomes.push_back(outcome);
-        events << QStringLiteral("outcome %1").arg(outcome.station);
-    }
-};
-
-// anemosim with its link in a temporary folder.
-struct Simulator {
-    QTemporaryDir folder;
-    QString link = folder.filePath(QStringLiteral("ttySIM"));
-    QProcess process;
-
-    explicit Simulator(const QStringList& options) {
-        process.start(QStringLiteral(ANEMOSIM_PATH),
-                      QStringList{"--link", link, "--seed", "3"} + options);
-        process.waitForStarted();
-        QElapsedTimer waited;
-        waited.start();
-        while (!QFile::exists(link) && waited.elapsed() < 5000)
-            QTest::qWait(20);
-    }
-    ~Simulator() {
-        process.terminate();
-        process.waitForFinished();
-    }
-    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
-};
-
-struct Bench {
-    FakeWindows windows;
-    bus::StationBus stations{windows.settings, windows, nullptr};
-
-    explicit Bench(const QString& port) {
-        windows.settings.setPortName(port);
-        stations.addListener(windows);
-        stations.setStationIndex(1);
-        // The ticks are driven by hand: no timer runs on its own.
-        stations.openingTimer().setEnabled(false);
-    }
-    // One poll of the station the index names: the control tick, then its reply tick after
-    // the reply wait.
-    const bus::PollOutcome& poll() {
-        const int station = stations.stationIndex();
-        stations.controlTick();
-        stations.controlTimer().setEnabled(false);
-        QTest::qWait(stations.replyTimer(station).interval());
-        stations.replyTick(station);
-        return windows.outcomes.back();
-    }
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(modbus::ReplyKind)
+#include "bus_bench.h"
 
 class TestBus : public QObject {
     Q_OBJECT
@@ -128,6 +37,7 @@ private slots:
             b.stations.replyTick(station);
             QVERIFY(!b.stations.replyTimer(station).enabled());
             QCOMPARE(b.stations.stationIndex(), station + 1);
+            QVERIFY(waitForReply(b.stations));
             const bus::PollOutcome& outcome = b.windows.outcomes.back();
             QCOMPARE(outcome.station, station);
             QCOMPARE(outcome.address, station);
@@ -234,14 +144,15 @@ private slots:
         b.windows.events.clear();
         QTest::qWait(100);
         b.stations.replyTick(2);
+        QVERIFY(waitForReply(b.stations));
         const bus::PollOutcome& lost = b.windows.outcomes.back();
         QVERIFY(lost.portLost);
         QCOMPARE(lost.kind, modbus::ReplyKind::NoReply);
         QCOMPARE(b.stations.portState(), bus::PortState::Lost);
         QVERIFY(!b.stations.portOpen());
         // The windows hear of it before the outcome, and no message is shown.
-        QCOMPARE(b.windows.events,
-                 (QStringList{"text " + sim.link + " Fechada", "port lost", "outcome 2"}));
+        QCOMPARE(b.windows.events, (QStringList{"port closed", "text " + sim.link + " Fechada",
+                                                "port lost", "outcome 2"}));
         QVERIFY(b.windows.messages.isEmpty());
         QVERIFY(b.stations.openingTimer().enabled());
         QCOMPARE(b.stations.openingTimer().interval(), bus::StationBus::kRetryMs);

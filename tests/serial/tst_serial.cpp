@@ -356,6 +356,34 @@ private slots:
         QVERIFY(!serial::listSerialPorts(file.fileName().toStdString()).has_value());
     }
 
+    // What has arrived, at once and at most 255 bytes in all; a hung-up line is a lost device.
+    void readArrivedNeverWaits() {
+        Pty pty;
+        serial::SerialPort port;
+        Bytes bytes;
+        QVERIFY(!port.readArrived(bytes));
+        QVERIFY(port.open(pty.slavePath, "9600,N,8,1").ok);
+        QVERIFY(port.handle() >= 0);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(port.readArrived(bytes));
+        QVERIFY(bytes.empty());
+        QVERIFY(clock.elapsed() < 20);
+        const Bytes sent = pattern(300);
+        pty.send(sent);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        bytes = {1, 2};
+        QVERIFY(port.readArrived(bytes));
+        QCOMPARE(bytes.size(), std::size_t(255));
+        QCOMPARE(Bytes(bytes.begin() + 2, bytes.end()), Bytes(sent.begin(), sent.begin() + 253));
+        bytes.clear();
+        QVERIFY(port.readArrived(bytes));
+        QCOMPARE(bytes, Bytes(sent.begin() + 253, sent.end()));
+        pty.closeMaster();
+        QVERIFY(!port.readArrived(bytes));
+        QVERIFY(port.deviceLost());
+    }
+
     void vanishedDeviceFailsWithoutHanging() {
         Pty pty;
         serial::SerialPort port;

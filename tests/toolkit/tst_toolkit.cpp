@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -172,72 +171,6 @@ private slots:
             QCOMPARE(read.bytes, contents);
         if (outcome != toolkit::FileRead::Outcome::Read)
             QVERIFY(read.bytes.isEmpty());
-    }
-
-    void timerIntervalZeroNeverTicks() {
-        toolkit::Timer timer(nullptr, 0, true);
-        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
-        QTest::qWait(60);
-        QCOMPARE(ticks.count(), 0);
-        QVERIFY(timer.enabled());
-        timer.setInterval(10);
-        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 1000);
-        timer.setInterval(0);
-        ticks.clear();
-        QTest::qWait(60);
-        QCOMPARE(ticks.count(), 0);
-    }
-
-    void timerIntervalDoesNotEnable() {
-        toolkit::Timer timer(nullptr, 100, false);
-        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
-        timer.setInterval(5);
-        QVERIFY(!timer.enabled());
-        QTest::qWait(50);
-        QCOMPARE(ticks.count(), 0);
-        timer.setEnabled(true);
-        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 1000);
-        timer.setEnabled(false);
-        ticks.clear();
-        QTest::qWait(40);
-        QCOMPARE(ticks.count(), 0);
-    }
-
-    void settingIntervalRestartsPeriod() {
-        toolkit::Timer timer(nullptr, 80, true);
-        QSignalSpy ticks(&timer, &toolkit::Timer::timeout);
-        QTest::qWait(50);
-        timer.setInterval(120); // a new period begins now: no tick at 80 ms
-        QTest::qWait(60);
-        QCOMPARE(ticks.count(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 1000);
-    }
-
-    void startupHoldKeepsTicksForTheMessageLoop() {
-        std::optional<toolkit::StartupHold> startup(std::in_place);
-        toolkit::Timer opening(nullptr, 50, true);
-        QSignalSpy ticks(&opening, &toolkit::Timer::timeout);
-        // A box raised while the windows are built runs its own loop for several periods.
-        BoxWatcher watcher(keepOpenFor(300));
-        toolkit::guarded([] { throw toolkit::Failure(QStringLiteral("File not found")); });
-        QCOMPARE(watcher.boxes().size(), std::size_t(1));
-        QCOMPARE(ticks.count(), 0);
-        startup->release();
-        QCOMPARE(ticks.count(), 0); // delivered by the message loop, not by the release
-        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 1, 40);
-        // From then on the timer ticks at its own period.
-        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, 1000);
-    }
-
-    void startupHoldDropsTheTickOfAStoppedTimer() {
-        toolkit::StartupHold startup;
-        toolkit::Timer stopped(nullptr, 10, true);
-        QSignalSpy ticks(&stopped, &toolkit::Timer::timeout);
-        QTest::qWait(50);
-        stopped.setEnabled(false);
-        startup.release();
-        QTest::qWait(50);
-        QCOMPARE(ticks.count(), 0);
     }
 
     void failureSkipsRestOfHandlerAndShowsOneBox() {

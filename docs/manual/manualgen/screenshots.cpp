@@ -22,6 +22,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -157,6 +158,12 @@ void pollStation(TForm1& form1, StationLine& line, int station) {
     line.answer(sample.silentNow ? modbus::Bytes{}
                                  : modbus::encodeReply(stations.lastRequest()[0], sample.values));
     stations.replyTick(station);
+    // The read waits in the message loop; the panel shows the outcome once it has ended.
+    if (stations.replyPending()) {
+        QEventLoop readEnded;
+        QObject::connect(&stations, &bus::StationBus::replyRead, &readEnded, &QEventLoop::quit);
+        readEnded.exec();
+    }
 }
 
 // The panels of a station that answered before and is silent now keep its last values.
