@@ -126,4 +126,6 @@ void StationWindows::endProgram() {
 
 StationWindows::~StationWindows() {
     monitor->programEnded();
+    // The main window's log step outlives the monitor it tells of log failures.
+    form1->logStep().setJournal({});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/rtu.h"
+#include "toolkit/listener_list.h"
 
 #include <QString>
 
@@ -44,10 +45,9 @@ enum class PortState {
 };
 
 // Anything that follows the polls: the main window's panels, the log step, and whatever
-// watches the stations.
-class OutcomeListener {
+// watches the stations. Destroyed, a listener is no longer told.
+class OutcomeListener : public toolkit::Listening {
 public:
-    virtual ~OutcomeListener() = default;
     virtual void pollFinished(const PollOutcome& outcome) = 0;
     virtual void portStateChanged(PortState from, PortState to, const QString& portName) {
         Q_UNUSED(from);

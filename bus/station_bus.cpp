@@ -160,8 +160,7 @@ void StationBus::finishPoll(modbus::Bytes reply) {
             portLost();
         }
         qCDebug(lcPoll) << "station" << station << "outcome" << static_cast<int>(outcome.kind);
-        for (OutcomeListener* listener : listeners_)
-            listener->pollFinished(outcome);
+        tellListeners([&outcome](OutcomeListener& listener) { listener.pollFinished(outcome); });
     });
     emit replyRead(station);
 }
@@ -200,8 +199,8 @@ void StationBus::setState(PortState state) {
         return;
     const PortState from = std::exchange(state_, state);
     const QString portName = settings_.portName();
-    for (OutcomeListener* listener : listeners_)
-        listener->portStateChanged(from, state, portName);
+    tellListeners(
+        [&](OutcomeListener& listener) { listener.portStateChanged(from, state, portName); });
 }
 
 void StationBus::cutShortAwaitedReplies() {

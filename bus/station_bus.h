@@ -55,10 +55,14 @@ public:
     void stopForConfiguration();
     void close();
 
-    void addListener(OutcomeListener& listener) { listeners_.push_back(&listener); }
+    void addListener(OutcomeListener& listener) { listeners_.append(listener); }
     // A watcher is told before every listener, so it sees every poll, also one whose display
     // fails; it must not fail itself.
-    void addWatcher(OutcomeListener& watcher) { listeners_.insert(listeners_.begin(), &watcher); }
+    void addWatcher(OutcomeListener& watcher) { watchers_.prepend(watcher); }
+    void removeListener(OutcomeListener& listener) {
+        watchers_.remove(listener);
+        listeners_.remove(listener);
+    }
 
     toolkit::Timer& openingTimer() const { return *openingTimer_; }
     toolkit::Timer& controlTimer() const { return *controlTimer_; }
@@ -91,6 +95,10 @@ private:
     std::optional<modbus::Bytes> cutPendingRead();
     void releaseTicks();
     void setState(PortState state);
+    template <class Tell> void tellListeners(Tell tell) const {
+        watchers_.forEach(tell);
+        listeners_.forEach(tell);
+    }
     void portLost();
     // The replies still awaited when the operator's own command closes the port.
     void cutShortAwaitedReplies();
@@ -106,7 +114,8 @@ private:
     toolkit::Timer* openingTimer_ = nullptr;
     toolkit::Timer* controlTimer_ = nullptr;
     std::array<toolkit::Timer*, kStations> replyTimers_{};
-    std::vector<OutcomeListener*> listeners_;
+    toolkit::ListenerList<OutcomeListener> watchers_;
+    toolkit::ListenerList<OutcomeListener> listeners_;
 
     int stationIndex_ = 0;
     modbus::LastRequest lastRequest_{};

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStaticText>
@@ -386,24 +387,29 @@ void DiagnosticsWindow::hideEvent(QHideEvent* event) {
 
 namespace {
 
+// A child of the monitor it reads: it goes with it, and Qt takes it off the panels then.
 class ToolTips : public QObject {
 public:
-    ToolTips(const HealthMonitor& monitor, const std::array<QWidget*, kStations>& panels)
-        : QObject(panels[0]), monitor_(monitor), panels_(panels) {}
+    ToolTips(HealthMonitor& monitor, const std::array<QWidget*, kStations>& panels)
+        : QObject(&monitor), monitor_(monitor) {
+        for (int station = 1; station <= kStations; ++station)
+            panels_[stationSlot(station)] = panels[stationSlot(station)];
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::ToolTip)
             return false;
         for (int station = 1; station <= kStations; ++station) {
-            if (panels_[stationSlot(station)] != watched)
+            QWidget* panel = panels_[stationSlot(station)];
+            if (!panel || panel != watched)
                 continue;
             const StationHealth& health = monitor_.station(station);
             const qint64 now = monitor_.nowMs();
             // The port being closed comes first: the reading below is not current.
             const QString closed =
                 monitor_.portClosedFor(station) ? monitor_.stateText(station) + u'\n' : QString();
-            panels_[stationSlot(station)]->setToolTip(
+            panel->setToolTip(
                 closed +
                 QStringLiteral("Última leitura boa: %1\nSucesso na última hora: %2")
                     .arg(DiagnosticsWindow::lastGoodText(health.lastGoodMs(), now),
@@ -414,13 +420,12 @@ protected:
 
 private:
     const HealthMonitor& monitor_;
-    std::array<QWidget*, kStations> panels_;
+    std::array<QPointer<QWidget>, kStations> panels_;
 };
 
 } // namespace
 
-void installPanelToolTips(const HealthMonitor& monitor,
-                          const std::array<QWidget*, kStations>& panels) {
+void installPanelToolTips(HealthMonitor& monitor, const std::array<QWidget*, kStations>& panels) {
     auto* tips = new ToolTips(monitor, panels);
     for (QWidget* panel : panels)
         panel->installEventFilter(tips);

@@ -75,8 +75,7 @@ private:
 };
 
 // Gives each station panel a tooltip with its last good reading and its success over the last
-// hour, made when the tooltip is asked for.
-void installPanelToolTips(const HealthMonitor& monitor,
-                          const std::array<QWidget*, kStations>& panels);
+// hour, made when the tooltip is asked for, for as long as the monitor lives.
+void installPanelToolTips(HealthMonitor& monitor, const std::array<QWidget*, kStations>& panels);
 
 } // namespace health

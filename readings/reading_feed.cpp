@@ -16,8 +16,8 @@ std::optional<Reading> readingOfOutcome(const bus::PollOutcome& outcome) {
 
 void ReadingFeed::pollFinished(const bus::PollOutcome& outcome) {
     const std::optional<Reading> reading = readingOfOutcome(outcome);
-    for (ReadingListener* listener : listeners_)
-        listener->pollFinished(outcome, reading ? &*reading : nullptr);
+    const Reading* made = reading ? &*reading : nullptr;
+    tellListeners([&](ReadingListener& listener) { listener.pollFinished(outcome, made); });
 }
 
 void tell(ReadingListener& listener, const bus::PollOutcome& outcome) {
@@ -27,8 +27,8 @@ void tell(ReadingListener& listener, const bus::PollOutcome& outcome) {
 
 void ReadingFeed::portStateChanged(bus::PortState from, bus::PortState to,
                                    const QString& portName) {
-    for (ReadingListener* listener : listeners_)
-        listener->portStateChanged(from, to, portName);
+    tellListeners(
+        [&](ReadingListener& listener) { listener.portStateChanged(from, to, portName); });
 }
 
 } // namespace readings

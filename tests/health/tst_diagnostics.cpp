@@ -57,7 +57,7 @@ struct Rig {
 
 // Eight stand-ins for the station panels, with the tooltips of the monitor.
 struct PanelsWithTips {
-    explicit PanelsWithTips(const health::HealthMonitor& monitor) {
+    explicit PanelsWithTips(health::HealthMonitor& monitor) {
         for (QWidget*& panel : panels)
             panel = owned.emplace_back(std::make_unique<QWidget>()).get();
         health::installPanelToolTips(monitor, panels);
@@ -311,6 +311,18 @@ private slots:
                                                "Sucesso na última hora: 50,0 %"));
         QCOMPARE(panels.tip(5),
                  QStringLiteral("Última leitura boa: nenhuma\nSucesso na última hora: -"));
+
+        // Panels that outlive their monitor keep the last tooltip it made.
+        auto monitor = std::make_unique<health::HealthMonitor>(health::HealthMonitor::Station{
+            .settings = rig.stations,
+            .logFolder = [&rig] { return rig.folder.path(); },
+            .nowMs = [&rig] { return rig.nowMs; },
+        });
+        const PanelsWithTips outliving(*monitor);
+        const QString last = outliving.tip(1);
+        QCOMPARE(last, QStringLiteral("Última leitura boa: nenhuma\nSucesso na última hora: -"));
+        monitor.reset();
+        QCOMPARE(outliving.tip(1), last);
     }
 };
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -239,6 +241,49 @@ private slots:
         feed.pollFinished(outcome);
         QCOMPARE(health.seen.back(), nullptr);
         QVERIFY(!log.copy);
+    }
+
+    // A listener removed, or destroyed, is not told from then on, also when that happens while
+    // the feed is telling the others; the feed may go before its listeners.
+    void listenersLeaveWhenRemovedOrGone() {
+        struct Listener : ReadingListener {
+            Listener(const char* name, QStringList& order) : name(name), order(&order) {}
+            QString name;
+            QStringList* order;
+            std::function<void()> whenTold;
+            void pollFinished(const bus::PollOutcome&, const Reading*) override {
+                *order << name;
+                if (whenTold)
+                    whenTold();
+            }
+        };
+        QStringList order;
+        auto feed = std::make_unique<ReadingFeed>();
+        Listener health("health", order), panels("panels", order), log("log", order);
+        auto publisher = std::make_unique<Listener>("publisher", order);
+        auto history = std::make_unique<Listener>("history", order);
+        feed->addWatcher(health);
+        feed->addWatcher(*history);
+        feed->addListener(panels);
+        feed->addListener(log);
+        feed->addListener(*publisher);
+        history.reset(); // gone before any poll
+        panels.whenTold = [&] {
+            feed->removeListener(log);
+            publisher.reset();
+        };
+        bus::PollOutcome outcome;
+        outcome.station = 1;
+        feed->pollFinished(outcome);
+        QCOMPARE(order, (QStringList{"health", "panels"}));
+
+        panels.whenTold = nullptr;
+        feed->addListener(log);
+        feed->addListener(log); // once only
+        feed->removeListener(health);
+        feed->pollFinished(outcome);
+        QCOMPARE(order, (QStringList{"health", "panels", "panels", "log"}));
+        feed.reset(); // before its listeners
     }
 };
 
