@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/log_step.h"
+#include "logs/log_step.h"
 #include "bus/station_bus.h"
 #include "modbus/stations.h"
 #include "readings/reading_feed.h"
@@ -60,7 +60,7 @@ public:
     // Every poll with its reading: the panels and the log step listen here, and so does
     // everything that watches the stations.
     readings::ReadingFeed& readingFeed() { return feed_; }
-    app::LogStep& logStep() { return logStep_; }
+    logs::LogStep& logStep() { return logStep_; }
     readings::StationPanel& panel(int station) const;
     QString statusText(int panel) const;
 
@@ -100,7 +100,7 @@ private:
     settings::StationSettings settings_;
     bus::StationBus bus_;
     readings::ReadingFeed feed_;
-    app::LogStep logStep_;
+    logs::LogStep logStep_;
     std::array<readings::StationPanel*, kStations> panels_{};
     std::array<QLabel*, 3> statusPanels_{};
     QAction* actionConfiguracoes_ = nullptr;

@@ -5,7 +5,7 @@
 // home folder for the logs.
 #include "replies.h"
 
-#include "app/log_step.h"
+#include "logs/log_step.h"
 #include "bus/poll_outcome.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
@@ -66,7 +66,7 @@ struct Station {
     }
 
     bus::PollOutcome lastOutcome;
-    app::LogStep logStep{{
+    logs::LogStep logStep{{
         .settings = stations,
         .documentsFolder = [this] { return documents; },
     }};
@@ -74,7 +74,7 @@ struct Station {
     void log(const readings::StationPanel& panel, const readings::Reading& reading) {
         if (!logs::shouldLog(true, reading.rfText))
             return;
-        logs::writeLogLine(app::logRequest(panel.station(), reading, panel.name(), documents,
+        logs::writeLogLine(logs::logRequest(panel.station(), reading, panel.name(), documents,
                                            QDateTime::currentDateTime()));
     }
 

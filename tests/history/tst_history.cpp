@@ -1,7 +1,7 @@
 // The wind history: log files as the program writes them read back, the summary of a day,
 // the wind rose, today's readings held in memory, and the window over real files.
 
-#include "app/log_step.h"
+#include "logs/log_step.h"
 #include "history/charts.h"
 #include "history/history_window.h"
 #include "history/live_readings.h"
@@ -38,7 +38,7 @@ const QDate kDay(2026, 12, 7);
 QByteArray loggedFile(const QString& folder, int station, const QString& name,
                       const std::vector<std::pair<QTime, StationValues>>& readings) {
     for (const auto& [time, values] : readings) {
-        logs::writeLogLine(app::logRequest(station, readings::readingOf(values, station), name,
+        logs::writeLogLine(logs::logRequest(station, readings::readingOf(values, station), name,
                                            folder, QDateTime(kDay, time)));
     }
     QFile file(logs::logFolder(folder) + u'/' + logs::logFileName(kDay, name));
@@ -348,7 +348,7 @@ private slots:
                    {{QTime(8, 0), calm}, {QTime(9, 0), gust}});
         loggedFile(documents, 1, QStringLiteral("NORTE NOVO"), {{QTime(14, 0), calm}});
         // Yesterday, late: inside the last 24 hours from 00:30 today.
-        logs::writeLogLine(app::logRequest(1, readings::readingOf(gust, 1), QStringLiteral("NORTE"),
+        logs::writeLogLine(logs::logRequest(1, readings::readingOf(gust, 1), QStringLiteral("NORTE"),
                                            documents,
                                            QDateTime(kDay.addDays(-1), QTime(23, 59, 59))));
         qint64 now = QDateTime(kDay, QTime(15, 0)).toMSecsSinceEpoch();

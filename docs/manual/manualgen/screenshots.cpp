@@ -1,7 +1,7 @@
 #include "screenshots.h"
 
 #include "app/comm_Unit1.h"
-#include "app/log_step.h"
+#include "logs/log_step.h"
 #include "config/Unit2.h"
 #include "config/scan_panel.h"
 #include "health/diagnostics_window.h"
@@ -183,7 +183,7 @@ void writeSampleLogs(const TForm1& form1) {
         for (int station : {1, 2, 5}) {
             const Sample& sample = kSamples[stationSlot(station)];
             const readings::Reading reading = readings::readingOf(sample.values, station);
-            logs::writeLogLine(app::logRequest(station, reading, form1.panel(station).name(),
+            logs::writeLogLine(logs::logRequest(station, reading, form1.panel(station).name(),
                                                form1.GetMyDocuments(),
                                                QDateTime(firstDay.addDays(day), QTime(14, 5, 9))));
         }
@@ -270,7 +270,7 @@ void writeHistoryLogs(const TForm1& form1, const QDate& day) {
             values.status = std::uint8_t(bits::kRf | bits::kDirectionValid | kKilometresPerHour |
                                          (values.speed > values.preset1 ? bits::kPreset1Alarm : 0));
             logs::writeLogLine(
-                app::logRequest(3, readings::readingOf(values, 3), name, form1.GetMyDocuments(),
+                logs::logRequest(3, readings::readingOf(values, 3), name, form1.GetMyDocuments(),
                                 QDateTime(day.addDays(-back), QTime(0, 0).addSecs(minute * 60))));
         }
     }

@@ -1,7 +1,7 @@
-// The log step as a listener of the station bus: what it writes, and what it tells the
+// The log step as a listener of the reading feed: what it writes, and what it tells the
 // journal when a station's log fails and when it works again.
 
-#include "app/log_step.h"
+#include "logs/log_step.h"
 #include "modbus/rtu.h"
 #include "toolkit/failure.h"
 
@@ -34,7 +34,7 @@ private slots:
         NamedStations stations;
         for (int station = 1; station <= kStations; ++station)
             stations.setLogged(station, station != 3);
-        app::LogStep step(
+        logs::LogStep step(
             {.settings = stations, .documentsFolder = [&] { return work.filePath("Documents"); }});
         readings::tell(step, good(2));
         readings::tell(step, good(3));       // log switch off
@@ -61,7 +61,7 @@ private slots:
         NamedStations stations;
         for (int station = 1; station <= kStations; ++station)
             stations.setLogged(station, true);
-        app::LogStep step({.settings = stations, .documentsFolder = [&] { return documents; }});
+        logs::LogStep step({.settings = stations, .documentsFolder = [&] { return documents; }});
         step.setJournal({.failed =
                              [&](int station, const QString& text) {
                                  journal << QStringLiteral("%1 falhou: %2").arg(station).arg(text);

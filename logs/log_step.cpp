@@ -1,18 +1,17 @@
-#include "app/log_step.h"
+#include "logs/log_step.h"
 
 #include "toolkit/failure.h"
 #include "toolkit/messages.h"
 
 #include <utility>
 
-namespace app {
+namespace logs {
 
-logs::LogRequest logRequest(int station, const readings::Reading& reading,
-                            const QString& stationName, const QString& documentsFolder,
-                            const QDateTime& now) {
+LogRequest logRequest(int station, const readings::Reading& reading, const QString& stationName,
+                      const QString& documentsFolder, const QDateTime& now) {
     return {
         .station = station,
-        .indexFile = logs::indexFileName(station),
+        .indexFile = indexFileName(station),
         .documentsFolder = documentsFolder,
         .now = now,
         .stationName = stationName,
@@ -48,14 +47,14 @@ void LogStep::pollFinished(const bus::PollOutcome& outcome, const readings::Read
 }
 
 void LogStep::write(int station, const readings::Reading& reading) {
-    if (!logs::shouldLog(station_.settings.logged(station), reading.rfText))
+    if (!shouldLog(station_.settings.logged(station), reading.rfText))
         return;
-    logs::writeLogLine(logRequest(station, reading, station_.settings.name(station),
-                                  station_.documentsFolder(), QDateTime::currentDateTime()));
+    writeLogLine(logRequest(station, reading, station_.settings.name(station),
+                            station_.documentsFolder(), QDateTime::currentDateTime()));
     failures_.lineWritten(station);
     if (const int lost = std::exchange(linesLost_[stationSlot(station)], 0);
         lost > 0 && journal_.recovered)
         journal_.recovered(station, lost);
 }
 
-} // namespace app
+} // namespace logs

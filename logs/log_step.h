@@ -12,13 +12,12 @@
 #include <array>
 #include <functional>
 
-namespace app {
+namespace logs {
 
 // The log line of a reading of `station`: the reading's own texts, with the direction as the
 // panel shows it.
-logs::LogRequest logRequest(int station, const readings::Reading& reading,
-                            const QString& stationName, const QString& documentsFolder,
-                            const QDateTime& now);
+LogRequest logRequest(int station, const readings::Reading& reading, const QString& stationName,
+                      const QString& documentsFolder, const QDateTime& now);
 
 // The log step of every good reply: when the station's log switch is on and its RF flag set,
 // one line into the station's log file of the day (created with its header and recorded in
@@ -48,8 +47,8 @@ private:
 
     Station station_;
     Journal journal_;
-    logs::RepeatedFailures failures_;
+    RepeatedFailures failures_;
     std::array<int, kStations> linesLost_{}; // since the station's log began to fail
 };
 
-} // namespace app
+} // namespace logs
