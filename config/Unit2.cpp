@@ -16,15 +16,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QUrl>
 
 TForm2* Form2 = nullptr;
 
@@ -78,7 +75,7 @@ TForm2::TForm2(settings::StationSettings& settings, bus::StationBus& bus, QWidge
     }
     buildConnectionTab(pageControl_->widget(0));
     buildStationsTab(pageControl_->widget(1));
-    buildLogsTab(pageControl_->widget(2));
+    logsTab_ = std::make_unique<config::LogsTab>(pageControl_->widget(2));
 
     saveButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_save.png")),
                                   QStringLiteral("SALVAR CONFIGURAÇÕES"), this);
@@ -183,25 +180,6 @@ void TForm2::buildStationRow(int station, QWidget* tab) {
     logBoxes_[stationSlot(station)] = log;
 }
 
-void TForm2::buildLogsTab(QWidget* tab) {
-    searchButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_search.png")),
-                                    QStringLiteral("Procurar"), tab);
-    searchButton_->setObjectName(QStringLiteral("BT_Procurar"));
-    searchButton_->setIconSize(QSize(24, 24));
-    searchButton_->setGeometry(16, 120, 110, 36);
-    searchButton_->setAutoDefault(false);
-    listBox_ = new QListWidget(tab);
-    listBox_->setObjectName(QStringLiteral("ListBox1"));
-    listBox_->setSelectionMode(QAbstractItemView::SingleSelection);
-    listBox_->setGeometry(140, 12, 320, 280);
-    openButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_open.png")),
-                                  QStringLiteral("Abrir"), tab);
-    openButton_->setObjectName(QStringLiteral("BT_Abrir"));
-    openButton_->setIconSize(QSize(24, 24));
-    openButton_->setGeometry(474, 120, 110, 36);
-    openButton_->setAutoDefault(false);
-}
-
 void TForm2::connectHandlers() {
     const auto handle = [this](auto handler) {
         return [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
@@ -240,8 +218,9 @@ void TForm2::connectHandlers() {
         // The button's modal result is OK: the window closes even after a failed save.
         accept();
     });
-    connect(searchButton_, &QPushButton::clicked, this, handle(&TForm2::BT_ProcurarClick));
-    connect(openButton_, &QPushButton::clicked, this, handle(&TForm2::BT_AbrirClick));
+    connect(logsTab_->searchButton(), &QPushButton::clicked, this,
+            handle(&TForm2::BT_ProcurarClick));
+    connect(logsTab_->openButton(), &QPushButton::clicked, this, handle(&TForm2::BT_AbrirClick));
 }
 
 void TForm2::FormCreate() {
@@ -353,23 +332,13 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::BT_ProcurarClick() {
-    listBox_->clear();
-    const QString folder = GetMyDocuments() + QStringLiteral("/log_zareraziru/");
-    QStringList names;
-    config::ListFiles(folder, names);
-    listBox_->addItems(names);
+    // Emptied first, also when the Documents folder cannot be found.
+    logsTab_->list()->clear();
+    logsTab_->addFilesOf(GetMyDocuments() + QStringLiteral("/log_zareraziru/"));
 }
 
 void TForm2::BT_AbrirClick() {
-    const QString folder = GetMyDocuments() + QStringLiteral("/log_zareraziru/");
-    QListWidgetItem* selected = listBox_->currentItem();
-    if (!selected || !selected->isSelected()) {
-        toolkit::showMessage(QStringLiteral("Selecione um arquivo na lista"));
-        return;
-    }
-    // The desktop's text application opens exactly this file; no command line is built.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QFileInfo(folder + selected->text()).absoluteFilePath()));
+    logsTab_->openChosenOf(GetMyDocuments() + QStringLiteral("/log_zareraziru/"));
 }
 
 QString TForm2::GetMyDocuments() const {
@@ -422,4 +391,14 @@ QCheckBox* TForm2::logBox(int station) const {
 
 QFrame* TForm2::stationRow(int station) const {
     return rows_[stationSlot(station)];
+}
+
+QListWidget* TForm2::logList() const {
+    return logsTab_->list();
+}
+QPushButton* TForm2::searchButton() const {
+    return logsTab_->searchButton();
+}
+QPushButton* TForm2::openButton() const {
+    return logsTab_->openButton();
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -26,6 +27,7 @@ class StationSettings;
 }
 
 namespace config {
+class LogsTab;
 class ScanPanel;
 class StationEdit;
 } // namespace config
@@ -83,9 +85,9 @@ public:
     QCheckBox* logBox(int station) const;
     QFrame* stationRow(int station) const;
     QPushButton* saveButton() const { return saveButton_; }
-    QListWidget* logList() const { return listBox_; }
-    QPushButton* searchButton() const { return searchButton_; }
-    QPushButton* openButton() const { return openButton_; }
+    QListWidget* logList() const;
+    QPushButton* searchButton() const;
+    QPushButton* openButton() const;
     config::ScanPanel* scanPanel() const { return scanPanel_; }
 
     void done(int result) override;
@@ -98,7 +100,6 @@ private:
     void buildTitle();
     void buildConnectionTab(QWidget* tab);
     void buildStationsTab(QWidget* tab);
-    void buildLogsTab(QWidget* tab);
     void buildStationRow(int station, QWidget* tab);
     void connectHandlers();
     void loadConfiguration();
@@ -116,9 +117,7 @@ private:
     std::array<config::StationEdit*, kStations> addressEdits_{};
     std::array<QCheckBox*, kStations> logBoxes_{};
     QPushButton* saveButton_ = nullptr;
-    QListWidget* listBox_ = nullptr;
-    QPushButton* searchButton_ = nullptr;
-    QPushButton* openButton_ = nullptr;
+    std::unique_ptr<config::LogsTab> logsTab_;
     config::ScanPanel* scanPanel_ = nullptr;
 };
 
