@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -387,8 +387,10 @@ private slots:
         QVERIFY2(window.summaryLabel()->text().contains(
                      QStringLiteral("Máxima: > LIMITE às 14:00:01\n")),
                  qPrintable(window.summaryLabel()->text()));
-        QCOMPARE(window.weekTable()->item(0, 1)->text(), QStringLiteral("> LIMITE"));
-        QCOMPARE(window.weekTable()->item(0, 3)->text(), QStringLiteral("5,0 km/h"));
+        QCOMPARE(window.weekTable()->model()->index(0, 1).data().toString(),
+                 QStringLiteral("> LIMITE"));
+        QCOMPARE(window.weekTable()->model()->index(0, 3).data().toString(),
+                 QStringLiteral("5,0 km/h"));
     }
 };
 
