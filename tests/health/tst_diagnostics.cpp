@@ -303,7 +303,7 @@ private slots:
     }
 
     // A screen reader reads the stations' table cell by cell, the titles on two lines as
-    // shown, and a cell's new text after a refresh.
+    // shown, and a cell's new text after a refresh, the row picked still picked.
     void stationCellsThroughAccessibility() {
         Rig rig;
         rig.poll(1, ReplyKind::Good);
@@ -331,10 +331,13 @@ private slots:
                                        "0", "0", "0", "0", "0", "1"}));
         QCOMPARE(read(1), (QStringList{"EST 2", "12", "Sem resposta", "nenhuma", "0,0 %", "3", "0",
                                        "0", "0", "0", "3"}));
+        // The row the user picked stays picked while its texts change.
+        rig.window.stationTable()->selectRow(1);
         rig.poll(2, ReplyKind::Good);
         rig.window.refresh();
         QCOMPARE(read(1), (QStringList{"EST 2", "12", "Respondendo", "09:00:05 (há 0 s)", "25,0 %",
                                        "3", "0", "0", "0", "0", "4"}));
+        QVERIFY(table->isRowSelected(1));
     }
 
     void panelToolTips() {

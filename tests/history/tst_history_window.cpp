@@ -323,8 +323,15 @@ private slots:
         QVERIFY(!QFile::exists(work_.filePath(QStringLiteral("diag"))));
 
         choose(window, window.stationBox(), QStringLiteral("NORTE"));
+        // A day picked in the table stays picked while the unit changes; the table shows the
+        // unit after the number, the file below the bare number.
+        const QTableView* week = window.weekTable();
+        const QModelIndex picked = week->model()->index(0, 1);
+        week->selectionModel()->setCurrentIndex(picked, QItemSelectionModel::ClearAndSelect);
         window.unitBox()->setCurrentIndex(3); // knots, the file's km/h converted
         emit window.unitBox()->activated(3);
+        QCOMPARE(picked.data().toString(), QStringLiteral("37,8 kn"));
+        QVERIFY(week->selectionModel()->isSelected(picked));
         const QString png = work_.filePath(QStringLiteral("norte.png"));
         window.exportTo(png);
         QFile csv(work_.filePath(QStringLiteral("norte.csv")));
