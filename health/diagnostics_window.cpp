@@ -1,13 +1,14 @@
 #include "health/diagnostics_window.h"
 
 #include "health/health_monitor.h"
+#include "health/journal_model.h"
+#include "health/station_table_model.h"
 #include "toolkit/cp1252.h"
+#include "toolkit/csv_writer.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
-#include "toolkit/numbers.h"
 #include "toolkit/save_dialog.h"
 
-#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QEvent>
 #include <QHash>
@@ -19,7 +20,7 @@
 #include <QScrollBar>
 #include <QStaticText>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -31,16 +32,6 @@ namespace health {
 
 namespace {
 
-// Long headers take two lines, so that every column fits a 1024-pixel screen.
-const QStringList kStationColumns{
-    QStringLiteral("Estação"),          QStringLiteral("Endereço"),
-    QStringLiteral("Estado"),           QStringLiteral("Última leitura\nboa"),
-    QStringLiteral("Sucesso\n(1 h)"),   QStringLiteral("Sem\nresposta"),
-    QStringLiteral("CRC\ninválido"),    QStringLiteral("Endereço\nerrado"),
-    QStringLiteral("Função\ninválida"), QStringLiteral("Resposta\ncurta"),
-    QStringLiteral("Leituras")};
-const QStringList kJournalColumns{QStringLiteral("Hora"), QStringLiteral("Estação"),
-                                  QStringLiteral("Evento"), QStringLiteral("Detalhe")};
 constexpr int kRefreshMs = 1000;
 constexpr int kRefreshesPerJournalUpdate = 5;
 
@@ -99,9 +90,6 @@ void setUpTable(QTableView* t) {
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 }
 
-constexpr int kStateColumn = 2;
-constexpr int kLastGoodColumn = 3;
-
 // Widens a column measured on the texts of the moment ("Aguardando") for the texts it will
 // hold later ("Sem resposta"), so that they are not cut.
 void fitColumn(QTableView* t, int column, std::initializer_list<QString> texts) {
@@ -113,87 +101,12 @@ void fitColumn(QTableView* t, int column, std::initializer_list<QString> texts) 
         t->setColumnWidth(column, width);
 }
 
-QTableWidget* table(const QStringList& columns, QWidget* parent) {
-    auto* t = new QTableWidget(0, int(columns.size()), parent);
-    t->setHorizontalHeaderLabels(columns);
-    setUpTable(t);
-    return t;
-}
-
-void setCell(QTableWidget* t, int row, int column, const QString& text) {
-    QTableWidgetItem* item = t->item(row, column);
-    if (!item)
-        t->setItem(row, column, new QTableWidgetItem(text));
-    else if (item->text() != text)
-        item->setText(text); // only what changed, so a steady table costs nothing to show
-}
-
-// The rows of a table as semicolon lines, its header first.
-QString csvOf(const QAbstractItemModel* model) {
-    QString text;
-    for (int column = 0; column < model->columnCount(); ++column)
-        text +=
-            model->headerData(column, Qt::Horizontal).toString().replace(u'\n', u' ').toUpper() +
-            u';';
-    text += QStringLiteral("\r\n");
-    for (int row = 0; row < model->rowCount(); ++row) {
-        for (int column = 0; column < model->columnCount(); ++column)
-            text += model->index(row, column).data().toString().replace(u';', u',') + u';';
-        text += QStringLiteral("\r\n");
-    }
-    return text;
-}
+// The diagnostics file as it has always been written: titles in capitals, a ';' after every
+// cell, a ';' inside a cell as ','.
+constexpr toolkit::CsvOptions kFileFormat{
+    .capitalTitles = true, .closingSeparator = true, .commaForSeparator = true};
 
 } // namespace
-
-// The day's events, newest first, over the list they came in: a new event is one row more at
-// the top, not a copy of every row below it.
-class JournalModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-
-    int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : int(events_.size());
-    }
-    int columnCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : int(kJournalColumns.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
-            return {};
-        const Event& event = events_[events_.size() - 1 - index.row()];
-        switch (index.column()) {
-        case 0:
-            return event.at.time().toString(QStringLiteral("HH:mm:ss"));
-        case 1:
-            return event.station;
-        case 2:
-            return event.event;
-        default:
-            return event.detail;
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return kJournalColumns.value(section);
-        return {};
-    }
-    void reset(QList<Event> events) {
-        beginResetModel();
-        events_ = std::move(events);
-        endResetModel();
-    }
-    void add(const QList<Event>& more) {
-        if (more.isEmpty())
-            return;
-        beginInsertRows({}, 0, int(more.size()) - 1);
-        events_.append(more);
-        endInsertRows();
-    }
-
-private:
-    QList<Event> events_; // oldest first
-};
 
 DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stations,
                                      QWidget* parent)
@@ -217,7 +130,10 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     top->addWidget(export_);
     layout->addLayout(top);
 
-    stationTable_ = table(kStationColumns, this);
+    stationRows_ = new StationTableModel(monitor_, stations_.settings, this);
+    stationTable_ = new QTableView(this);
+    stationTable_->setModel(stationRows_);
+    setUpTable(stationTable_);
     stationTable_->setObjectName(QStringLiteral("Estacoes"));
     stationTable_->setAccessibleName(QStringLiteral("Estações"));
     layout->addWidget(stationTable_, 1);
@@ -256,55 +172,22 @@ void DiagnosticsWindow::setConnectionText(const QString& text) {
 }
 
 QString DiagnosticsWindow::lastGoodText(std::optional<qint64> lastGoodMs, qint64 nowMs) {
-    if (!lastGoodMs)
-        return QStringLiteral("nenhuma");
-    const QString time =
-        QDateTime::fromMSecsSinceEpoch(*lastGoodMs).time().toString(QStringLiteral("HH:mm:ss"));
-    return QStringLiteral("%1 (há %2 s)")
-        .arg(time)
-        .arg(std::max<qint64>(0, nowMs - *lastGoodMs) / 1000);
+    return health::lastGoodText(lastGoodMs, nowMs);
 }
 
 QString DiagnosticsWindow::percentText(std::optional<double> percent) {
-    if (!percent)
-        return QStringLiteral("-");
-    return toolkit::decimalText(*percent, 1) + QStringLiteral(" %");
+    return health::percentText(percent);
 }
 
 void DiagnosticsWindow::refresh() {
     const qint64 now = monitor_.nowMs();
-    const bool lastHour = period_->currentIndex() == 0;
-    int row = 0;
-    const int rowsBefore = stationTable_->rowCount();
-    for (int station = 1; station <= kStations; ++station) {
-        if (!stations_.settings.shown(station))
-            continue;
-        if (row >= stationTable_->rowCount())
-            stationTable_->insertRow(row);
-        const StationHealth& health = monitor_.station(station);
-        const Counts counts = lastHour ? health.lastHour(now) : health.sinceStart();
-        const QStringList cells{stations_.settings.name(station),
-                                stations_.settings.addressText(station),
-                                monitor_.stateText(station),
-                                lastGoodText(health.lastGoodMs(), now),
-                                percentText(health.lastHour(now).successPercent()),
-                                QString::number(counts.noReply),
-                                QString::number(counts.badCrc),
-                                QString::number(counts.wrongAddress),
-                                QString::number(counts.wrongFunction),
-                                QString::number(counts.tooShort),
-                                QString::number(counts.polls)};
-        for (int column = 0; column < cells.size(); ++column)
-            setCell(stationTable_, row, column, cells[column]);
-        ++row;
-    }
-    stationTable_->setRowCount(row);
-    if (row != rowsBefore) {
+    if (stationRows_->refresh(now, period_->currentIndex() == 0)) {
         stationTable_->resizeColumnsToContents();
-        fitColumn(stationTable_, kStateColumn,
+        fitColumn(stationTable_, StationTableModel::kStateColumn,
                   {QStringLiteral("Aguardando"), QStringLiteral("Respondendo"),
                    QStringLiteral("Sem resposta"), QStringLiteral("Porta fechada")});
-        fitColumn(stationTable_, kLastGoodColumn, {QStringLiteral("00:00:00 (há 99999 s)")});
+        fitColumn(stationTable_, StationTableModel::kLastGoodColumn,
+                  {QStringLiteral("00:00:00 (há 99999 s)")});
     }
     // A new event at the top moves every row below it, so the whole list is drawn again: new
     // events join the list every few seconds, not at every refresh.
@@ -359,8 +242,8 @@ void DiagnosticsWindow::loadJournal() {
 }
 
 void DiagnosticsWindow::exportTo(const QString& path) const {
-    const QString text =
-        csvOf(stationTable_->model()) + QStringLiteral("\r\n") + csvOf(journalTable_->model());
+    const QString text = toolkit::csvText(*stationRows_, kFileFormat) + QStringLiteral("\r\n") +
+                         toolkit::csvText(*journal_, kFileFormat);
     toolkit::replaceFileContents(path, toolkit::toCp1252(text));
 }
 

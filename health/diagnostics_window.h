@@ -13,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableView;
-class QTableWidget;
 class QTimer;
 
 namespace health {
@@ -43,7 +42,7 @@ public:
     void setConnectionText(const QString& text);
     QLabel* connectionLabel() const { return connection_; }
 
-    QTableWidget* stationTable() const { return stationTable_; }
+    QTableView* stationTable() const { return stationTable_; }
     QTableView* journalTable() const { return journalTable_; }
     QComboBox* periodBox() const { return period_; }
     QPushButton* exportButton() const { return export_; }
@@ -63,7 +62,8 @@ private:
     const HealthMonitor& monitor_;
     Stations stations_;
     QComboBox* period_ = nullptr;
-    QTableWidget* stationTable_ = nullptr;
+    class StationTableModel* stationRows_ = nullptr;
+    QTableView* stationTable_ = nullptr;
     class JournalModel* journal_ = nullptr;
     QTableView* journalTable_ = nullptr;
     QPushButton* export_ = nullptr;

@@ -1,7 +1,6 @@
 #include "history/day_texts.h"
 
 #include "logs/log_format.h"
-#include "toolkit/cp1252.h"
 #include "toolkit/numbers.h"
 
 #include <QTime>
@@ -32,13 +31,6 @@ QString maxText(const DaySummary& s, double factor) {
 }
 QString meanText(const DaySummary& s, double factor) {
     return s.meanSpeed ? speedText(std::uint16_t(std::lround(*s.meanSpeed)), factor) : QString();
-}
-
-// A cell of the semicolon file, quoted when it holds the separator or a quote.
-QString csvCell(QString text) {
-    if (!text.contains(u';') && !text.contains(u'"'))
-        return text;
-    return u'"' + text.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
 }
 
 } // namespace
@@ -86,55 +78,35 @@ QStringList summaryCells(const DaySummary& s, double factor, const QString& unit
             voltsNumber(s.batteryLast) + QStringLiteral(" V")};
 }
 
-QByteArray summaryFile(const QString& station, const QString& unit,
-                       const std::array<DaySummary, 7>& days, double factor) {
+QStringList summaryFileColumns(const QString& unit) {
     const QString speedUnit = unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(unit);
-    QStringList lines;
-    lines << QStringList{QStringLiteral("ESTAÇÃO"), csvCell(station), QStringLiteral("UNIDADE"),
-                         unit.isEmpty() ? QStringLiteral("não informada") : csvCell(unit)}
-                 .join(u';');
-    lines << QStringList{QStringLiteral("DIA"),
-                         QStringLiteral("MÁXIMA") + speedUnit,
-                         QStringLiteral("HORA DA MÁXIMA"),
-                         QStringLiteral("MÉDIA") + speedUnit,
-                         QStringLiteral("MIN. >= P1"),
-                         QStringLiteral("MIN. > P2"),
-                         QStringLiteral("LEITURAS"),
-                         QStringLiteral("PRIMEIRA"),
-                         QStringLiteral("ÚLTIMA"),
-                         QStringLiteral("BATERIA INÍCIO (V)"),
-                         QStringLiteral("BATERIA FIM (V)")}
-                 .join(u';');
-    for (const DaySummary& s : days) {
-        if (s.readings == 0) {
-            lines << QStringList{s.day.toString(kDatePattern),
-                                 {},
-                                 {},
-                                 {},
-                                 {},
-                                 {},
-                                 "0",
-                                 {},
-                                 {},
-                                 {},
-                                 {}}
-                         .join(u';');
-            continue;
-        }
-        lines << QStringList{s.day.toString(kDatePattern),
-                             maxText(s, factor),
-                             timeText(s.maxSecond),
-                             meanText(s, factor),
-                             minutes(s.minutesAtOrAbovePreset1),
-                             minutes(s.minutesAbovePreset2),
-                             QString::number(s.readings),
-                             timeText(s.firstSecond),
-                             timeText(s.lastSecond),
-                             voltsNumber(s.batteryFirst),
-                             voltsNumber(s.batteryLast)}
-                     .join(u';');
-    }
-    return toolkit::toCp1252(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    return {QStringLiteral("DIA"),
+            QStringLiteral("MÁXIMA") + speedUnit,
+            QStringLiteral("HORA DA MÁXIMA"),
+            QStringLiteral("MÉDIA") + speedUnit,
+            QStringLiteral("MIN. >= P1"),
+            QStringLiteral("MIN. > P2"),
+            QStringLiteral("LEITURAS"),
+            QStringLiteral("PRIMEIRA"),
+            QStringLiteral("ÚLTIMA"),
+            QStringLiteral("BATERIA INÍCIO (V)"),
+            QStringLiteral("BATERIA FIM (V)")};
+}
+
+QStringList summaryFileCells(const DaySummary& s, double factor) {
+    if (s.readings == 0)
+        return {s.day.toString(kDatePattern), {}, {}, {}, {}, {}, "0", {}, {}, {}, {}};
+    return {s.day.toString(kDatePattern),
+            maxText(s, factor),
+            timeText(s.maxSecond),
+            meanText(s, factor),
+            minutes(s.minutesAtOrAbovePreset1),
+            minutes(s.minutesAbovePreset2),
+            QString::number(s.readings),
+            timeText(s.firstSecond),
+            timeText(s.lastSecond),
+            voltsNumber(s.batteryFirst),
+            voltsNumber(s.batteryLast)};
 }
 
 QString exportName(const QString& station, const QString& day, const QString& extension) {

@@ -4,8 +4,6 @@
 
 #include <QStringList>
 
-#include <array>
-
 namespace history {
 
 // The texts of the history window made from figures: the summary's cells, the counts, the
@@ -19,11 +17,11 @@ QString countText(int count, const QString& one, const QString& many);
 const QStringList& summaryColumns();
 QStringList summaryCells(const DaySummary& summary, double factor, const QString& unit);
 
-// The days as a semicolon file a spreadsheet can calculate with (Windows-1252, CR LF, as the
-// log files): a first line naming the station and the unit, the units in the column titles,
-// numbers with a decimal comma and nothing after them; a day without readings has empty cells.
-QByteArray summaryFile(const QString& station, const QString& unit,
-                       const std::array<DaySummary, 7>& days, double factor);
+// The column titles and one day's cells of the semicolon file a spreadsheet can calculate
+// with: the units in the titles, numbers with a decimal comma and nothing after them; a day
+// without readings has empty cells.
+QStringList summaryFileColumns(const QString& unit);
+QStringList summaryFileCells(const DaySummary& summary, double factor);
 
 // "Histórico <station> <day>.<extension>", with the station as a file name may hold it.
 QString exportName(const QString& station, const QString& day, const QString& extension);

@@ -2,6 +2,7 @@
 
 #include "history/charts.h"
 #include "history/day_texts.h"
+#include "history/week_model.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
 #include "toolkit/save_dialog.h"
@@ -13,7 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -88,14 +89,15 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
     summary_->setTextFormat(Qt::PlainText);
     summaryLayout->addWidget(summary_);
     summaryLayout->addWidget(new QLabel(QStringLiteral("Últimos 7 dias:"), summaryPage));
-    week_ = new QTableWidget(0, int(summaryColumns().size()), summaryPage);
-    week_->setObjectName(QStringLiteral("Semana"));
-    week_->setAccessibleName(QStringLiteral("Últimos 7 dias"));
-    week_->setHorizontalHeaderLabels(summaryColumns());
-    week_->verticalHeader()->hide();
-    week_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    week_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    summaryLayout->addWidget(week_, 1);
+    week_ = new WeekModel(this);
+    weekTable_ = new QTableView(summaryPage);
+    weekTable_->setModel(week_);
+    weekTable_->setObjectName(QStringLiteral("Semana"));
+    weekTable_->setAccessibleName(QStringLiteral("Últimos 7 dias"));
+    weekTable_->verticalHeader()->hide();
+    weekTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    weekTable_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    summaryLayout->addWidget(weekTable_, 1);
     tabs_->addTab(summaryPage, QStringLiteral("Resumo do dia"));
 
     auto* rosePage = new QWidget;
@@ -349,12 +351,7 @@ void HistoryWindow::showData(bool newView) {
                                      cells[6], cells[7], cells[8])
                                 .arg(cells[9], cells[10]));
 
-    week_->setRowCount(Prepared::kWeekDays);
-    for (int row = 0; row < Prepared::kWeekDays; ++row) {
-        const QStringList dayCells = summaryCells(prepared_.week[std::size_t(row)], by, unit);
-        for (int column = 0; column < dayCells.size(); ++column)
-            week_->setItem(row, column, new QTableWidgetItem(dayCells[column]));
-    }
+    week_->setWeek(prepared_.week, by, unit);
 
     const bool week = roseSpan_->currentIndex() == 1;
     const WindRose& rose = week ? prepared_.weekRose : prepared_.dayRose;
@@ -388,13 +385,10 @@ void HistoryWindow::exportTo(const QString& pngPath) const {
         tabs_->currentIndex() == 2 ? static_cast<QWidget*>(rose_) : static_cast<QWidget*>(trend_);
     if (!chart->grab().save(pngPath, "PNG"))
         throw toolkit::Failure(QStringLiteral("File access denied"));
-    const auto shown = static_cast<ShownUnit>(unit_->currentIndex());
-    const std::optional<double> factor = conversion(data_->unit, shown);
     const QFileInfo png(pngPath);
-    toolkit::replaceFileContents(
-        png.path() + u'/' + png.completeBaseName() + QStringLiteral(".csv"),
-        summaryFile(data_->station, factor ? unitText(data_->unit, shown) : data_->unit,
-                    prepared_.week, factor.value_or(1.0)));
+    toolkit::replaceFileContents(png.path() + u'/' + png.completeBaseName() +
+                                     QStringLiteral(".csv"),
+                                 summaryFile(data_->station, *week_));
 }
 
 void HistoryWindow::showEvent(QShowEvent* event) {

@@ -14,12 +14,13 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
-class QTableWidget;
+class QTableView;
 
 namespace history {
 
 class TrendView;
 class RoseView;
+class WeekModel;
 
 // "Histórico": a station's wind over a day or the last 24 hours (trend with the preset levels,
 // zoomed with the mouse wheel), its daily summary with the last 7 days, and its wind rose over
@@ -54,7 +55,7 @@ public:
     QComboBox* unitBox() const { return unit_; }
     QComboBox* roseSpanBox() const { return roseSpan_; }
     QTabWidget* tabs() const { return tabs_; }
-    QTableWidget* weekTable() const { return week_; }
+    QTableView* weekTable() const { return weekTable_; }
     QLabel* summaryLabel() const { return summary_; }
     QLabel* noteLabel() const { return note_; }
     QLabel* roseNote() const { return roseNote_; }
@@ -97,7 +98,8 @@ private:
     RoseView* rose_ = nullptr;
     QLabel* roseNote_ = nullptr;
     QLabel* summary_ = nullptr;
-    QTableWidget* week_ = nullptr;
+    WeekModel* week_ = nullptr;
+    QTableView* weekTable_ = nullptr;
     QTimer* liveTimer_ = nullptr;
     bool waitingForLoad_ = false; // a load started and its result not taken yet
 };

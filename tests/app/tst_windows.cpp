@@ -19,7 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 namespace {
@@ -69,10 +69,11 @@ private slots:
             }
         }
         // Every column of the stations, up to "Leituras", without scrolling sideways.
-        const QTableWidget* stations = windows.diagnostics->stationTable();
-        QTRY_VERIFY_WITH_TIMEOUT(stations->rowCount() > 0, 3000);
-        const int last = stations->columnCount() - 1;
-        QCOMPARE(stations->horizontalHeaderItem(last)->text(), QStringLiteral("Leituras"));
+        const QTableView* stations = windows.diagnostics->stationTable();
+        QTRY_VERIFY_WITH_TIMEOUT(stations->model()->rowCount() > 0, 3000);
+        const int last = stations->model()->columnCount() - 1;
+        QCOMPARE(stations->model()->headerData(last, Qt::Horizontal).toString(),
+                 QStringLiteral("Leituras"));
         QVERIFY(stations->columnViewportPosition(last) + stations->columnWidth(last) <=
                 stations->viewport()->width());
 

@@ -15,7 +15,7 @@
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -46,6 +46,10 @@ struct Rig {
         if (kind == ReplyKind::Good)
             outcome.values = modbus::StationValues{10, 370, 1, 50, 90, 0x85};
         readings::tell(monitor, outcome);
+    }
+    // A cell of the stations' table.
+    QString cell(int r, int c) const {
+        return window.stationTable()->model()->index(r, c).data().toString();
     }
     QStringList row(const QTableView* table, int r) const {
         QStringList cells;
@@ -86,7 +90,7 @@ private slots:
         rig.poll(1, ReplyKind::WrongFunction);
         rig.nowMs += 5000; // 09:00:10
         rig.window.show();
-        QCOMPARE(rig.window.stationTable()->rowCount(), 2);
+        QCOMPARE(rig.window.stationTable()->model()->rowCount(), 2);
         QCOMPARE(rig.row(rig.window.stationTable(), 0),
                  (QStringList{"EST 1", "11", "Respondendo", "09:00:01 (há 9 s)", "50,0 %", "0", "0",
                               "0", "1", "0", "2"}));
@@ -103,21 +107,20 @@ private slots:
                                   (QStringList{"09:00:11", "EST 2", "RESPONDENDO", "após 11 s"}),
                                   5500);
         QCOMPARE(rig.window.journalTable()->model()->rowCount(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.window.stationTable()->item(1, 2)->text(),
-                                  QStringLiteral("Respondendo"), 1500);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.cell(1, 2), QStringLiteral("Respondendo"), 1500);
 
         // The counts of the last hour or since the start.
         rig.nowMs += 2 * 3600 * 1000;
         rig.window.refresh();
-        QCOMPARE(rig.window.stationTable()->item(1, 10)->text(), QStringLiteral("0"));
-        QCOMPARE(rig.window.stationTable()->item(1, 4)->text(), QStringLiteral("-"));
+        QCOMPARE(rig.cell(1, 10), QStringLiteral("0"));
+        QCOMPARE(rig.cell(1, 4), QStringLiteral("-"));
         rig.window.periodBox()->setCurrentIndex(1);
-        QCOMPARE(rig.window.stationTable()->item(1, 10)->text(), QStringLiteral("4"));
+        QCOMPARE(rig.cell(1, 10), QStringLiteral("4"));
 
         // Only the configured stations have a row.
         rig.stations.setShown(2, false);
         rig.window.refresh();
-        QCOMPARE(rig.window.stationTable()->rowCount(), 1);
+        QCOMPARE(rig.window.stationTable()->model()->rowCount(), 1);
     }
 
     // Opened before the first poll: the columns were measured on "Aguardando" and an empty
@@ -131,8 +134,7 @@ private slots:
         rig.poll(1, ReplyKind::Good);
         const QTableView* journal = rig.window.journalTable();
         QTRY_COMPARE_WITH_TIMEOUT(journal->model()->rowCount(), 1, 5500);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.window.stationTable()->item(1, 2)->text(),
-                                  QStringLiteral("Sem resposta"), 1500);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.cell(1, 2), QStringLiteral("Sem resposta"), 1500);
         const auto fits = [](const QTableView* table, int column) {
             const QString text = table->model()->index(0, column).data().toString();
             for (int row = 1; row < table->model()->rowCount(); ++row) {
@@ -189,8 +191,7 @@ private slots:
         const PanelsWithTips panels(rig.monitor);
         const auto states = [&] {
             rig.window.refresh();
-            return QStringList{rig.window.stationTable()->item(0, 2)->text(),
-                               rig.window.stationTable()->item(1, 2)->text()};
+            return QStringList{rig.cell(0, 2), rig.cell(1, 2)};
         };
         rig.poll(1, ReplyKind::Good);
         rig.poll(2, ReplyKind::Good);
@@ -299,6 +300,44 @@ private slots:
              {"Estação", "Última leitura\nboa", "Sem resposta", "EST 2", "SEM RESPOSTA",
               "sem resposta", "Exportar", "Contagens:", "Última hora"})
             QVERIFY2(texts.contains(QString::fromUtf8(wanted)), wanted);
+    }
+
+    // A screen reader reads the stations' table cell by cell, the titles on two lines as
+    // shown, and a cell's new text after a refresh, the row picked still picked.
+    void stationCellsThroughAccessibility() {
+        Rig rig;
+        rig.poll(1, ReplyKind::Good);
+        for (int i = 0; i < 3; ++i)
+            rig.poll(2, ReplyKind::NoReply);
+        rig.window.show();
+        QAccessibleInterface* view =
+            QAccessible::queryAccessibleInterface(rig.window.stationTable());
+        QVERIFY(view && view->tableInterface());
+        QAccessibleTableInterface* table = view->tableInterface();
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->columnCount(), 11);
+        const auto read = [table](int r) {
+            QStringList texts;
+            for (int c = 0; c < table->columnCount(); ++c)
+                texts << (r < 0 ? table->columnDescription(c)
+                                : table->cellAt(r, c)->text(QAccessible::Name));
+            return texts;
+        };
+        QCOMPARE(read(-1), (QStringList{"Estação", "Endereço", "Estado", "Última leitura\nboa",
+                                        "Sucesso\n(1 h)", "Sem\nresposta", "CRC\ninválido",
+                                        "Endereço\nerrado", "Função\ninválida", "Resposta\ncurta",
+                                        "Leituras"}));
+        QCOMPARE(read(0), (QStringList{"EST 1", "11", "Respondendo", "09:00:01 (há 3 s)", "100,0 %",
+                                       "0", "0", "0", "0", "0", "1"}));
+        QCOMPARE(read(1), (QStringList{"EST 2", "12", "Sem resposta", "nenhuma", "0,0 %", "3", "0",
+                                       "0", "0", "0", "3"}));
+        // The row the user picked stays picked while its texts change.
+        rig.window.stationTable()->selectRow(1);
+        rig.poll(2, ReplyKind::Good);
+        rig.window.refresh();
+        QCOMPARE(read(1), (QStringList{"EST 2", "12", "Respondendo", "09:00:05 (há 0 s)", "25,0 %",
+                                       "3", "0", "0", "0", "0", "4"}));
+        QVERIFY(table->isRowSelected(1));
     }
 
     void panelToolTips() {

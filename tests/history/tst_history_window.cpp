@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -323,8 +323,15 @@ private slots:
         QVERIFY(!QFile::exists(work_.filePath(QStringLiteral("diag"))));
 
         choose(window, window.stationBox(), QStringLiteral("NORTE"));
+        // A day picked in the table stays picked while the unit changes; the table shows the
+        // unit after the number, the file below the bare number.
+        const QTableView* week = window.weekTable();
+        const QModelIndex picked = week->model()->index(0, 1);
+        week->selectionModel()->setCurrentIndex(picked, QItemSelectionModel::ClearAndSelect);
         window.unitBox()->setCurrentIndex(3); // knots, the file's km/h converted
         emit window.unitBox()->activated(3);
+        QCOMPARE(picked.data().toString(), QStringLiteral("37,8 kn"));
+        QVERIFY(week->selectionModel()->isSelected(picked));
         const QString png = work_.filePath(QStringLiteral("norte.png"));
         window.exportTo(png);
         QFile csv(work_.filePath(QStringLiteral("norte.csv")));
@@ -387,8 +394,10 @@ private slots:
         QVERIFY2(window.summaryLabel()->text().contains(
                      QStringLiteral("Máxima: > LIMITE às 14:00:01\n")),
                  qPrintable(window.summaryLabel()->text()));
-        QCOMPARE(window.weekTable()->item(0, 1)->text(), QStringLiteral("> LIMITE"));
-        QCOMPARE(window.weekTable()->item(0, 3)->text(), QStringLiteral("5,0 km/h"));
+        QCOMPARE(window.weekTable()->model()->index(0, 1).data().toString(),
+                 QStringLiteral("> LIMITE"));
+        QCOMPARE(window.weekTable()->model()->index(0, 3).data().toString(),
+                 QStringLiteral("5,0 km/h"));
     }
 };
 
