@@ -3,9 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 
 #include <array>
-#include <cstdlib>
 
 namespace publish {
 
@@ -20,15 +20,11 @@ QByteArray compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// "2026-12-07T14:30:05-03:00": the local time with its offset, also when the offset is 0
-// (Qt::ISODate leaves the offset out of a local time in Qt 6.4 and writes "Z" for UTC).
+// "2026-12-07T14:30:05-03:00": the local time with its offset, also when the offset is 0. Not
+// Qt::ISODate of the time itself: Qt 6.4 leaves the offset out of a local time and writes "Z"
+// for UTC; in a zone of that fixed offset it writes "+00:00".
 QString isoTime(const QDateTime& time) {
-    const int offsetS = time.offsetFromUtc();
-    const int minutes = std::abs(offsetS) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offsetS < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return time.toTimeZone(QTimeZone(time.offsetFromUtc())).toString(Qt::ISODate);
 }
 
 // A tenths value, or null with "<field>_over_limit": true when the panel shows "> LIMITE".

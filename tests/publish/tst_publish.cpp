@@ -98,6 +98,29 @@ private slots:
         QCOMPARE(object.value(u"battery").toDouble(), 3.88);
     }
 
+    // ISO 8601 with the offset written out, also for UTC.
+    void timeWithItsOffset_data() {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QByteArray>("expected");
+        const QDate day(2026, 12, 7);
+        const QTime noon(14, 30, 5);
+        QTest::newRow("UTC-3") << QDateTime(day, noon, QTimeZone(-3 * 3600))
+                               << QByteArray("2026-12-07T14:30:05-03:00");
+        QTest::newRow("UTC") << QDateTime(day, noon, Qt::UTC)
+                             << QByteArray("2026-12-07T14:30:05+00:00");
+        QTest::newRow("Kolkata") << QDateTime(day, noon, QTimeZone("Asia/Kolkata"))
+                                 << QByteArray("2026-12-07T14:30:05+05:30");
+    }
+    void timeWithItsOffset() {
+        QFETCH(QDateTime, time);
+        QFETCH(QByteArray, expected);
+        const StationValues v = values(0, 0);
+        const QByteArray json =
+            publish::stateJson({3, QStringLiteral("CAIS 1"), QStringLiteral("17")}, v,
+                               readings::readingOf(v, 3), time);
+        QVERIFY2(json.contains("\"time\":\"" + expected + '"'), json.constData());
+    }
+
     // The percentage of the last hour rounded to a tenth, as Diagnóstico shows it; nothing
     // before the first poll or before the first good reading is null.
     void healthOfTheLastHour_data() {
