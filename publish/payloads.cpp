@@ -1,42 +1,40 @@
 #include "publish/payloads.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimeZone>
+
 #include <array>
-#include <cstdlib>
 
 namespace publish {
 
 namespace {
 
-QByteArray number(double value, int decimals) {
-    return QByteArray::number(value, 'f', decimals);
+// A value rounded to `decimals` places. JSON has one number type: 5.0 is written 5.
+double rounded(double value, int decimals) {
+    return QByteArray::number(value, 'f', decimals).toDouble();
 }
 
-QByteArray boolean(bool value) {
-    return value ? "true" : "false";
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// "2026-12-07T14:30:05-03:00": the local time with its offset, also when the offset is 0.
-QByteArray isoTime(const QDateTime& time) {
-    const int offsetS = time.offsetFromUtc();
-    const int minutes = std::abs(offsetS) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")).toUtf8() +
-           QByteArray(offsetS < 0 ? "-" : "+") +
-           QByteArray::number(minutes / 60).rightJustified(2, '0') + ':' +
-           QByteArray::number(minutes % 60).rightJustified(2, '0');
+// "2026-12-07T14:30:05-03:00": the local time with its offset, also when the offset is 0. Not
+// Qt::ISODate of the time itself: Qt 6.4 leaves the offset out of a local time and writes "Z"
+// for UTC; in a zone of that fixed offset it writes "+00:00".
+QString isoTime(const QDateTime& time) {
+    return time.toTimeZone(QTimeZone(time.offsetFromUtc())).toString(Qt::ISODate);
 }
 
 // A tenths value, or null with "<field>_over_limit": true when the panel shows "> LIMITE".
-void addTenths(QByteArray& json, const char* field, std::uint16_t tenths, bool overLimit) {
-    json += '"';
-    json += field;
-    json += "\": ";
+void addTenths(QJsonObject& json, const QString& field, std::uint16_t tenths, bool overLimit) {
     if (overLimit) {
-        json += "null, \"";
-        json += field;
-        json += "_over_limit\": true";
+        json.insert(field, QJsonValue::Null);
+        json.insert(field + QStringLiteral("_over_limit"), true);
         return;
     }
-    json += number(tenths / 10.0, 1);
+    json.insert(field, tenths / 10.0);
 }
 
 // A topic level from a client id: letters, digits, '-' and '_' only.
@@ -62,75 +60,62 @@ QString healthTopic(const QString& prefix, int station) {
     return QStringLiteral("%1/%2/health").arg(prefix).arg(station);
 }
 
-QByteArray jsonString(const QString& text) {
-    QByteArray out = "\"";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'"' || u == u'\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u < 0x20) {
-            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')).toLatin1();
-        } else {
-            out += QString(c).toUtf8();
-        }
-    }
-    out += '"';
-    return out;
-}
-
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
                      const readings::Reading& reading, const QDateTime& time) {
-    QByteArray json = "{\"station\": " + QByteArray::number(info.station);
-    json += ", \"name\": " + jsonString(info.name);
-    json += ", \"address\": " + jsonString(info.address);
-    json += ", \"time\": \"" + isoTime(time) + '"';
-    json += ", ";
-    addTenths(json, "speed", values.speed, reading.speedOverLimit);
-    json += ", \"unit\": " + jsonString(reading.unitText);
-    json += ", \"direction\": ";
-    json +=
-        reading.directionName.isEmpty() ? QByteArray("null") : jsonString(reading.directionName);
-    json += ", ";
-    addTenths(json, "preset1", values.preset1, reading.preset1OverLimit);
-    json += ", ";
-    addTenths(json, "preset2", values.preset2, reading.preset2OverLimit);
-    json += ", \"preset1_alarm\": " + boolean(reading.preset1Alarm);
-    json += ", \"preset2_alarm\": " + boolean(reading.preset2Alarm);
-    json += ", \"sound\": " + boolean(reading.soundAlarm);
-    json += ", \"battery\": " + number(values.battery / 100.0, 2);
-    json += ", \"rf\": " + boolean(reading.rf);
-    json += '}';
-    return json;
+    QJsonObject json{
+        {QStringLiteral("station"), info.station},
+        {QStringLiteral("name"), info.name},
+        {QStringLiteral("address"), info.address},
+        {QStringLiteral("time"), isoTime(time)},
+        {QStringLiteral("unit"), reading.unitText},
+        {QStringLiteral("direction"), reading.directionName.isEmpty()
+                                          ? QJsonValue(QJsonValue::Null)
+                                          : QJsonValue(reading.directionName)},
+        {QStringLiteral("preset1_alarm"), reading.preset1Alarm},
+        {QStringLiteral("preset2_alarm"), reading.preset2Alarm},
+        {QStringLiteral("sound"), reading.soundAlarm},
+        {QStringLiteral("battery"), values.battery / 100.0},
+        {QStringLiteral("rf"), reading.rf},
+    };
+    addTenths(json, QStringLiteral("speed"), values.speed, reading.speedOverLimit);
+    addTenths(json, QStringLiteral("preset1"), values.preset1, reading.preset1OverLimit);
+    addTenths(json, QStringLiteral("preset2"), values.preset2, reading.preset2OverLimit);
+    return compact(json);
 }
 
 QByteArray healthJson(int station, const health::StationHealth& health, qint64 nowMs) {
     const health::Counts hour = health.lastHour(nowMs);
     const auto success = hour.successPercent();
-    const QByteArray lastGood =
-        health.lastGoodMs()
-            ? '"' + isoTime(QDateTime::fromMSecsSinceEpoch(*health.lastGoodMs())) + '"'
-            : QByteArray("null");
-    return "{\"station\": " + QByteArray::number(station) + ", \"time\": \"" +
-           isoTime(QDateTime::fromMSecsSinceEpoch(nowMs)) +
-           "\", \"polls\": " + QByteArray::number(hour.polls) +
-           ", \"good\": " + QByteArray::number(hour.good) +
-           ", \"no_reply\": " + QByteArray::number(hour.noReply) +
-           ", \"bad_crc\": " + QByteArray::number(hour.badCrc) +
-           ", \"wrong_address\": " + QByteArray::number(hour.wrongAddress) +
-           ", \"wrong_function\": " + QByteArray::number(hour.wrongFunction) +
-           ", \"too_short\": " + QByteArray::number(hour.tooShort) +
-           ", \"success_percent\": " + (success ? number(*success, 1) : QByteArray("null")) +
-           ", \"consecutive_failures\": " + QByteArray::number(health.consecutiveFailures()) +
-           ", \"answering\": " + boolean(health.answering()) + ", \"last_good\": " + lastGood + '}';
+    const auto lastGood = health.lastGoodMs();
+    return compact({
+        {QStringLiteral("station"), station},
+        {QStringLiteral("time"), isoTime(QDateTime::fromMSecsSinceEpoch(nowMs))},
+        {QStringLiteral("polls"), hour.polls},
+        {QStringLiteral("good"), hour.good},
+        {QStringLiteral("no_reply"), hour.noReply},
+        {QStringLiteral("bad_crc"), hour.badCrc},
+        {QStringLiteral("wrong_address"), hour.wrongAddress},
+        {QStringLiteral("wrong_function"), hour.wrongFunction},
+        {QStringLiteral("too_short"), hour.tooShort},
+        {QStringLiteral("success_percent"),
+         success ? QJsonValue(rounded(*success, 1)) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("consecutive_failures"), health.consecutiveFailures()},
+        {QStringLiteral("answering"), health.answering()},
+        {QStringLiteral("last_good"),
+         lastGood ? QJsonValue(isoTime(QDateTime::fromMSecsSinceEpoch(*lastGood)))
+                  : QJsonValue(QJsonValue::Null)},
+    });
 }
 
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit) {
     const QString id = topicSafe(settings.clientId) + QStringLiteral("_%1").arg(info.station);
-    const QByteArray device = "{\"identifiers\": [" + jsonString(id) +
-                              "], \"name\": " + jsonString(info.name) +
-                              ", \"manufacturer\": \"K&V\", \"model\": \"Anemômetro\"}";
+    const QJsonObject device{
+        {QStringLiteral("identifiers"), QJsonArray{id}},
+        {QStringLiteral("name"), info.name},
+        {QStringLiteral("manufacturer"), QStringLiteral("K&V")},
+        {QStringLiteral("model"), QStringLiteral("Anemômetro")},
+    };
     struct Value {
         const char* component;
         const char* key;
@@ -156,19 +141,20 @@ std::vector<Message> discoveryConfigs(const MqttSettings& settings, const Statio
     std::vector<Message> configs;
     for (const Value& v : values) {
         const QString uniqueId = id + u'_' + QLatin1String(v.key);
-        QByteArray json =
-            "{\"name\": " + jsonString(info.name + u' ' + QString::fromUtf8(v.caption)) +
-            ", \"unique_id\": " + jsonString(uniqueId) +
-            ", \"state_topic\": " + jsonString(stateTopic(settings.prefix, info.station)) +
-            ", \"value_template\": " + jsonString(QString::fromUtf8(v.template_)) +
-            ", \"availability_topic\": " +
-            jsonString(availabilityTopic(settings.prefix, info.station));
+        QJsonObject json{
+            {QStringLiteral("name"), info.name + u' ' + QString::fromUtf8(v.caption)},
+            {QStringLiteral("unique_id"), uniqueId},
+            {QStringLiteral("state_topic"), stateTopic(settings.prefix, info.station)},
+            {QStringLiteral("value_template"), QString::fromUtf8(v.template_)},
+            {QStringLiteral("availability_topic"),
+             availabilityTopic(settings.prefix, info.station)},
+            {QStringLiteral("device"), device},
+        };
         if (!v.unit.isEmpty())
-            json += ", \"unit_of_measurement\": " + jsonString(v.unit);
-        json += ", \"device\": " + device + '}';
+            json.insert(QStringLiteral("unit_of_measurement"), v.unit);
         configs.push_back({QStringLiteral("%1/%2/%3/config")
                                .arg(settings.discoveryPrefix, QLatin1String(v.component), uniqueId),
-                           json});
+                           compact(json)});
     }
     return configs;
 }

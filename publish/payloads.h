@@ -13,8 +13,8 @@
 #include <vector>
 
 // What the station publishes, as bytes: topics never hold a station's name or address, only
-// its slot number, and payloads are UTF-8 JSON with numbers written with a decimal point and
-// times in ISO 8601 with their UTC offset.
+// its slot number, and payloads are compact UTF-8 JSON (QJsonDocument: keys in alphabetical
+// order, numbers in their shortest form) with times in ISO 8601 with their UTC offset.
 namespace publish {
 
 QString statusTopic(const QString& prefix);
@@ -28,10 +28,10 @@ struct StationInfo {
     QString address;
 };
 
-// {"station": 1, "name": "...", "address": "...", "time": "...", "speed": 12.3, "unit": "km/h",
-//  "direction": "NNE", "preset1": 5.0, "preset2": 20.0, "preset1_alarm": true, ...}. A value the
-// panel shows as "> LIMITE" is null with "<field>_over_limit": true beside it; a direction that
-// is not valid is null.
+// {"address":"17","battery":3.88,"direction":"NNE","name":"CAIS 1","preset1":5,
+//  "preset1_alarm":true,...,"speed":12.3,"station":3,"time":"...","unit":"km/h"}. A value the
+// panel shows as "> LIMITE" is null with "<field>_over_limit": true beside it; a direction
+// that is not valid is null.
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
                      const readings::Reading& reading, const QDateTime& time);
 
@@ -45,8 +45,5 @@ struct Message {
 };
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit);
-
-// A JSON string, quotes and escapes included.
-QByteArray jsonString(const QString& text);
 
 } // namespace publish

@@ -43,6 +43,8 @@ void keepOwner(int fd, const struct stat& old) {
     [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
 }
 
+// QSaveFile's direct-write fallback opens the old file truncated: a full disk would leave it
+// empty. Here its space is reserved before the old contents are touched.
 void rewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
     // Never waits: a FIFO without a reader fails at once.
     const int fd = ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -64,6 +66,9 @@ void rewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
 } // namespace
 
 void replaceFileContents(const QString& path, const QByteArray& bytes) {
+    // Not QSaveFile (Qt 6.4): its new file takes this process's owner and group and only the rwx
+    // bits of the old mode, it refuses an old file without write permission, and its errors are
+    // a QFileDevice::FileError without the errno that "I/O error %d" is written from.
     QByteArray target = QFile::encodeName(path);
     if (target.contains('\0'))
         raiseFileError(ENOENT);

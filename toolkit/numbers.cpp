@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include <cstdlib>
+#include <cmath>
 
 namespace toolkit {
 
@@ -20,12 +20,9 @@ const QLocale& stationLocale() {
 } // namespace
 
 QString decimalText(qint64 units, int decimals) {
-    // Digits padded with zeros, so that 5 hundredths read "0,05".
-    QString digits =
-        QString::number(std::llabs(units)).rightJustified(decimals + 1, QLatin1Char('0'));
-    if (decimals > 0)
-        digits.insert(digits.size() - decimals, QLatin1Char(','));
-    return units < 0 ? u'-' + digits : digits;
+    // Exact for counts below 2^52: the quotient is nearer the decimal value than half its last
+    // place, so rounding to `decimals` places gives that value back.
+    return stationLocale().toString(double(units) / std::pow(10.0, decimals), 'f', decimals);
 }
 
 QString decimalText(double value, int decimals) {

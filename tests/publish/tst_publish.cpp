@@ -66,29 +66,27 @@ private slots:
         QFETCH(QByteArray, unit);
         const std::uint8_t bits = std::uint8_t(statusByte) | status::kDirectionValid |
                                   status::kPreset1Alarm | status::kRf;
+        // Compact, keys in alphabetical order, numbers in their shortest form (5.0 is 5).
         QCOMPARE(state(values(123, bits)),
-                 "{\"station\": 3, \"name\": \"CAIS 1\", \"address\": \"17\", "
-                 "\"time\": \"2026-12-07T14:30:05-03:00\", \"speed\": 12.3, \"unit\": \"" +
-                     unit +
-                     "\", \"direction\": \"NNE\", \"preset1\": 5.0, \"preset2\": 20.0, "
-                     "\"preset1_alarm\": true, \"preset2_alarm\": false, \"sound\": false, "
-                     "\"battery\": 3.88, \"rf\": true}");
+                 "{\"address\":\"17\",\"battery\":3.88,\"direction\":\"NNE\",\"name\":\"CAIS 1\","
+                 "\"preset1\":5,\"preset1_alarm\":true,\"preset2\":20,\"preset2_alarm\":false,"
+                 "\"rf\":true,\"sound\":false,\"speed\":12.3,\"station\":3,"
+                 "\"time\":\"2026-12-07T14:30:05-03:00\",\"unit\":\"" +
+                     unit + "\"}");
     }
 
     // "> LIMITE" on the panel is null with <field>_over_limit beside it; "---" is null; 9999
     // tenths is still a number.
     void overLimitAndNoDirection() {
-        const QByteArray json =
-            state(values(10000, status::kSoundAlarm | status::kPreset2Alarm, 3, 65535, 9999));
-        QVERIFY2(json.contains("\"speed\": null, \"speed_over_limit\": true, \"unit\": \"m/s\", "
-                               "\"direction\": null, \"preset1\": null, "
-                               "\"preset1_over_limit\": true, \"preset2\": 999.9, "
-                               "\"preset1_alarm\": false, \"preset2_alarm\": true, "
-                               "\"sound\": true"),
-                 json.constData());
+        QCOMPARE(state(values(10000, status::kSoundAlarm | status::kPreset2Alarm, 3, 65535, 9999)),
+                 "{\"address\":\"17\",\"battery\":3.88,\"direction\":null,\"name\":\"CAIS 1\","
+                 "\"preset1\":null,\"preset1_alarm\":false,\"preset1_over_limit\":true,"
+                 "\"preset2\":999.9,\"preset2_alarm\":true,\"rf\":false,\"sound\":true,"
+                 "\"speed\":null,\"speed_over_limit\":true,\"station\":3,"
+                 "\"time\":\"2026-12-07T14:30:05-03:00\",\"unit\":\"m/s\"}");
         // A direction code past the compass with the valid bit is no direction either.
-        QVERIFY(state(values(0, status::kDirectionValid, 16)).contains("\"direction\": null"));
-        QVERIFY(state(values(0, status::kDirectionValid, 15)).contains("\"direction\": \"NNO\""));
+        QVERIFY(state(values(0, status::kDirectionValid, 16)).contains("\"direction\":null"));
+        QVERIFY(state(values(0, status::kDirectionValid, 15)).contains("\"direction\":\"NNO\""));
         // Whatever the name holds, the payload is valid JSON and the name comes back whole.
         const QString name = QStringLiteral("CAIS \"B\"\\ +/# 3\tÁ");
         QJsonParseError error;
@@ -98,6 +96,68 @@ private slots:
         QCOMPARE(object.value(u"name").toString(), name);
         QCOMPARE(object.value(u"speed").toDouble(), 0.5);
         QCOMPARE(object.value(u"battery").toDouble(), 3.88);
+    }
+
+    // ISO 8601 with the offset written out, also for UTC.
+    void timeWithItsOffset_data() {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QByteArray>("expected");
+        const QDate day(2026, 12, 7);
+        const QTime noon(14, 30, 5);
+        QTest::newRow("UTC-3") << QDateTime(day, noon, QTimeZone(-3 * 3600))
+                               << QByteArray("2026-12-07T14:30:05-03:00");
+        QTest::newRow("UTC") << QDateTime(day, noon, Qt::UTC)
+                             << QByteArray("2026-12-07T14:30:05+00:00");
+        QTest::newRow("Kolkata") << QDateTime(day, noon, QTimeZone("Asia/Kolkata"))
+                                 << QByteArray("2026-12-07T14:30:05+05:30");
+    }
+    void timeWithItsOffset() {
+        QFETCH(QDateTime, time);
+        QFETCH(QByteArray, expected);
+        const StationValues v = values(0, 0);
+        const QByteArray json =
+            publish::stateJson({3, QStringLiteral("CAIS 1"), QStringLiteral("17")}, v,
+                               readings::readingOf(v, 3), time);
+        QVERIFY2(json.contains("\"time\":\"" + expected + '"'), json.constData());
+    }
+
+    // The percentage of the last hour rounded to a tenth, as Diagnóstico shows it; nothing
+    // before the first poll or before the first good reading is null.
+    void healthOfTheLastHour_data() {
+        QTest::addColumn<QList<int>>("kinds"); // modbus::ReplyKind values, one a second
+        QTest::addColumn<QByteArray>("success");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<bool>("lastGood");
+        using K = modbus::ReplyKind;
+        QTest::newRow("no poll yet") << QList<int>{} << QByteArray("null") << 0 << false;
+        QTest::newRow("two of seven")
+            << QList<int>{int(K::Good),         int(K::NoReply),       int(K::BadCrc),
+                          int(K::WrongAddress), int(K::WrongFunction), int(K::TooShort),
+                          int(K::Good)}
+            << QByteArray("28.6") << 0 << true;
+        QTest::newRow("one of three") << QList<int>{int(K::Good), int(K::NoReply), int(K::NoReply)}
+                                      << QByteArray("33.3") << 2 << true;
+        QTest::newRow("all good") << QList<int>{int(K::Good), int(K::Good)} << QByteArray("100")
+                                  << 0 << true;
+        QTest::newRow("none good") << QList<int>{int(K::NoReply)} << QByteArray("0") << 1 << false;
+    }
+    void healthOfTheLastHour() {
+        QFETCH(QList<int>, kinds);
+        QFETCH(QByteArray, success);
+        QFETCH(int, failures);
+        QFETCH(bool, lastGood);
+        health::StationHealth health;
+        qint64 nowMs = kNoon.toMSecsSinceEpoch();
+        for (const int kind : kinds)
+            health.record(modbus::ReplyKind(kind), nowMs += 1000);
+        const QByteArray json = publish::healthJson(4, health, nowMs);
+        QVERIFY2(json.contains("\"success_percent\":" + success + ','), json.constData());
+        const QJsonObject object = QJsonDocument::fromJson(json).object();
+        QCOMPARE(object.value(u"station").toInt(), 4);
+        QCOMPARE(object.value(u"polls").toInt(), kinds.size());
+        QCOMPARE(object.value(u"consecutive_failures").toInt(), failures);
+        QCOMPARE(object.value(u"last_good").isString(), lastGood);
+        QCOMPARE(object.value(u"last_good").isNull(), !lastGood);
     }
 
     // Topics hold the slot number only: a name, an address or a client id never puts a level

@@ -387,6 +387,8 @@ private slots:
         QCOMPARE(toolkit::decimalText(qint64(5), 2), QStringLiteral("0,05"));
         QCOMPARE(toolkit::decimalText(qint64(123), 1), QStringLiteral("12,3"));
         QCOMPARE(toolkit::decimalText(qint64(-7), 1), QStringLiteral("-0,7"));
+        QCOMPARE(toolkit::decimalText(qint64(1234567), 1), QStringLiteral("123456,7"));
+        QCOMPARE(toolkit::decimalText(qint64(65535), 2), QStringLiteral("655,35"));
         QCOMPARE(toolkit::decimalText(1234.56, 1), QStringLiteral("1234,6"));
         QCOMPARE(toolkit::decimalText(100.0, 1), QStringLiteral("100,0"));
         QLocale::setDefault(previous);
