@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logs/log_step.h"
 #include "bus/station_bus.h"
+#include "logs/log_step.h"
 #include "modbus/stations.h"
 #include "readings/reading_feed.h"
 #include "settings/station_settings.h"

@@ -5,12 +5,12 @@
 // home folder for the logs.
 #include "replies.h"
 
-#include "logs/log_step.h"
 #include "bus/poll_outcome.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "logs/log_files.h"
 #include "logs/log_format.h"
+#include "logs/log_step.h"
 #include "readings/reply.h"
 #include "readings/station_display.h"
 #include "readings/station_panel.h"
@@ -75,7 +75,7 @@ struct Station {
         if (!logs::shouldLog(true, reading.rfText))
             return;
         logs::writeLogLine(logs::logRequest(panel.station(), reading, panel.name(), documents,
-                                           QDateTime::currentDateTime()));
+                                            QDateTime::currentDateTime()));
     }
 
     // The outcome of one poll as the bus makes it after its read, then its two listeners:

@@ -1,13 +1,13 @@
 // The wind history: log files as the program writes them read back, the summary of a day,
 // the wind rose, today's readings held in memory, and the window over real files.
 
-#include "logs/log_step.h"
 #include "history/charts.h"
 #include "history/history_window.h"
 #include "history/live_readings.h"
 #include "history/prepared.h"
 #include "history/wind_stats.h"
 #include "logs/log_format.h"
+#include "logs/log_step.h"
 #include "readings/reply.h"
 
 #include "history_files.h"
@@ -39,7 +39,7 @@ QByteArray loggedFile(const QString& folder, int station, const QString& name,
                       const std::vector<std::pair<QTime, StationValues>>& readings) {
     for (const auto& [time, values] : readings) {
         logs::writeLogLine(logs::logRequest(station, readings::readingOf(values, station), name,
-                                           folder, QDateTime(kDay, time)));
+                                            folder, QDateTime(kDay, time)));
     }
     QFile file(logs::logFolder(folder) + u'/' + logs::logFileName(kDay, name));
     file.open(QIODevice::ReadOnly);
@@ -348,9 +348,9 @@ private slots:
                    {{QTime(8, 0), calm}, {QTime(9, 0), gust}});
         loggedFile(documents, 1, QStringLiteral("NORTE NOVO"), {{QTime(14, 0), calm}});
         // Yesterday, late: inside the last 24 hours from 00:30 today.
-        logs::writeLogLine(logs::logRequest(1, readings::readingOf(gust, 1), QStringLiteral("NORTE"),
-                                           documents,
-                                           QDateTime(kDay.addDays(-1), QTime(23, 59, 59))));
+        logs::writeLogLine(logs::logRequest(1, readings::readingOf(gust, 1),
+                                            QStringLiteral("NORTE"), documents,
+                                            QDateTime(kDay.addDays(-1), QTime(23, 59, 59))));
         qint64 now = QDateTime(kDay, QTime(15, 0)).toMSecsSinceEpoch();
         NamedStations stations; // station 3 is "SUL", its log off
         stations.setName(3, QStringLiteral("SUL"));

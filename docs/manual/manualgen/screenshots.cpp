@@ -1,7 +1,6 @@
 #include "screenshots.h"
 
 #include "app/comm_Unit1.h"
-#include "logs/log_step.h"
 #include "config/Unit2.h"
 #include "config/scan_panel.h"
 #include "health/diagnostics_window.h"
@@ -9,6 +8,7 @@
 #include "history/history_window.h"
 #include "logs/log_files.h"
 #include "logs/log_format.h"
+#include "logs/log_step.h"
 #include "modbus/rtu.h"
 #include "readings/reply.h"
 #include "readings/station_display.h"
@@ -184,8 +184,8 @@ void writeSampleLogs(const TForm1& form1) {
             const Sample& sample = kSamples[stationSlot(station)];
             const readings::Reading reading = readings::readingOf(sample.values, station);
             logs::writeLogLine(logs::logRequest(station, reading, form1.panel(station).name(),
-                                               form1.GetMyDocuments(),
-                                               QDateTime(firstDay.addDays(day), QTime(14, 5, 9))));
+                                                form1.GetMyDocuments(),
+                                                QDateTime(firstDay.addDays(day), QTime(14, 5, 9))));
         }
     }
 }
@@ -271,7 +271,7 @@ void writeHistoryLogs(const TForm1& form1, const QDate& day) {
                                          (values.speed > values.preset1 ? bits::kPreset1Alarm : 0));
             logs::writeLogLine(
                 logs::logRequest(3, readings::readingOf(values, 3), name, form1.GetMyDocuments(),
-                                QDateTime(day.addDays(-back), QTime(0, 0).addSecs(minute * 60))));
+                                 QDateTime(day.addDays(-back), QTime(0, 0).addSecs(minute * 60))));
         }
     }
 }
