@@ -11,9 +11,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <optional>
 #include <sys/stat.h>
 
 namespace alarms {

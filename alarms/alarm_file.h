@@ -12,7 +12,7 @@ namespace alarms {
 // a crash or a restart. JSON with the field names of the broker's alarm payload: a user name
 // with any character needs no escaping rules of our own, and a file cut short never parses.
 inline const QString kAlarmFileName = QStringLiteral("alarmes.json");
-// 48 entries of a few hundred bytes each fit many times over.
+// The 41 alarms there can be (five for each of eight stations, the port's) fit many times over.
 inline constexpr qint64 kMostAlarmFileBytes = 256 * 1024;
 
 QByteArray encodeAlarms(const QList<Entry>& entries);
