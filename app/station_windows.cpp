@@ -1,5 +1,9 @@
 #include "app/station_windows.h"
 
+#include "alarms/alarm_book.h"
+#include "alarms/alarm_file.h"
+#include "alarms/alarm_store.h"
+#include "alarms/alarm_watch.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "history/history_window.h"
@@ -12,6 +16,7 @@
 #include "toolkit/screen_fit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -37,10 +42,19 @@ StationWindows::StationWindows() {
     });
     main.readingFeed().addWatcher(*monitor);
     health::HealthMonitor& watcher = *monitor;
+    startAlarms();
+    alarms::AlarmWatch& alarmWatcher = *alarmWatch;
     main.logStep().setJournal({
-        .failed = [&watcher](int station,
-                             const QString& text) { watcher.logFailed(station, text); },
-        .recovered = [&watcher](int station, int lost) { watcher.logRecovered(station, lost); },
+        .failed =
+            [&watcher, &alarmWatcher](int station, const QString& text) {
+                watcher.logFailed(station, text);
+                alarmWatcher.logFailed(station);
+            },
+        .recovered =
+            [&watcher, &alarmWatcher](int station, int lost) {
+                watcher.logRecovered(station, lost);
+                alarmWatcher.logRecovered(station);
+            },
     });
     diagnostics = std::make_unique<health::DiagnosticsWindow>(
         watcher, health::DiagnosticsWindow::Stations{.settings = stations, .logFolder = logFolder},
@@ -72,6 +86,41 @@ StationWindows::StationWindows() {
     monitor->programStarted();
     startPublishing();
     startup_.release();
+}
+
+void StationWindows::startAlarms() {
+    TForm1& main = *form1;
+    const settings::StationSettings& stations = main.stationSettings();
+    alarmBook = std::make_unique<alarms::AlarmBook>();
+    alarmWatch = std::make_unique<alarms::AlarmWatch>(alarms::AlarmWatch::Sources{
+        .book = *alarmBook,
+        .health = *monitor,
+        .settings = stations,
+        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+    });
+    // Told right after health, whose counts say whether a station answers.
+    main.readingFeed().addWatcher(*alarmWatch);
+    alarmStore = std::make_unique<alarms::AlarmStore>(
+        *alarmBook, QDir::current().filePath(alarms::kAlarmFileName));
+    if (const QString error = alarmStore->restore(); !error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with an empty list.
+        toolkit::reportToStandardError(error);
+        QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
+    }
+    alarmWatch->forgetStationsNotPolled();
+    QObject::connect(alarmBook.get(), &alarms::AlarmBook::journal, monitor.get(),
+                     [this](int station, const QString& event, const QString& detail) {
+                         monitor->noteEvent(station == alarms::kPortStation
+                                                ? QStringLiteral("-")
+                                                : form1->stationSettings().name(station),
+                                            event, detail);
+                     });
+    QObject::connect(alarmBook.get(), &alarms::AlarmBook::newActive, form1.get(),
+                     [this] { QApplication::alert(form1.get()); });
+    auto* clock = new QTimer(alarmBook.get());
+    QObject::connect(clock, &QTimer::timeout, alarmBook.get(),
+                     [this] { alarmBook->tick(QDateTime::currentMSecsSinceEpoch()); });
+    clock->start(1000);
 }
 
 void StationWindows::startPublishing() {
