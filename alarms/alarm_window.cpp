@@ -144,7 +144,7 @@ AlarmWindow::AlarmWindow(AlarmBook& book, const settings::StationSettings& stati
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
-    export_ = button(QStringLiteral("&Exportar…"), QStringLiteral("Exportar"), this);
+    export_ = button(QStringLiteral("&Exportar"), QStringLiteral("Exportar"), this);
     bottom->addWidget(export_);
     layout->addLayout(bottom);
 

@@ -374,6 +374,11 @@ private slots:
                                         "dia;07/12/2026 09:01:00;30,0 km/h;maria;"
                                         "07/12/2026 09:03:20;07/12/2026 09:01:10;10 s\r\n"));
 
+        // Gone unacknowledged before midnight, it leaves the history with the next day's first
+        // alarm: written then, as it was.
+        rig.set(14 * 3600 + 50 * 60, 1, Kind::BatteryLow, true);
+        rig.set(14 * 3600 + 55 * 60, 1, Kind::BatteryLow, false);
+        const QByteArray beforeMidnight = contents(path);
         // A new day's file starts with the header.
         rig.nowMs = at(0, 8);
         rig.book.setActive(3, Kind::LogFailed, true, rig.nowMs);
@@ -383,6 +388,9 @@ private slots:
                  kFileHeader +
                      "EST 3;LOG FALHOU;baixa;08/12/2026 09:00:00;;maria;08/12/2026 09:01:00;"
                      "08/12/2026 09:01:01;1 min 01 s\r\n");
+        QCOMPARE(contents(path), beforeMidnight +
+                                     "EST 1;BATERIA BAIXA;baixa;07/12/2026 23:50:00;;;;"
+                                     "07/12/2026 23:55:00;5 min 00 s\r\n");
     }
 
     // A FIFO in the day file's place is refused at once, told once, and the line is written at
