@@ -145,6 +145,10 @@ class TestAlarmWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry().size(), QSize(1024, 768));
+    }
+
     // Every state as the list shows it, newest first, each text read through the accessibility
     // interface, and every column on a 1024 × 768 screen without scrolling sideways.
     void listAsReadAndOnScreen() {
@@ -206,6 +210,17 @@ private slots:
         QCOMPARE(readRow(list, 1)[3], QStringLiteral("ATIVO"));
 
         QTest::keyClick(list, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), rig.window.acknowledgeButton());
+        // Every button is on the Tab chain, in the order shown, and back.
+        const QList<QWidget*> chain{rig.window.acknowledgeButton(),
+                                    rig.window.acknowledgeAllButton(), rig.window.silenceButton(),
+                                    rig.window.shelveButton(), rig.window.exportButton()};
+        for (QWidget* next : chain.mid(1)) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        for (int i = 0; i < chain.size() - 1; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), rig.window.acknowledgeButton());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(readRow(list, 1),
