@@ -124,7 +124,7 @@ QString AlarmTableModel::cellText(const Entry& entry, int column) const {
     case AckBy:
         return entry.acknowledgedBy;
     case AckAt:
-        return dateTimeText(entry.acknowledgedAtMs);
+        return timeAfterText(entry.acknowledgedAtMs, entry.sinceMs);
     case Repetitions:
         return QString::number(entry.repetitions);
     default:
@@ -206,7 +206,7 @@ QVariant DayHistoryModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_.size())
         return {};
     const DayRecord& record = rows_.at(index.row());
-    return recordCells(record, stationName(stations_, record.station), nowMs_())
+    return recordCells(record, stationName(stations_, record.station), nowMs_(), LaterTimes::Short)
         .value(index.column());
 }
 

@@ -13,6 +13,15 @@ QString dateTimeText(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 
+QString timeAfterText(qint64 ms, qint64 dayOfMs) {
+    if (ms == 0)
+        return {};
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(ms);
+    if (at.date() != QDateTime::fromMSecsSinceEpoch(dayOfMs).date())
+        return dateTimeText(ms);
+    return at.toString(QStringLiteral("HH:mm:ss"));
+}
+
 QString peakText(const std::optional<double>& peak, const QString& unit) {
     if (!peak)
         return {};
@@ -47,15 +56,19 @@ const QStringList& recordColumns() {
     return columns;
 }
 
-QStringList recordCells(const DayRecord& record, const QString& stationName, qint64 nowMs) {
+QStringList recordCells(const DayRecord& record, const QString& stationName, qint64 nowMs,
+                        LaterTimes laterTimes) {
+    const auto later = [&](qint64 ms) {
+        return laterTimes == LaterTimes::Full ? dateTimeText(ms) : timeAfterText(ms, record.cameMs);
+    };
     return {stationName,
             kindText(record.kind),
             priorityText(priorityOf(record.kind)),
             dateTimeText(record.cameMs),
             peakText(record.peak, record.unit),
             record.acknowledgedBy,
-            dateTimeText(record.acknowledgedAtMs),
-            record.wentMs != 0 ? dateTimeText(record.wentMs) : QStringLiteral("-"),
+            later(record.acknowledgedAtMs),
+            record.wentMs != 0 ? later(record.wentMs) : QStringLiteral("-"),
             durationText(record.durationMs(nowMs))};
 }
 

@@ -30,6 +30,20 @@ namespace {
 constexpr int kDurationRefreshMs = 1000;
 const QString kDateFormat = QStringLiteral("dd/MM/yyyy");
 
+void widenForTexts(QTableView* t, const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+    constexpr int kCellPadding = 10;
+    const QFontMetrics metrics = t->fontMetrics();
+    for (int column = topLeft.column(); column <= bottomRight.column(); ++column) {
+        int width = t->columnWidth(column);
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+            const QString text = t->model()->index(row, column).data().toString();
+            width = std::max(width, metrics.horizontalAdvance(text) + kCellPadding);
+        }
+        if (width > t->columnWidth(column))
+            t->setColumnWidth(column, width);
+    }
+}
+
 QTableView* table(QAbstractItemModel* model, const QString& name, QWidget* parent) {
     auto* t = new QTableView(parent);
     t->setModel(model);
@@ -46,6 +60,12 @@ QTableView* table(QAbstractItemModel* model, const QString& name, QWidget* paren
     t->resizeColumnsToContents();
     QObject::connect(model, &QAbstractItemModel::modelReset, t,
                      &QTableView::resizeColumnsToContents);
+    // A row updated in place ("ATIVO" becoming "SUPRIMIDO ATÉ 09:35") widens a column its new
+    // text no longer fits; measuring only the changed cells keeps a steady table cheap.
+    QObject::connect(model, &QAbstractItemModel::dataChanged, t,
+                     [t](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                         widenForTexts(t, topLeft, bottomRight);
+                     });
     return t;
 }
 
