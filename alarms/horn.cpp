@@ -48,7 +48,8 @@ HornPlayer::HornPlayer(AlarmBook& book, HornSettings settings, QObject* parent)
     }
     // A sound server that comes or goes, or another default output.
     connect(devices_.get(), &QMediaDevices::audioOutputsChanged, this, &HornPlayer::restart);
-    follow();
+    // From the event loop, so that whoever made the player has connected unavailable() first.
+    QMetaObject::invokeMethod(this, &HornPlayer::follow, Qt::QueuedConnection);
 }
 
 HornPlayer::~HornPlayer() = default;
