@@ -2,8 +2,12 @@
 
 #include "alarms/alarm_book.h"
 #include "alarms/alarm_file.h"
+#include "alarms/alarm_record.h"
+#include "alarms/alarm_settings.h"
 #include "alarms/alarm_store.h"
 #include "alarms/alarm_watch.h"
+#include "alarms/alarm_window.h"
+#include "alarms/horn.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "history/history_window.h"
@@ -82,6 +86,7 @@ StationWindows::StationWindows() {
     addWindowToMenu(diagnostics.get(), QStringLiteral("Diagnóstico"),
                     QStringLiteral("Diagnostico1"));
     addWindowToMenu(history.get(), QStringLiteral("Histórico"), QStringLiteral("Historico1"));
+    addWindowToMenu(alarmWindow.get(), QStringLiteral("Alarmes"), QStringLiteral("Alarmes1"));
 
     monitor->programStarted();
     startPublishing();
@@ -91,6 +96,7 @@ StationWindows::StationWindows() {
 void StationWindows::startAlarms() {
     TForm1& main = *form1;
     const settings::StationSettings& stations = main.stationSettings();
+    const auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
     alarmBook = std::make_unique<alarms::AlarmBook>();
     alarmWatch = std::make_unique<alarms::AlarmWatch>(alarms::AlarmWatch::Sources{
         .book = *alarmBook,
@@ -115,8 +121,37 @@ void StationWindows::startAlarms() {
                                                 : form1->stationSettings().name(station),
                                             event, detail);
                      });
+    const auto logFolder = [&main] { return logs::logFolder(main.GetMyDocuments()); };
+    auto* recorder =
+        new alarms::AlarmRecorder(*alarmBook, stations, logFolder, now, alarmBook.get());
+    // After the tick that changed the list: a box opened there would run its loop in the poll.
+    QObject::connect(
+        recorder, &alarms::AlarmRecorder::failed, recorder,
+        [](const QString& text) { toolkit::reportError(text); }, Qt::QueuedConnection);
+    alarmWindow = std::make_unique<alarms::AlarmWindow>(
+        *alarmBook, stations, now, alarms::loginName(), logFolder, form1.get());
+    // [alarmes] of anemometros.ini: the horn's sounds and whether a new alarm opens the window.
+    const alarms::AlarmSettingsResult read =
+        alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
+    if (!read.error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with the keys it could read.
+        toolkit::reportToStandardError(read.error);
+        QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
+    }
+    auto* horn = new alarms::HornPlayer(*alarmBook, read.settings.horn, alarmBook.get());
+    // Without a sound output the program runs on, and Diagnóstico's journal says so once.
+    QObject::connect(horn, &alarms::HornPlayer::unavailable, monitor.get(),
+                     [this](const QString& text) {
+                         monitor->noteEvent(QStringLiteral("-"), QStringLiteral("SEM SOM"), text);
+                     });
+    // A new alarm is brought before the operator: the window opened or raised, unless
+    // [alarmes] says not to, and the main window marked for the desktop's attention.
     QObject::connect(alarmBook.get(), &alarms::AlarmBook::newActive, form1.get(),
-                     [this] { QApplication::alert(form1.get()); });
+                     [this, open = read.settings.openWindow] {
+                         if (open)
+                             showBesideMain(alarmWindow.get(), /*activate=*/false);
+                         QApplication::alert(form1.get());
+                     });
     auto* clock = new QTimer(alarmBook.get());
     QObject::connect(clock, &QTimer::timeout, alarmBook.get(),
                      [this] { alarmBook->tick(QDateTime::currentMSecsSinceEpoch()); });
@@ -154,18 +189,25 @@ void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, co
     QMenu* controle = form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
     QAction* item = controle->addAction(caption);
     item->setObjectName(name);
+    QObject::connect(item, &QAction::triggered, window,
+                     [this, window] { showBesideMain(window, /*activate=*/true); });
+}
+
+void StationWindows::showBesideMain(QWidget* window, bool activate) {
     // Opened beside the main window the first time, within the screen; afterwards where the
     // user left it, brought back onto the screen if it no longer fits.
-    QObject::connect(item, &QAction::triggered, window,
-                     [window, main = form1.get(), placed = false]() mutable {
-                         if (!std::exchange(placed, true))
-                             toolkit::placeBeside(window, main);
-                         else
-                             toolkit::keepWithinScreen(window);
-                         window->show();
-                         window->raise();
-                         window->activateWindow();
-                     });
+    if (!window->property("placed").toBool()) {
+        window->setProperty("placed", true);
+        toolkit::placeBeside(window, form1.get());
+    } else if (!window->isVisible()) {
+        toolkit::keepWithinScreen(window);
+    }
+    // Not activated, it leaves the keyboard with whatever window of the program has it.
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    window->show();
+    window->raise();
+    if (activate)
+        window->activateWindow();
 }
 
 void StationWindows::endProgram() {

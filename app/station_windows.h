@@ -16,6 +16,7 @@ namespace alarms {
 class AlarmBook;
 class AlarmStore;
 class AlarmWatch;
+class AlarmWindow;
 } // namespace alarms
 
 namespace publish {
@@ -62,11 +63,13 @@ public:
     std::unique_ptr<alarms::AlarmBook> alarmBook;
     std::unique_ptr<alarms::AlarmWatch> alarmWatch;
     std::unique_ptr<alarms::AlarmStore> alarmStore;
+    std::unique_ptr<alarms::AlarmWindow> alarmWindow;
     // Publishing to an MQTT broker, when anemometros.ini in the station folder names one.
     std::unique_ptr<publish::Publisher> publisher;
 
 private:
     void addWindowToMenu(QWidget* window, const QString& caption, const QString& name);
+    void showBesideMain(QWidget* window, bool activate);
     void startPublishing();
     void startAlarms();
 };

@@ -1,7 +1,8 @@
 #include "screenshots.h"
 
+#include "alarms/alarm_book.h"
+#include "alarms/alarm_window.h"
 #include "app/comm_Unit1.h"
-#include "logs/log_step.h"
 #include "config/Unit2.h"
 #include "config/scan_panel.h"
 #include "health/diagnostics_window.h"
@@ -9,6 +10,7 @@
 #include "history/history_window.h"
 #include "logs/log_files.h"
 #include "logs/log_format.h"
+#include "logs/log_step.h"
 #include "modbus/rtu.h"
 #include "readings/reply.h"
 #include "readings/station_display.h"
@@ -31,6 +33,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <array>
@@ -184,8 +187,8 @@ void writeSampleLogs(const TForm1& form1) {
             const Sample& sample = kSamples[stationSlot(station)];
             const readings::Reading reading = readings::readingOf(sample.values, station);
             logs::writeLogLine(logs::logRequest(station, reading, form1.panel(station).name(),
-                                               form1.GetMyDocuments(),
-                                               QDateTime(firstDay.addDays(day), QTime(14, 5, 9))));
+                                                form1.GetMyDocuments(),
+                                                QDateTime(firstDay.addDays(day), QTime(14, 5, 9))));
         }
     }
 }
@@ -271,7 +274,7 @@ void writeHistoryLogs(const TForm1& form1, const QDate& day) {
                                          (values.speed > values.preset1 ? bits::kPreset1Alarm : 0));
             logs::writeLogLine(
                 logs::logRequest(3, readings::readingOf(values, 3), name, form1.GetMyDocuments(),
-                                QDateTime(day.addDays(-back), QTime(0, 0).addSecs(minute * 60))));
+                                 QDateTime(day.addDays(-back), QTime(0, 0).addSecs(minute * 60))));
         }
     }
 }
@@ -305,6 +308,34 @@ void historyPictures(TForm1& form1, Pictures& pictures) {
     window.tabs()->setCurrentIndex(2);
     pictures.insert(QStringLiteral("historico-rosa.png"), grabbed(&window));
     window.hide();
+}
+
+// The Alarmes window with an alarm in each state, on the manual's clock.
+QImage alarmsPicture(TForm1& form1, qint64 clock) {
+    using alarms::Kind;
+    alarms::AlarmBook book;
+    const qint64 minute = 60'000;
+    book.setActive(5, Kind::NoAnswer, true, clock - 42 * minute);
+    for (int again = 0; again < 2; ++again) {
+        book.setActive(5, Kind::NoAnswer, false, clock - (40 - 6 * again) * minute);
+        book.setActive(5, Kind::NoAnswer, true, clock - (38 - 6 * again) * minute);
+    }
+    book.setActive(5, Kind::NoAnswer, false, clock - 30 * minute);
+    book.setActive(2, Kind::BatteryLow, true, clock - 25 * minute);
+    book.shelve({2, Kind::BatteryLow}, alarms::AlarmBook::kShelve8HoursMs,
+                QStringLiteral("operador"), clock - 24 * minute);
+    book.setActive(1, Kind::Preset1, true, clock - 12 * minute, 41.5, QStringLiteral("km/h"));
+    book.setActive(1, Kind::Preset1, true, clock - 11 * minute, 47.2, QStringLiteral("km/h"));
+    book.acknowledge({{1, Kind::Preset1}}, QStringLiteral("operador"), clock - 10 * minute);
+    book.setActive(3, Kind::Preset2, true, clock - 2 * minute, 23.8, QStringLiteral("m/s"));
+    book.setActive(3, Kind::Preset2, true, clock - minute, 25.1, QStringLiteral("m/s"));
+    alarms::AlarmWindow window(
+        book, form1.stationSettings(), [clock] { return clock; }, QStringLiteral("operador"),
+        [&form1] { return logs::logFolder(form1.GetMyDocuments()); });
+    window.alarmTable()->selectRow(0);
+    window.show();
+    settle();
+    return grabbed(&window);
 }
 
 } // namespace
@@ -344,6 +375,7 @@ Pictures takeScreenshots() {
     pictures.insert(QStringLiteral("painel-erro.png"), grabbed(&form1.panel(5)));
     pictures.insert(QStringLiteral("diagnostico.png"),
                     diagnosticsPicture(form1, line, monitor, clock));
+    pictures.insert(QStringLiteral("alarmes.png"), alarmsPicture(form1, clock));
     form1.FormClose();
 
     for (int station : {1, 2, 5})
