@@ -249,6 +249,25 @@ private slots:
         QVERIFY(now.contains(QStringLiteral("teste/2/alarms")));
     }
 
+    // A broker that went away and came back empty gets every list again, the change made
+    // meanwhile included, and acknowledgements are listened to again.
+    void listsAndAcknowledgementsAfterTheBrokerCameBack() {
+        Rig rig;
+        QVERIFY(rig.start(true));
+        rig.broker.stop();
+        QTRY_VERIFY(!rig.publisher->connected());
+        rig.book.setActive(1, Kind::Preset2, true, kT0, 20.0, QStringLiteral("m/s"));
+        QVERIFY(rig.broker.start());
+        MqttSubscriber live(rig.broker, QStringLiteral("teste/#"));
+        QTRY_VERIFY_WITH_TIMEOUT(live.last(QStringLiteral("teste/1/alarms")).contains(u"ATIVO"),
+                                 10000);
+        QVERIFY(!live.last(QStringLiteral("teste/alarms")).isEmpty());
+        QVERIFY(
+            publishAs(rig.broker, QStringLiteral("teste/1/ack"), R"({"alarm": "*", "by": "ana"})"));
+        QTRY_VERIFY(live.last(QStringLiteral("teste/1/alarms")).contains(u"RECONHECIDO"));
+        QCOMPARE(rig.book.find({1, Kind::Preset2})->acknowledgedBy, QStringLiteral("ana (remoto)"));
+    }
+
     // An acknowledgement through the broker is carried out only with reconhecer_remoto on, as
     // "nome (remoto)"; anything else is counted and leaves the list as it was, and the next good
     // message is still carried out.
