@@ -1,5 +1,9 @@
 #include "publish/payloads.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <array>
 #include <cstdlib>
 
@@ -47,6 +51,44 @@ QString topicSafe(const QString& text) {
     return safe;
 }
 
+QJsonValue timeValue(qint64 ms) {
+    return ms == 0 ? QJsonValue(QJsonValue::Null)
+                   : QJsonValue(QString::fromUtf8(isoTime(QDateTime::fromMSecsSinceEpoch(ms))));
+}
+
+QJsonValue textValue(const QString& text) {
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+QJsonObject alarmObject(const alarms::Entry& entry) {
+    using alarms::State;
+    QJsonObject object;
+    object.insert(QStringLiteral("alarm"), alarms::kindText(entry.kind));
+    object.insert(QStringLiteral("priority"), alarms::priorityText(alarms::priorityOf(entry.kind)));
+    object.insert(QStringLiteral("state"), entry.state == State::Shelved
+                                               ? QStringLiteral("SUPRIMIDO")
+                                               : alarms::stateText(entry));
+    object.insert(QStringLiteral("since"), timeValue(entry.sinceMs));
+    object.insert(QStringLiteral("peak"),
+                  entry.peak ? QJsonValue(*entry.peak) : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("unit"), textValue(entry.peak ? entry.unit : QString()));
+    object.insert(QStringLiteral("acknowledged_by"), textValue(entry.acknowledgedBy));
+    object.insert(QStringLiteral("acknowledged_at"), timeValue(entry.acknowledgedAtMs));
+    object.insert(QStringLiteral("shelved_until"),
+                  timeValue(entry.state == State::Shelved ? entry.shelvedUntilMs : 0));
+    object.insert(QStringLiteral("repetitions"), entry.repetitions);
+    return object;
+}
+
+QString stationId(const MqttSettings& settings, int station) {
+    return topicSafe(settings.clientId) + QStringLiteral("_%1").arg(station);
+}
+
+QByteArray deviceJson(const QString& id, const QString& name) {
+    return "{\"identifiers\": [" + jsonString(id) + "], \"name\": " + jsonString(name) +
+           ", \"manufacturer\": \"K&V\", \"model\": \"Anemômetro\"}";
+}
+
 } // namespace
 
 QString statusTopic(const QString& prefix) {
@@ -60,6 +102,15 @@ QString availabilityTopic(const QString& prefix, int station) {
 }
 QString healthTopic(const QString& prefix, int station) {
     return QStringLiteral("%1/%2/health").arg(prefix).arg(station);
+}
+QString alarmsTopic(const QString& prefix, int station) {
+    return station == alarms::kPortStation
+               ? prefix + QStringLiteral("/alarms")
+               : QStringLiteral("%1/%2/alarms").arg(prefix).arg(station);
+}
+QString ackTopic(const QString& prefix, int station) {
+    return station == alarms::kPortStation ? prefix + QStringLiteral("/ack")
+                                           : QStringLiteral("%1/%2/ack").arg(prefix).arg(station);
 }
 
 QByteArray jsonString(const QString& text) {
@@ -127,10 +178,8 @@ QByteArray healthJson(int station, const health::StationHealth& health, qint64 n
 
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit) {
-    const QString id = topicSafe(settings.clientId) + QStringLiteral("_%1").arg(info.station);
-    const QByteArray device = "{\"identifiers\": [" + jsonString(id) +
-                              "], \"name\": " + jsonString(info.name) +
-                              ", \"manufacturer\": \"K&V\", \"model\": \"Anemômetro\"}";
+    const QString id = stationId(settings, info.station);
+    const QByteArray device = deviceJson(id, info.name);
     struct Value {
         const char* component;
         const char* key;
@@ -171,6 +220,35 @@ std::vector<Message> discoveryConfigs(const MqttSettings& settings, const Statio
                            json});
     }
     return configs;
+}
+
+QByteArray alarmsPayload(int station, const QString& name, const QList<alarms::Entry>& entries) {
+    QJsonArray list;
+    for (const alarms::Entry& entry : entries) {
+        if (entry.station == station)
+            list.append(alarmObject(entry));
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("station"), station);
+    root.insert(QStringLiteral("name"), name);
+    root.insert(QStringLiteral("alarms"), list);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+Message alarmDiscoveryConfig(const MqttSettings& settings, const StationInfo& info) {
+    const QString id = stationId(settings, info.station);
+    const QString uniqueId = id + QStringLiteral("_alarm_unacknowledged");
+    const QByteArray json =
+        "{\"name\": " + jsonString(info.name + QStringLiteral(" alarme não reconhecido")) +
+        ", \"unique_id\": " + jsonString(uniqueId) +
+        ", \"state_topic\": " + jsonString(alarmsTopic(settings.prefix, info.station)) +
+        ", \"value_template\": "
+        "\"{{ 'ON' if value_json.alarms | selectattr('state', 'in', ['ATIVO', 'NORMALIZADO']) "
+        "| list | count > 0 else 'OFF' }}\", \"device_class\": \"problem\"" +
+        ", \"availability_topic\": " + jsonString(statusTopic(settings.prefix)) +
+        ", \"device\": " + deviceJson(id, info.name) + '}';
+    return {QStringLiteral("%1/binary_sensor/%2/config").arg(settings.discoveryPrefix, uniqueId),
+            json};
 }
 
 } // namespace publish
