@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <memory>
 #include <utility>
 
 StationWindows::StationWindows() {
@@ -171,8 +172,9 @@ void StationWindows::startPublishing() {
         return;
     TForm1& main = *form1;
     publisher = std::make_unique<publish::Publisher>(
-        *read.settings,
-        publish::Publisher::Stations{.settings = main.stationSettings(), .health = *monitor});
+        *read.settings, publish::Publisher::Stations{.settings = main.stationSettings(),
+                                                     .health = *monitor,
+                                                     .alarms = alarmBook.get()});
     main.readingFeed().addWatcher(*publisher);
     // Saved: the stations no longer polled lose their retained topics.
     QObject::connect(&main.stationSettings(), &settings::StationSettings::applied, publisher.get(),
@@ -180,8 +182,24 @@ void StationWindows::startPublishing() {
                          if (how == settings::Applied::Saved)
                              publisher->stationsChanged();
                      });
+    // Under Diagnóstico: the connection, and the acknowledgements asked through the broker that
+    // were not carried out.
+    const auto lastRefused = std::make_shared<QString>();
+    const auto showConnection = [this, lastRefused] {
+        QString text = publisher->stateText();
+        if (const qint64 count = publisher->remoteAcksIgnored() + publisher->remoteAcksMalformed())
+            text += QStringLiteral("\nReconhecimentos remotos recusados: %1 (o último: %2)")
+                        .arg(count)
+                        .arg(*lastRefused);
+        diagnostics->setConnectionText(text);
+    };
     QObject::connect(publisher.get(), &publish::Publisher::stateTextChanged, diagnostics.get(),
-                     &health::DiagnosticsWindow::setConnectionText);
+                     showConnection);
+    QObject::connect(publisher.get(), &publish::Publisher::remoteAckRefused, diagnostics.get(),
+                     [showConnection, lastRefused](const QString& reason) {
+                         *lastRefused = reason;
+                         showConnection();
+                     });
     publisher->start();
 }
 

@@ -332,7 +332,6 @@ QImage alarmsPicture(TForm1& form1, qint64 clock) {
     alarms::AlarmWindow window(
         book, form1.stationSettings(), [clock] { return clock; }, QStringLiteral("operador"),
         [&form1] { return logs::logFolder(form1.GetMyDocuments()); });
-    window.alarmTable()->selectRow(0);
     window.show();
     settle();
     return grabbed(&window);
