@@ -1,5 +1,13 @@
 #include "app/station_windows.h"
 
+#include "alarms/alarm_book.h"
+#include "alarms/alarm_file.h"
+#include "alarms/alarm_record.h"
+#include "alarms/alarm_settings.h"
+#include "alarms/alarm_store.h"
+#include "alarms/alarm_watch.h"
+#include "alarms/alarm_window.h"
+#include "alarms/horn.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "history/history_window.h"
@@ -12,6 +20,7 @@
 #include "toolkit/screen_fit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -19,6 +28,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <memory>
 #include <utility>
 
 StationWindows::StationWindows() {
@@ -37,10 +47,19 @@ StationWindows::StationWindows() {
     });
     main.readingFeed().addWatcher(*monitor);
     health::HealthMonitor& watcher = *monitor;
+    startAlarms();
+    alarms::AlarmWatch& alarmWatcher = *alarmWatch;
     main.logStep().setJournal({
-        .failed = [&watcher](int station,
-                             const QString& text) { watcher.logFailed(station, text); },
-        .recovered = [&watcher](int station, int lost) { watcher.logRecovered(station, lost); },
+        .failed =
+            [&watcher, &alarmWatcher](int station, const QString& text) {
+                watcher.logFailed(station, text);
+                alarmWatcher.logFailed(station);
+            },
+        .recovered =
+            [&watcher, &alarmWatcher](int station, int lost) {
+                watcher.logRecovered(station, lost);
+                alarmWatcher.logRecovered(station);
+            },
     });
     diagnostics = std::make_unique<health::DiagnosticsWindow>(
         watcher, health::DiagnosticsWindow::Stations{.settings = stations, .logFolder = logFolder},
@@ -68,10 +87,76 @@ StationWindows::StationWindows() {
     addWindowToMenu(diagnostics.get(), QStringLiteral("Diagnóstico"),
                     QStringLiteral("Diagnostico1"));
     addWindowToMenu(history.get(), QStringLiteral("Histórico"), QStringLiteral("Historico1"));
+    addWindowToMenu(alarmWindow.get(), QStringLiteral("Alarmes"), QStringLiteral("Alarmes1"));
 
     monitor->programStarted();
     startPublishing();
     startup_.release();
+}
+
+void StationWindows::startAlarms() {
+    TForm1& main = *form1;
+    const settings::StationSettings& stations = main.stationSettings();
+    const auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    alarmBook = std::make_unique<alarms::AlarmBook>();
+    alarmWatch = std::make_unique<alarms::AlarmWatch>(alarms::AlarmWatch::Sources{
+        .book = *alarmBook,
+        .health = *monitor,
+        .settings = stations,
+        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+    });
+    // Told right after health, whose counts say whether a station answers.
+    main.readingFeed().addWatcher(*alarmWatch);
+    alarmStore = std::make_unique<alarms::AlarmStore>(
+        *alarmBook, QDir::current().filePath(alarms::kAlarmFileName));
+    if (const QString error = alarmStore->restore(); !error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with an empty list.
+        toolkit::reportToStandardError(error);
+        QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
+    }
+    alarmWatch->forgetStationsNotPolled();
+    QObject::connect(alarmBook.get(), &alarms::AlarmBook::journal, monitor.get(),
+                     [this](int station, const QString& event, const QString& detail) {
+                         monitor->noteEvent(station == alarms::kPortStation
+                                                ? QStringLiteral("-")
+                                                : form1->stationSettings().name(station),
+                                            event, detail);
+                     });
+    const auto logFolder = [&main] { return logs::logFolder(main.GetMyDocuments()); };
+    auto* recorder =
+        new alarms::AlarmRecorder(*alarmBook, stations, logFolder, now, alarmBook.get());
+    // After the tick that changed the list: a box opened there would run its loop in the poll.
+    QObject::connect(
+        recorder, &alarms::AlarmRecorder::failed, recorder,
+        [](const QString& text) { toolkit::reportError(text); }, Qt::QueuedConnection);
+    alarmWindow = std::make_unique<alarms::AlarmWindow>(
+        *alarmBook, stations, now, alarms::loginName(), logFolder, form1.get());
+    // [alarmes] of anemometros.ini: the horn's sounds and whether a new alarm opens the window.
+    const alarms::AlarmSettingsResult read =
+        alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
+    if (!read.error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with the keys it could read.
+        toolkit::reportToStandardError(read.error);
+        QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
+    }
+    auto* horn = new alarms::HornPlayer(*alarmBook, read.settings.horn, alarmBook.get());
+    // Without a sound output the program runs on, and Diagnóstico's journal says so once.
+    QObject::connect(horn, &alarms::HornPlayer::unavailable, monitor.get(),
+                     [this](const QString& text) {
+                         monitor->noteEvent(QStringLiteral("-"), QStringLiteral("SEM SOM"), text);
+                     });
+    // A new alarm is brought before the operator: the window opened or raised, unless
+    // [alarmes] says not to, and the main window marked for the desktop's attention.
+    QObject::connect(alarmBook.get(), &alarms::AlarmBook::newActive, form1.get(),
+                     [this, open = read.settings.openWindow] {
+                         if (open)
+                             showBesideMain(alarmWindow.get(), /*activate=*/false);
+                         QApplication::alert(form1.get());
+                     });
+    auto* clock = new QTimer(alarmBook.get());
+    QObject::connect(clock, &QTimer::timeout, alarmBook.get(),
+                     [this] { alarmBook->tick(QDateTime::currentMSecsSinceEpoch()); });
+    clock->start(1000);
 }
 
 void StationWindows::startPublishing() {
@@ -87,8 +172,9 @@ void StationWindows::startPublishing() {
         return;
     TForm1& main = *form1;
     publisher = std::make_unique<publish::Publisher>(
-        *read.settings,
-        publish::Publisher::Stations{.settings = main.stationSettings(), .health = *monitor});
+        *read.settings, publish::Publisher::Stations{.settings = main.stationSettings(),
+                                                     .health = *monitor,
+                                                     .alarms = alarmBook.get()});
     main.readingFeed().addWatcher(*publisher);
     // Saved: the stations no longer polled lose their retained topics.
     QObject::connect(&main.stationSettings(), &settings::StationSettings::applied, publisher.get(),
@@ -96,8 +182,24 @@ void StationWindows::startPublishing() {
                          if (how == settings::Applied::Saved)
                              publisher->stationsChanged();
                      });
+    // Under Diagnóstico: the connection, and the acknowledgements asked through the broker that
+    // were not carried out.
+    const auto lastRefused = std::make_shared<QString>();
+    const auto showConnection = [this, lastRefused] {
+        QString text = publisher->stateText();
+        if (const qint64 count = publisher->remoteAcksIgnored() + publisher->remoteAcksMalformed())
+            text += QStringLiteral("\nReconhecimentos remotos recusados: %1 (o último: %2)")
+                        .arg(count)
+                        .arg(*lastRefused);
+        diagnostics->setConnectionText(text);
+    };
     QObject::connect(publisher.get(), &publish::Publisher::stateTextChanged, diagnostics.get(),
-                     &health::DiagnosticsWindow::setConnectionText);
+                     showConnection);
+    QObject::connect(publisher.get(), &publish::Publisher::remoteAckRefused, diagnostics.get(),
+                     [showConnection, lastRefused](const QString& reason) {
+                         *lastRefused = reason;
+                         showConnection();
+                     });
     publisher->start();
 }
 
@@ -105,18 +207,25 @@ void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, co
     QMenu* controle = form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
     QAction* item = controle->addAction(caption);
     item->setObjectName(name);
+    QObject::connect(item, &QAction::triggered, window,
+                     [this, window] { showBesideMain(window, /*activate=*/true); });
+}
+
+void StationWindows::showBesideMain(QWidget* window, bool activate) {
     // Opened beside the main window the first time, within the screen; afterwards where the
     // user left it, brought back onto the screen if it no longer fits.
-    QObject::connect(item, &QAction::triggered, window,
-                     [window, main = form1.get(), placed = false]() mutable {
-                         if (!std::exchange(placed, true))
-                             toolkit::placeBeside(window, main);
-                         else
-                             toolkit::keepWithinScreen(window);
-                         window->show();
-                         window->raise();
-                         window->activateWindow();
-                     });
+    if (!window->property("placed").toBool()) {
+        window->setProperty("placed", true);
+        toolkit::placeBeside(window, form1.get());
+    } else if (!window->isVisible()) {
+        toolkit::keepWithinScreen(window);
+    }
+    // Not activated, it leaves the keyboard with whatever window of the program has it.
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    window->show();
+    window->raise();
+    if (activate)
+        window->activateWindow();
 }
 
 void StationWindows::endProgram() {

@@ -12,6 +12,13 @@ class DiagnosticsWindow;
 class HealthMonitor;
 } // namespace health
 
+namespace alarms {
+class AlarmBook;
+class AlarmStore;
+class AlarmWatch;
+class AlarmWindow;
+} // namespace alarms
+
 namespace publish {
 class Publisher;
 }
@@ -52,10 +59,17 @@ public:
     std::unique_ptr<health::DiagnosticsWindow> diagnostics;
     std::unique_ptr<history::LiveReadings> live;
     std::unique_ptr<history::HistoryWindow> history;
+    // The wind alarms: the list, what drives it, and its file in the station folder.
+    std::unique_ptr<alarms::AlarmBook> alarmBook;
+    std::unique_ptr<alarms::AlarmWatch> alarmWatch;
+    std::unique_ptr<alarms::AlarmStore> alarmStore;
+    std::unique_ptr<alarms::AlarmWindow> alarmWindow;
     // Publishing to an MQTT broker, when anemometros.ini in the station folder names one.
     std::unique_ptr<publish::Publisher> publisher;
 
 private:
     void addWindowToMenu(QWidget* window, const QString& caption, const QString& name);
+    void showBesideMain(QWidget* window, bool activate);
     void startPublishing();
+    void startAlarms();
 };

@@ -39,6 +39,11 @@ public:
     // The log step's failures: when they start, and when lines are written again.
     void logFailed(int station, const QString& text);
     void logRecovered(int station, int linesLost);
+    // An event of another part of the program (the alarms' acknowledgements, silences and
+    // shelvings) into the journal, beside the monitor's own.
+    void noteEvent(const QString& station, const QString& event, const QString& detail) {
+        note(station, event, detail);
+    }
 
     const StationHealth& station(int station) const { return stations_[stationSlot(station)]; }
     // "Aguardando", "Respondendo", "Sem resposta", or "Porta fechada" from the moment the port

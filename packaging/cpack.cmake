@@ -34,12 +34,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt's libraries, with the xcb and offscreen platform plugins and the ICO reader that ship
 # inside libqt6gui6, and libjpeg, come from dpkg-shlibdeps; the list below is what it cannot
-# see: fonts for the widgets, and Qt's own texts (file dialogs, edit menus) in Portuguese.
+# see: fonts for the widgets, and Qt's own texts (file dialogs, edit menus) in Portuguese. The
+# alarm horn plays through Qt Multimedia's own PulseAudio output (QSoundEffect), which needs
+# libpulse0 and none of the GStreamer or FFmpeg media plugins; it is named here as well, so that
+# the horn's library is there however the program is linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n, libqt6multimedia6")
 # xdg-open opens the manual, the log files and the web site outside a full desktop; the
-# wayland plugin spares Wayland sessions the XWayland detour.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
+# wayland plugin spares Wayland sessions the XWayland detour; the horn needs a sound server
+# (PipeWire's PulseAudio service on current desktops).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland, pipewire-pulse | pulseaudio")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pdf-viewer")
 
 # `package_source`: the sources alone, without builds or history.

@@ -95,6 +95,7 @@ void MqttClient::start() {
     }
     mosquitto_connect_callback_set(handle, onConnect);
     mosquitto_disconnect_callback_set(handle, onDisconnect);
+    mosquitto_message_callback_set(handle, onMessage);
 
     keepalive_ = new QTimer(this);
     // The library's housekeeping (pings, the broker's silence) a few times per keepalive
@@ -233,6 +234,8 @@ void MqttClient::onConnect(mosquitto*, void* self, int code) {
     }
     client->lastError_.clear();
     client->waitS_ = 1;
+    // The session is clean: each connection subscribes again.
+    client->subscribeNow();
     if (!client->connected_) {
         client->connected_ = true;
         // After the read that brought the answer: what is published meanwhile is written
@@ -246,6 +249,35 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int code) {
     auto* client = static_cast<MqttClient*>(self);
     if (code != 0 && code != MOSQ_ERR_CONN_REFUSED && client->lastError_.isEmpty())
         client->lastError_ = client->failureText(code, errno);
+}
+
+void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
+    auto* client = static_cast<MqttClient*>(self);
+    const QString topic = QString::fromUtf8(message->topic);
+    const QByteArray payload(static_cast<const char*>(message->payload),
+                             std::min<qsizetype>(message->payloadlen, kMostReceivedBytes + 1));
+    const bool retained = message->retain;
+    // Out of the library's read first: a receiver may publish, or stop the client.
+    QMetaObject::invokeMethod(
+        client,
+        [client, topic, payload, retained] {
+            if (client->shared_)
+                emit client->messageReceived(topic, payload, retained);
+        },
+        Qt::QueuedConnection);
+}
+
+void MqttClient::subscribe(const QStringList& filters) {
+    subscriptions_ = filters;
+    if (connected_ && reader_) {
+        subscribeNow();
+        writer_->setEnabled(mosquitto_want_write(shared_->handle));
+    }
+}
+
+void MqttClient::subscribeNow() {
+    for (const QString& filter : std::as_const(subscriptions_))
+        mosquitto_subscribe(shared_->handle, nullptr, filter.toUtf8().constData(), 1);
 }
 
 void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <memory>
@@ -13,6 +14,7 @@
 
 class QSocketNotifier;
 struct mosquitto;
+struct mosquitto_message;
 class QTimer;
 
 namespace publish {
@@ -39,6 +41,9 @@ public:
     ~MqttClient() override;
 
     void start();
+    // Topic filters subscribed to (QoS 1) on every connection, from the next one on or at once
+    // when connected. Each message that comes is told by messageReceived.
+    void subscribe(const QStringList& filters);
     // Publishes the farewell (if connected) and says goodbye to the broker; an attempt still
     // looking up the broker's name is left behind after a second.
     void stop(const QString& farewellTopic = {}, const QByteArray& farewell = {});
@@ -63,10 +68,16 @@ public:
 
     static constexpr int kGatherMs = 1000;
     static constexpr int kMostKept = 64;
+    // A message that comes longer than this is told cut to one byte more, so the receiver can
+    // see it is too long without the program holding a copy of what a broker let through.
+    static constexpr qsizetype kMostReceivedBytes = 64 * 1024;
 
 signals:
     void connectedChanged(bool connected);
     void failed(const QString& reason);
+    // A message on a subscribed topic, told from the event loop after the read that brought
+    // it, never from inside the library.
+    void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
 
 private:
     struct Shared;
@@ -89,6 +100,8 @@ private:
 
     static void onConnect(::mosquitto* handle, void* self, int code);
     static void onDisconnect(::mosquitto* handle, void* self, int code);
+    static void onMessage(::mosquitto* handle, void* self, const ::mosquitto_message* message);
+    void subscribeNow();
 
     MqttSettings settings_;
     Will will_;
@@ -111,6 +124,7 @@ private:
     QString lastError_;
     std::vector<Kept> kept_;
     qint64 lost_ = 0;
+    QStringList subscriptions_;
 };
 
 } // namespace publish

@@ -15,8 +15,9 @@ namespace publish {
 namespace {
 
 const QString kIntro = QStringLiteral("Publicação MQTT desligada: ");
-const QStringList kKeys{"host",          "port",   "prefix",    "client_id", "username",
-                        "password_file", "tls_ca", "keepalive", "discovery", "discovery_prefix"};
+const QStringList kKeys{
+    "host",   "port",      "prefix",    "client_id",        "username",         "password_file",
+    "tls_ca", "keepalive", "discovery", "discovery_prefix", "reconhecer_remoto"};
 
 std::optional<int> wholeNumber(const QString& value, int low, int high) {
     bool ok = false;
@@ -111,6 +112,11 @@ SettingsResult readSettings(const QString& path) {
     if (discovery != u"true" && discovery != u"false")
         return fail(QStringLiteral("discovery deve ser true ou false (em %1).").arg(path));
     s.discovery = discovery == u"true";
+    const QString remoteAck =
+        values.value(QStringLiteral("reconhecer_remoto"), QStringLiteral("false")).toLower();
+    if (remoteAck != u"true" && remoteAck != u"false")
+        return fail(QStringLiteral("reconhecer_remoto deve ser true ou false (em %1).").arg(path));
+    s.remoteAck = remoteAck == u"true";
     s.clientId = values.value(QStringLiteral("client_id"));
     if (s.clientId.isEmpty())
         s.clientId = QStringLiteral("anemometros-") + QSysInfo::machineHostName();

@@ -19,6 +19,8 @@ struct MqttSettings {
     int keepaliveS = 30;
     bool discovery = false;
     QString discoveryPrefix = QStringLiteral("homeassistant");
+    // reconhecer_remoto: alarms may be acknowledged through the broker.
+    bool remoteAck = false;
 };
 
 struct SettingsResult {

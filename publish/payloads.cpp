@@ -45,6 +45,49 @@ QString topicSafe(const QString& text) {
     return safe;
 }
 
+QJsonValue timeValue(qint64 ms) {
+    return ms == 0 ? QJsonValue(QJsonValue::Null)
+                   : QJsonValue(isoTime(QDateTime::fromMSecsSinceEpoch(ms)));
+}
+
+QJsonValue textValue(const QString& text) {
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+QJsonObject alarmObject(const alarms::Entry& entry) {
+    using alarms::State;
+    QJsonObject object;
+    object.insert(QStringLiteral("alarm"), alarms::kindText(entry.kind));
+    object.insert(QStringLiteral("priority"), alarms::priorityText(alarms::priorityOf(entry.kind)));
+    object.insert(QStringLiteral("state"), entry.state == State::Shelved
+                                               ? QStringLiteral("SUPRIMIDO")
+                                               : alarms::stateText(entry));
+    object.insert(QStringLiteral("since"), timeValue(entry.sinceMs));
+    object.insert(QStringLiteral("peak"),
+                  entry.peak ? QJsonValue(*entry.peak) : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("unit"), textValue(entry.peak ? entry.unit : QString()));
+    object.insert(QStringLiteral("acknowledged_by"), textValue(entry.acknowledgedBy));
+    object.insert(QStringLiteral("acknowledged_at"), timeValue(entry.acknowledgedAtMs));
+    object.insert(QStringLiteral("shelved_until"),
+                  timeValue(entry.state == State::Shelved ? entry.shelvedUntilMs : 0));
+    object.insert(QStringLiteral("repetitions"), entry.repetitions);
+    return object;
+}
+
+QString stationId(const MqttSettings& settings, int station) {
+    return topicSafe(settings.clientId) + QStringLiteral("_%1").arg(station);
+}
+
+// The station as Home Assistant groups its sensors.
+QJsonObject deviceObject(const QString& id, const QString& name) {
+    return {
+        {QStringLiteral("identifiers"), QJsonArray{id}},
+        {QStringLiteral("name"), name},
+        {QStringLiteral("manufacturer"), QStringLiteral("K&V")},
+        {QStringLiteral("model"), QStringLiteral("Anemômetro")},
+    };
+}
+
 } // namespace
 
 QString statusTopic(const QString& prefix) {
@@ -58,6 +101,15 @@ QString availabilityTopic(const QString& prefix, int station) {
 }
 QString healthTopic(const QString& prefix, int station) {
     return QStringLiteral("%1/%2/health").arg(prefix).arg(station);
+}
+QString alarmsTopic(const QString& prefix, int station) {
+    return station == alarms::kPortStation
+               ? prefix + QStringLiteral("/alarms")
+               : QStringLiteral("%1/%2/alarms").arg(prefix).arg(station);
+}
+QString ackTopic(const QString& prefix, int station) {
+    return station == alarms::kPortStation ? prefix + QStringLiteral("/ack")
+                                           : QStringLiteral("%1/%2/ack").arg(prefix).arg(station);
 }
 
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
@@ -109,13 +161,8 @@ QByteArray healthJson(int station, const health::StationHealth& health, qint64 n
 
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit) {
-    const QString id = topicSafe(settings.clientId) + QStringLiteral("_%1").arg(info.station);
-    const QJsonObject device{
-        {QStringLiteral("identifiers"), QJsonArray{id}},
-        {QStringLiteral("name"), info.name},
-        {QStringLiteral("manufacturer"), QStringLiteral("K&V")},
-        {QStringLiteral("model"), QStringLiteral("Anemômetro")},
-    };
+    const QString id = stationId(settings, info.station);
+    const QJsonObject device = deviceObject(id, info.name);
     struct Value {
         const char* component;
         const char* key;
@@ -157,6 +204,37 @@ std::vector<Message> discoveryConfigs(const MqttSettings& settings, const Statio
                            compact(json)});
     }
     return configs;
+}
+
+QByteArray alarmsPayload(int station, const QString& name, const QList<alarms::Entry>& entries) {
+    QJsonArray list;
+    for (const alarms::Entry& entry : entries) {
+        if (entry.station == station)
+            list.append(alarmObject(entry));
+    }
+    return compact({
+        {QStringLiteral("station"), station},
+        {QStringLiteral("name"), name},
+        {QStringLiteral("alarms"), list},
+    });
+}
+
+Message alarmDiscoveryConfig(const MqttSettings& settings, const StationInfo& info) {
+    const QString id = stationId(settings, info.station);
+    const QString uniqueId = id + QStringLiteral("_alarm_unacknowledged");
+    const QJsonObject json{
+        {QStringLiteral("name"), info.name + QStringLiteral(" alarme não reconhecido")},
+        {QStringLiteral("unique_id"), uniqueId},
+        {QStringLiteral("state_topic"), alarmsTopic(settings.prefix, info.station)},
+        {QStringLiteral("value_template"),
+         QStringLiteral("{{ 'ON' if value_json.alarms | selectattr('state', 'in', ['ATIVO', "
+                        "'NORMALIZADO']) | list | count > 0 else 'OFF' }}")},
+        {QStringLiteral("device_class"), QStringLiteral("problem")},
+        {QStringLiteral("availability_topic"), statusTopic(settings.prefix)},
+        {QStringLiteral("device"), deviceObject(id, info.name)},
+    };
+    return {QStringLiteral("%1/binary_sensor/%2/config").arg(settings.discoveryPrefix, uniqueId),
+            compact(json)};
 }
 
 } // namespace publish

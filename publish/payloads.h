@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarms/alarm.h"
 #include "health/station_health.h"
 #include "modbus/rtu.h"
 #include "publish/mqtt_settings.h"
@@ -7,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -21,6 +23,10 @@ QString statusTopic(const QString& prefix);
 QString stateTopic(const QString& prefix, int station);
 QString availabilityTopic(const QString& prefix, int station);
 QString healthTopic(const QString& prefix, int station);
+// "<prefix>/<n>/alarms", and "<prefix>/alarms" for the port (station 0).
+QString alarmsTopic(const QString& prefix, int station);
+// "<prefix>/<n>/ack", and "<prefix>/ack" for the port.
+QString ackTopic(const QString& prefix, int station);
 
 struct StationInfo {
     int station = 1;
@@ -45,5 +51,20 @@ struct Message {
 };
 std::vector<Message> discoveryConfigs(const MqttSettings& settings, const StationInfo& info,
                                       const QString& unit);
+
+// {"station": 3, "name": "...", "alarms": [{"alarm": "PRESET 2", "priority": "alta", "state":
+// "ATIVO", "since": "...", "peak": 52.3, "unit": "km/h", "acknowledged_by": null,
+// "acknowledged_at": null, "shelved_until": null, "repetitions": 0}, ...]}: the entries of that
+// station among `entries`, in their order (newest first); an empty list when all is normal. The
+// port is station 0, named after the port. A shelved alarm is "SUPRIMIDO", its end in
+// "shelved_until": a remote reader gets the date and offset an "ATÉ 14:30" would leave out, and
+// a state that does not change with the time.
+QByteArray alarmsPayload(int station, const QString& name, const QList<alarms::Entry>& entries);
+
+// The binary sensor "<name> alarme não reconhecido", ON while any of the station's alarms is
+// ATIVO or NORMALIZADO. It follows the program's status topic rather than the station's
+// availability: the list is current while the program runs, and a silent station is itself an
+// alarm.
+Message alarmDiscoveryConfig(const MqttSettings& settings, const StationInfo& info);
 
 } // namespace publish

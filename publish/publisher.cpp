@@ -1,6 +1,7 @@
 #include "publish/publisher.h"
 
 #include "health/health_monitor.h"
+#include "publish/alarm_topics.h"
 #include "publish/mqtt_client.h"
 
 #include <QDateTime>
@@ -28,6 +29,16 @@ Publisher::Publisher(MqttSettings settings, Stations stations, QObject* parent)
             report(reason);
         emit stateTextChanged(stateText());
     });
+    if (stations_.alarms) {
+        const health::HealthMonitor& health = stations_.health;
+        alarmTopics_ = new AlarmTopics({.settings = settings_,
+                                        .stations = stations_.settings,
+                                        .book = *stations_.alarms,
+                                        .client = *client_,
+                                        .nowMs = [&health] { return health.nowMs(); }},
+                                       this);
+        connect(alarmTopics_, &AlarmTopics::refused, this, &Publisher::remoteAckRefused);
+    }
     healthTimer_ = new QTimer(this);
     healthTimer_->setInterval(kHealthPeriodMs);
     connect(healthTimer_, &QTimer::timeout, this, &Publisher::publishHealth);
@@ -108,6 +119,16 @@ void Publisher::portStateChanged(bus::PortState, bus::PortState to, const QStrin
 
 void Publisher::stationsChanged() {
     clearStationsNotPolled();
+    if (alarmTopics_)
+        alarmTopics_->publishChanged();
+}
+
+qint64 Publisher::remoteAcksIgnored() const {
+    return alarmTopics_ ? alarmTopics_->ignored() : 0;
+}
+
+qint64 Publisher::remoteAcksMalformed() const {
+    return alarmTopics_ ? alarmTopics_->malformed() : 0;
 }
 
 bool Publisher::polled(int station) const {
@@ -128,6 +149,8 @@ void Publisher::clearStationsNotPolled() {
         // Cleared whether discovery is on or not: it may have been on before.
         for (const Message& config : discoveryConfigs(settings_, {station, {}, {}}, {}))
             send(config.topic, {});
+        if (alarmTopics_)
+            alarmTopics_->clear(station);
     }
 }
 
@@ -180,6 +203,8 @@ void Publisher::publishEverything() {
             send(availabilityTopic(settings_.prefix, station), *slot.online ? kOnline : kOffline);
         publishState(station);
     }
+    if (alarmTopics_)
+        alarmTopics_->publishAll();
     publishHealth();
 }
 

@@ -17,12 +17,16 @@
 
 class QTimer;
 
+namespace alarms {
+class AlarmBook;
+}
 namespace health {
 class HealthMonitor;
 }
 
 namespace publish {
 
+class AlarmTopics;
 class MqttClient;
 
 // Follows every poll and the port, and keeps the broker's retained topics current: the
@@ -42,6 +46,10 @@ public:
         // Whether a station answers, and its counts for the health topic; told of each poll
         // before the publisher.
         const health::HealthMonitor& health;
+        // The alarm list, published per station and acknowledged through the broker when
+        // reconhecer_remoto is on; none: no alarm topics at all. Acknowledgements take their
+        // time from health's clock.
+        alarms::AlarmBook* alarms = nullptr;
     };
 
     Publisher(MqttSettings settings, Stations stations, QObject* parent = nullptr);
@@ -66,10 +74,17 @@ public:
     // Publishes the health topics now (the timer does it every minute).
     void publishHealth();
 
+    // Acknowledgements through the broker not carried out: reconhecer_remoto is off, or the
+    // message was not one (not JSON, a field missing, an unknown alarm or station, too long).
+    qint64 remoteAcksIgnored() const;
+    qint64 remoteAcksMalformed() const;
+
     static constexpr int kHealthPeriodMs = 60'000;
 
 signals:
     void stateTextChanged(const QString& text);
+    // Each acknowledgement through the broker that was not carried out, and why.
+    void remoteAckRefused(const QString& reason);
 
 private:
     struct Slot {
@@ -96,6 +111,7 @@ private:
     MqttSettings settings_;
     Stations stations_;
     std::unique_ptr<MqttClient> client_;
+    AlarmTopics* alarmTopics_ = nullptr; // with a book only
     QTimer* healthTimer_ = nullptr;
     std::array<Slot, kStations> slots_{};
     qint64 dropped_ = 0;

@@ -25,6 +25,8 @@ BENCHMARKS = {
     "BM_ReplyTickPainted": ("reply tick + painting the panel", 1_000_000),
     "BM_HealthStep": ("counters and event journal of one poll", 5_000),
     "BM_DiagnosticsRefresh": ("diagnostics window: one refresh a second, painted", None),
+    "BM_AlarmPoll": ("alarms of one poll, steady", 5_000),
+    "BM_AlarmPollPresetsOn": ("alarms of one poll, preset 1 on at every station", 5_000),
 }
 UNIT_NS = {"ns": 1, "us": 1_000, "ms": 1_000_000, "s": 1_000_000_000}
 

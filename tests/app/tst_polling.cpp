@@ -439,7 +439,8 @@ private slots:
             QStringList items;
             for (QAction* a : controle->actions())
                 items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-            QCOMPARE(items, (QStringList{"Configurações", "-", "Diagnóstico", "Histórico"}));
+            QCOMPARE(items,
+                     (QStringList{"Configurações", "-", "Diagnóstico", "Histórico", "Alarmes"}));
             QTRY_VERIFY_WITH_TIMEOUT(
                 windows.form1->statusText(2).contains(QStringLiteral("2 - OK")), 8000);
             controle->actions().at(2)->trigger();

@@ -45,6 +45,7 @@ expect '8. Solução de problemas'
 expect '9. Saúde das estações'
 expect '10. Histórico do vento'
 expect '11. Publicação MQTT: o local numa tela só'
+expect '12. Alarmes'
 expect 'Publicação MQTT desligada:'
 expect 'PROCURAR ESTAÇÕES'
 expect 'HORA;ESTACAO;EVENTO;DETALHE;'
@@ -84,8 +85,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 " ]] ||
-    fail "chapters starting a page: '$starts', expected 1 to 11"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 12"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2

@@ -193,13 +193,16 @@ private slots:
         QCOMPARE(read.settings->clientId,
                  QStringLiteral("anemometros-") + QSysInfo::machineHostName());
         QVERIFY(!read.settings->discovery);
+        QVERIFY(!read.settings->remoteAck);
         read = publish::readSettings(ini("[mqtt]\nhost=10.0.0.5\nport=8883\nprefix=porto/cais\n"
-                                         "client_id=cais-1\ndiscovery=true\nkeepalive=60\n"));
+                                         "client_id=cais-1\ndiscovery=true\nkeepalive=60\n"
+                                         "Reconhecer_Remoto=TRUE\n"));
         QCOMPARE(read.settings->port, 8883);
         QCOMPARE(read.settings->prefix, QStringLiteral("porto/cais"));
         QCOMPARE(read.settings->clientId, QStringLiteral("cais-1"));
         QCOMPARE(read.settings->keepaliveS, 60);
         QVERIFY(read.settings->discovery);
+        QVERIFY(read.settings->remoteAck);
     }
 
     void badValuesSwitchItOffWithOneMessage_data() {
@@ -212,6 +215,8 @@ private slots:
         QTest::newRow("prefixo /") << QByteArray("prefix=/a") << QStringLiteral("prefix não pode");
         QTest::newRow("discovery")
             << QByteArray("discovery=sim") << QStringLiteral("discovery deve");
+        QTest::newRow("reconhecer_remoto")
+            << QByteArray("reconhecer_remoto=sim") << QStringLiteral("reconhecer_remoto deve");
         QTest::newRow("senha ausente")
             << QByteArray("password_file=/nao/existe") << QStringLiteral("não existe");
         QTest::newRow("CA ausente") << QByteArray("tls_ca=/nao/existe.crt")
@@ -239,7 +244,7 @@ private slots:
             << QByteArray("[mqtt]\nhost=h\nprot=18830\n") << 0
             << QStringLiteral("a chave \"prot\" não existe no grupo [mqtt] de %1; as chaves são "
                               "host, port, prefix, client_id, username, password_file, tls_ca, "
-                              "keepalive, discovery e discovery_prefix.");
+                              "keepalive, discovery, discovery_prefix e reconhecer_remoto.");
         QTest::newRow("prefix misspelt")
             << QByteArray("[mqtt]\nhost=h\nprefx=obra2\n") << 0
             << QStringLiteral("a chave \"prefx\" não existe no grupo [mqtt] de %1;");

@@ -1,5 +1,7 @@
 #include "screenshots.h"
 
+#include "alarms/alarm_book.h"
+#include "alarms/alarm_window.h"
 #include "app/comm_Unit1.h"
 #include "config/Unit2.h"
 #include "config/scan_panel.h"
@@ -31,6 +33,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <array>
@@ -307,6 +310,33 @@ void historyPictures(TForm1& form1, Pictures& pictures) {
     window.hide();
 }
 
+// The Alarmes window with an alarm in each state, on the manual's clock.
+QImage alarmsPicture(TForm1& form1, qint64 clock) {
+    using alarms::Kind;
+    alarms::AlarmBook book;
+    const qint64 minute = 60'000;
+    book.setActive(5, Kind::NoAnswer, true, clock - 42 * minute);
+    for (int again = 0; again < 2; ++again) {
+        book.setActive(5, Kind::NoAnswer, false, clock - (40 - 6 * again) * minute);
+        book.setActive(5, Kind::NoAnswer, true, clock - (38 - 6 * again) * minute);
+    }
+    book.setActive(5, Kind::NoAnswer, false, clock - 30 * minute);
+    book.setActive(2, Kind::BatteryLow, true, clock - 25 * minute);
+    book.shelve({2, Kind::BatteryLow}, alarms::AlarmBook::kShelve8HoursMs,
+                QStringLiteral("operador"), clock - 24 * minute);
+    book.setActive(1, Kind::Preset1, true, clock - 12 * minute, 41.5, QStringLiteral("km/h"));
+    book.setActive(1, Kind::Preset1, true, clock - 11 * minute, 47.2, QStringLiteral("km/h"));
+    book.acknowledge({{1, Kind::Preset1}}, QStringLiteral("operador"), clock - 10 * minute);
+    book.setActive(3, Kind::Preset2, true, clock - 2 * minute, 23.8, QStringLiteral("m/s"));
+    book.setActive(3, Kind::Preset2, true, clock - minute, 25.1, QStringLiteral("m/s"));
+    alarms::AlarmWindow window(
+        book, form1.stationSettings(), [clock] { return clock; }, QStringLiteral("operador"),
+        [&form1] { return logs::logFolder(form1.GetMyDocuments()); });
+    window.show();
+    settle();
+    return grabbed(&window);
+}
+
 } // namespace
 
 Pictures takeScreenshots() {
@@ -344,6 +374,7 @@ Pictures takeScreenshots() {
     pictures.insert(QStringLiteral("painel-erro.png"), grabbed(&form1.panel(5)));
     pictures.insert(QStringLiteral("diagnostico.png"),
                     diagnosticsPicture(form1, line, monitor, clock));
+    pictures.insert(QStringLiteral("alarmes.png"), alarmsPicture(form1, clock));
     form1.FormClose();
 
     for (int station : {1, 2, 5})

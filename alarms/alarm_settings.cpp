@@ -1,0 +1,163 @@
+#include "alarms/alarm_settings.h"
+
+#include "toolkit/ini_text.h"
+#include "toolkit/regular_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <optional>
+
+namespace alarms {
+
+namespace {
+
+const QString kSound = QStringLiteral("som");
+const QString kHighSound = QStringLiteral("som_alta");
+const QString kMediumSound = QStringLiteral("som_media");
+const QString kOpenWindow = QStringLiteral("abrir_janela");
+const QStringList kKeys{kSound, kHighSound, kMediumSound, kOpenWindow};
+
+// true for `yes`, false for `no`, nothing for any other word; in any case.
+std::optional<bool> choice(const QString& value, const QStringList& yes, const QStringList& no) {
+    const QString word = value.toLower();
+    if (yes.contains(word))
+        return true;
+    if (no.contains(word))
+        return false;
+    return std::nullopt;
+}
+
+quint32 littleEndian(const QByteArray& bytes, qsizetype at, int size) {
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | quint8(bytes[at + i]);
+    return value;
+}
+
+// Why Qt's player would not play a WAV file, or nothing. It decodes integer PCM of 8, 16, 24 or
+// 32 bits, and a file whose "data" chunk is cut short would keep it loading for ever.
+QString wavProblem(const QByteArray& bytes) {
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+        return QStringLiteral("não é um som WAV");
+    bool pcm = false;
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const QByteArray id = bytes.mid(at, 4);
+        const qint64 size = littleEndian(bytes, at + 4, 4);
+        if (id == "fmt ") {
+            if (size < 16 || at + 8 + size > bytes.size())
+                break;
+            const quint32 format = littleEndian(bytes, at + 8, 2);
+            const quint32 bits = littleEndian(bytes, at + 22, 2);
+            pcm = format == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+            if (!pcm)
+                return QStringLiteral("não é um som WAV em PCM de 8, 16, 24 ou 32 bits");
+        } else if (id == "data") {
+            if (!pcm)
+                break;
+            if (at + 8 + size > bytes.size())
+                return QStringLiteral("é um som WAV cortado");
+            return {};
+        }
+        at += 8 + size + (size & 1);
+    }
+    return QStringLiteral("não é um som WAV");
+}
+
+// The absolute path of a sound file, or why it cannot be played.
+struct SoundFile {
+    QString path;
+    QString problem;
+};
+
+SoundFile soundFile(const QString& key, const QString& value, const QDir& stationDir) {
+    const QString path = QDir::cleanPath(stationDir.absoluteFilePath(value));
+    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSoundBytes);
+    QString why;
+    if (!file.ok())
+        why = file.reason();
+    else
+        why = wavProblem(file.bytes);
+    if (why.isEmpty())
+        return {path, {}};
+    return {{}, QStringLiteral("%1: o arquivo %2 %3; toca o som do programa.").arg(key, path, why)};
+}
+
+// "a chave "volume" não existe", "as chaves "volume" e "tom" não existem".
+QString unknownKeysText(const QStringList& keys) {
+    QStringList quoted;
+    for (const QString& key : keys)
+        quoted << u'"' + key + u'"';
+    const QString listed =
+        quoted.size() == 1
+            ? QStringLiteral("a chave %1 não existe").arg(quoted[0])
+            : QStringLiteral("as chaves %1 e %2 não existem")
+                  .arg(quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")), quoted.last());
+    return QStringLiteral("%1; as chaves são %2 e %3.")
+        .arg(listed, kKeys.mid(0, kKeys.size() - 1).join(QStringLiteral(", ")), kKeys.last());
+}
+
+} // namespace
+
+AlarmSettingsResult readAlarmSettings(const QString& path) {
+    AlarmSettingsResult result;
+    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
+    if (file.outcome == toolkit::FileRead::Outcome::Missing)
+        return result;
+    if (!file.ok()) {
+        result.error = QStringLiteral("Alarmes: o arquivo %1 não pôde ser lido: %2; valem os "
+                                      "padrões (som ligado, a janela abre).")
+                           .arg(path, file.reason());
+        return result;
+    }
+    const toolkit::IniGroups groups = toolkit::parseIni(file.bytes);
+    const auto group = groups.find(QStringLiteral("alarmes"));
+    if (group == groups.end())
+        return result;
+
+    const QDir stationDir = QFileInfo(path).absoluteDir();
+    AlarmSettings& s = result.settings;
+    QStringList problems;
+    QStringList unknown;
+    for (const toolkit::IniEntry& entry : group->second) {
+        if (entry.key == kSound) {
+            const auto on =
+                choice(entry.value, {QStringLiteral("ligado")}, {QStringLiteral("desligado")});
+            if (on)
+                s.horn.on = *on;
+            else
+                problems << QStringLiteral("som deve ser ligado ou desligado, não \"%1\"; o "
+                                           "alarme sonoro fica ligado.")
+                                .arg(entry.value);
+        } else if (entry.key == kOpenWindow) {
+            const auto open = choice(entry.value, {QStringLiteral("sim")},
+                                     {QStringLiteral("não"), QStringLiteral("nao")});
+            if (open)
+                s.openWindow = *open;
+            else
+                problems << QStringLiteral("abrir_janela deve ser sim ou não, não \"%1\"; a "
+                                           "janela de alarmes abre.")
+                                .arg(entry.value);
+        } else if (entry.key == kHighSound || entry.key == kMediumSound) {
+            QString& sound = entry.key == kHighSound ? s.horn.highSound : s.horn.mediumSound;
+            sound.clear();
+            if (entry.value.isEmpty())
+                continue;
+            const SoundFile found = soundFile(entry.key, entry.value, stationDir);
+            sound = found.path;
+            if (!found.problem.isEmpty())
+                problems << found.problem;
+        } else if (!unknown.contains(entry.key)) {
+            unknown << entry.key;
+        }
+    }
+    if (!unknown.isEmpty())
+        problems << unknownKeysText(unknown);
+    if (!problems.isEmpty())
+        result.error =
+            QStringLiteral("Alarmes, no grupo [alarmes] de %1: %2").arg(path, problems.join(u' '));
+    return result;
+}
+
+} // namespace alarms

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace alarms {
+
+// What the horn plays. A sound file is an absolute path; empty: the program's own sound.
+struct HornSettings {
+    bool on = true;      // som
+    QString highSound;   // som_alta: alta alarms, played in a loop
+    QString mediumSound; // som_media: média and baixa alarms
+};
+
+// The [alarmes] group of anemometros.ini in the station folder.
+struct AlarmSettings {
+    HornSettings horn;
+    bool openWindow = true; // abrir_janela: a new ATIVO alarm opens the Alarmes window
+};
+
+struct AlarmSettingsResult {
+    AlarmSettings settings;
+    // Every bad value and unknown key, in Portuguese, to be shown once; what was wrong keeps
+    // its default, what was right is used.
+    QString error;
+};
+
+// The most that anemometros.ini and a sound file of the user's may hold.
+inline constexpr qint64 kMostSettingsBytes = 64 * 1024;
+inline constexpr qint64 kMostSoundBytes = 10 * 1024 * 1024;
+
+// Reads the [alarmes] group of an INI file; group and key names and the words ligado,
+// desligado, sim and não in any case. The sound files are relative to the folder of the INI
+// file and must be small regular WAV files. A missing file or a file without the group gives
+// the defaults and no error. Other groups are left to others.
+AlarmSettingsResult readAlarmSettings(const QString& path);
+
+} // namespace alarms

@@ -1,0 +1,260 @@
+#include "alarms/alarm_table_model.h"
+
+#include "alarms/alarm_texts.h"
+#include "settings/station_settings.h"
+
+#include <QColor>
+#include <QItemSelectionModel>
+#include <QTableView>
+
+#include <memory>
+
+namespace alarms {
+
+namespace {
+
+// "RECONHECIDO POR" and "RECONHECIDO ÀS" on two lines, as the day's history shows them too, so
+// that every column fits a 1024-pixel screen.
+const QStringList kAlarmColumns{QStringLiteral("ESTAÇÃO"),
+                                QStringLiteral("ALARME"),
+                                QStringLiteral("PRIORIDADE"),
+                                QStringLiteral("ESTADO"),
+                                QStringLiteral("DESDE"),
+                                QStringLiteral("PICO"),
+                                QStringLiteral("RECONHECIDO\nPOR"),
+                                QStringLiteral("RECONHECIDO\nÀS"),
+                                QStringLiteral("REPETIÇÕES")};
+
+int keyCode(const Key& key) {
+    return key.station * kKinds + int(key.kind);
+}
+
+// Unacknowledged alarms in full colour, acknowledged ones in a lighter shade of it; the texts
+// say the same, for whoever does not see the colours.
+QVariant background(const Entry& entry) {
+    const bool acknowledged = entry.state == State::Acknowledged;
+    if (entry.state != State::Active && !acknowledged)
+        return {};
+    switch (priorityOf(entry.kind)) {
+    case Priority::High:
+        return acknowledged ? QColor(255, 205, 205) : QColor(220, 30, 30);
+    case Priority::Medium:
+        return acknowledged ? QColor(255, 228, 170) : QColor(255, 176, 0);
+    case Priority::Low:
+        break;
+    }
+    return acknowledged ? QColor(255, 250, 205) : QColor(255, 236, 90);
+}
+
+QVariant foreground(const Entry& entry) {
+    if (entry.state == State::Normalized || entry.state == State::Shelved)
+        return QColor(110, 110, 110);
+    if (entry.state == State::Active && priorityOf(entry.kind) == Priority::High)
+        return QColor(Qt::white);
+    return QColor(Qt::black);
+}
+
+bool sameRecord(const DayRecord& a, const DayRecord& b) {
+    return a.serial == b.serial && a.wentMs == b.wentMs && a.peak == b.peak && a.unit == b.unit &&
+           a.acknowledgedBy == b.acknowledgedBy && a.acknowledgedAtMs == b.acknowledgedAtMs;
+}
+
+} // namespace
+
+void keepSelectionByKey(QTableView* view, RowKeyedModel* model) {
+    struct Picked {
+        QVariantList keys;
+        QVariant current;
+    };
+    auto picked = std::make_shared<Picked>();
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, view, [=] {
+        picked->keys.clear();
+        for (const QModelIndex& index : view->selectionModel()->selectedRows())
+            picked->keys.append(model->rowKey(index.row()));
+        const QModelIndex current = view->selectionModel()->currentIndex();
+        picked->current = current.isValid() ? model->rowKey(current.row()) : QVariant();
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [=] {
+        QItemSelectionModel* selection = view->selectionModel();
+        const int currentRow = picked->current.isValid() ? model->rowOfKey(picked->current) : -1;
+        if (currentRow >= 0)
+            selection->setCurrentIndex(model->index(currentRow, 0), QItemSelectionModel::NoUpdate);
+        QItemSelection rows;
+        for (const QVariant& key : std::as_const(picked->keys)) {
+            const int row = model->rowOfKey(key);
+            if (row >= 0)
+                rows.select(model->index(row, 0), model->index(row, model->columnCount() - 1));
+        }
+        selection->select(rows, QItemSelectionModel::ClearAndSelect);
+    });
+}
+
+AlarmTableModel::AlarmTableModel(const AlarmBook& book, const settings::StationSettings& stations,
+                                 QObject* parent)
+    : RowKeyedModel(parent), book_(book), stations_(stations), rows_(book.entries()) {
+    connect(&book, &AlarmBook::changed, this, &AlarmTableModel::refresh);
+    connect(&stations, &settings::StationSettings::nameChanged, this, [this] {
+        if (!rows_.isEmpty())
+            emit dataChanged(index(0, Station), index(int(rows_.size()) - 1, Station));
+    });
+}
+
+int AlarmTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int AlarmTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QString AlarmTableModel::cellText(const Entry& entry, int column) const {
+    switch (column) {
+    case Station:
+        return stationName(stations_, entry.station);
+    case Alarm:
+        return kindText(entry.kind);
+    case Priority:
+        return priorityText(priorityOf(entry.kind));
+    case State:
+        return stateText(entry);
+    case Since:
+        return dateTimeText(entry.sinceMs);
+    case Peak:
+        return peakText(entry.peak, entry.unit);
+    case AckBy:
+        return entry.acknowledgedBy;
+    case AckAt:
+        return timeAfterText(entry.acknowledgedAtMs, entry.sinceMs);
+    case Repetitions:
+        return QString::number(entry.repetitions);
+    default:
+        return {};
+    }
+}
+
+QVariant AlarmTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size())
+        return {};
+    const Entry& entry = rows_.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(entry, index.column());
+    case Qt::BackgroundRole:
+        return background(entry);
+    case Qt::ForegroundRole:
+        return foreground(entry);
+    default:
+        return {};
+    }
+}
+
+QVariant AlarmTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kColumns)
+        return {};
+    return kAlarmColumns.at(section);
+}
+
+QVariant AlarmTableModel::rowKey(int row) const {
+    return keyCode(rows_.at(row).key());
+}
+
+int AlarmTableModel::rowOfKey(const QVariant& key) const {
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (keyCode(rows_.at(row).key()) == key.toInt())
+            return row;
+    }
+    return -1;
+}
+
+void AlarmTableModel::refresh() {
+    const QList<Entry>& entries = book_.entries();
+    const bool sameRows =
+        entries.size() == rows_.size() &&
+        std::equal(entries.begin(), entries.end(), rows_.begin(),
+                   [](const Entry& a, const Entry& b) { return a.key() == b.key(); });
+    if (!sameRows) {
+        beginResetModel();
+        rows_ = entries;
+        endResetModel();
+        return;
+    }
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (rows_.at(row) == entries.at(row))
+            continue;
+        rows_[row] = entries.at(row);
+        emit dataChanged(index(row, 0), index(row, kColumns - 1));
+    }
+}
+
+DayHistoryModel::DayHistoryModel(const AlarmBook& book, const settings::StationSettings& stations,
+                                 std::function<qint64()> nowMs, QObject* parent)
+    : RowKeyedModel(parent), book_(book), stations_(stations), nowMs_(std::move(nowMs)) {
+    refresh();
+    connect(&book, &AlarmBook::changed, this, &DayHistoryModel::refresh);
+}
+
+int DayHistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int DayHistoryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(recordColumns().size());
+}
+
+QVariant DayHistoryModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_.size())
+        return {};
+    const DayRecord& record = rows_.at(index.row());
+    return recordCells(record, stationName(stations_, record.station), nowMs_(), LaterTimes::Short)
+        .value(index.column());
+}
+
+QVariant DayHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return QString(recordColumns().value(section))
+        .replace(QStringLiteral("RECONHECIDO "), QStringLiteral("RECONHECIDO\n"));
+}
+
+QVariant DayHistoryModel::rowKey(int row) const {
+    return rows_.at(row).serial;
+}
+
+int DayHistoryModel::rowOfKey(const QVariant& key) const {
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (rows_.at(row).serial == key.toULongLong())
+            return row;
+    }
+    return -1;
+}
+
+void DayHistoryModel::refresh() {
+    const QList<DayRecord>& history = book_.dayHistory(); // oldest first
+    const qsizetype count = history.size();
+    bool sameRows = count == rows_.size();
+    for (qsizetype i = 0; sameRows && i < count; ++i)
+        sameRows = rows_.at(i).serial == history.at(count - 1 - i).serial;
+    if (!sameRows) {
+        beginResetModel();
+        rows_ = QList<DayRecord>(history.rbegin(), history.rend());
+        endResetModel();
+        return;
+    }
+    for (int row = 0; row < count; ++row) {
+        const DayRecord& record = history.at(count - 1 - row);
+        if (sameRecord(rows_.at(row), record))
+            continue;
+        rows_[row] = record;
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    }
+}
+
+void DayHistoryModel::refreshDurations() {
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (rows_.at(row).wentMs == 0)
+            emit dataChanged(index(row, Duration), index(row, Duration));
+    }
+}
+
+} // namespace alarms

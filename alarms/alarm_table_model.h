@@ -1,0 +1,93 @@
+#pragma once
+
+#include "alarms/alarm_book.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+
+#include <functional>
+
+class QTableView;
+
+namespace settings {
+class StationSettings;
+}
+
+namespace alarms {
+
+// A table whose rows have keys, so that the rows a user picked can be picked again by their
+// keys after the model was reset.
+class RowKeyedModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    virtual QVariant rowKey(int row) const = 0;
+    // -1 when no row has the key.
+    virtual int rowOfKey(const QVariant& key) const = 0;
+};
+
+// Keeps the rows picked in `view` (and its current row) picked over every reset of `model`.
+void keepSelectionByKey(QTableView* view, RowKeyedModel* model);
+
+// The listed alarms, newest first, as the book holds them. Rows are updated in place while the
+// same alarms are listed in the same order; otherwise the model is reset.
+class AlarmTableModel : public RowKeyedModel {
+    Q_OBJECT
+
+public:
+    enum Column { Station, Alarm, Priority, State, Since, Peak, AckBy, AckAt, Repetitions };
+    static constexpr int kColumns = Repetitions + 1;
+
+    AlarmTableModel(const AlarmBook& book, const settings::StationSettings& stations,
+                    QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    QVariant rowKey(int row) const override;
+    int rowOfKey(const QVariant& key) const override;
+
+    Key keyAt(int row) const { return rows_.at(row).key(); }
+    const Entry& entryAt(int row) const { return rows_.at(row); }
+    // Follows the book.
+    void refresh();
+
+private:
+    QString cellText(const Entry& entry, int column) const;
+
+    const AlarmBook& book_;
+    const settings::StationSettings& stations_;
+    QList<Entry> rows_;
+};
+
+// Every alarm of the day, newest first: when it came and went, its peak, who acknowledged it,
+// how long it lasted (or has lasted until now, while still active).
+class DayHistoryModel : public RowKeyedModel {
+    Q_OBJECT
+
+public:
+    enum Column { Station, Alarm, Priority, Came, Peak, AckBy, AckAt, Went, Duration };
+
+    DayHistoryModel(const AlarmBook& book, const settings::StationSettings& stations,
+                    std::function<qint64()> nowMs, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    QVariant rowKey(int row) const override;
+    int rowOfKey(const QVariant& key) const override;
+
+    // Follows the book.
+    void refresh();
+    // The durations of the alarms still active, as time goes by.
+    void refreshDurations();
+
+private:
+    const AlarmBook& book_;
+    const settings::StationSettings& stations_;
+    std::function<qint64()> nowMs_;
+    QList<DayRecord> rows_;
+};
+
+} // namespace alarms
