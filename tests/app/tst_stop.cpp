@@ -27,20 +27,6 @@ qint64 monotonicMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The lines of the day's event journal of the station's program.
-QStringList journalOf(const ProgramStation& station) {
-    const QDir folder(station.logFolder());
-    QStringList lines;
-    for (const QString& name :
-         folder.entryList({QStringLiteral("Eventos *.txt")}, QDir::Files, QDir::Name)) {
-        QFile file(folder.filePath(name));
-        file.open(QIODevice::ReadOnly);
-        lines +=
-            QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    }
-    return lines;
-}
-
 // Per address, the speed and battery of every good reply anemosim served before `beforeMs`
 // (its monotonic clock).
 QMap<int, QStringList> served(const ProgramStation& station, qint64 beforeMs) {
@@ -152,7 +138,7 @@ private slots:
                  qPrintable(text.right(600)));
         QVERIFY(!text.contains(QStringLiteral("estacao-teste closed its connection")));
         QVERIFY(!text.contains(QStringLiteral("Socket error on client estacao-teste")));
-        QCOMPARE(journalOf(station).constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
+        QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
     }
 
     // With the broker silent the program still ends within 2 s; a second signal while it
@@ -173,7 +159,7 @@ private slots:
             qInfo() << "closed in" << closing.elapsed() << "ms";
             QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
             QCOMPARE(station.program.exitCode(), 0);
-            QCOMPARE(journalOf(station).constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
+            QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
         }
         {
             ProgramStation station(1);
@@ -199,7 +185,7 @@ private slots:
             QVERIFY(station.program.waitForFinished(3000));
             QCOMPARE(station.program.exitStatus(), QProcess::NormalExit);
             QCOMPARE(station.program.exitCode(), 0);
-            QCOMPARE(journalOf(station).constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
+            QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
         }
     }
 };
