@@ -220,12 +220,16 @@ void StationWindows::showBesideMain(QWidget* window, bool activate) {
     } else if (!window->isVisible()) {
         toolkit::keepWithinScreen(window);
     }
-    // Not activated, it leaves the keyboard with whatever window of the program has it.
+    // Not activated, it leaves the keyboard with whatever window of the program has it, also
+    // where the platform activates every window it shows.
+    QWidget* const typing = QApplication::activeWindow();
     window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
     window->show();
     window->raise();
     if (activate)
         window->activateWindow();
+    else if (typing && typing != window)
+        typing->activateWindow();
 }
 
 void StationWindows::endProgram() {

@@ -1,6 +1,8 @@
 // The program's windows on a small screen (1024 × 768, given to the offscreen platform by
 // screen-1024x768.json), and Qt's own texts in Portuguese beside the program's.
 
+#include "alarms/alarm_book.h"
+#include "alarms/alarm_window.h"
 #include "app/qt_translations.h"
 #include "app/station_windows.h"
 #include "config/station_edit.h"
@@ -56,10 +58,11 @@ private slots:
         configureFor(env, pty);
         StationWindows windows;
         TForm1& main = *windows.form1;
-        for (const char* name : {"Diagnostico1", "Historico1"})
+        for (const char* name : {"Diagnostico1", "Historico1", "Alarmes1"})
             main.findChild<QAction*>(QString::fromLatin1(name))->trigger();
         for (QWidget* window : {static_cast<QWidget*>(windows.diagnostics.get()),
-                                static_cast<QWidget*>(windows.history.get())}) {
+                                static_cast<QWidget*>(windows.history.get()),
+                                static_cast<QWidget*>(windows.alarmWindow.get())}) {
             QVERIFY(window->isVisible());
             QVERIFY2(screenArea().contains(window->frameGeometry()),
                      qPrintable(window->objectName()));
@@ -96,6 +99,26 @@ private slots:
         });
         main.N1Click();
         QVERIFY(checked);
+    }
+
+    // A new alarm opens the Alarmes window beside the main one, within the screen, and leaves
+    // the keyboard with the window the operator is typing in.
+    void newAlarmLeavesTheKeyboardWhereItIs() {
+        StationEnv env;
+        Pty pty;
+        configureFor(env, pty);
+        StationWindows windows;
+        windows.form1->findChild<QAction*>(QStringLiteral("Diagnostico1"))->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(),
+                                  static_cast<QWidget*>(windows.diagnostics.get()), 3000);
+        QVERIFY(!windows.alarmWindow->isVisible());
+        windows.alarmBook->setActive(3, alarms::Kind::Preset2, true,
+                                     QDateTime::currentMSecsSinceEpoch(), 25.1,
+                                     QStringLiteral("m/s"));
+        QVERIFY(windows.alarmWindow->isVisible());
+        QVERIFY(screenArea().contains(windows.alarmWindow->frameGeometry()));
+        QTest::qWait(100);
+        QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(windows.diagnostics.get()));
     }
 
     // Qt's file dialog and edit menu speak Portuguese; a message box keeps its exact text and
