@@ -84,18 +84,10 @@ SoundFile soundFile(const QString& key, const QString& value, const QDir& statio
     return {{}, QStringLiteral("%1: o arquivo %2 %3; toca o som do programa.").arg(key, path, why)};
 }
 
-// "a chave "volume" não existe", "as chaves "volume" e "tom" não existem".
-QString unknownKeysText(const QStringList& keys) {
-    QStringList quoted;
-    for (const QString& key : keys)
-        quoted << u'"' + key + u'"';
-    const QString listed =
-        quoted.size() == 1
-            ? QStringLiteral("a chave %1 não existe").arg(quoted[0])
-            : QStringLiteral("as chaves %1 e %2 não existem")
-                  .arg(quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")), quoted.last());
-    return QStringLiteral("%1; as chaves são %2 e %3.")
-        .arg(listed, kKeys.mid(0, kKeys.size() - 1).join(QStringLiteral(", ")), kKeys.last());
+// "a chave "volume" não existe; as chaves são som, som_alta, som_media e abrir_janela."
+QString unknownKeysSentence(const QStringList& keys) {
+    return QStringLiteral("%1; as chaves são %2.")
+        .arg(toolkit::unknownKeysText(keys), toolkit::listedText(kKeys));
 }
 
 } // namespace
@@ -153,7 +145,7 @@ AlarmSettingsResult readAlarmSettings(const QString& path) {
         }
     }
     if (!unknown.isEmpty())
-        problems << unknownKeysText(unknown);
+        problems << unknownKeysSentence(unknown);
     if (!problems.isEmpty())
         result.error =
             QStringLiteral("Alarmes, no grupo [alarmes] de %1: %2").arg(path, problems.join(u' '));

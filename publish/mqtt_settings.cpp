@@ -39,18 +39,10 @@ bool goodPrefix(const QString& prefix) {
     return true;
 }
 
-// "a chave "prot" não existe", "as chaves "prot" e "prefx" não existem".
-QString unknownKeysText(const QStringList& keys, const QString& path) {
-    QStringList quoted;
-    for (const QString& key : keys)
-        quoted << u'"' + key + u'"';
-    const QString listed =
-        quoted.size() == 1
-            ? QStringLiteral("a chave %1 não existe").arg(quoted[0])
-            : QStringLiteral("as chaves %1 e %2 não existem")
-                  .arg(quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")), quoted.last());
-    return QStringLiteral("%1 no grupo [mqtt] de %2; as chaves são %3 e %4.")
-        .arg(listed, path, kKeys.mid(0, kKeys.size() - 1).join(QStringLiteral(", ")), kKeys.last());
+// "a chave "prot" não existe no grupo [mqtt] de <path>; as chaves são host, port, ...".
+QString unknownKeysSentence(const QStringList& keys, const QString& path) {
+    return QStringLiteral("%1 no grupo [mqtt] de %2; as chaves são %3.")
+        .arg(toolkit::unknownKeysText(keys), path, toolkit::listedText(kKeys));
 }
 
 } // namespace
@@ -77,7 +69,7 @@ SettingsResult readSettings(const QString& path) {
         values.insert(entry.key, entry.value);
     }
     if (!unknown.isEmpty())
-        return fail(unknownKeysText(unknown, path));
+        return fail(unknownKeysSentence(unknown, path));
 
     MqttSettings s;
     s.host = values.value(QStringLiteral("host"));

@@ -47,4 +47,19 @@ IniGroups parseIni(const QByteArray& bytes) {
     return groups;
 }
 
+QString unknownKeysText(const QStringList& keys) {
+    QStringList quoted;
+    for (const QString& key : keys)
+        quoted << u'"' + key + u'"';
+    return quoted.size() == 1 ? QStringLiteral("a chave %1 não existe").arg(quoted[0])
+                              : QStringLiteral("as chaves %1 não existem").arg(listedText(quoted));
+}
+
+QString listedText(const QStringList& items) {
+    if (items.size() < 2)
+        return items.value(0);
+    return QStringLiteral("%1 e %2").arg(items.mid(0, items.size() - 1).join(QStringLiteral(", ")),
+                                         items.last());
+}
+
 } // namespace toolkit

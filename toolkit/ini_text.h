@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <vector>
@@ -24,5 +25,11 @@ using IniGroups = std::map<QString, std::vector<IniEntry>>;
 // around names and values are dropped, a value in double quotes keeps what is inside them,
 // and outside quotes ";" begins a comment.
 IniGroups parseIni(const QByteArray& bytes);
+
+// What a message about a group's unknown keys says of them: "a chave "prot" não existe", "as
+// chaves "prot" e "prefx" não existem".
+QString unknownKeysText(const QStringList& keys);
+// "host, port e prefix".
+QString listedText(const QStringList& items);
 
 } // namespace toolkit
