@@ -111,7 +111,7 @@ void StationWindows::startAlarms() {
         *alarmBook, QDir::current().filePath(alarms::kAlarmFileName));
     if (const QString error = alarmStore->restore(); !error.isEmpty()) {
         // Once, when the windows are up; the program runs on with an empty list.
-        toolkit::reportToStandardError(error);
+        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
         QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
     }
     alarmWatch->forgetStationsNotPolled();
@@ -136,7 +136,7 @@ void StationWindows::startAlarms() {
         alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on with the keys it could read.
-        toolkit::reportToStandardError(read.error);
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
     }
     auto* horn = new alarms::HornPlayer(*alarmBook, read.settings.horn, alarmBook.get());
@@ -164,7 +164,7 @@ void StationWindows::startPublishing() {
         publish::readSettings(QDir::current().filePath(publish::kSettingsFile));
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on without publishing.
-        toolkit::reportToStandardError(read.error);
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
         return;
     }
