@@ -8,6 +8,7 @@
 #include "alarms/alarm_watch.h"
 #include "alarms/alarm_window.h"
 #include "alarms/horn.h"
+#include "app/service_notify.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "history/history_window.h"
@@ -91,6 +92,7 @@ StationWindows::StationWindows() {
 
     monitor->programStarted();
     startPublishing();
+    startServiceNotifier();
     startup_.release();
 }
 
@@ -203,6 +205,20 @@ void StationWindows::startPublishing() {
     publisher->start();
 }
 
+void StationWindows::startServiceNotifier() {
+    serviceNotifier =
+        app::ServiceNotifier::fromEnvironment({.settings = form1->stationSettings(),
+                                               .health = *monitor,
+                                               .portState = form1->stationBus().portState()});
+    if (!serviceNotifier)
+        return;
+    // After health, whose counts say which stations answer.
+    form1->readingFeed().addWatcher(*serviceNotifier);
+    // "Sair" from the menu ends the loop without endProgram; FIM is written after this.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, serviceNotifier.get(),
+                     [this] { serviceNotifier->stopping(); });
+}
+
 void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, const QString& name) {
     QMenu* controle = form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
     QAction* item = controle->addAction(caption);
@@ -233,6 +249,8 @@ void StationWindows::showBesideMain(QWidget* window, bool activate) {
 }
 
 void StationWindows::endProgram() {
+    if (serviceNotifier)
+        serviceNotifier->stopping();
     toolkit::guarded([this] { form1->Sair1Click(); });
     QCoreApplication::exit(0);
 }
