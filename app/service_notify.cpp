@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstddef>
-#include <cstdlib>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -73,9 +72,6 @@ std::unique_ptr<ServiceNotifier> ServiceNotifier::fromEnvironment(Sources source
     const QByteArray socketName = qgetenv("NOTIFY_SOCKET");
     const QByteArray usec = qgetenv("WATCHDOG_USEC");
     const QByteArray pid = qgetenv("WATCHDOG_PID");
-    ::unsetenv("NOTIFY_SOCKET");
-    ::unsetenv("WATCHDOG_USEC");
-    ::unsetenv("WATCHDOG_PID");
     const QByteArray address = socketAddress(socketName);
     if (address.isEmpty())
         return nullptr;

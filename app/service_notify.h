@@ -41,8 +41,9 @@ public:
         bus::PortState portState;
     };
 
-    // Null without NOTIFY_SOCKET. Takes NOTIFY_SOCKET, WATCHDOG_USEC and WATCHDOG_PID out of
-    // the environment, so that programs started from here (a PDF viewer) do not speak for it.
+    // Null without NOTIFY_SOCKET. The environment is left as it is (other threads may read it
+    // by now): programs started from here (a PDF viewer) are not heard, since systemd takes
+    // notifications from the main process only, and WATCHDOG_PID names this one.
     static std::unique_ptr<ServiceNotifier> fromEnvironment(Sources sources);
     ~ServiceNotifier() override;
     ServiceNotifier(const ServiceNotifier&) = delete;
