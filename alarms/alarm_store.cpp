@@ -32,7 +32,7 @@ void AlarmStore::save() {
         failing_ = false;
     } catch (const toolkit::Failure& failure) {
         if (std::exchange(failing_, true)) {
-            toolkit::reportToStandardError(failure.text());
+            toolkit::reportToStandardError(failure.text(), toolkit::Severity::Error);
             return;
         }
         // After the tick: a box opened here would run its loop inside the poll.

@@ -8,6 +8,7 @@
 #include "alarms/alarm_watch.h"
 #include "alarms/alarm_window.h"
 #include "alarms/horn.h"
+#include "app/service_notify.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "history/history_window.h"
@@ -91,6 +92,7 @@ StationWindows::StationWindows() {
 
     monitor->programStarted();
     startPublishing();
+    startServiceNotifier();
     startup_.release();
 }
 
@@ -111,7 +113,7 @@ void StationWindows::startAlarms() {
         *alarmBook, QDir::current().filePath(alarms::kAlarmFileName));
     if (const QString error = alarmStore->restore(); !error.isEmpty()) {
         // Once, when the windows are up; the program runs on with an empty list.
-        toolkit::reportToStandardError(error);
+        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
         QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
     }
     alarmWatch->forgetStationsNotPolled();
@@ -136,7 +138,7 @@ void StationWindows::startAlarms() {
         alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on with the keys it could read.
-        toolkit::reportToStandardError(read.error);
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
     }
     auto* horn = new alarms::HornPlayer(*alarmBook, read.settings.horn, alarmBook.get());
@@ -164,7 +166,7 @@ void StationWindows::startPublishing() {
         publish::readSettings(QDir::current().filePath(publish::kSettingsFile));
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on without publishing.
-        toolkit::reportToStandardError(read.error);
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
         return;
     }
@@ -203,6 +205,20 @@ void StationWindows::startPublishing() {
     publisher->start();
 }
 
+void StationWindows::startServiceNotifier() {
+    serviceNotifier =
+        app::ServiceNotifier::fromEnvironment({.settings = form1->stationSettings(),
+                                               .health = *monitor,
+                                               .portState = form1->stationBus().portState()});
+    if (!serviceNotifier)
+        return;
+    // After health, whose counts say which stations answer.
+    form1->readingFeed().addWatcher(*serviceNotifier);
+    // "Sair" from the menu ends the loop without endProgram; FIM is written after this.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, serviceNotifier.get(),
+                     [this] { serviceNotifier->stopping(); });
+}
+
 void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, const QString& name) {
     QMenu* controle = form1->menuBar()->findChild<QMenu*>(QStringLiteral("Controle1"));
     QAction* item = controle->addAction(caption);
@@ -233,6 +249,8 @@ void StationWindows::showBesideMain(QWidget* window, bool activate) {
 }
 
 void StationWindows::endProgram() {
+    if (serviceNotifier)
+        serviceNotifier->stopping();
     toolkit::guarded([this] { form1->Sair1Click(); });
     QCoreApplication::exit(0);
 }

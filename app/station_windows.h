@@ -19,6 +19,10 @@ class AlarmWatch;
 class AlarmWindow;
 } // namespace alarms
 
+namespace app {
+class ServiceNotifier;
+}
+
 namespace publish {
 class Publisher;
 }
@@ -43,8 +47,8 @@ public:
     StationWindows& operator=(const StationWindows&) = delete;
 
     // Ends the program as "Sair" does, also from under a box or the configuration window: the
-    // port closes, the message loop and every loop of a box end, and the destructor writes FIM
-    // and says goodbye to the broker.
+    // service manager hears that it stops, the port closes, the message loop and every loop of
+    // a box end, and the destructor writes FIM and says goodbye to the broker.
     void endProgram();
 
 private:
@@ -66,10 +70,13 @@ public:
     std::unique_ptr<alarms::AlarmWindow> alarmWindow;
     // Publishing to an MQTT broker, when anemometros.ini in the station folder names one.
     std::unique_ptr<publish::Publisher> publisher;
+    // What systemd hears of the program, when it runs as a service.
+    std::unique_ptr<app::ServiceNotifier> serviceNotifier;
 
 private:
     void addWindowToMenu(QWidget* window, const QString& caption, const QString& name);
     void showBesideMain(QWidget* window, bool activate);
     void startPublishing();
     void startAlarms();
+    void startServiceNotifier();
 };

@@ -157,7 +157,7 @@ void HealthMonitor::note(const QString& station, const QString& event, const QSt
         journalFailing_ = false;
     } catch (const toolkit::Failure& failure) {
         if (journalFailing_) {
-            toolkit::reportToStandardError(failure.text());
+            toolkit::reportToStandardError(failure.text(), toolkit::Severity::Error);
             return;
         }
         journalFailing_ = true;

@@ -36,7 +36,7 @@ void LogStep::pollFinished(const bus::PollOutcome& outcome, const readings::Read
         if (lost++ == 0 && journal_.failed)
             journal_.failed(station, failure.text());
         if (!failures_.isNews(station, failure.text())) {
-            toolkit::reportToStandardError(failure.text());
+            toolkit::reportToStandardError(failure.text(), toolkit::Severity::Error);
             return;
         }
         // Shown only when no other box is open; otherwise it is news again at the next poll.

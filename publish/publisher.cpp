@@ -26,7 +26,7 @@ Publisher::Publisher(MqttSettings settings, Stations stations, QObject* parent)
     connect(client_.get(), &MqttClient::failed, this, [this](const QString& reason) {
         // Told once per reason: the retries of a broker that stays away add no line.
         if (reason != lastReported_)
-            report(reason);
+            report(reason, toolkit::Severity::Warning);
         emit stateTextChanged(stateText());
     });
     if (stations_.alarms) {
@@ -220,14 +220,18 @@ void Publisher::publishHealth() {
     }
 }
 
-void Publisher::report(const QString& text) {
+void Publisher::report(const QString& text, toolkit::Severity severity) {
     lastReported_ = text;
-    std::fprintf(stderr, "anemometros: MQTT %s:%d: %s\n", qPrintable(settings_.host),
+    std::fprintf(stderr, "%sanemometros: MQTT %s:%d: %s\n",
+                 toolkit::severityPrefix(severity).constData(), qPrintable(settings_.host),
                  settings_.port, qPrintable(text));
 }
 
 void Publisher::connectedChanged(bool connected) {
-    report(connected ? QStringLiteral("conectado") : QStringLiteral("conexão perdida"));
+    if (connected)
+        report(QStringLiteral("conectado"), toolkit::Severity::Information);
+    else
+        report(QStringLiteral("conexão perdida"), toolkit::Severity::Warning);
     if (connected)
         publishEverything();
     emit stateTextChanged(stateText());

@@ -6,6 +6,7 @@
 #include "publish/payloads.h"
 #include "readings/reading_feed.h"
 #include "settings/station_settings.h"
+#include "toolkit/journal_stream.h"
 
 #include <QObject>
 #include <QString>
@@ -106,7 +107,7 @@ private:
     void clearStationsNotPolled();
     bool send(const QString& topic, const QByteArray& payload, int qos = 1);
     // A line on standard error; never holds the password.
-    void report(const QString& text);
+    void report(const QString& text, toolkit::Severity severity);
 
     MqttSettings settings_;
     Stations stations_;

@@ -23,14 +23,15 @@ bool errorReportShowing() {
     return errorBoxOpen;
 }
 
-void reportToStandardError(const QString& text) {
-    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(kApplicationTitle), qUtf8Printable(text));
+void reportToStandardError(const QString& text, Severity severity) {
+    std::fprintf(stderr, "%s%s: %s\n", severityPrefix(severity).constData(),
+                 qUtf8Printable(kApplicationTitle), qUtf8Printable(text));
     std::fflush(stderr);
 }
 
 void reportError(const QString& text) {
     if (errorBoxOpen) {
-        reportToStandardError(text);
+        reportToStandardError(text, Severity::Error);
         return;
     }
     qCInfo(lcToolkit) << "error report:" << text;

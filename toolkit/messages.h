@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/failure.h"
+#include "toolkit/journal_stream.h"
 
 #include <QString>
 
@@ -20,8 +21,10 @@ void showMessage(const QString& text);
 // because timers keep ticking under a modal box and would otherwise pile up boxes.
 void reportError(const QString& text);
 bool errorReportShowing();
-// A failure the operator has already been shown: written to standard error only.
-void reportToStandardError(const QString& text);
+// A report written to standard error only: a failure the operator has already been shown (an
+// error), or one the program runs on without (a warning). Under the journal it carries its
+// priority; the text is the same either way.
+void reportToStandardError(const QString& text, Severity severity);
 
 // Runs a handler body; a failure ends the body there and goes to the standard error report.
 // No exception ever crosses the event loop.

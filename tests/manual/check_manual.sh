@@ -46,6 +46,12 @@ expect '9. Saúde das estações'
 expect '10. Histórico do vento'
 expect '11. Publicação MQTT: o local numa tela só'
 expect '12. Alarmes'
+expect '13. Operação contínua'
+expect 'sensor binário "<nome> alarme não reconhecido"'
+expect 'systemctl --user enable --now anemometros'
+expect 'journalctl --user -u anemometros -p warning'
+expect '/usr/share/anemometros/anemometros-autostart.desktop'
+expect 'Porta /dev/ttyUSB0 aberta; 3 de 4 estações respondendo'
 expect 'Publicação MQTT desligada:'
 expect 'PROCURAR ESTAÇÕES'
 expect 'HORA;ESTACAO;EVENTO;DETALHE;'
@@ -85,8 +91,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 " ]] ||
-    fail "chapters starting a page: '$starts', expected 1 to 12"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 13"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2

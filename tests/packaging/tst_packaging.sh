@@ -76,7 +76,9 @@ sizes=(16 32 48 64 128 256)
 {
     echo ./usr/bin/anemometros
     echo ./usr/bin/anemosim
+    echo ./usr/lib/systemd/user/anemometros.service
     echo ./usr/libexec/anemometros/anemometros
+    echo ./usr/share/anemometros/anemometros-autostart.desktop
     echo ./usr/share/anemometros/station/ConfigALL.txt
     echo "./usr/share/anemometros/station/HELP/K&V_ZARERAZIRU.pdf"
     for icon in "${icons[@]}"; do echo "./usr/share/anemometros/station/IMAGES/$icon.ICO"; done
@@ -124,6 +126,45 @@ else
 fi
 if ! grep -qx 'Exec=anemometros' "$desktop" || ! grep -qx 'Icon=anemometros' "$desktop"; then
     fail "desktop entry does not start the launcher with the installed icon"
+fi
+
+autostart=$usr/share/anemometros/anemometros-autostart.desktop
+if report=$(desktop-file-validate "$autostart" 2>&1) && [[ -z $report ]]; then
+    pass "desktop-file-validate of the autostart entry"
+else
+    fail "desktop-file-validate of the autostart entry: $report"
+fi
+grep -qx 'Exec=anemometros' "$autostart" || fail "the autostart entry does not start the launcher"
+
+# --- the user service -------------------------------------------------------------------------
+unit=$usr/lib/systemd/user/anemometros.service
+for line in Type=notify PartOf=graphical-session.target After=graphical-session.target \
+    Restart=on-failure WatchdogSec=30 ExecStart=anemometros \
+    'WorkingDirectory=-%h/.local/share/anemometros/station' WantedBy=graphical-session.target; do
+    grep -qxF "$line" "$unit" || fail "anemometros.service lacks $line"
+done
+# systemd-analyze finds the bare ExecStart name on this machine's PATH, where the package is not
+# installed: the copy it checks starts the unpacked launcher instead. Warnings about a unit
+# (an unknown key or value) do not change its exit status, so any output is a failure too.
+if ! runtime=$(mktemp -d "$work/runtime.XXXXXX") || ! systemd-analyze --version >/dev/null 2>&1; then
+    echo "SKIP: systemd-analyze cannot run here"
+else
+    mkdir -p "$work/unit"
+    sed "s|^ExecStart=anemometros\$|ExecStart=\"$usr/bin/anemometros\"|" "$unit" >"$work/unit/anemometros.service"
+    # Documentation=man:anemometros(1) is looked up in the unpacked pages, where man exists.
+    man_option=(--man=no)
+    if command -v man >/dev/null; then man_option=(); fi
+    if ! verify=$(MANPATH="$usr/share/man" XDG_RUNTIME_DIR=$runtime \
+        systemd-analyze verify --user "${man_option[@]}" "$work/unit/anemometros.service" 2>&1) ||
+        [[ -n $verify ]]; then
+        if grep -q "Failed to initialize manager" <<<"$verify"; then
+            echo "SKIP: systemd-analyze verify cannot run here: $verify"
+        else
+            fail "systemd-analyze verify --user: $verify"
+        fi
+    else
+        pass "systemd-analyze verify --user anemometros.service"
+    fi
 fi
 
 # --- the launcher with a stand-in program -----------------------------------------------------

@@ -55,9 +55,11 @@ public:
         QFile file(path(name));
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     }
-    // The program, offscreen, with the folder as its working directory.
-    bool start() {
+    // The program, offscreen, with the folder as its working directory; `extra` adds to its
+    // environment.
+    bool start(const QProcessEnvironment& extra = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(extra);
         environment.insert(QStringLiteral("HOME"), home.path());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
