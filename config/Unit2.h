@@ -33,8 +33,11 @@ class StationEdit;
 } // namespace config
 
 // Fills the port box with the machine's serial devices, read from a directory laid out like
-// /sys/class/tty. A directory that cannot be opened leaves the box exactly as it was.
-void FillPortList(QComboBox* box, const QString& ttyClassDir = QStringLiteral("/sys/class/tty"));
+// /sys/class/tty, then with the stable names of its USB adapters, read from devDir/serial
+// (/dev/serial/by-id/..., /dev/serial/by-path/...). A tty directory that cannot be opened
+// leaves the box exactly as it was.
+void FillPortList(QComboBox* box, const QString& ttyClassDir = QStringLiteral("/sys/class/tty"),
+                  const QString& devDir = QStringLiteral("/dev"));
 
 // The configuration window. Its controls write the station settings when each change takes
 // effect: the port, the rate, an address, a log switch and the read interval as they are

@@ -172,6 +172,49 @@ private slots:
         QCOMPARE(b.windows.outcomes.back().station, 1);
     }
 
+    // A stable name is opened again at each attempt: it leads to the adapter when it is back,
+    // even under another device name.
+    void stableNameComesBackWithTheAdapter() {
+        Simulator sim({"--stations", "1"});
+        QTemporaryDir dev;
+        QVERIFY(QDir(dev.path()).mkpath(QStringLiteral("serial/by-id")));
+        const QString byId =
+            dev.filePath(QStringLiteral("serial/by-id/usb-FTDI_A50285BI-if00-port0"));
+        const auto plugIn = [&](const QString& device) {
+            QVERIFY(QFile::link(sim.link, dev.filePath(device)));
+            QVERIFY(QFile::link(QStringLiteral("../../") + device, byId));
+        };
+        plugIn(QStringLiteral("ttyUSB0"));
+        Bench b(byId);
+        b.windows.showFirst(1);
+        b.stations.openingTick();
+        QCOMPARE(b.windows.text, byId + QStringLiteral(" Aberta"));
+        QCOMPARE(b.poll().kind, modbus::ReplyKind::Good);
+
+        sim.signal(SIGUSR1); // pulled out; udev takes its links away
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(sim.link), 3000);
+        QVERIFY(QFile::remove(byId) && QFile::remove(dev.filePath(QStringLiteral("ttyUSB0"))));
+        b.stations.controlTick();
+        b.stations.controlTimer().setEnabled(false);
+        QTest::qWait(b.stations.replyTimer(1).interval());
+        b.stations.replyTick(1);
+        QVERIFY(waitForReply(b.stations));
+        QCOMPARE(b.stations.portState(), bus::PortState::Lost);
+        b.stations.openingTick();
+        QCOMPARE(b.stations.portState(), bus::PortState::Lost);
+        QCOMPARE(b.windows.text, byId + QStringLiteral(" Fechada"));
+
+        sim.signal(SIGUSR2); // plugged back in, and found as ttyUSB1 this time
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sim.link), 3000);
+        plugIn(QStringLiteral("ttyUSB1"));
+        b.stations.openingTick();
+        QCOMPARE(b.stations.portState(), bus::PortState::Open);
+        QCOMPARE(b.windows.text, byId + QStringLiteral(" Aberta"));
+        QVERIFY(b.windows.messages.isEmpty());
+        b.stations.controlTick(); // end of the cycle
+        QCOMPARE(b.poll().kind, modbus::ReplyKind::Good);
+    }
+
     void indexSurvivesTheConfigurationWindow() {
         Simulator sim({"--stations", "3"});
         Bench b(sim.link);

@@ -9,6 +9,7 @@
 
 #include "boxes.h"
 #include "fifo_guard.h"
+#include "serial_tree.h"
 #include "small_disk.h"
 #include "station_env.h"
 
@@ -869,7 +870,7 @@ private slots:
         QComboBox box;
         box.setEditable(true);
         box.setEditText(QStringLiteral("ComboBoxPorta"));
-        FillPortList(&box, sys.path());
+        FillPortList(&box, sys.path(), sys.filePath(QStringLiteral("no dev")));
         QStringList listed;
         for (int i = 0; i < box.count(); ++i)
             listed << box.itemText(i);
@@ -881,6 +882,55 @@ private slots:
         FillPortList(&box, sys.filePath(QStringLiteral("absent")));
         QCOMPARE(box.count(), 3);
         QCOMPARE(box.currentText(), QStringLiteral("COM7"));
+    }
+
+    // The stable names come after today's list, which keeps its order and texts; the one
+    // chosen is saved as the port text, whole path and all.
+    void stableNamesFollowTheDeviceNames() {
+        SerialTree tree;
+        tree.addPort(QStringLiteral("ttyS0"));
+        tree.addPort(QStringLiteral("ttyUSB0"), QStringLiteral("1-1"), QStringLiteral("0403"),
+                     QStringLiteral("6001"), QStringLiteral("A50285BI"));
+        tree.addPort(QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("1a86"),
+                     QStringLiteral("7523"));
+        tree.addLink(QStringLiteral("by-id"),
+                     QStringLiteral("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"),
+                     QStringLiteral("ttyUSB0"));
+        tree.addLink(QStringLiteral("by-id"), QStringLiteral("usb-1a86_USB_Serial-if00-port0"),
+                     QStringLiteral("ttyUSB1"));
+        tree.addLink(QStringLiteral("by-path"),
+                     QStringLiteral("pci-0000:00:14.0-usb-0:2:1.0-port0"),
+                     QStringLiteral("ttyUSB1"));
+        QStringList todays;
+        DIR* dir = opendir(QFile::encodeName(tree.ttyClassDir()).constData());
+        while (const dirent* e = readdir(dir))
+            if (e->d_name[0] != '.')
+                todays << QString::fromLatin1(e->d_name);
+        closedir(dir);
+        const QString dev = QDir(tree.devDir()).canonicalPath();
+        const QString byId = dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+        const QString byPath = dev + "/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
+
+        StationEnv env;
+        env.writeConfig(sampleConfig());
+        Station s;
+        QComboBox* box = s.form2.comboBoxPorta();
+        FillPortList(box, tree.ttyClassDir(), tree.devDir());
+        QStringList listed;
+        for (int i = 0; i < box->count(); ++i)
+            listed << box->itemText(i);
+        // Each adapter's stable name in the order of its device name.
+        QStringList stable;
+        for (const QString& name : todays)
+            if (name != QStringLiteral("ttyS0"))
+                stable << (name == QStringLiteral("ttyUSB0") ? byId : byPath);
+        QCOMPARE(listed, todays + stable);
+        QCOMPARE(box->currentText(), QString());
+
+        box->setCurrentIndex(box->findText(byPath));
+        QCOMPARE(s.form1.stationSettings().portName(), byPath);
+        s.form2.BotaoSalvaConfigClick();
+        QCOMPARE(lines(env.configBytes()).first(), QFile::encodeName(byPath) + "\r");
     }
 };
 

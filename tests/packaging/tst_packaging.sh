@@ -82,6 +82,7 @@ sizes=(16 32 48 64 128 256)
     echo ./usr/share/anemometros/station/ConfigALL.txt
     echo "./usr/share/anemometros/station/HELP/K&V_ZARERAZIRU.pdf"
     for icon in "${icons[@]}"; do echo "./usr/share/anemometros/station/IMAGES/$icon.ICO"; done
+    echo ./usr/lib/udev/rules.d/70-anemometros.rules
     echo ./usr/share/applications/anemometros.desktop
     for size in "${sizes[@]}"; do echo "./usr/share/icons/hicolor/${size}x$size/apps/anemometros.png"; done
     echo ./usr/share/icons/hicolor/scalable/apps/anemometros.svg
@@ -116,6 +117,8 @@ for size in "${sizes[@]}"; do
 done
 grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/anemometros.svg" || fail "scalable icon is not SVG"
 [[ -e $usr/share/man/man1/anemosim.1.gz ]] || fail "anemosim.1.gz does not resolve"
+cmp -s "$usr/lib/udev/rules.d/70-anemometros.rules" "$(dirname "$0")/../../packaging/70-anemometros.rules" ||
+    fail "the udev rule differs from packaging/70-anemometros.rules"
 pass "file contents"
 
 desktop=$usr/share/applications/anemometros.desktop

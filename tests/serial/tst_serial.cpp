@@ -2,6 +2,8 @@
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
 
+#include "serial_tree.h"
+
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -354,6 +356,57 @@ private slots:
         QFile file(root.filePath("plain"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(!serial::listSerialPorts(file.fileName().toStdString()).has_value());
+    }
+
+    // by-id names for adapters with a serial number of their own, by-path names for the rest;
+    // links of adapters no longer present are left out.
+    void stableNamesOfTheAdaptersPresent() {
+        SerialTree tree;
+        tree.addPort("ttyS0");
+        tree.addPort("ttyUSB0", "1-1", "0403", "6001", "A50285BI");
+        // Two CH340 without a serial number: udev gave their one by-id name to the later.
+        tree.addPort("ttyUSB1", "1-2", "1a86", "7523");
+        tree.addPort("ttyUSB2", "1-3", "1a86", "7523");
+        // The two ports of one FT2232H share its serial number and differ by interface.
+        tree.addPort("ttyUSB3", "1-4", "0403", "6010", "FT2A");
+        tree.addPort("ttyUSB4", "1-4", "0403", "6010", "FT2A");
+        // Two clones with one serial number between them.
+        tree.addPort("ttyUSB5", "1-5", "0403", "6001", "A9CLONE");
+        tree.addPort("ttyUSB6", "1-6", "0403", "6001", "A9CLONE");
+        tree.addLink("by-id", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+        tree.addLink("by-path", "pci-0000:00:14.0-usb-0:1:1.0-port0", "ttyUSB0");
+        tree.addLink("by-id", "usb-1a86_USB_Serial-if00-port0", "ttyUSB2");
+        tree.addLink("by-path", "pci-0000:00:14.0-usb-0:2:1.0-port0", "ttyUSB1");
+        tree.addLink("by-path", "pci-0000:00:14.0-usb-0:3:1.0-port0", "ttyUSB2");
+        tree.addLink("by-id", "usb-FTDI_Dual_RS232-HS_FT2A-if01-port0", "ttyUSB4");
+        tree.addLink("by-id", "usb-FTDI_Dual_RS232-HS_FT2A-if00-port0", "ttyUSB3");
+        tree.addLink("by-id", "usb-FTDI_FT232R_USB_UART_A9CLONE-if00-port0", "ttyUSB6");
+        tree.addLink("by-path", "pci-0000:00:14.0-usb-0:5:1.0-port0", "ttyUSB5");
+        tree.addLink("by-path", "pci-0000:00:14.0-usb-0:6:1.0-port0", "ttyUSB6");
+        // An adapter pulled out a moment ago: its links are still there, its device is not.
+        tree.addLink("by-id", "usb-Prolific_USB-Serial_Controller-if00-port0", "ttyUSB9");
+        // A link elsewhere than the device folder.
+        tree.addLink("by-id", "usb-elsewhere-if00-port0", "../ttyUSB0");
+
+        const std::vector<std::string> ports{"ttyS0",   "ttyUSB0", "ttyUSB1", "ttyUSB2",
+                                             "ttyUSB3", "ttyUSB4", "ttyUSB5", "ttyUSB6"};
+        QStringList listed;
+        for (const std::string& path : serial::listStablePortNames(
+                 ports, tree.ttyClassDir().toStdString(), tree.devDir().toStdString()))
+            listed << text(path);
+        const QString dev = QDir(tree.devDir()).canonicalPath();
+        QCOMPARE(listed, (QStringList{
+                             dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                             dev + "/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0",
+                             dev + "/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0",
+                             dev + "/serial/by-id/usb-FTDI_Dual_RS232-HS_FT2A-if00-port0",
+                             dev + "/serial/by-id/usb-FTDI_Dual_RS232-HS_FT2A-if01-port0",
+                             dev + "/serial/by-path/pci-0000:00:14.0-usb-0:5:1.0-port0",
+                             dev + "/serial/by-path/pci-0000:00:14.0-usb-0:6:1.0-port0",
+                         }));
+        QVERIFY(serial::listStablePortNames(ports, tree.ttyClassDir().toStdString(),
+                                            tree.root.filePath("absent").toStdString())
+                    .empty());
     }
 
     // What has arrived, at once and at most 255 bytes in all; a hung-up line is a lost device.
