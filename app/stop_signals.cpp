@@ -1,5 +1,7 @@
 #include "app/stop_signals.h"
 
+#include "toolkit/messages.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -70,6 +72,8 @@ void StopSignals::readSignals() {
         return;
     notifier_->setEnabled(false); // once: the program is closing
     requested_ = true;
+    // Also a box of the start, before the program's end is known: the stop does not wait.
+    toolkit::closeBoxes();
     stop();
 }
 

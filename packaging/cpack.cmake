@@ -46,6 +46,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
 # (PipeWire's PulseAudio service on current desktops).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland, pipewire-pulse | pulseaudio")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pdf-viewer")
+# The udev rule applied to the adapters already plugged in.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_CURRENT_LIST_DIR}/postinst")
 
 # `package_source`: the sources alone, without builds or history.
 set(CPACK_SOURCE_GENERATOR TXZ)

@@ -3,20 +3,53 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 
+#include <QPointer>
+
 #include <cstdio>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcToolkit, "anemometros.toolkit", QtWarningMsg)
 
 namespace toolkit {
 
 namespace {
+
 bool errorBoxOpen = false;
+bool closing = false;
+std::vector<QPointer<QMessageBox>> openBoxes;
+
+// Shows the box until it is answered or the program is asked to stop.
+void runBox(QMessageBox& box) {
+    box.setWindowTitle(kApplicationTitle);
+    openBoxes.emplace_back(&box);
+    struct Forget {
+        QMessageBox* box;
+        ~Forget() { std::erase(openBoxes, box); }
+    } forget{&box};
+    box.exec();
 }
 
+} // namespace
+
 void showMessage(const QString& text) {
+    if (closing) {
+        reportToStandardError(text, Severity::Warning);
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok);
-    box.setWindowTitle(kApplicationTitle);
-    box.exec();
+    runBox(box);
+}
+
+void closeBoxes() {
+    closing = true;
+    for (const QPointer<QMessageBox>& box : std::vector(openBoxes)) {
+        if (!box)
+            continue;
+        reportToStandardError(box->text(), box->icon() == QMessageBox::Critical
+                                               ? Severity::Error
+                                               : Severity::Warning);
+        box->done(QMessageBox::Ok);
+    }
 }
 
 bool errorReportShowing() {
@@ -30,7 +63,7 @@ void reportToStandardError(const QString& text, Severity severity) {
 }
 
 void reportError(const QString& text) {
-    if (errorBoxOpen) {
+    if (errorBoxOpen || closing) {
         reportToStandardError(text, Severity::Error);
         return;
     }
@@ -38,8 +71,7 @@ void reportError(const QString& text) {
     errorBoxOpen = true;
     try {
         QMessageBox box(QMessageBox::Critical, kApplicationTitle, text, QMessageBox::Ok);
-        box.setWindowTitle(kApplicationTitle);
-        box.exec();
+        runBox(box);
     } catch (...) {
         errorBoxOpen = false;
         throw;

@@ -26,6 +26,11 @@ bool errorReportShowing();
 // priority; the text is the same either way.
 void reportToStandardError(const QString& text, Severity severity);
 
+// The program is asked to stop: every box open is closed, its text written to standard error,
+// and a box asked for from now on is not shown but written there too. A stop must not wait for
+// somebody to press OK, also under a box raised while the windows are still being built.
+void closeBoxes();
+
 // Runs a handler body; a failure ends the body there and goes to the standard error report.
 // No exception ever crosses the event loop.
 template <typename Body> void guarded(Body&& body) noexcept {

@@ -188,6 +188,28 @@ private slots:
             QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
         }
     }
+
+    // A box raised while the windows are still being built (an index file too large to read)
+    // does not hold up a stop: the service manager would wait its whole stop timeout. Its text
+    // reaches standard error, and the program ends as "Sair" ends it.
+    void stopUnderABoxOfTheStart() {
+        ProgramStation station(1);
+        QVERIFY(station.write(QStringLiteral("StatusLOG1.txt"), QByteArray(1024 * 1024 + 1, 'x')));
+        QVERIFY(station.start());
+        // The box stays open; nothing is polled while the windows wait for it.
+        QTest::qWait(1500);
+        QVERIFY(served(station, monotonicMs()).isEmpty());
+        QElapsedTimer closing;
+        closing.start();
+        station.signal(SIGTERM);
+        QVERIFY(station.program.waitForFinished(5000));
+        QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
+        QCOMPARE(station.program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(station.program.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(station.program.readAllStandardError())
+                    .contains(QStringLiteral("StatusLOG1.txt não pôde ser lido: é grande demais")));
+        QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStop)

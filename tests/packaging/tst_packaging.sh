@@ -121,6 +121,21 @@ cmp -s "$usr/lib/udev/rules.d/70-anemometros.rules" "$(dirname "$0")/../../packa
     fail "the udev rule differs from packaging/70-anemometros.rules"
 pass "file contents"
 
+# The maintainer script applies the rule to the adapters present, where udev runs, and only then.
+dpkg-deb -e "$deb" "$work/control"
+[[ -x $work/control/postinst ]] || fail "no executable postinst"
+mkdir -p "$work/fake bin"
+printf '#!/bin/sh\necho "$*" >>"%s"\n' "$work/udevadm calls" >"$work/fake bin/udevadm"
+chmod +x "$work/fake bin/udevadm"
+PATH="$work/fake bin:$PATH" sh "$work/control/postinst" configure || fail "postinst configure failed"
+if [[ -d /run/udev ]]; then
+    grep -qx 'trigger --subsystem-match=tty --action=change' "$work/udevadm calls" ||
+        fail "postinst did not trigger the tty devices"
+elif [[ -e "$work/udevadm calls" ]]; then
+    fail "postinst ran udevadm without udev"
+fi
+pass "postinst"
+
 desktop=$usr/share/applications/anemometros.desktop
 if report=$(desktop-file-validate "$desktop" 2>&1) && [[ -z $report ]]; then
     pass "desktop-file-validate"
