@@ -262,10 +262,12 @@ void AlarmBook::restore(const QList<Entry>& entries) {
 }
 
 Horn AlarmBook::horn() const {
-    if (silenced_)
-        return Horn::None;
+    return silenced_ ? Horn::None : hornFor(entries_);
+}
+
+Horn hornFor(const QList<Entry>& entries) {
     Horn horn = Horn::None;
-    for (const Entry& entry : entries_) {
+    for (const Entry& entry : entries) {
         if (entry.state != State::Active)
             continue;
         if (priorityOf(entry.kind) == Priority::High)

@@ -23,6 +23,10 @@ struct DayRecord {
     qint64 durationMs(qint64 nowMs) const { return (wentMs != 0 ? wentMs : nowMs) - cameMs; }
 };
 
+// What the horn plays for these entries: the continuous sound while an alta alarm is ATIVO,
+// the intermittent one while only média or baixa ones are.
+Horn hornFor(const QList<Entry>& entries);
+
 // The alarm list, driven by the conditions the polls find and by the operator. Every input
 // carries its own time, so the book never reads the clock. A poll that changes nothing costs a
 // scan of the list and allocates nothing.

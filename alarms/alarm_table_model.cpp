@@ -29,9 +29,15 @@ int keyCode(const Key& key) {
     return key.station * kKinds + int(key.kind);
 }
 
-// Unacknowledged alarms in full colour, acknowledged ones in a lighter shade of it; the texts
-// say the same, for whoever does not see the colours.
-QVariant background(const Entry& entry) {
+bool sameRecord(const DayRecord& a, const DayRecord& b) {
+    return a.serial == b.serial && a.wentMs == b.wentMs && a.peak == b.peak && a.unit == b.unit &&
+           a.acknowledgedBy == b.acknowledgedBy && a.acknowledgedAtMs == b.acknowledgedAtMs;
+}
+
+} // namespace
+
+// Unacknowledged alarms in full colour, acknowledged ones in a lighter shade of it.
+QVariant alarmCellBackground(const Entry& entry) {
     const bool acknowledged = entry.state == State::Acknowledged;
     if (entry.state != State::Active && !acknowledged)
         return {};
@@ -46,7 +52,7 @@ QVariant background(const Entry& entry) {
     return acknowledged ? QColor(255, 250, 205) : QColor(255, 236, 90);
 }
 
-QVariant foreground(const Entry& entry) {
+QVariant alarmCellForeground(const Entry& entry) {
     if (entry.state == State::Normalized || entry.state == State::Shelved)
         return QColor(110, 110, 110);
     if (entry.state == State::Active && priorityOf(entry.kind) == Priority::High)
@@ -54,12 +60,9 @@ QVariant foreground(const Entry& entry) {
     return QColor(Qt::black);
 }
 
-bool sameRecord(const DayRecord& a, const DayRecord& b) {
-    return a.serial == b.serial && a.wentMs == b.wentMs && a.peak == b.peak && a.unit == b.unit &&
-           a.acknowledgedBy == b.acknowledgedBy && a.acknowledgedAtMs == b.acknowledgedAtMs;
+QString alarmColumnTitle(int column) {
+    return column >= 0 && column < kAlarmColumns.size() ? kAlarmColumns.at(column) : QString();
 }
-
-} // namespace
 
 void keepSelectionByKey(QTableView* view, RowKeyedModel* model) {
     struct Picked {
@@ -107,25 +110,26 @@ int AlarmTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kColumns;
 }
 
-QString AlarmTableModel::cellText(const Entry& entry, int column) const {
+QString alarmCellText(const Entry& entry, int column, const QString& stationName) {
+    using Column = AlarmTableModel::Column;
     switch (column) {
-    case Station:
-        return stationName(stations_, entry.station);
-    case Alarm:
+    case Column::Station:
+        return stationName;
+    case Column::Alarm:
         return kindText(entry.kind);
-    case Priority:
+    case Column::Priority:
         return priorityText(priorityOf(entry.kind));
-    case State:
+    case Column::State:
         return stateText(entry);
-    case Since:
+    case Column::Since:
         return dateTimeText(entry.sinceMs);
-    case Peak:
+    case Column::Peak:
         return peakText(entry.peak, entry.unit);
-    case AckBy:
+    case Column::AckBy:
         return entry.acknowledgedBy;
-    case AckAt:
+    case Column::AckAt:
         return timeAfterText(entry.acknowledgedAtMs, entry.sinceMs);
-    case Repetitions:
+    case Column::Repetitions:
         return QString::number(entry.repetitions);
     default:
         return {};
@@ -138,11 +142,11 @@ QVariant AlarmTableModel::data(const QModelIndex& index, int role) const {
     const Entry& entry = rows_.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(entry, index.column());
+        return alarmCellText(entry, index.column(), stationName(stations_, entry.station));
     case Qt::BackgroundRole:
-        return background(entry);
+        return alarmCellBackground(entry);
     case Qt::ForegroundRole:
-        return foreground(entry);
+        return alarmCellForeground(entry);
     default:
         return {};
     }
@@ -152,7 +156,7 @@ QVariant AlarmTableModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= kColumns)
         return {};
-    return kAlarmColumns.at(section);
+    return alarmColumnTitle(section);
 }
 
 QVariant AlarmTableModel::rowKey(int row) const {

@@ -28,6 +28,13 @@ public:
 // Keeps the rows picked in `view` (and its current row) picked over every reset of `model`.
 void keepSelectionByKey(QTableView* view, RowKeyedModel* model);
 
+// One listed alarm as the alarm table shows it, column by column, wherever its rows come from.
+QString alarmColumnTitle(int column);
+QString alarmCellText(const Entry& entry, int column, const QString& stationName);
+// Colours by priority and state, the texts saying the same for whoever does not see them.
+QVariant alarmCellBackground(const Entry& entry);
+QVariant alarmCellForeground(const Entry& entry);
+
 // The listed alarms, newest first, as the book holds them. Rows are updated in place while the
 // same alarms are listed in the same order; otherwise the model is reset.
 class AlarmTableModel : public RowKeyedModel {
@@ -53,8 +60,6 @@ public:
     void refresh();
 
 private:
-    QString cellText(const Entry& entry, int column) const;
-
     const AlarmBook& book_;
     const settings::StationSettings& stations_;
     QList<Entry> rows_;

@@ -22,8 +22,12 @@ QUrl soundUrl(const QString& userFile, const char* builtin) {
 } // namespace
 
 HornPlayer::HornPlayer(AlarmBook& book, HornSettings settings, QObject* parent)
-    : QObject(parent), book_(book), settings_(std::move(settings)) {
-    connect(&book_, &AlarmBook::changed, this, &HornPlayer::follow);
+    : HornPlayer([&book] { return book.horn(); }, std::move(settings), parent) {
+    connect(&book, &AlarmBook::changed, this, &HornPlayer::follow);
+}
+
+HornPlayer::HornPlayer(std::function<Horn()> wanted, HornSettings settings, QObject* parent)
+    : QObject(parent), wanted_(std::move(wanted)), settings_(std::move(settings)) {
     if (!settings_.on)
         return;
     // Both sounds are loaded at once, so that the horn starts without reading a file.
@@ -55,7 +59,7 @@ HornPlayer::HornPlayer(AlarmBook& book, HornSettings settings, QObject* parent)
 HornPlayer::~HornPlayer() = default;
 
 void HornPlayer::follow() {
-    const Horn wanted = settings_.on ? book_.horn() : Horn::None;
+    const Horn wanted = settings_.on ? wanted_() : Horn::None;
     if (wanted == sounding_)
         return;
     stopSounds();

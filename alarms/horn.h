@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 QT_BEGIN_NAMESPACE
@@ -27,7 +28,12 @@ class HornPlayer : public QObject {
 
 public:
     HornPlayer(AlarmBook& book, HornSettings settings, QObject* parent = nullptr);
+    // Sounds what `wanted` asks for, checked again at every follow().
+    HornPlayer(std::function<Horn()> wanted, HornSettings settings, QObject* parent = nullptr);
     ~HornPlayer() override;
+
+    // Starts, changes or stops the sound as the horn's source now asks.
+    void follow();
 
     // What is sounding now: None while the horn is off, silenced or without an output.
     Horn sounding() const { return sounding_; }
@@ -39,13 +45,12 @@ signals:
     void unavailable(const QString& text);
 
 private:
-    void follow();
     void restart();
     void startSound(Horn horn);
     void stopSounds();
     void fallBack(QSoundEffect& effect, const char* builtin);
 
-    AlarmBook& book_;
+    std::function<Horn()> wanted_;
     HornSettings settings_;
     std::unique_ptr<QMediaDevices> devices_;
     std::unique_ptr<QSoundEffect> continuous_;

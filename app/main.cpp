@@ -1,9 +1,12 @@
 #include "app/qt_translations.h"
 #include "app/station_windows.h"
 #include "app/stop_signals.h"
+#include "site/site_view.h"
 #include "toolkit/messages.h"
 
 #include <QApplication>
+
+#include <optional>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -13,6 +16,12 @@ int main(int argc, char* argv[]) {
     app::installQtTranslations(application);
 
     app::StopSignals stopSignals;
+    // --local: the site view, every station of several station PCs through the broker.
+    if (QApplication::arguments().contains(QStringLiteral("--local"))) {
+        site::SiteView view;
+        stopSignals.onStop([&view] { view.end(); });
+        return QApplication::exec();
+    }
     StationWindows windows;
     stopSignals.onStop([&windows] { windows.endProgram(); });
     return QApplication::exec();

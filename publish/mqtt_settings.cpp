@@ -14,10 +14,9 @@ namespace publish {
 
 namespace {
 
-const QString kIntro = QStringLiteral("Publicação MQTT desligada: ");
 const QStringList kKeys{
     "host",   "port",      "prefix",    "client_id",        "username",         "password_file",
-    "tls_ca", "keepalive", "discovery", "discovery_prefix", "reconhecer_remoto"};
+    "tls_ca", "keepalive", "discovery", "discovery_prefix", "reconhecer_remoto", "prefixos"};
 
 std::optional<int> wholeNumber(const QString& value, int low, int high) {
     bool ok = false;
@@ -47,8 +46,10 @@ QString unknownKeysSentence(const QStringList& keys, const QString& path) {
 
 } // namespace
 
-SettingsResult readSettings(const QString& path) {
-    const auto fail = [](const QString& why) { return SettingsResult{std::nullopt, kIntro + why}; };
+SettingsResult readSettings(const QString& path, const QString& intro) {
+    const auto fail = [&intro](const QString& why) {
+        return SettingsResult{std::nullopt, intro + why};
+    };
     const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
     if (file.outcome == toolkit::FileRead::Outcome::Missing)
         return {};
@@ -94,6 +95,18 @@ SettingsResult readSettings(const QString& path) {
             QStringLiteral("prefix não pode ser vazio nem ter \"+\", \"#\" ou níveis vazios "
                            "(em %1).")
                 .arg(path));
+    for (const QString& listed : values.value(QStringLiteral("prefixos")).split(u',')) {
+        const QString prefix = listed.trimmed();
+        if (prefix.isEmpty() || s.prefixes.contains(prefix))
+            continue;
+        if (!goodPrefix(prefix))
+            return fail(QStringLiteral("o prefixo \"%1\" de prefixos não pode ter \"+\", \"#\" ou "
+                                       "níveis vazios (em %2).")
+                            .arg(prefix, path));
+        s.prefixes << prefix;
+    }
+    if (s.prefixes.isEmpty())
+        s.prefixes << s.prefix;
     s.discoveryPrefix = values.value(QStringLiteral("discovery_prefix"), s.discoveryPrefix);
     if (!goodPrefix(s.discoveryPrefix))
         return fail(QStringLiteral("discovery_prefix não pode ser vazio nem ter \"+\", \"#\" ou "

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,6 +22,9 @@ struct MqttSettings {
     QString discoveryPrefix = QStringLiteral("homeassistant");
     // reconhecer_remoto: alarms may be acknowledged through the broker.
     bool remoteAck = false;
+    // prefixos: the station PCs a site view follows, by their prefixes; the prefix alone when
+    // not set. A station PC leaves it aside.
+    QStringList prefixes;
 };
 
 struct SettingsResult {
@@ -36,6 +40,8 @@ inline constexpr qint64 kMostCaBytes = 1024 * 1024;
 // Reads the [mqtt] group of an INI file; group and key names in any case. A missing file, a
 // file without the group or an empty host is publishing off, without an error; a key the group
 // does not know is a bad value. Other groups are left to others.
-SettingsResult readSettings(const QString& path);
+// A bad value's message starts with `intro`: what the program does without the broker.
+inline const QString kPublishingOff = QStringLiteral("Publicação MQTT desligada: ");
+SettingsResult readSettings(const QString& path, const QString& intro = kPublishingOff);
 
 } // namespace publish

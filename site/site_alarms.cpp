@@ -1,0 +1,123 @@
+#include "site/site_alarms.h"
+
+#include "alarms/alarm_table_model.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace site {
+
+namespace {
+
+bool waitsForAcknowledgement(const alarms::Entry& entry) {
+    return entry.state == alarms::State::Active || entry.state == alarms::State::Normalized;
+}
+
+} // namespace
+
+SiteAlarmModel::SiteAlarmModel(const SiteBook& book, QObject* parent)
+    : QAbstractTableModel(parent), book_(book), rows_(book.alarms()) {
+    connect(&book, &SiteBook::alarmsChanged, this, &SiteAlarmModel::refresh);
+}
+
+int SiteAlarmModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int SiteAlarmModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1 + alarms::AlarmTableModel::kColumns;
+}
+
+QVariant SiteAlarmModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size())
+        return {};
+    const SiteAlarm& alarm = rows_.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.column() == 0
+                   ? alarm.prefix
+                   : alarms::alarmCellText(alarm.entry, index.column() - 1, alarm.stationName);
+    case Qt::BackgroundRole:
+        return alarms::alarmCellBackground(alarm.entry);
+    case Qt::ForegroundRole:
+        return alarms::alarmCellForeground(alarm.entry);
+    default:
+        return {};
+    }
+}
+
+QVariant SiteAlarmModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return section == 0 ? QStringLiteral("LOCAL") : alarms::alarmColumnTitle(section - 1);
+}
+
+void SiteAlarmModel::refresh() {
+    beginResetModel();
+    rows_ = book_.alarms();
+    endResetModel();
+}
+
+SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
+    : QWidget(parent, Qt::Window), book_(book), model_(new SiteAlarmModel(book, this)) {
+    setObjectName(QStringLiteral("AlarmesDoLocal"));
+    setWindowTitle(QStringLiteral("Alarmes do local - K&V ANEMÔMETROS"));
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("Alarmes"));
+    table_->setAccessibleName(QStringLiteral("Alarmes"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    acknowledge_ = new QPushButton(QStringLiteral("&RECONHECER"), this);
+    acknowledge_->setObjectName(QStringLiteral("Reconhecer"));
+    silence_ = new QPushButton(QStringLiteral("&SILENCIAR"), this);
+    silence_->setObjectName(QStringLiteral("Silenciar"));
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("Nota"));
+    note_->setWordWrap(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(acknowledge_);
+    buttons->addWidget(silence_);
+    buttons->addWidget(note_, 1);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(table_, 1);
+    column->addLayout(buttons);
+    resize(900, 320);
+
+    connect(acknowledge_, &QPushButton::clicked, this, &SiteAlarmWindow::acknowledgeClicked);
+    connect(silence_, &QPushButton::clicked, this, [this] { book_.silence(); });
+    connect(&book_, &SiteBook::alarmsChanged, this, &SiteAlarmWindow::updateButtons);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SiteAlarmWindow::updateButtons);
+    connect(model_, &QAbstractItemModel::modelReset, this, &SiteAlarmWindow::updateButtons);
+    updateButtons();
+}
+
+void SiteAlarmWindow::setNote(const QString& text) {
+    note_->setText(text);
+}
+
+void SiteAlarmWindow::acknowledgeClicked() {
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        const SiteAlarm& alarm = model_->alarmAt(index.row());
+        if (waitsForAcknowledgement(alarm.entry))
+            emit acknowledgeRequested(alarm.prefix, alarm.entry.station, alarm.entry.kind);
+    }
+}
+
+void SiteAlarmWindow::updateButtons() {
+    bool any = false;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        any = any || waitsForAcknowledgement(model_->alarmAt(index.row()).entry);
+    acknowledge_->setEnabled(any);
+    silence_->setEnabled(book_.horn() != alarms::Horn::None);
+}
+
+} // namespace site

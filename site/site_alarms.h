@@ -1,0 +1,67 @@
+#pragma once
+
+#include "site/site_book.h"
+
+#include <QAbstractTableModel>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace site {
+
+// The site's alarm list: LOCAL (the station PC) and then the columns of a station's own list,
+// newest first, exactly as the station PCs publish their lists.
+class SiteAlarmModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit SiteAlarmModel(const SiteBook& book, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    const SiteAlarm& alarmAt(int row) const { return rows_.at(row); }
+
+private:
+    void refresh();
+
+    const SiteBook& book_;
+    QList<SiteAlarm> rows_;
+};
+
+// "Alarmes do local": the list, RECONHECER for the alarms picked (sent to their station PCs,
+// which decide; the list changes only with what they publish then) and SILENCIAR for the horn
+// of this view. Not modal.
+class SiteAlarmWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SiteAlarmWindow(SiteBook& book, QWidget* parent = nullptr);
+
+    QTableView* table() const { return table_; }
+    QPushButton* acknowledgeButton() const { return acknowledge_; }
+    QPushButton* silenceButton() const { return silence_; }
+    // What became of the last acknowledgement asked for.
+    void setNote(const QString& text);
+
+signals:
+    // One alarm to acknowledge at its station PC.
+    void acknowledgeRequested(const QString& prefix, int station, alarms::Kind kind);
+
+private:
+    void acknowledgeClicked();
+    void updateButtons();
+
+    SiteBook& book_;
+    SiteAlarmModel* model_;
+    QTableView* table_;
+    QPushButton* acknowledge_;
+    QPushButton* silence_;
+    QLabel* note_;
+};
+
+} // namespace site

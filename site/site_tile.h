@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+
+namespace site {
+
+struct SiteStation;
+
+// One station on the site view: its name, speed with unit, direction, battery, both presets
+// in the colours of the station's own panel, and the age of the reading. A station that is
+// not current shows "SEM DADOS" in grey, with the age of what it last had and why: never an
+// old reading that looks current. Every text is a label, read by screen readers as shown.
+class SiteTile : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit SiteTile(QWidget* parent = nullptr);
+
+    // What the tile shows of `station` at nowMs; `current` as the site book says.
+    void showStation(const SiteStation& station, bool current, const QString& whyNot, qint64 nowMs);
+    // Fonts in proportion to the tile's height.
+    void fitFonts(int height);
+
+    bool shownCurrent() const { return current_; }
+    // The time of the state last shown as current; 0 before any.
+    qint64 shownTimeMs() const { return shownTimeMs_; }
+    QLabel* nameLabel() const { return name_; }
+    QLabel* speedLabel() const { return speed_; }
+    QLabel* detailLabel() const { return detail_; }
+    QLabel* preset1Label() const { return preset1_; }
+    QLabel* preset2Label() const { return preset2_; }
+    QLabel* ageLabel() const { return age_; }
+
+private:
+    QLabel* name_;
+    QLabel* speed_;
+    QLabel* detail_;
+    QLabel* preset1_;
+    QLabel* preset2_;
+    QLabel* age_;
+    bool current_ = false;
+    qint64 shownTimeMs_ = 0;
+    int fittedHeight_ = 0;
+};
+
+// "há 5 s", "há 3 min", "há 2 h", "há 4 dias"; "agora" within a second.
+QString ageText(qint64 ageMs);
+
+} // namespace site

@@ -1,0 +1,155 @@
+#include "site/site_view.h"
+
+#include "alarms/alarm_settings.h"
+#include "alarms/alarm_watch.h"
+#include "alarms/horn.h"
+#include "publish/mqtt_client.h"
+#include "publish/mqtt_settings.h"
+#include "publish/payloads.h"
+#include "site/site_alarms.h"
+#include "site/site_book.h"
+#include "site/site_payloads.h"
+#include "site/site_window.h"
+#include "toolkit/messages.h"
+#include "toolkit/screen_fit.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <chrono>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSite)
+
+namespace site {
+
+namespace {
+
+qint64 nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+qint64 monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+SiteView::SiteView() {
+    const QString path = QDir::current().filePath(publish::kSettingsFile);
+    const publish::SettingsResult read =
+        publish::readSettings(path, QStringLiteral("Visão do local sem servidor MQTT: "));
+    if (!read.settings) {
+        const QString text =
+            !read.error.isEmpty()
+                ? read.error
+                : QStringLiteral("A visão do local lê as estações de um servidor MQTT: defina "
+                                 "host no grupo [mqtt] de %1.")
+                      .arg(path);
+        toolkit::reportToStandardError(text, toolkit::Severity::Error);
+        QTimer::singleShot(0, this, [text] {
+            toolkit::showMessage(text);
+            QCoreApplication::exit(1);
+        });
+        return;
+    }
+    publish::MqttSettings settings = *read.settings;
+    // Beside the station PC's own connection, which may use the same file.
+    settings.clientId += QStringLiteral("-local");
+    book_ = std::make_unique<SiteBook>(settings.prefixes);
+    client_ = std::make_unique<publish::MqttClient>(settings, publish::MqttClient::Will{});
+    client_->subscribe(topicFilters(settings.prefixes));
+    window_ = std::make_unique<SiteWindow>(
+        *book_, QStringLiteral("%1:%2").arg(settings.host).arg(settings.port), nowMs);
+    alarmWindow_ = std::make_unique<SiteAlarmWindow>(*book_);
+
+    connect(client_.get(), &publish::MqttClient::messageReceived, book_.get(),
+            [this](const QString& topic, const QByteArray& payload) {
+                book_->message(topic, payload);
+            });
+    connect(client_.get(), &publish::MqttClient::connectedChanged, book_.get(),
+            [this](bool connected) {
+                qCDebug(lcSite).noquote()
+                    << "broker" << (connected ? "connected" : "away") << monotonicMs();
+                book_->setBrokerConnected(connected, nowMs());
+                if (connected)
+                    window_->setBrokerProblem({});
+            });
+    connect(client_.get(), &publish::MqttClient::failed, window_.get(),
+            [this](const QString& reason) { window_->setBrokerProblem(reason); });
+    book_->setBrokerConnected(false, nowMs());
+
+    connect(window_.get(), &SiteWindow::alarmsRequested, this, [this] { showAlarms(true); });
+    connect(window_.get(), &SiteWindow::quitRequested, this, &SiteView::end);
+    connect(alarmWindow_.get(), &SiteAlarmWindow::acknowledgeRequested, this,
+            [this](const QString& prefix, int station, alarms::Kind kind) {
+                acknowledge(prefix, station, int(kind));
+            });
+
+    // [alarmes]: the horn's sounds and whether a new alarm brings the list up, as on a
+    // station PC.
+    const alarms::AlarmSettingsResult alarmSettings = alarms::readAlarmSettings(path);
+    if (!alarmSettings.error.isEmpty()) {
+        toolkit::reportToStandardError(alarmSettings.error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, window_.get(),
+                           [text = alarmSettings.error] { toolkit::showMessage(text); });
+    }
+    horn_ =
+        new alarms::HornPlayer([this] { return book_->horn(); }, alarmSettings.settings.horn, this);
+    connect(book_.get(), &SiteBook::alarmsChanged, horn_, &alarms::HornPlayer::follow);
+    connect(horn_, &alarms::HornPlayer::unavailable, this, [](const QString& text) {
+        toolkit::reportToStandardError(text, toolkit::Severity::Warning);
+    });
+    connect(book_.get(), &SiteBook::newActive, this,
+            [this, open = alarmSettings.settings.openWindow] {
+                if (open)
+                    showAlarms(false);
+                QApplication::alert(window_.get());
+            });
+
+    window_->show();
+    client_->start();
+}
+
+SiteView::~SiteView() = default;
+
+void SiteView::showAlarms(bool activate) {
+    SiteAlarmWindow* window = alarmWindow_.get();
+    if (!window->property("placed").toBool()) {
+        window->setProperty("placed", true);
+        toolkit::placeBeside(window, window_.get());
+    }
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    window->show();
+    window->raise();
+    if (activate)
+        window->activateWindow();
+}
+
+void SiteView::acknowledge(const QString& prefix, int station, int kind) {
+    const auto alarm = alarms::Kind(kind);
+    if (!client_->connected()) {
+        alarmWindow_->setNote(QStringLiteral("Sem conexão com o servidor MQTT: o reconhecimento "
+                                             "de %1 não foi enviado.")
+                                  .arg(alarms::kindText(alarm)));
+        return;
+    }
+    client_->publish(publish::ackTopic(prefix, station), ackJson(alarm, alarms::loginName()), 1,
+                     false);
+    alarmWindow_->setNote(QStringLiteral("Reconhecimento de %1 enviado a %2; a lista muda quando "
+                                         "o computador da estação o aceitar.")
+                              .arg(alarms::kindText(alarm), prefix));
+}
+
+void SiteView::end() {
+    if (std::exchange(ended_, true))
+        return;
+    if (client_)
+        client_->stop();
+    QCoreApplication::exit(0);
+}
+
+} // namespace site

@@ -1,0 +1,275 @@
+#include "site/site_window.h"
+
+#include "alarms/alarm.h"
+#include "alarms/alarm_texts.h"
+#include "site/site_book.h"
+#include "site/site_tile.h"
+#include "site/tile_grid.h"
+#include "toolkit/messages.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <chrono>
+
+Q_LOGGING_CATEGORY(lcSite, "anemometros.site", QtWarningMsg)
+
+namespace site {
+
+namespace {
+
+qint64 monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void paint(QWidget* widget, const QColor& background, const QColor& text) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::Button, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::ButtonText, text);
+    widget->setPalette(palette);
+}
+
+QString numberText(const std::optional<double>& number) {
+    return number ? QString::number(*number) : QStringLiteral("null");
+}
+
+} // namespace
+
+SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64()> nowMs,
+                       QWidget* parent)
+    : QMainWindow(parent), book_(book), brokerName_(std::move(brokerName)),
+      nowMs_(std::move(nowMs)) {
+    setObjectName(QStringLiteral("Local"));
+    setWindowTitle(QStringLiteral("K&V ANEMÔMETROS — Local"));
+    buildMenu();
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    broker_ = new QLabel(central);
+    broker_->setObjectName(QStringLiteral("Servidor"));
+    broker_->setAutoFillBackground(true);
+    broker_->setWordWrap(true);
+    broker_->setMargin(6);
+    QFont bold = broker_->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+    broker_->setFont(bold);
+    paint(broker_, QColor(200, 0, 0), Qt::white);
+    alarmButton_ = new QPushButton(central);
+    alarmButton_->setObjectName(QStringLiteral("AlarmesDoLocal"));
+    alarmButton_->setFont(bold);
+    alarmButton_->setAutoFillBackground(true);
+    connect(alarmButton_, &QPushButton::clicked, this, &SiteWindow::alarmsRequested);
+    scroll_ = new QScrollArea(central);
+    scroll_->setObjectName(QStringLiteral("Estacoes"));
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    grid_ = new TileGrid;
+    scroll_->setWidget(grid_);
+    column->addWidget(broker_);
+    column->addWidget(alarmButton_);
+    column->addWidget(scroll_, 1);
+    setCentralWidget(central);
+    ignored_ = new QLabel(this);
+    ignored_->setObjectName(QStringLiteral("Ignoradas"));
+    statusBar()->addWidget(ignored_, 1);
+    resize(1024, 700);
+
+    connect(&book_, &SiteBook::stationsChanged, this, &SiteWindow::rebuildSoon);
+    connect(&book_, &SiteBook::stationChanged, this, [this](const QString& prefix, int station) {
+        if (const SiteStation* known = book_.find(prefix, station))
+            showStation(*known, nowMs_(), /*trace=*/true);
+    });
+    connect(&book_, &SiteBook::pcChanged, this, &SiteWindow::showPc);
+    connect(&book_, &SiteBook::brokerChanged, this, &SiteWindow::refresh);
+    connect(&book_, &SiteBook::alarmsChanged, this, &SiteWindow::showAlarmCount);
+    auto* clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, &SiteWindow::refresh);
+    clock->start(1000);
+    refresh();
+}
+
+void SiteWindow::buildMenu() {
+    QMenu* controle = menuBar()->addMenu(QStringLiteral("&Controle"));
+    controle->setObjectName(QStringLiteral("Controle1"));
+    QAction* alarms = controle->addAction(QStringLiteral("Alarmes"));
+    alarms->setObjectName(QStringLiteral("Alarmes1"));
+    connect(alarms, &QAction::triggered, this, &SiteWindow::alarmsRequested);
+    controle->addSeparator();
+    QAction* quit = controle->addAction(QStringLiteral("Sair"));
+    quit->setObjectName(QStringLiteral("Sair1"));
+    connect(quit, &QAction::triggered, this, &SiteWindow::quitRequested);
+}
+
+void SiteWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit quitRequested();
+}
+
+SiteTile* SiteWindow::tile(const QString& prefix, int station) const {
+    const auto found = tiles_.find({prefix, station});
+    return found == tiles_.end() ? nullptr : found->second;
+}
+
+void SiteWindow::setBrokerProblem(const QString& text) {
+    brokerProblem_ = text;
+    showBroker();
+}
+
+// Stations come in bursts (every retained state at a connection): the tiles are laid out once
+// the burst has been read.
+void SiteWindow::rebuildSoon() {
+    if (std::exchange(rebuildDue_, true))
+        return;
+    QTimer::singleShot(0, this, &SiteWindow::rebuild);
+}
+
+void SiteWindow::rebuild() {
+    rebuildDue_ = false;
+    std::map<Key, SiteTile*> kept;
+    std::map<QString, QLabel*> headings;
+    std::vector<TileGrid::Group> groups;
+    for (const SiteStation* station : book_.stations()) {
+        if (groups.empty() || headings.find(station->prefix) == headings.end()) {
+            QLabel* heading = headings_.contains(station->prefix)
+                                  ? std::exchange(headings_[station->prefix], nullptr)
+                                  : new QLabel;
+            heading->setObjectName(QStringLiteral("Computador_") + station->prefix);
+            headings[station->prefix] = heading;
+            groups.push_back({heading, {}});
+        }
+        const Key key{station->prefix, station->station};
+        const auto found = tiles_.find(key);
+        SiteTile* tile =
+            found != tiles_.end() ? std::exchange(found->second, nullptr) : new SiteTile;
+        tile->setObjectName(
+            QStringLiteral("Estacao_%1_%2").arg(station->prefix).arg(station->station));
+        kept[key] = tile;
+        groups.back().tiles.push_back(tile);
+    }
+    // What is no longer published goes.
+    for (auto& [key, tile] : tiles_)
+        delete tile;
+    for (auto& [prefix, heading] : headings_)
+        delete heading;
+    tiles_ = std::move(kept);
+    headings_ = std::move(headings);
+    grid_->setGroups(std::move(groups));
+    refresh();
+}
+
+QString SiteWindow::whyNotCurrent(const SiteStation& station, qint64 nowMs) const {
+    if (!book_.brokerConnected())
+        return QStringLiteral("servidor MQTT fora");
+    if (book_.pcOnline(station.prefix) == false)
+        return QStringLiteral("computador da estação parado");
+    if (station.online == false)
+        return QStringLiteral("estação sem resposta");
+    if (!station.state)
+        return QStringLiteral("nenhuma leitura recebida");
+    if (nowMs - station.state->timeMs > SiteBook::staleAfterMs(station))
+        return QStringLiteral("leitura antiga");
+    return {};
+}
+
+void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trace) {
+    SiteTile* tile = this->tile(station.prefix, station.station);
+    if (!tile)
+        return; // laid out soon
+    const bool current = book_.current(station, nowMs);
+    const qint64 before = tile->shownTimeMs();
+    tile->showStation(station, current, whyNotCurrent(station, nowMs), nowMs);
+    if (trace && current && tile->shownTimeMs() != before) {
+        const StationState& state = *station.state;
+        qCDebug(lcSite).noquote() << "shown" << station.prefix << station.station
+                                  << (state.speed.overLimit ? QStringLiteral("null")
+                                                            : numberText(state.speed.number))
+                                  << numberText(state.battery) << monotonicMs();
+    }
+}
+
+void SiteWindow::showPc(const QString& prefix) {
+    const qint64 now = nowMs_();
+    for (const SiteStation* station : book_.stations()) {
+        if (station->prefix == prefix)
+            showStation(*station, now, /*trace=*/false);
+    }
+    showHeading(prefix);
+}
+
+void SiteWindow::showHeading(const QString& prefix) {
+    if (QLabel* heading = headings_.contains(prefix) ? headings_.at(prefix) : nullptr) {
+        const std::optional<bool> online = book_.pcOnline(prefix);
+        heading->setText(online == false
+                             ? QStringLiteral("%1 — computador da estação parado").arg(prefix)
+                             : prefix);
+        paint(heading, palette().color(QPalette::Window),
+              online == false ? QColor(200, 0, 0) : QColor(Qt::black));
+    }
+}
+
+void SiteWindow::showBroker() {
+    if (book_.brokerConnected()) {
+        broker_->hide();
+        return;
+    }
+    const qint64 away = nowMs_() - book_.brokerAwaySinceMs();
+    QString text = QStringLiteral("SEM CONEXÃO COM O SERVIDOR MQTT %1 há %2; reconectando.")
+                       .arg(brokerName_, alarms::durationText(std::max<qint64>(0, away)));
+    if (!brokerProblem_.isEmpty())
+        text += u' ' + brokerProblem_;
+    broker_->setText(text);
+    broker_->show();
+}
+
+void SiteWindow::showAlarmCount() {
+    int waiting = 0;
+    int listed = 0;
+    for (const SiteAlarm& alarm : book_.alarms()) {
+        ++listed;
+        if (alarm.entry.state == alarms::State::Active ||
+            alarm.entry.state == alarms::State::Normalized)
+            ++waiting;
+    }
+    if (waiting > 0) {
+        alarmButton_->setText(waiting == 1
+                                  ? QStringLiteral("ALARMES: 1 NÃO RECONHECIDO")
+                                  : QStringLiteral("ALARMES: %1 NÃO RECONHECIDOS").arg(waiting));
+        paint(alarmButton_, QColor(220, 30, 30), Qt::white);
+    } else {
+        alarmButton_->setText(listed == 0 ? QStringLiteral("ALARMES: NENHUM")
+                                          : QStringLiteral("ALARMES: %1 NA LISTA").arg(listed));
+        paint(alarmButton_, palette().color(QPalette::Button), Qt::black);
+    }
+}
+
+void SiteWindow::refresh() {
+    if (closing_)
+        return;
+    const qint64 now = nowMs_();
+    for (const SiteStation* station : book_.stations())
+        showStation(*station, now, /*trace=*/false);
+    for (const auto& [prefix, heading] : headings_)
+        showHeading(prefix);
+    showBroker();
+    showAlarmCount();
+    const qint64 ignored = book_.ignoredMessages();
+    ignored_->setText(ignored == 0 ? QString()
+                                   : QStringLiteral("Mensagens ignoradas: %1 (a última: %2)")
+                                         .arg(ignored)
+                                         .arg(book_.lastIgnored()));
+}
+
+} // namespace site

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <utility>
+
+class QLabel;
+class QPushButton;
+class QScrollArea;
+
+namespace site {
+
+class SiteBook;
+class SiteTile;
+struct SiteStation;
+class TileGrid;
+
+// The site view's window: every station of every station PC followed, grouped by PC, with a
+// red line at the top while the broker is away and the count of alarms not acknowledged.
+// "Controle" holds "Alarmes" and "Sair".
+class SiteWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    SiteWindow(SiteBook& book, QString brokerName, std::function<qint64()> nowMs,
+               QWidget* parent = nullptr);
+
+    // Why the last connection attempt failed, shown under the red line; empty while none.
+    void setBrokerProblem(const QString& text);
+
+    SiteTile* tile(const QString& prefix, int station) const;
+    QLabel* brokerLine() const { return broker_; }
+    QPushButton* alarmButton() const { return alarmButton_; }
+    QScrollArea* scrollArea() const { return scroll_; }
+    // Every tile and line again, as time makes readings old.
+    void refresh();
+
+signals:
+    void alarmsRequested();
+    void quitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    using Key = std::pair<QString, int>;
+
+    void buildMenu();
+    void rebuildSoon();
+    void rebuild();
+    void showStation(const SiteStation& station, qint64 nowMs, bool trace);
+    void showPc(const QString& prefix);
+    void showHeading(const QString& prefix);
+    void showBroker();
+    void showAlarmCount();
+    QString whyNotCurrent(const SiteStation& station, qint64 nowMs) const;
+
+    SiteBook& book_;
+    QString brokerName_;
+    std::function<qint64()> nowMs_;
+    QString brokerProblem_;
+    QLabel* broker_;
+    QPushButton* alarmButton_;
+    QScrollArea* scroll_;
+    TileGrid* grid_;
+    QLabel* ignored_;
+    std::map<Key, SiteTile*> tiles_;
+    std::map<QString, QLabel*> headings_;
+    bool rebuildDue_ = false;
+    bool closing_ = false;
+};
+
+} // namespace site

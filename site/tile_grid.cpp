@@ -1,0 +1,141 @@
+#include "site/tile_grid.h"
+
+#include "site/site_tile.h"
+
+#include <QLabel>
+#include <QResizeEvent>
+
+#include <algorithm>
+
+namespace site {
+
+namespace {
+
+// Where each tile goes with `columns` across; the number of rows in `rows`.
+std::vector<std::vector<QPoint>> place(const QList<int>& tilesPerGroup, int columns, int& rows) {
+    std::vector<std::vector<QPoint>> places;
+    int row = 0;
+    int used = 0; // tiles on the current row
+    for (int count : tilesPerGroup) {
+        if (used > 0 && used + count > columns) {
+            ++row;
+            used = 0;
+        }
+        std::vector<QPoint>& group = places.emplace_back();
+        for (int i = 0; i < count; ++i) {
+            if (used == columns) {
+                ++row;
+                used = 0;
+            }
+            group.emplace_back(used++, row);
+        }
+    }
+    rows = used > 0 || row > 0 ? row + 1 : 0;
+    return places;
+}
+
+int heightFor(int rows, int tileHeight) {
+    return rows * (kHeadingHeight + tileHeight + 2 * kTileGap) + kTileGap;
+}
+
+} // namespace
+
+TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup) {
+    int total = 0;
+    for (int count : tilesPerGroup)
+        total += count;
+    total = std::max(total, 1);
+    // The scale of the largest tile, in thousandths, that fits `columns` across.
+    const auto fit = [&](int columns) {
+        int rows = 0;
+        place(tilesPerGroup, columns, rows);
+        rows = std::max(rows, 1);
+        const int width = (area.width() - (columns + 1) * kTileGap) / columns;
+        const int height = (area.height() - kTileGap) / rows - kHeadingHeight - 2 * kTileGap;
+        return std::min(
+            {1000 * width / kLargestTile.width(), 1000 * height / kLargestTile.height(), 1000});
+    };
+    TilePlan plan;
+    int best = -1;
+    for (int columns = 1; columns <= total; ++columns) {
+        if (const int scale = fit(columns); scale > best) {
+            best = scale;
+            plan.columns = columns;
+        }
+    }
+    plan.tile = QSize(kLargestTile.width() * best / 1000, kLargestTile.height() * best / 1000);
+    if (plan.tile.width() < kSmallestTile.width() || plan.tile.height() < kSmallestTile.height()) {
+        // As many of the smallest across as the width takes; the rest scrolls.
+        plan.columns =
+            std::clamp((area.width() - kTileGap) / (kSmallestTile.width() + kTileGap), 1, total);
+        plan.tile = QSize(std::max(kSmallestTile.width(),
+                                   (area.width() - (plan.columns + 1) * kTileGap) / plan.columns),
+                          kSmallestTile.height());
+    }
+    plan.places = place(tilesPerGroup, plan.columns, plan.rows);
+    plan.height = heightFor(plan.rows, plan.tile.height());
+    return plan;
+}
+
+TileGrid::TileGrid(QWidget* parent) : QWidget(parent) {}
+
+void TileGrid::setGroups(std::vector<Group> groups) {
+    groups_ = std::move(groups);
+    for (const Group& group : groups_) {
+        group.heading->setParent(this);
+        group.heading->show();
+        for (SiteTile* tile : group.tiles) {
+            tile->setParent(this);
+            tile->show();
+        }
+    }
+    laidOutFor_ = {};
+    relayout();
+}
+
+void TileGrid::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void TileGrid::relayout() {
+    // The viewport of the scroll area: its height is what fits without scrolling.
+    const QSize area(width(), parentWidget() ? parentWidget()->height() : height());
+    if (area == laidOutFor_ || groups_.empty())
+        return;
+    laidOutFor_ = area;
+    QList<int> counts;
+    for (const Group& group : groups_)
+        counts << int(group.tiles.size());
+    const TilePlan plan = planTiles(area, counts);
+    const int rowHeight = kHeadingHeight + plan.tile.height() + 2 * kTileGap;
+    const auto at = [&](QPoint place) {
+        return QPoint(kTileGap + place.x() * (plan.tile.width() + kTileGap),
+                      kTileGap + place.y() * rowHeight);
+    };
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        const Group& group = groups_[g];
+        const std::vector<QPoint>& places = plan.places[g];
+        if (places.empty()) {
+            group.heading->hide();
+            continue;
+        }
+        // Over its tiles on its first row.
+        int across = 0;
+        while (across < int(places.size()) && places[across].y() == places.front().y())
+            ++across;
+        group.heading->setGeometry(
+            QRect(at(places.front()),
+                  QSize(across * (plan.tile.width() + kTileGap) - kTileGap, kHeadingHeight)));
+        group.heading->show();
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            group.tiles[i]->setGeometry(
+                QRect(at(places[i]) + QPoint(0, kHeadingHeight + kTileGap), plan.tile));
+            group.tiles[i]->fitFonts(plan.tile.height());
+        }
+    }
+    // Taller than the viewport only when the smallest tiles do not fit: then it scrolls.
+    setMinimumHeight(plan.height > area.height() ? plan.height : 0);
+}
+
+} // namespace site

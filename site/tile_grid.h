@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class QLabel;
+
+namespace site {
+
+class SiteTile;
+
+// How the tiles of the station PCs fill an area: rows of tiles, each under a strip for the
+// headings, all tiles the same size, as large as fits. A PC's tiles stay together: they go on
+// the row where they all fit, or start a row of their own (and go on over the next ones).
+// Below the smallest readable size the tiles keep that size and the area grows taller (to
+// scroll).
+struct TilePlan {
+    int columns = 1;
+    QSize tile;
+    int height = 0; // of everything, headings included
+    // Per PC, per tile: its column and row.
+    std::vector<std::vector<QPoint>> places;
+    int rows = 0;
+};
+inline constexpr QSize kLargestTile(480, 220);
+inline constexpr QSize kSmallestTile(150, 70);
+inline constexpr int kTileGap = 6;
+inline constexpr int kHeadingHeight = 20;
+TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup);
+
+// The tiles under their PCs' headings, laid out by planTiles over the width given and the
+// height of the viewport it sits in.
+class TileGrid : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TileGrid(QWidget* parent = nullptr);
+
+    struct Group {
+        QLabel* heading = nullptr;
+        std::vector<SiteTile*> tiles;
+    };
+    // The groups to lay out, in order; the widgets become children of the grid.
+    void setGroups(std::vector<Group> groups);
+    // Lays the tiles out again for the area now visible.
+    void relayout();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::vector<Group> groups_;
+    QSize laidOutFor_;
+};
+
+} // namespace site
