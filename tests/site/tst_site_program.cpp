@@ -1,0 +1,156 @@
+// The site view in this process against a real mosquitto and two real station programs on
+// anemosim: the tiles, a silent station, a stopped station PC and a broker that goes away, the
+// alarm list of both PCs, and acknowledgements the one PC accepts and the other refuses.
+
+#include "mqtt_broker.h"
+#include "program_station.h"
+
+#include "alarms/alarm_watch.h"
+#include "site/site_alarms.h"
+#include "site/site_book.h"
+#include "site/site_tile.h"
+#include "site/site_view.h"
+#include "site/site_window.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// Station 1 blows above its preset 1 all the time; station 2 answers for 2 s, then is silent.
+const QByteArray kScenario =
+    "[station 1]\nunit=km/h\npreset1=0,1\npreset2=900\n[station 2]\nschedule=2/600\n";
+
+QByteArray iniOf(const MqttBroker& broker, const QByteArray& rest) {
+    return "[mqtt]\nhost=127.0.0.1\nport=" + QByteArray::number(broker.port()) + '\n' + rest +
+           "[alarmes]\nsom=desligado\n";
+}
+
+QString speedOf(site::SiteWindow& window, const QString& prefix, int station) {
+    site::SiteTile* tile = window.tile(prefix, station);
+    return tile ? tile->speedLabel()->text() : QString();
+}
+
+QString whyOf(site::SiteWindow& window, const QString& prefix, int station) {
+    site::SiteTile* tile = window.tile(prefix, station);
+    return tile ? tile->detailLabel()->text() : QString();
+}
+
+bool current(site::SiteWindow& window, const QString& prefix, int station) {
+    const QString speed = speedOf(window, prefix, station);
+    return speed.endsWith(u"km/h") || speed.endsWith(u"m/s");
+}
+
+// The row of an alarm in the site's list; -1 when not listed.
+int rowOf(const site::SiteAlarmModel& model, const QString& prefix, int station,
+          const QString& alarm) {
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const site::SiteAlarm& listed = model.alarmAt(row);
+        if (listed.prefix == prefix && listed.entry.station == station &&
+            alarms::kindText(listed.entry.kind) == alarm)
+            return row;
+    }
+    return -1;
+}
+
+QString stateOf(const site::SiteAlarmModel& model, const QString& prefix, int station,
+                const QString& alarm) {
+    const int row = rowOf(model, prefix, station, alarm);
+    return row < 0 ? QString() : model.index(row, 4).data().toString();
+}
+
+} // namespace
+
+class TestSiteProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void twoStationPcsOnOneScreen() {
+        MqttBroker broker;
+        QVERIFY(broker.start());
+        ProgramStation accepting(2, "200", kScenario);
+        accepting.write(QStringLiteral("anemometros.ini"),
+                        iniOf(broker, "prefix=obra1\nclient_id=pc1\nreconhecer_remoto=true\n"));
+        ProgramStation refusing(1, "200", kScenario.first(kScenario.indexOf("[station 2]")));
+        refusing.write(QStringLiteral("anemometros.ini"), iniOf(broker, "prefix=obra2\nclient_id=pc2\n"));
+        QVERIFY(accepting.start());
+        QVERIFY(refusing.start());
+
+        QTemporaryDir folder;
+        QFile ini(folder.filePath(QStringLiteral("anemometros.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(iniOf(broker, "prefix=obra1\nprefixos=obra1, obra2\nclient_id=central\n"));
+        ini.close();
+        QDir::setCurrent(folder.path());
+        site::SiteView view;
+        QVERIFY(view.started());
+        site::SiteWindow& window = *view.window();
+        const QString obra1 = QStringLiteral("obra1");
+        const QString obra2 = QStringLiteral("obra2");
+
+        // Both PCs' stations, current; the silent one "SEM DADOS", said why.
+        QTRY_VERIFY_WITH_TIMEOUT(current(window, obra1, 1) && current(window, obra2, 1), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(whyOf(window, obra1, 2), QStringLiteral("estação sem resposta"),
+                                  15000);
+        QCOMPARE(speedOf(window, obra1, 2), QStringLiteral("SEM DADOS"));
+        QVERIFY(window.brokerLine()->isHidden());
+        QCOMPARE(window.tile(obra1, 1)->preset1Label()->palette().color(QPalette::Window),
+                 QColor(255, 0, 0));
+
+        // Both PCs' alarms in one list.
+        const auto& model =
+            *static_cast<const site::SiteAlarmModel*>(view.alarmWindow()->table()->model());
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra1, 1, QStringLiteral("PRESET 1")),
+                                  QStringLiteral("ATIVO"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra2, 1, QStringLiteral("PRESET 1")),
+                                  QStringLiteral("ATIVO"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra1, 2, QStringLiteral("SEM RESPOSTA")),
+                                  QStringLiteral("ATIVO"), 10000);
+        // A new alarm brought the list up.
+        QVERIFY(view.alarmWindow()->isVisible());
+        QVERIFY(window.alarmButton()->text().startsWith(u"ALARMES: 3 NÃO RECONHECIDOS"));
+
+        // RECONHECER: obra1 accepts and publishes who did it; obra2 does not take remote
+        // acknowledgements and its list stays as it is.
+        QTableView* table = view.alarmWindow()->table();
+        QPushButton* acknowledge = view.alarmWindow()->acknowledgeButton();
+        table->selectRow(rowOf(model, obra1, 1, QStringLiteral("PRESET 1")));
+        QVERIFY(acknowledge->isEnabled());
+        acknowledge->click();
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra1, 1, QStringLiteral("PRESET 1")),
+                                  QStringLiteral("RECONHECIDO"), 5000);
+        const int row = rowOf(model, obra1, 1, QStringLiteral("PRESET 1"));
+        QCOMPARE(model.alarmAt(row).entry.acknowledgedBy, alarms::loginName() + QStringLiteral(" (remoto)"));
+        QCOMPARE(stateOf(model, obra1, 2, QStringLiteral("SEM RESPOSTA")), QStringLiteral("ATIVO"));
+        table->selectRow(rowOf(model, obra2, 1, QStringLiteral("PRESET 1")));
+        acknowledge->click();
+        QTest::qWait(2000);
+        QCOMPARE(stateOf(model, obra2, 1, QStringLiteral("PRESET 1")), QStringLiteral("ATIVO"));
+
+        // A station PC that stops: its stations go grey at once.
+        refusing.signal(SIGTERM);
+        QVERIFY(refusing.program.waitForFinished(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(speedOf(window, obra2, 1), QStringLiteral("SEM DADOS"), 5000);
+        QVERIFY(whyOf(window, obra2, 1).startsWith(u"computador da estação"));
+
+        // The broker away: the red line, every tile grey; back, the tiles are current again.
+        broker.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.brokerLine()->isHidden(), 5000);
+        QVERIFY(window.brokerLine()->text().startsWith(u"SEM CONEXÃO COM O SERVIDOR MQTT"));
+        QCOMPARE(speedOf(window, obra1, 1), QStringLiteral("SEM DADOS"));
+        QCOMPARE(whyOf(window, obra1, 1), QStringLiteral("servidor MQTT fora"));
+        QVERIFY(broker.start());
+        QTRY_VERIFY_WITH_TIMEOUT(current(window, obra1, 1), 20000);
+        QVERIFY(window.brokerLine()->isHidden());
+        QCOMPARE(view.book()->ignoredMessages(), 0);
+    }
+};
+
+QTEST_MAIN(TestSiteProgram)
+#include "tst_site_program.moc"
