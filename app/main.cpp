@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
     app::StopSignals stopSignals;
     // --local: the site view, every station of several station PCs through the broker.
     if (QApplication::arguments().contains(QStringLiteral("--local"))) {
+        QGuiApplication::setDesktopFileName(QStringLiteral("anemometros-local"));
         site::SiteView view;
         stopSignals.onStop([&view] { view.end(); });
         return QApplication::exec();

@@ -19,6 +19,10 @@ const QColor kNoDataColour(170, 170, 170);
 const QColor kNoDataText(90, 90, 90);
 
 void paint(QWidget* widget, const QColor& background, const QColor& text) {
+    // Every second for every tile: only a change costs a new palette.
+    if (widget->palette().color(QPalette::Window) == background &&
+        widget->palette().color(QPalette::WindowText) == text)
+        return;
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, background);
     palette.setColor(QPalette::WindowText, text);

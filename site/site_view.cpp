@@ -110,7 +110,8 @@ SiteView::SiteView() {
                 QApplication::alert(window_.get());
             });
 
-    window_->show();
+    // A screen of its own, in a site office.
+    window_->showMaximized();
     client_->start();
 }
 

@@ -31,12 +31,26 @@ qint64 monotonicMs() {
 }
 
 void paint(QWidget* widget, const QColor& background, const QColor& text) {
+    // Every second for every tile: only a change costs a new palette.
+    if (widget->palette().color(QPalette::Window) == background &&
+        widget->palette().color(QPalette::WindowText) == text)
+        return;
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, background);
     palette.setColor(QPalette::Button, background);
     palette.setColor(QPalette::WindowText, text);
     palette.setColor(QPalette::ButtonText, text);
     widget->setPalette(palette);
+}
+
+QLabel* headingLabel() {
+    auto* heading = new QLabel;
+    QFont font = heading->font();
+    font.setBold(true);
+    font.setPixelSize(kHeadingHeight - 4);
+    heading->setFont(font);
+    heading->setAutoFillBackground(true);
+    return heading;
 }
 
 QString numberText(const std::optional<double>& number) {
@@ -145,7 +159,7 @@ void SiteWindow::rebuild() {
         if (groups.empty() || headings.find(station->prefix) == headings.end()) {
             QLabel* heading = headings_.contains(station->prefix)
                                   ? std::exchange(headings_[station->prefix], nullptr)
-                                  : new QLabel;
+                                  : headingLabel();
             heading->setObjectName(QStringLiteral("Computador_") + station->prefix);
             headings[station->prefix] = heading;
             groups.push_back({heading, {}});

@@ -84,6 +84,7 @@ sizes=(16 32 48 64 128 256)
     for icon in "${icons[@]}"; do echo "./usr/share/anemometros/station/IMAGES/$icon.ICO"; done
     echo ./usr/lib/udev/rules.d/70-anemometros.rules
     echo ./usr/share/applications/anemometros.desktop
+    echo ./usr/share/applications/anemometros-local.desktop
     for size in "${sizes[@]}"; do echo "./usr/share/icons/hicolor/${size}x$size/apps/anemometros.png"; done
     echo ./usr/share/icons/hicolor/scalable/apps/anemometros.svg
     echo ./usr/share/man/man1/anemometros.1.gz
@@ -145,6 +146,15 @@ fi
 if ! grep -qx 'Exec=anemometros' "$desktop" || ! grep -qx 'Icon=anemometros' "$desktop"; then
     fail "desktop entry does not start the launcher with the installed icon"
 fi
+
+site_entry=$usr/share/applications/anemometros-local.desktop
+if report=$(desktop-file-validate "$site_entry" 2>&1) && [[ -z $report ]]; then
+    pass "desktop-file-validate of the site view's entry"
+else
+    fail "desktop-file-validate of the site view's entry: $report"
+fi
+grep -qx 'Exec=anemometros --local' "$site_entry" || fail "the site view's entry does not start --local"
+grep -qx 'Name=K&V ANEMÔMETROS — Local' "$site_entry" || fail "the site view's entry has another name"
 
 autostart=$usr/share/anemometros/anemometros-autostart.desktop
 if report=$(desktop-file-validate "$autostart" 2>&1) && [[ -z $report ]]; then
