@@ -91,6 +91,8 @@ void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteAr
         if (station.spacingsMs.size() > kSpacingsKept)
             station.spacingsMs.removeFirst();
     }
+    if (!state->name.isEmpty())
+        station.name = state->name;
     station.state = std::move(state);
     if (added)
         emit stationsChanged();
@@ -118,6 +120,11 @@ void SiteBook::alarmsMessage(const Key& key, const QString& prefix, const QByteA
         if (entry.state == alarms::State::Active &&
             (known == alarms_.end() || !listedActive(known->second, entry)))
             came = true;
+    }
+    if (const auto named = stations_.find(key);
+        named != stations_.end() && !list->name.isEmpty() && named->second.name.isEmpty()) {
+        named->second.name = list->name;
+        emit stationChanged(prefix, key.second);
     }
     alarms_[key] = std::move(*list);
     if (came)

@@ -21,6 +21,7 @@ struct SiteStation {
     int station = 0;
     std::optional<StationState> state;
     std::optional<bool> online; // its availability; none before the first
+    QString name;               // as its station PC names it, in its state or its alarm list
     // Spacing of its last states' times, newest last, for its usual interval.
     QList<qint64> spacingsMs;
 };

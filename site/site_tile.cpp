@@ -118,7 +118,8 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     name_->setText(QStringLiteral("%1 · %2").arg(station.station).arg(name));
     setAccessibleName(
         QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name));
-    const QString age = state ? ageText(nowMs - state->timeMs) : QStringLiteral("nunca leu");
+    const QString age = state ? QStringLiteral("última leitura ") + ageText(nowMs - state->timeMs)
+                              : QStringLiteral("nenhuma leitura");
     if (!current) {
         paint(this, kNoDataColour, kNoDataText);
         speed_->setText(QStringLiteral("SEM DADOS"));
@@ -127,7 +128,7 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
             paint(preset, readings::colourFromReference(readings::kColourSilver), kNoDataText);
         preset1_->setText(QStringLiteral("P1"));
         preset2_->setText(QStringLiteral("P2"));
-        age_->setText(QStringLiteral("última leitura %1").arg(age));
+        age_->setText(age);
         return;
     }
     paint(this, kTileColour, Qt::black);
@@ -152,7 +153,7 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         valueText(state->preset1), state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
     preset2_->setText(QStringLiteral("P2 %1%2").arg(
         valueText(state->preset2), state->preset2Alarm ? QStringLiteral(" ALARME") : QString()));
-    age_->setText(age);
+    age_->setText(ageText(nowMs - state->timeMs));
 }
 
 } // namespace site

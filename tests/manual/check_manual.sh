@@ -47,6 +47,9 @@ expect '10. Histórico do vento'
 expect '11. Publicação MQTT: o local numa tela só'
 expect '12. Alarmes'
 expect '13. Operação contínua'
+expect '14. Visão do local'
+expect 'K&V ANEMÔMETROS — Local'
+expect 'prefixos=porto/cais,porto/guindastes'
 expect 'sensor binário "<nome> alarme não reconhecido"'
 expect 'systemctl --user enable --now anemometros'
 expect 'journalctl --user -u anemometros -p warning'
@@ -91,8 +94,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 " ]] ||
-    fail "chapters starting a page: '$starts', expected 1 to 13"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 14"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2

@@ -1,5 +1,7 @@
 #include "screenshots.h"
 
+#include "site_picture.h"
+
 #include "alarms/alarm_book.h"
 #include "alarms/alarm_window.h"
 #include "app/comm_Unit1.h"
@@ -396,6 +398,7 @@ Pictures takeScreenshots() {
     pictures.insert(QStringLiteral("procurar-estacoes.png"), searchPicture(form2, line));
     historyPictures(form1, pictures);
     form1.hide();
+    sitePictures(pictures);
     return pictures;
 }
 
