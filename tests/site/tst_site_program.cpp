@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -78,7 +79,8 @@ private slots:
         accepting.write(QStringLiteral("anemometros.ini"),
                         iniOf(broker, "prefix=obra1\nclient_id=pc1\nreconhecer_remoto=true\n"));
         ProgramStation refusing(1, "200", kScenario.first(kScenario.indexOf("[station 2]")));
-        refusing.write(QStringLiteral("anemometros.ini"), iniOf(broker, "prefix=obra2\nclient_id=pc2\n"));
+        refusing.write(QStringLiteral("anemometros.ini"),
+                       iniOf(broker, "prefix=obra2\nclient_id=pc2\n"));
         QVERIFY(accepting.start());
         QVERIFY(refusing.start());
 
@@ -126,7 +128,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra1, 1, QStringLiteral("PRESET 1")),
                                   QStringLiteral("RECONHECIDO"), 5000);
         const int row = rowOf(model, obra1, 1, QStringLiteral("PRESET 1"));
-        QCOMPARE(model.alarmAt(row).entry.acknowledgedBy, alarms::loginName() + QStringLiteral(" (remoto)"));
+        QCOMPARE(model.alarmAt(row).entry.acknowledgedBy,
+                 alarms::loginName() + QStringLiteral(" (remoto)"));
         QCOMPARE(stateOf(model, obra1, 2, QStringLiteral("SEM RESPOSTA")), QStringLiteral("ATIVO"));
         table->selectRow(rowOf(model, obra2, 1, QStringLiteral("PRESET 1")));
         acknowledge->click();
@@ -149,6 +152,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(current(window, obra1, 1), 20000);
         QVERIFY(window.brokerLine()->isHidden());
         QCOMPARE(view.book()->ignoredMessages(), 0);
+    }
+
+    // Without a broker to read from, the site view says what to set in a box that waits for
+    // the operator, and a stop from the system does not wait for it.
+    void withoutABrokerItSaysWhatToSet() {
+        QTemporaryDir folder;
+        QTemporaryDir home;
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(folder.path());
+        program.start(QStringLiteral(ANEMOMETROS_PATH), {QStringLiteral("--local")});
+        QVERIFY(program.waitForStarted());
+        QVERIFY(!program.waitForFinished(1500));
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(3000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        const QString said = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(
+            said.contains(QStringLiteral("A visão do local lê as estações de um servidor MQTT: "
+                                         "defina host no grupo [mqtt] de %1/anemometros.ini.")
+                              .arg(folder.path())),
+            qPrintable(said));
+        // Nothing written in its folder: the site view keeps no files.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
     }
 };
 
