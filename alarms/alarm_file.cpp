@@ -192,14 +192,20 @@ AlarmFileRead readAlarmFile(const QString& path) {
 }
 
 void writeAlarmFile(const QString& path, const QList<Entry>& entries) {
+    // The report names the file: the operator has to find which one cannot be written.
+    const QString name = QFileInfo(path).fileName();
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        if (S_ISDIR(info.st_mode))
-            toolkit::raiseFileError(EISDIR);
-        throw toolkit::Failure(QStringLiteral("%1 não pôde ser gravado: não é um arquivo comum.")
-                                   .arg(QFileInfo(path).fileName()));
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        throw toolkit::Failure(QStringLiteral("%1 não pôde ser gravado: %2.")
+                                   .arg(name, S_ISDIR(info.st_mode)
+                                                  ? QStringLiteral("é uma pasta")
+                                                  : QStringLiteral("não é um arquivo comum")));
+    try {
+        toolkit::replaceFileContents(path, encodeAlarms(entries));
+    } catch (const toolkit::Failure& failure) {
+        throw toolkit::Failure(
+            QStringLiteral("%1 não pôde ser gravado (%2).").arg(name, failure.text()));
     }
-    toolkit::replaceFileContents(path, encodeAlarms(entries));
 }
 
 } // namespace alarms

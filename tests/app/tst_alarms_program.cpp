@@ -5,6 +5,8 @@
 #include "mqtt_broker.h"
 #include "program_station.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -96,6 +98,65 @@ private slots:
             QStringLiteral("joão (remoto)"));
         station.signal(SIGTERM);
         QVERIFY(station.program.waitForFinished(5000));
+    }
+
+    // Messages of the start ([alarmes] and alarmes.json) and the report of an alarm file that
+    // cannot be written stay open for whoever is at the screen; under them the station goes on
+    // polling and keeps its alarm list (in alarmes.json where it can). Their texts reach
+    // standard error, later failures too, and a stop does not wait for the boxes.
+    void alarmMessagesWaitWhileTheStationGoesOn_data() {
+        QTest::addColumn<bool>("folder"); // alarmes.json is a folder: it cannot be written
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("alarmes.json danificado, [alarmes] errado")
+            << false
+            << QStringList{QStringLiteral("alarmes.json está danificado"),
+                           QStringLiteral("abrir_janela deve ser sim ou não, não \"talvez\"")};
+        QTest::newRow("alarmes.json não pode ser gravado")
+            << true
+            << QStringList{QStringLiteral("alarmes.json não pôde ser lido"),
+                           QStringLiteral("alarmes.json não pôde ser gravado: é uma pasta.")};
+    }
+    void alarmMessagesWaitWhileTheStationGoesOn() {
+        QFETCH(bool, folder);
+        QFETCH(QStringList, said);
+        ProgramStation station(2, "200", kScenario);
+        if (folder)
+            QVERIFY(QDir(station.work.path()).mkdir(QStringLiteral("alarmes.json")));
+        else
+            QVERIFY(station.write(QStringLiteral("alarmes.json"), "{\"alarmes\": ["));
+        QVERIFY(station.write(QStringLiteral("anemometros.ini"),
+                              "[alarmes]\nsom=desligado\nabrir_janela=talvez\n"));
+        QVERIFY(station.start());
+        const auto polls = [&station] {
+            QFile record(station.path(QStringLiteral("record.csv")));
+            return record.open(QIODevice::ReadOnly) ? record.readAll().count('\n') : 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(polls() > 5, 15000);
+        // Several read intervals with the boxes open; station 2 falls silent meanwhile.
+        const qsizetype before = polls();
+        QTest::qWait(4000);
+        QVERIFY2(polls() >= before + 6, qPrintable(QString::number(polls() - before)));
+        if (!folder) {
+            QFile file(station.path(QStringLiteral("alarmes.json")));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray kept = file.readAll();
+            QVERIFY(kept.contains("PRESET 1") && kept.contains("SEM RESPOSTA"));
+        }
+        QElapsedTimer closing;
+        closing.start();
+        station.signal(SIGTERM);
+        QVERIFY(station.program.waitForFinished(5000));
+        QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
+        QCOMPARE(station.program.exitCode(), 0);
+        const QString error = QString::fromUtf8(station.program.readAllStandardError());
+        for (const QString& text : said)
+            QVERIFY2(error.contains(text), qPrintable(error));
+        // The file that cannot be written: said at start, at its first failure (the box) and at
+        // the later ones.
+        if (folder)
+            QVERIFY2(error.count(QStringLiteral("alarmes.json não pôde ser gravado")) >= 2,
+                     qPrintable(error));
+        QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
     }
 };
 
