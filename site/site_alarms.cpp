@@ -1,7 +1,5 @@
 #include "site/site_alarms.h"
 
-#include "alarms/alarm_table_model.h"
-
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -21,7 +19,7 @@ bool waitsForAcknowledgement(const alarms::Entry& entry) {
 } // namespace
 
 SiteAlarmModel::SiteAlarmModel(const SiteBook& book, QObject* parent)
-    : QAbstractTableModel(parent), book_(book), rows_(book.alarms()) {
+    : RowKeyedModel(parent), book_(book), rows_(book.alarms()) {
     connect(&book, &SiteBook::alarmsChanged, this, &SiteAlarmModel::refresh);
 }
 
@@ -57,6 +55,22 @@ QVariant SiteAlarmModel::headerData(int section, Qt::Orientation orientation, in
     return section == 0 ? QStringLiteral("LOCAL") : alarms::alarmColumnTitle(section - 1);
 }
 
+QVariant SiteAlarmModel::rowKey(int row) const {
+    const SiteAlarm& alarm = rows_.at(row);
+    return QStringLiteral("%1/%2/%3")
+        .arg(alarm.prefix)
+        .arg(alarm.entry.station)
+        .arg(int(alarm.entry.kind));
+}
+
+int SiteAlarmModel::rowOfKey(const QVariant& key) const {
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (rowKey(row) == key)
+            return row;
+    }
+    return -1;
+}
+
 void SiteAlarmModel::refresh() {
     beginResetModel();
     rows_ = book_.alarms();
@@ -71,6 +85,7 @@ SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
     table_->setObjectName(QStringLiteral("Alarmes"));
     table_->setAccessibleName(QStringLiteral("Alarmes"));
     table_->setModel(model_);
+    alarms::keepSelectionByKey(table_, model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();

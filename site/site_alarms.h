@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarms/alarm_table_model.h"
 #include "site/site_book.h"
 
 #include <QAbstractTableModel>
@@ -12,8 +13,9 @@ class QTableView;
 namespace site {
 
 // The site's alarm list: LOCAL (the station PC) and then the columns of a station's own list,
-// newest first, exactly as the station PCs publish their lists.
-class SiteAlarmModel : public QAbstractTableModel {
+// newest first, exactly as the station PCs publish their lists. The rows picked stay picked
+// while the lists change (a peak that grows changes a list at every poll).
+class SiteAlarmModel : public alarms::RowKeyedModel {
     Q_OBJECT
 
 public:
@@ -23,6 +25,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    QVariant rowKey(int row) const override;
+    int rowOfKey(const QVariant& key) const override;
 
     const SiteAlarm& alarmAt(int row) const { return rows_.at(row); }
 

@@ -244,7 +244,12 @@ private slots:
             << QByteArray("[mqtt]\nhost=h\nprot=18830\n") << 0
             << QStringLiteral("a chave \"prot\" não existe no grupo [mqtt] de %1; as chaves são "
                               "host, port, prefix, client_id, username, password_file, tls_ca, "
-                              "keepalive, discovery, discovery_prefix e reconhecer_remoto.");
+                              "keepalive, discovery, discovery_prefix, reconhecer_remoto e "
+                              "prefixos.");
+        QTest::newRow("prefixos with a wildcard")
+            << QByteArray("[mqtt]\nhost=h\nprefixos=obra1, obra/#\n") << 0
+            << QStringLiteral("o prefixo \"obra/#\" de prefixos não pode ter \"+\", \"#\" ou "
+                              "níveis vazios (em %1).");
         QTest::newRow("prefix misspelt")
             << QByteArray("[mqtt]\nhost=h\nprefx=obra2\n") << 0
             << QStringLiteral("a chave \"prefx\" não existe no grupo [mqtt] de %1;");

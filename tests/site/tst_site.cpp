@@ -4,6 +4,7 @@
 #include "alarms/alarm_book.h"
 #include "publish/payloads.h"
 #include "readings/reply.h"
+#include "site/site_alarms.h"
 #include "site/site_book.h"
 #include "site/site_payloads.h"
 #include "site/site_tile.h"
@@ -11,9 +12,11 @@
 #include "site/tile_grid.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QTimeZone>
 
@@ -244,6 +247,32 @@ private slots:
         // A cleared list is gone.
         book.message(QStringLiteral("b/alarms"), {});
         QCOMPARE(book.alarms().size(), 1);
+    }
+
+    // RECONHECER asks for the alarm the operator picked, also when its list came again in the
+    // meantime with a higher peak; an alarm already acknowledged is not asked for.
+    void acknowledgeWhatWasPicked() {
+        SiteBook book({QStringLiteral("a")});
+        site::SiteAlarmWindow window(book);
+        QSignalSpy asked(&window, &site::SiteAlarmWindow::acknowledgeRequested);
+        alarms::Entry preset = entry(2, Kind::Preset1, State::Active, kT0Ms);
+        alarms::Entry battery = entry(2, Kind::BatteryLow, State::Acknowledged, kT0Ms + 1000);
+        book.message(QStringLiteral("a/2/alarms"),
+                     publish::alarmsPayload(2, QStringLiteral("CAIS 2"), {battery, preset}));
+        window.table()->selectRow(0);
+        QVERIFY(!window.acknowledgeButton()->isEnabled());
+        window.table()->selectRow(1);
+        preset.peak = 60.1;
+        book.message(QStringLiteral("a/2/alarms"),
+                     publish::alarmsPayload(2, QStringLiteral("CAIS 2"), {battery, preset}));
+        QVERIFY(window.acknowledgeButton()->isEnabled());
+        window.acknowledgeButton()->click();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.at(0).at(0).toString(), QStringLiteral("a"));
+        QCOMPARE(asked.at(0).at(1).toInt(), 2);
+        QCOMPARE(asked.at(0).at(2).value<alarms::Kind>(), Kind::Preset1);
+        QCOMPARE(window.table()->model()->index(1, 6).data().toString(),
+                 QStringLiteral("60,1 km/h"));
     }
 
     // From 1 to 64 stations the tiles fit a 1920×1080 screen without scrolling, 8 station PCs
