@@ -68,6 +68,9 @@ SiteStation& SiteBook::stationAt(const Key& key, const QString& prefix) {
     SiteStation& station = stations_[key];
     station.prefix = prefix;
     station.station = key.second;
+    // Its alarm list may have come first, with its name.
+    if (const auto listed = alarms_.find(key); station.name.isEmpty() && listed != alarms_.end())
+        station.name = listed->second.name;
     return station;
 }
 

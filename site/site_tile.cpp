@@ -102,10 +102,10 @@ void SiteTile::fitFonts(int height) {
     if (height == fittedHeight_)
         return;
     fittedHeight_ = height;
-    setPixelSize(name_, height * 12 / 110, true);
-    setPixelSize(speed_, height * 26 / 110, true);
+    setPixelSize(name_, height * 14 / 110, true);
+    setPixelSize(speed_, height * 28 / 110, true);
     for (QLabel* l : {detail_, preset1_, preset2_, age_})
-        setPixelSize(l, height * 11 / 110, false);
+        setPixelSize(l, height * 12 / 110, false);
 }
 
 void SiteTile::showStation(const SiteStation& station, bool current, const QString& whyNot,

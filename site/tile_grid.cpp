@@ -11,31 +11,38 @@ namespace site {
 
 namespace {
 
-// Where each tile goes with `columns` across; the number of rows in `rows`.
-std::vector<std::vector<QPoint>> place(const QList<int>& tilesPerGroup, int columns, int& rows) {
+// Where each tile goes with `columns` across; which rows start a PC's tiles (and so have the
+// headings' strip) in `headed`.
+std::vector<std::vector<QPoint>> place(const QList<int>& tilesPerGroup, int columns,
+                                       std::vector<bool>& headed) {
     std::vector<std::vector<QPoint>> places;
-    int row = 0;
-    int used = 0; // tiles on the current row
+    headed.clear();
+    int used = columns; // tiles on the current row: none yet
     for (int count : tilesPerGroup) {
-        if (used > 0 && used + count > columns) {
-            ++row;
+        if (used + count > columns) {
+            headed.push_back(true);
             used = 0;
+        } else if (count > 0) {
+            headed.back() = true;
         }
         std::vector<QPoint>& group = places.emplace_back();
         for (int i = 0; i < count; ++i) {
             if (used == columns) {
-                ++row;
+                headed.push_back(false);
                 used = 0;
             }
-            group.emplace_back(used++, row);
+            group.emplace_back(used++, int(headed.size()) - 1);
         }
     }
-    rows = used > 0 || row > 0 ? row + 1 : 0;
     return places;
 }
 
-int heightFor(int rows, int tileHeight) {
-    return rows * (kHeadingHeight + tileHeight + 2 * kTileGap) + kTileGap;
+// The room the rows take besides their tiles.
+int rowsOverhead(const std::vector<bool>& headed) {
+    int room = kTileGap;
+    for (bool heading : headed)
+        room += kTileGap + (heading ? kHeadingHeight + kTileGap : 0);
+    return room;
 }
 
 } // namespace
@@ -45,13 +52,13 @@ TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup) {
     for (int count : tilesPerGroup)
         total += count;
     total = std::max(total, 1);
+    std::vector<bool> headed;
     // The scale of the largest tile, in thousandths, that fits `columns` across.
     const auto fit = [&](int columns) {
-        int rows = 0;
-        place(tilesPerGroup, columns, rows);
-        rows = std::max(rows, 1);
+        place(tilesPerGroup, columns, headed);
+        const int rows = std::max<int>(1, int(headed.size()));
         const int width = (area.width() - (columns + 1) * kTileGap) / columns;
-        const int height = (area.height() - kTileGap) / rows - kHeadingHeight - 2 * kTileGap;
+        const int height = (area.height() - rowsOverhead(headed)) / rows;
         return std::min(
             {1000 * width / kLargestTile.width(), 1000 * height / kLargestTile.height(), 1000});
     };
@@ -72,8 +79,13 @@ TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup) {
                                    (area.width() - (plan.columns + 1) * kTileGap) / plan.columns),
                           kSmallestTile.height());
     }
-    plan.places = place(tilesPerGroup, plan.columns, plan.rows);
-    plan.height = heightFor(plan.rows, plan.tile.height());
+    plan.places = place(tilesPerGroup, plan.columns, headed);
+    int y = kTileGap;
+    for (bool heading : headed) {
+        plan.rowTops.push_back(y);
+        y += (heading ? kHeadingHeight + kTileGap : 0) + plan.tile.height() + kTileGap;
+    }
+    plan.height = y;
     return plan;
 }
 
@@ -108,10 +120,12 @@ void TileGrid::relayout() {
     for (const Group& group : groups_)
         counts << int(group.tiles.size());
     const TilePlan plan = planTiles(area, counts);
-    const int rowHeight = kHeadingHeight + plan.tile.height() + 2 * kTileGap;
-    const auto at = [&](QPoint place) {
+    // A tile sits at the bottom of its row, under the headings' strip where the row has one.
+    const auto tileAt = [&](QPoint place) {
+        const std::size_t row = std::size_t(place.y());
+        const int bottom = row + 1 < plan.rowTops.size() ? plan.rowTops[row + 1] : plan.height;
         return QPoint(kTileGap + place.x() * (plan.tile.width() + kTileGap),
-                      kTileGap + place.y() * rowHeight);
+                      bottom - kTileGap - plan.tile.height());
     };
     for (std::size_t g = 0; g < groups_.size(); ++g) {
         const Group& group = groups_[g];
@@ -125,12 +139,11 @@ void TileGrid::relayout() {
         while (across < int(places.size()) && places[across].y() == places.front().y())
             ++across;
         group.heading->setGeometry(
-            QRect(at(places.front()),
+            QRect(tileAt(places.front()) - QPoint(0, kHeadingHeight + kTileGap),
                   QSize(across * (plan.tile.width() + kTileGap) - kTileGap, kHeadingHeight)));
         group.heading->show();
         for (std::size_t i = 0; i < places.size(); ++i) {
-            group.tiles[i]->setGeometry(
-                QRect(at(places[i]) + QPoint(0, kHeadingHeight + kTileGap), plan.tile));
+            group.tiles[i]->setGeometry(QRect(tileAt(places[i]), plan.tile));
             group.tiles[i]->fitFonts(plan.tile.height());
         }
     }

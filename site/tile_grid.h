@@ -13,8 +13,8 @@ namespace site {
 
 class SiteTile;
 
-// How the tiles of the station PCs fill an area: rows of tiles, each under a strip for the
-// headings, all tiles the same size, as large as fits. A PC's tiles stay together: they go on
+// How the tiles of the station PCs fill an area: rows of tiles, a row where a PC's tiles start
+// under a strip for the headings, all tiles the same size, as large as fits. A PC's tiles stay together: they go on
 // the row where they all fit, or start a row of their own (and go on over the next ones).
 // Below the smallest readable size the tiles keep that size and the area grows taller (to
 // scroll).
@@ -24,7 +24,8 @@ struct TilePlan {
     int height = 0; // of everything, headings included
     // Per PC, per tile: its column and row.
     std::vector<std::vector<QPoint>> places;
-    int rows = 0;
+    // Per row: where it starts, with the headings' strip when it has one.
+    std::vector<int> rowTops;
 };
 inline constexpr QSize kLargestTile(480, 220);
 inline constexpr QSize kSmallestTile(150, 70);
