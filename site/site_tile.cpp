@@ -18,17 +18,6 @@ const QColor kTileColour(227, 227, 227); // as the station panels
 const QColor kNoDataColour(170, 170, 170);
 const QColor kNoDataText(90, 90, 90);
 
-void paint(QWidget* widget, const QColor& background, const QColor& text) {
-    // Every second for every tile: only a change costs a new palette.
-    if (widget->palette().color(QPalette::Window) == background &&
-        widget->palette().color(QPalette::WindowText) == text)
-        return;
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::WindowText, text);
-    widget->setPalette(palette);
-}
-
 QLabel* label(const QString& name, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft) {
     auto* l = new QLabel(parent);
     l->setObjectName(name);
@@ -56,6 +45,19 @@ void setPixelSize(QLabel* label, int pixels, bool bold) {
 
 } // namespace
 
+void paintColours(QWidget* widget, const QColor& background, const QColor& text) {
+    // Every second for every tile: only a change costs a new palette.
+    QPalette palette = widget->palette();
+    if (palette.color(QPalette::Window) == background &&
+        palette.color(QPalette::WindowText) == text)
+        return;
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::Button, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::ButtonText, text);
+    widget->setPalette(palette);
+}
+
 QString ageText(qint64 ageMs) {
     const qint64 s = std::max<qint64>(0, ageMs) / 1000;
     if (s < 1)
@@ -72,12 +74,12 @@ QString ageText(qint64 ageMs) {
 SiteTile::SiteTile(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::Box);
     setAutoFillBackground(true);
-    paint(this, kTileColour, Qt::black);
+    paintColours(this, kTileColour, Qt::black);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(2, 2, 2, 2);
     grid->setSpacing(2);
     name_ = label(QStringLiteral("Nome"), this);
-    paint(name_, readings::colourFromReference(readings::kColourNameBar), Qt::white);
+    paintColours(name_, readings::colourFromReference(readings::kColourNameBar), Qt::white);
     speed_ = label(QStringLiteral("Velocidade"), this, Qt::AlignHCenter);
     speed_->setAutoFillBackground(false);
     detail_ = label(QStringLiteral("Detalhes"), this, Qt::AlignHCenter);
@@ -121,17 +123,18 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     const QString age = state ? QStringLiteral("última leitura ") + ageText(nowMs - state->timeMs)
                               : QStringLiteral("nenhuma leitura");
     if (!current) {
-        paint(this, kNoDataColour, kNoDataText);
+        paintColours(this, kNoDataColour, kNoDataText);
         speed_->setText(QStringLiteral("SEM DADOS"));
         detail_->setText(whyNot);
         for (QLabel* preset : {preset1_, preset2_})
-            paint(preset, readings::colourFromReference(readings::kColourSilver), kNoDataText);
+            paintColours(preset, readings::colourFromReference(readings::kColourSilver),
+                         kNoDataText);
         preset1_->setText(QStringLiteral("P1"));
         preset2_->setText(QStringLiteral("P2"));
         age_->setText(age);
         return;
     }
-    paint(this, kTileColour, Qt::black);
+    paintColours(this, kTileColour, Qt::black);
     shownTimeMs_ = state->timeMs;
     speed_->setText(
         state->speed.overLimit
@@ -147,8 +150,8 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         return readings::colourFromReference(alarm ? readings::kColourAlarm
                                                    : readings::kColourNoAlarm);
     };
-    paint(preset1_, presetColour(state->preset1Alarm), Qt::black);
-    paint(preset2_, presetColour(state->preset2Alarm), Qt::black);
+    paintColours(preset1_, presetColour(state->preset1Alarm), Qt::black);
+    paintColours(preset2_, presetColour(state->preset2Alarm), Qt::black);
     preset1_->setText(QStringLiteral("P1 %1%2").arg(
         valueText(state->preset1), state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
     preset2_->setText(QStringLiteral("P2 %1%2").arg(

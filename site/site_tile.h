@@ -45,6 +45,10 @@ private:
     int fittedHeight_ = 0;
 };
 
+// The colours of a widget's background and text, through its palette (style sheets would
+// polish it again at every change); nothing is done when they are already these.
+void paintColours(QWidget* widget, const QColor& background, const QColor& text);
+
 // "há 5 s", "há 3 min", "há 2 h", "há 4 dias"; "agora" within a second.
 QString ageText(qint64 ageMs);
 

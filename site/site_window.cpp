@@ -30,19 +30,6 @@ qint64 monotonicMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void paint(QWidget* widget, const QColor& background, const QColor& text) {
-    // Every second for every tile: only a change costs a new palette.
-    if (widget->palette().color(QPalette::Window) == background &&
-        widget->palette().color(QPalette::WindowText) == text)
-        return;
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::Button, background);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::ButtonText, text);
-    widget->setPalette(palette);
-}
-
 QLabel* headingLabel() {
     auto* heading = new QLabel;
     QFont font = heading->font();
@@ -79,7 +66,7 @@ SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64(
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     broker_->setFont(bold);
-    paint(broker_, QColor(200, 0, 0), Qt::white);
+    paintColours(broker_, QColor(200, 0, 0), Qt::white);
     alarmButton_ = new QPushButton(central);
     alarmButton_->setObjectName(QStringLiteral("AlarmesDoLocal"));
     alarmButton_->setFont(bold);
@@ -229,8 +216,8 @@ void SiteWindow::showHeading(const QString& prefix) {
         heading->setText(online == false
                              ? QStringLiteral("%1 — computador da estação parado").arg(prefix)
                              : prefix);
-        paint(heading, palette().color(QPalette::Window),
-              online == false ? QColor(200, 0, 0) : QColor(Qt::black));
+        paintColours(heading, palette().color(QPalette::Window),
+                     online == false ? QColor(200, 0, 0) : QColor(Qt::black));
     }
 }
 
@@ -261,11 +248,11 @@ void SiteWindow::showAlarmCount() {
         alarmButton_->setText(waiting == 1
                                   ? QStringLiteral("ALARMES: 1 NÃO RECONHECIDO")
                                   : QStringLiteral("ALARMES: %1 NÃO RECONHECIDOS").arg(waiting));
-        paint(alarmButton_, QColor(220, 30, 30), Qt::white);
+        paintColours(alarmButton_, QColor(220, 30, 30), Qt::white);
     } else {
         alarmButton_->setText(listed == 0 ? QStringLiteral("ALARMES: NENHUM")
                                           : QStringLiteral("ALARMES: %1 NA LISTA").arg(listed));
-        paint(alarmButton_, palette().color(QPalette::Button), Qt::black);
+        paintColours(alarmButton_, palette().color(QPalette::Button), Qt::black);
     }
 }
 

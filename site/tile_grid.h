@@ -14,10 +14,10 @@ namespace site {
 class SiteTile;
 
 // How the tiles of the station PCs fill an area: rows of tiles, a row where a PC's tiles start
-// under a strip for the headings, all tiles the same size, as large as fits. A PC's tiles stay together: they go on
-// the row where they all fit, or start a row of their own (and go on over the next ones).
-// Below the smallest readable size the tiles keep that size and the area grows taller (to
-// scroll).
+// under a strip for the headings, all tiles the same size, as large as fits. A PC's tiles stay
+// together: they go on the row where they all fit, or start a row of their own (and go on over the
+// next ones). Below the smallest readable size the tiles keep that size and the area grows taller
+// (to scroll).
 struct TilePlan {
     int columns = 1;
     QSize tile;

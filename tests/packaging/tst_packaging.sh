@@ -137,31 +137,28 @@ elif [[ -e "$work/udevadm calls" ]]; then
 fi
 pass "postinst"
 
+# validate_entry FILE WHAT: desktop-file-validate has nothing to say about it.
+validate_entry() {
+    local report
+    if report=$(desktop-file-validate "$1" 2>&1) && [[ -z $report ]]; then
+        pass "desktop-file-validate of $2"
+    else
+        fail "desktop-file-validate of $2: $report"
+    fi
+}
 desktop=$usr/share/applications/anemometros.desktop
-if report=$(desktop-file-validate "$desktop" 2>&1) && [[ -z $report ]]; then
-    pass "desktop-file-validate"
-else
-    fail "desktop-file-validate: $report"
-fi
+validate_entry "$desktop" "the menu entry"
 if ! grep -qx 'Exec=anemometros' "$desktop" || ! grep -qx 'Icon=anemometros' "$desktop"; then
     fail "desktop entry does not start the launcher with the installed icon"
 fi
 
 site_entry=$usr/share/applications/anemometros-local.desktop
-if report=$(desktop-file-validate "$site_entry" 2>&1) && [[ -z $report ]]; then
-    pass "desktop-file-validate of the site view's entry"
-else
-    fail "desktop-file-validate of the site view's entry: $report"
-fi
+validate_entry "$site_entry" "the site view's entry"
 grep -qx 'Exec=anemometros --local' "$site_entry" || fail "the site view's entry does not start --local"
 grep -qx 'Name=K&V ANEMÔMETROS — Local' "$site_entry" || fail "the site view's entry has another name"
 
 autostart=$usr/share/anemometros/anemometros-autostart.desktop
-if report=$(desktop-file-validate "$autostart" 2>&1) && [[ -z $report ]]; then
-    pass "desktop-file-validate of the autostart entry"
-else
-    fail "desktop-file-validate of the autostart entry: $report"
-fi
+validate_entry "$autostart" "the autostart entry"
 grep -qx 'Exec=anemometros' "$autostart" || fail "the autostart entry does not start the launcher"
 
 # --- the user service -------------------------------------------------------------------------

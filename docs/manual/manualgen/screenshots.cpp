@@ -141,16 +141,6 @@ private:
     std::thread responder_;
 };
 
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
-QImage grabbed(QWidget* widget) {
-    settle();
-    return widget->grab().toImage();
-}
-
 // One real poll of `station`: the control tick sends the request, the sample answers on the
 // line (or stays silent) and the reply tick reads, checks and shows it.
 void pollStation(TForm1& form1, StationLine& line, int station) {
@@ -340,6 +330,16 @@ QImage alarmsPicture(TForm1& form1, qint64 clock) {
 }
 
 } // namespace
+
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+QImage grabbed(QWidget* widget) {
+    settle();
+    return widget->grab().toImage();
+}
 
 Pictures takeScreenshots() {
     Pictures pictures;

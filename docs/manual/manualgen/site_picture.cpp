@@ -18,16 +18,6 @@ namespace manualgen {
 
 namespace {
 
-void settle() {
-    for (int pass = 0; pass < 5; ++pass)
-        QApplication::processEvents();
-}
-
-QImage grabbed(QWidget* widget) {
-    settle();
-    return widget->grab().toImage();
-}
-
 struct Sample {
     const char* name;
     std::uint16_t speed; // tenths
