@@ -333,13 +333,14 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_until(due);
             auto [pc, station] = order[k];
             advance(*station, random);
+            const double handedMs = monotonicMs();
             if (!pc->publishState(*station)) {
                 ++refused;
                 continue;
             }
             ++published;
             if (record)
-                std::fprintf(record, "%.1f;%s;%d;%s;%s\n", monotonicMs(), pc->prefix().c_str(),
+                std::fprintf(record, "%.1f;%s;%d;%s;%s\n", handedMs, pc->prefix().c_str(),
                              station->number, speedText(*station).c_str(),
                              decimal(station->batteryHundredths, 2).c_str());
         }
