@@ -84,12 +84,17 @@ bench_start_sim() {
     exit 1
 }
 
-# start_app STATION_DIR HOME STAMP OUTPUT offscreen|xvfb: starts the station program in
-# STATION_DIR with HOME as its home folder. STAMP receives "<pid> <monotonic ms>" of the
-# launch; app_pid is the program's own process id, app_job the process to wait for.
+# start_app STATION_DIR HOME STAMP OUTPUT offscreen|xvfb [ARGS...]: starts the station program
+# in STATION_DIR with HOME as its home folder and ARGS on its command line, with the
+# "NAME=value" words of bench_app_env in its environment. STAMP receives "<pid> <monotonic ms>"
+# of the launch; app_pid is the program's own process id, app_job the process to wait for.
+bench_app_env=()
 bench_start_app() {
     local dir="$1" home="$2" stamp="$3" output="$4" display="$5"
-    local launch=(python3 "$bench_root/bench/lib/launch.py" "$stamp" -- "$bench_build/bin/anemometros")
+    shift 5
+    local launch=(python3 "$bench_root/bench/lib/launch.py" "$stamp" --)
+    ((${#bench_app_env[@]} == 0)) || launch+=(env "${bench_app_env[@]}")
+    launch+=("$bench_build/bin/anemometros" "$@")
     rm -f "$stamp"
     mkdir -p "$home"
     if [[ "$display" == xvfb ]]; then
@@ -240,8 +245,74 @@ bench_start_broker() {
     exit 1
 }
 
+# kill_broker: ends the broker at once (SIGKILL), as a crash would.
+bench_kill_broker() {
+    kill -KILL "$broker_pid" 2>/dev/null || true
+    wait "$broker_pid" 2>/dev/null || true
+    bench_forget "$broker_pid"
+}
+
+# restart_broker DIR: the broker of DIR again, on the same port; sets broker_pid.
+bench_restart_broker() {
+    local dir="$1" _
+    mosquitto -c "$dir/mosquitto.conf" >>"$dir/mosquitto.log" 2>&1 &
+    broker_pid=$!
+    bench_pids+=("$broker_pid")
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$broker_port") 2>/dev/null && return 0
+        sleep 0.05
+    done
+    echo "mosquitto did not start again (see $dir/mosquitto.log)" >&2
+    exit 1
+}
+
 # publish_to_broker STATION_DIR PREFIX: an anemometros.ini that switches publishing on.
 bench_publish_to_broker() {
     printf '[mqtt]\nhost=127.0.0.1\nport=%s\nprefix=%s\nclient_id=%s\n' \
         "$broker_port" "$2" "${2//\//-}" >"$1/anemometros.ini"
+}
+
+# site_view_folder DIR PREFIXES CLIENT_ID: a working folder for the site view
+# (anemometros --local) watching the comma-separated PREFIXES on the broker started here.
+bench_site_view_folder() {
+    mkdir -p "$1"
+    cp -r "$bench_build/station/." "$1/"
+    printf '[mqtt]\nhost=127.0.0.1\nport=%s\nprefix=%s\nprefixos=%s\nclient_id=%s\n' \
+        "$broker_port" "${2%%,*}" "$2" "$3" >"$1/anemometros.ini"
+}
+
+# start_site_view DIR HOME STAMP OUTPUT offscreen|xvfb: the site view in DIR with its trace
+# ("anemometros.site: shown ...", "... broker connected ...") on standard error, in OUTPUT;
+# waits until it has connected to the broker. Sets app_pid and app_job as start_app does.
+bench_start_site_view() {
+    local bench_app_env=(QT_LOGGING_RULES=anemometros.site.debug=true) _
+    bench_start_app "$@" --local
+    for _ in $(seq 200); do
+        grep -q '^anemometros.site: broker connected' "$4" 2>/dev/null && return 0
+        sleep 0.05
+    done
+    echo "the site view did not connect to the broker within 10 s; its output:" >&2
+    cat "$4" >&2
+    exit 1
+}
+
+# The synthetic site (bench/site-src/site_publisher.cpp); SITE_PUBLISHER names another build of
+# it.
+bench_site_publisher="${SITE_PUBLISHER:-$bench_build/bin/site_publisher}"
+
+bench_require_site() {
+    bench_require
+    command -v mosquitto >/dev/null || {
+        echo "mosquitto is missing (apt-get install mosquitto mosquitto-clients)" >&2
+        exit 1
+    }
+    if [[ ! -x "$bench_site_publisher" ]]; then
+        echo "missing $bench_site_publisher: build it (cmake --build <build> --target site_publisher)" >&2
+        exit 1
+    fi
+}
+
+# CLOCK_MONOTONIC now, in ms: the clock of the traces and records.
+bench_now_ms() {
+    python3 -c 'import time; print(f"{time.clock_gettime_ns(time.CLOCK_MONOTONIC) / 1e6:.1f}")'
 }

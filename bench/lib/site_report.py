@@ -7,6 +7,10 @@ A program publishes a reading once it has read it, so the last reading a simulat
 before the program was stopped may be missing (at most one per station); readings served
 before the program's first connection to the broker are replaced by the newest one, so the
 first received may come after some served ones (counted apart).
+
+The site view's trace (site_view.py): the last reading each tile showed against the last state
+the subscriber received for it, and the time from the reply a simulator served to the line
+that put that reading on its tile.
 """
 import argparse
 import json
@@ -15,8 +19,10 @@ import sys
 from collections import defaultdict
 
 from procstat import load
-from report import Report, read_record
+from report import Report, median, percentile, read_record
+from site_view import latencies, read_served, read_trace
 
+LATENCY_GOAL_MS = 2000
 COMPASS = ["N", "NNE", "NE", "ENE", "L", "ESE", "SE", "SSE",
            "S", "SSO", "SO", "OSO", "O", "ONO", "NO", "NNO"]
 UNITS = ["m/s", "km/h", "kn", ""]
@@ -71,6 +77,46 @@ def received(path, programs):
     return per, bad
 
 
+def view_figures(report, args, got):
+    """The site view's tiles against the subscriber and the simulators; True when all good."""
+    shown, events = read_trace(os.path.join(args.work, "view.log"))
+    stale, waits, unmatched, lines, received = [], [], 0, 0, 0
+    connected = min((t for t, what in events if what == "connected"), default=None)
+    for i in range(1, args.programs + 1):
+        served = read_served(os.path.join(args.work, f"p{i}", "record.csv"))
+        for station in range(1, 9):
+            mine = shown.get((f"site/p{i}", station), [])
+            have = got[i].get(station, [])
+            lines += len(mine)
+            received += len(have)
+            last = (have[-1][0], have[-1][9]) if have else None
+            if not mine or mine[-1][1] != last:
+                stale.append(f"p{i} station {station}: tile "
+                             f"{mine[-1][1] if mine else 'never shown'}, last received {last}")
+            found, missed = latencies(served.get(station, []), mine)
+            waits += [wait for _, wait in found]
+            unmatched += missed
+    for s in stale[:10]:
+        report.note("site view, tile not current: " + s)
+    report.note(f"site view: {lines} readings shown, {received} states received by the "
+                f"subscriber, {unmatched} shown readings no simulator served before; "
+                f"broker events {[what for _, what in events]}")
+    report.figure("site view: tiles showing the last state received at the end",
+                  f"{args.programs * 8 - len(stale)} of {args.programs * 8}", "all", not stale)
+    if not waits:
+        report.figure("site view: reply served to tile", "nothing shown", f"p99 < {LATENCY_GOAL_MS} ms",
+                      False)
+        return False
+    p99 = percentile(waits, 0.99)
+    report.figure("site view: reply served to tile, median", f"{median(waits):.0f} ms")
+    report.figure("site view: reply served to tile, p99", f"{p99:.0f} ms",
+                  f"< {LATENCY_GOAL_MS} ms", p99 < LATENCY_GOAL_MS)
+    report.figure("site view: reply served to tile, max", f"{max(waits):.0f} ms")
+    if connected is None:
+        report.note("site view: no 'broker connected' line")
+    return not stale and p99 < LATENCY_GOAL_MS
+
+
 def cpu_s(sample, name):
     return max(sample[f"{name}.cpu_ns"] / 1e9, sample[f"{name}.ticks_s"])
 
@@ -82,6 +128,7 @@ def main():
     parser.add_argument("--seconds", type=int, required=True)
     parser.add_argument("--results", required=True)
     parser.add_argument("--note", action="append", default=[])
+    parser.add_argument("--no-view", action="store_true", help="the run had no site view")
     args = parser.parse_args()
 
     report = Report("site", f"site: {args.programs} programs x 8 stations, read interval 1 s, "
@@ -140,8 +187,14 @@ def main():
     report.figure("broker: CPU per state message, whole run",
                   f"{cpu_s(sample, 'broker') / max(1, total_got) * 1e6:.1f} us")
     report.figure("broker: peak memory (VmHWM)", f"{sample['broker.hwm_kb'] / 1024:.1f} MB")
+    view_ok = True
+    if not args.no_view:
+        view_ok = view_figures(report, args, got)
+        view = cpu_s(sample, "view") - cpu_s(warm, "view")
+        report.figure("site view: average CPU", f"{view / span * 100:.3f} % of a core")
+        report.figure("site view: peak memory (VmHWM)", f"{sample['view.hwm_kb'] / 1024:.1f} MB")
     report.write(args.results)
-    return 0 if not wrong else 1
+    return 0 if not wrong and view_ok else 1
 
 
 if __name__ == "__main__":
