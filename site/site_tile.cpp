@@ -156,7 +156,9 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         valueText(state->preset1), state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
     preset2_->setText(QStringLiteral("P2 %1%2").arg(
         valueText(state->preset2), state->preset2Alarm ? QStringLiteral(" ALARME") : QString()));
-    age_->setText(ageText(nowMs - state->timeMs));
+    // Its station PC's word on it: "online" once the PC has said so.
+    age_->setText(station.online ? ageText(nowMs - state->timeMs) + QStringLiteral(" · online")
+                                 : ageText(nowMs - state->timeMs));
 }
 
 } // namespace site

@@ -152,6 +152,9 @@ private slots:
         QVERIFY(!current(obra, now));
         book.message(QStringLiteral("obra/1/availability"), "online");
         QVERIFY(current(obra, now));
+        QCoreApplication::processEvents();
+        window.refresh();
+        QVERIFY(window.tile(obra, 1)->ageLabel()->text().endsWith(u" · online"));
         book.message(QStringLiteral("obra/status"), "offline");
         QVERIFY(!current(obra, now));
         book.message(QStringLiteral("obra/status"), "online");
