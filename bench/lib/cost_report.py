@@ -13,12 +13,9 @@ import argparse
 import os
 import sys
 
-from procstat import load
+from procstat import cpu_seconds, load
 from report import Report, read_record, read_stamp
 
-
-def cpu_seconds(sample, name):
-    return max(sample[f"{name}.cpu_ns"] / 1e9, sample[f"{name}.ticks_s"])
 
 
 def polls_until(record, moment):

@@ -67,5 +67,10 @@ def load(path):
     return values
 
 
+def cpu_seconds(sample, name):
+    """CPU time of `name` in a sample: the finer clock, or the tick count where it is larger."""
+    return max(sample[f"{name}.cpu_ns"] / 1e9, sample[f"{name}.ticks_s"])
+
+
 if __name__ == "__main__":
     main()

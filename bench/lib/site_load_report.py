@@ -11,15 +11,12 @@ import os
 import sys
 
 from latency_report import read_pings
-from procstat import load
+from procstat import cpu_seconds, load
 from report import Report, median, percentile
 from site_view import latencies, read_published, read_trace
 
 PING_GOAL_MS = 50
 
-
-def cpu_s(sample, name):
-    return max(sample[f"{name}.cpu_ns"] / 1e9, sample[f"{name}.ticks_s"])
 
 
 def main():
@@ -67,7 +64,7 @@ def main():
     for s in stale[:10]:
         report.note("tile not current: " + s)
 
-    view_cpu = cpu_s(sample, "view") - cpu_s(warm, "view")
+    view_cpu = cpu_seconds(sample, "view") - cpu_seconds(warm, "view")
     report.figure("site view: CPU per state message",
                   f"{view_cpu / max(1, sent_in_span) * 1e6:.0f} us")
     report.figure("site view: average CPU", f"{view_cpu / span_s * 100:.1f} % of a core")
@@ -93,8 +90,8 @@ def main():
     report.figure("tiles showing the last state published at the end",
                   f"{len(published) - len(stale)} of {len(published)}", f"all {args.stations}",
                   not stale and len(published) == args.stations)
-    broker = cpu_s(sample, "broker") - cpu_s(warm, "broker")
-    publisher = cpu_s(sample, "publisher") - cpu_s(warm, "publisher")
+    broker = cpu_seconds(sample, "broker") - cpu_seconds(warm, "broker")
+    publisher = cpu_seconds(sample, "publisher") - cpu_seconds(warm, "publisher")
     report.figure("broker: average CPU", f"{broker / span_s * 100:.1f} % of a core")
     report.figure("publisher: average CPU", f"{publisher / span_s * 100:.1f} % of a core")
     report.write(args.results)

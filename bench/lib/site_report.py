@@ -18,7 +18,7 @@ import os
 import sys
 from collections import defaultdict
 
-from procstat import load
+from procstat import cpu_seconds, load
 from report import Report, median, percentile, read_record
 from site_view import latencies, read_served, read_trace
 
@@ -117,9 +117,6 @@ def view_figures(report, args, got):
     return not stale and p99 < LATENCY_GOAL_MS
 
 
-def cpu_s(sample, name):
-    return max(sample[f"{name}.cpu_ns"] / 1e9, sample[f"{name}.ticks_s"])
-
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
@@ -174,7 +171,7 @@ def main():
     sample = load(os.path.join(args.work, "sample"))
     warm = load(os.path.join(args.work, "sample-warm"))
     span = (sample["now_ms"] - warm["now_ms"]) / 1000
-    programs_cpu = sum(cpu_s(sample, f"app{i}") - cpu_s(warm, f"app{i}")
+    programs_cpu = sum(cpu_seconds(sample, f"app{i}") - cpu_seconds(warm, f"app{i}")
                        for i in range(1, args.programs + 1))
     # Polls in the steady-state window, from the records (the same monotonic clock).
     polls = sum(1 for i in range(1, args.programs + 1)
@@ -182,15 +179,15 @@ def main():
                 if warm["now_ms"] < t <= sample["now_ms"])
     report.figure("programs: steady state CPU per poll", f"{programs_cpu / polls * 1000:.3f} ms")
     report.figure("programs: average CPU each", f"{programs_cpu / span / args.programs * 100:.3f} % of a core")
-    broker = cpu_s(sample, "broker") - cpu_s(warm, "broker")
+    broker = cpu_seconds(sample, "broker") - cpu_seconds(warm, "broker")
     report.figure("broker: average CPU", f"{broker / span * 100:.3f} % of a core")
     report.figure("broker: CPU per state message, whole run",
-                  f"{cpu_s(sample, 'broker') / max(1, total_got) * 1e6:.1f} us")
+                  f"{cpu_seconds(sample, 'broker') / max(1, total_got) * 1e6:.1f} us")
     report.figure("broker: peak memory (VmHWM)", f"{sample['broker.hwm_kb'] / 1024:.1f} MB")
     view_ok = True
     if not args.no_view:
         view_ok = view_figures(report, args, got)
-        view = cpu_s(sample, "view") - cpu_s(warm, "view")
+        view = cpu_seconds(sample, "view") - cpu_seconds(warm, "view")
         report.figure("site view: average CPU", f"{view / span * 100:.3f} % of a core")
         report.figure("site view: peak memory (VmHWM)", f"{sample['view.hwm_kb'] / 1024:.1f} MB")
     report.write(args.results)
