@@ -44,11 +44,14 @@ def main():
         following = outages[number][0] if number < len(outages) else float("inf")
         label = f"return {number} ({(back - killed) / 1000:.0f} s away)"
         away = next((t for t, what in events if what == "away" and t >= killed), None)
-        connected = next((t for t, what in events if what == "connected" and t >= back), None)
+        # The view may connect between the broker taking connections and the script noticing
+        # it: the first connection after the loss counts, from the return on.
+        connected = next((t for t, what in events
+                          if what == "connected" and t >= (away or killed)), None)
         report.note(f"{label}: broker away noticed "
                     + (f"{(away - killed) / 1000:.2f} s after the kill" if away else "never"))
         report.figure(f"{label}: back to the view connected",
-                      f"{(connected - back) / 1000:.1f} s" if connected else "never")
+                      f"{max(0, connected - back) / 1000:.1f} s" if connected else "never")
         firsts = first_shown_after(shown, back)
         late = [key for key in stations
                 if firsts.get(key) is None or firsts[key] >= following]
