@@ -228,24 +228,7 @@ void StationWindows::addWindowToMenu(QWidget* window, const QString& caption, co
 }
 
 void StationWindows::showBesideMain(QWidget* window, bool activate) {
-    // Opened beside the main window the first time, within the screen; afterwards where the
-    // user left it, brought back onto the screen if it no longer fits.
-    if (!window->property("placed").toBool()) {
-        window->setProperty("placed", true);
-        toolkit::placeBeside(window, form1.get());
-    } else if (!window->isVisible()) {
-        toolkit::keepWithinScreen(window);
-    }
-    // Not activated, it leaves the keyboard with whatever window of the program has it, also
-    // where the platform activates every window it shows.
-    QWidget* const typing = QApplication::activeWindow();
-    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
-    window->show();
-    window->raise();
-    if (activate)
-        window->activateWindow();
-    else if (typing && typing != window)
-        typing->activateWindow();
+    toolkit::showBeside(window, form1.get(), activate);
 }
 
 void StationWindows::endProgram() {

@@ -9,6 +9,7 @@
 #include "site/site_alarms.h"
 #include "site/site_book.h"
 #include "site/site_payloads.h"
+#include "site/site_trace.h"
 #include "site/site_window.h"
 #include "toolkit/messages.h"
 #include "toolkit/screen_fit.h"
@@ -16,12 +17,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QLoggingCategory>
 #include <QTimer>
-
-#include <chrono>
-
-Q_DECLARE_LOGGING_CATEGORY(lcSite)
 
 namespace site {
 
@@ -29,11 +25,6 @@ namespace {
 
 qint64 nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
-}
-
-qint64 monotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
@@ -73,7 +64,7 @@ SiteView::SiteView() {
     connect(client_.get(), &publish::MqttClient::connectedChanged, book_.get(),
             [this](bool connected) {
                 qCDebug(lcSite).noquote()
-                    << "broker" << (connected ? "connected" : "away") << monotonicMs();
+                    << "broker" << (connected ? "connected" : "away") << traceClockMs();
                 book_->setBrokerConnected(connected, nowMs());
                 if (connected)
                     window_->setBrokerProblem({});
@@ -118,16 +109,7 @@ SiteView::SiteView() {
 SiteView::~SiteView() = default;
 
 void SiteView::showAlarms(bool activate) {
-    SiteAlarmWindow* window = alarmWindow_.get();
-    if (!window->property("placed").toBool()) {
-        window->setProperty("placed", true);
-        toolkit::placeBeside(window, window_.get());
-    }
-    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
-    window->show();
-    window->raise();
-    if (activate)
-        window->activateWindow();
+    toolkit::showBeside(alarmWindow_.get(), window_.get(), activate);
 }
 
 void SiteView::acknowledge(const QString& prefix, int station, int kind) {

@@ -4,12 +4,12 @@
 #include "alarms/alarm_texts.h"
 #include "site/site_book.h"
 #include "site/site_tile.h"
+#include "site/site_trace.h"
 #include "site/tile_grid.h"
 #include "toolkit/messages.h"
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -17,18 +17,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <chrono>
-
-Q_LOGGING_CATEGORY(lcSite, "anemometros.site", QtWarningMsg)
-
 namespace site {
 
 namespace {
-
-qint64 monotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 QLabel* headingLabel() {
     auto* heading = new QLabel;
@@ -197,7 +188,7 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trac
         qCDebug(lcSite).noquote() << "shown" << station.prefix << station.station
                                   << (state.speed.overLimit ? QStringLiteral("null")
                                                             : numberText(state.speed.number))
-                                  << numberText(state.battery) << monotonicMs();
+                                  << numberText(state.battery) << traceClockMs();
     }
 }
 

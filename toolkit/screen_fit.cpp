@@ -1,7 +1,9 @@
 #include "toolkit/screen_fit.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>
@@ -64,6 +66,23 @@ void keepWithinScreen(QWidget* window) {
     const QPoint at = movedWithin(frame, area);
     if (at != frame.topLeft())
         window->move(at);
+}
+
+void showBeside(QWidget* window, QWidget* main, bool activate) {
+    if (!window->property("placed").toBool()) {
+        window->setProperty("placed", true);
+        placeBeside(window, main);
+    } else if (!window->isVisible()) {
+        keepWithinScreen(window);
+    }
+    QWidget* const typing = QApplication::activeWindow();
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    window->show();
+    window->raise();
+    if (activate)
+        window->activateWindow();
+    else if (typing && typing != window)
+        typing->activateWindow();
 }
 
 } // namespace toolkit

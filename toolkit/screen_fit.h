@@ -26,4 +26,10 @@ void placeBeside(QWidget* window, const QWidget* main);
 // Moves `window` just enough to lie within the available area (its size stays).
 void keepWithinScreen(QWidget* window);
 
+// Shows a window the program adds, raised: beside `main` the first time, within the screen;
+// afterwards where the user left it, brought back onto the screen if it no longer fits. Not
+// activated, it leaves the keyboard with whatever window of the program has it, also where the
+// platform activates every window it shows.
+void showBeside(QWidget* window, QWidget* main, bool activate);
+
 } // namespace toolkit
