@@ -13,6 +13,7 @@
 #include "site/site_window.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -64,6 +65,17 @@ QString stateOf(const site::SiteAlarmModel& model, const QString& prefix, int st
                 const QString& alarm) {
     const int row = rowOf(model, prefix, station, alarm);
     return row < 0 ? QString() : model.index(row, 4).data().toString();
+}
+
+// The real program as the site view, in `folder`, offscreen.
+bool startLocal(QProcess& program, const QTemporaryDir& folder, const QTemporaryDir& home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(folder.path());
+    program.start(QStringLiteral(ANEMOMETROS_PATH), {QStringLiteral("--local")});
+    return program.waitForStarted();
 }
 
 } // namespace
@@ -160,13 +172,7 @@ private slots:
         QTemporaryDir folder;
         QTemporaryDir home;
         QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(environment);
-        program.setWorkingDirectory(folder.path());
-        program.start(QStringLiteral(ANEMOMETROS_PATH), {QStringLiteral("--local")});
-        QVERIFY(program.waitForStarted());
+        QVERIFY(startLocal(program, folder, home));
         QVERIFY(!program.waitForFinished(1500));
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(3000));
@@ -180,6 +186,47 @@ private slots:
         // Nothing written in its folder: the site view keeps no files.
         QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList());
+    }
+
+    // A bad [alarmes] value: its box waits for the operator while the view connects and
+    // subscribes under it; a stop closes the box and says goodbye to the broker.
+    void connectsUnderTheBoxOfTheStart() {
+        MqttBroker broker(QStringLiteral("allow_anonymous true\nlog_type all\n"));
+        const QString brokerLog = broker.path(QStringLiteral("mosquitto.log"));
+        {
+            QFile conf(broker.path(QStringLiteral("mosquitto.conf")));
+            QVERIFY(conf.open(QIODevice::Append));
+            conf.write("log_dest file " + brokerLog.toUtf8() + '\n');
+        }
+        QVERIFY(broker.start());
+        const auto logged = [&brokerLog] {
+            QFile log(brokerLog);
+            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+        };
+        QTemporaryDir folder;
+        QTemporaryDir home;
+        QFile ini(folder.filePath(QStringLiteral("anemometros.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[mqtt]\nhost=127.0.0.1\nport=" + QByteArray::number(broker.port()) +
+                  "\nprefix=obra1\nclient_id=central\n[alarmes]\nsom=desligado\n"
+                  "abrir_janela=talvez\n");
+        ini.close();
+        QProcess program;
+        QVERIFY(startLocal(program, folder, home));
+        QTRY_VERIFY_WITH_TIMEOUT(logged().contains(u"Received SUBSCRIBE from central-local"),
+                                 10000);
+        QTest::qWait(2000); // a few of the view's one-second refreshes under the box
+        QVERIFY(program.state() == QProcess::Running);
+        QElapsedTimer closing;
+        closing.start();
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(3000));
+        QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(program.readAllStandardError())
+                    .contains(u"abrir_janela deve ser sim ou não, não \"talvez\""));
+        QTRY_VERIFY_WITH_TIMEOUT(logged().contains(u"Client central-local disconnected."), 2000);
     }
 };
 
