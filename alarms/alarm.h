@@ -70,8 +70,13 @@ struct Entry {
     qint64 shelvedUntilMs = 0; // while SUPRIMIDO
     int repetitions = 0;       // how often it came again while listed
     bool active = false;       // the condition, whatever the state shows
-    bool toConfirm = false;    // restored active from the file, not yet seen by a poll
-    quint64 historySerial = 0; // its latest record in the day's history (not kept in the file)
+    // Its latest coming, the one in progress while active: when it came and its own peak.
+    qint64 occurrenceMs = 0;
+    std::optional<double> occurrencePeak;
+    // Not kept in the file: the first poll after a restart decides again.
+    bool toConfirm = false;    // restored active from the file, not yet decided by its rule
+    qint64 absentSinceMs = 0;  // the condition gone, the entry not yet normal (the delay)
+    quint64 historySerial = 0; // the record of the coming in progress in the day's history
 
     Key key() const { return {station, kind}; }
     friend bool operator==(const Entry&, const Entry&) = default;

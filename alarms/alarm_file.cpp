@@ -57,6 +57,10 @@ QJsonObject entryObject(const Entry& entry) {
     object.insert(QStringLiteral("acknowledged_at"), timeValue(entry.acknowledgedAtMs));
     object.insert(QStringLiteral("shelved_until"), timeValue(entry.shelvedUntilMs));
     object.insert(QStringLiteral("repetitions"), entry.repetitions);
+    object.insert(QStringLiteral("occurrence_since"), timeValue(entry.occurrenceMs));
+    object.insert(QStringLiteral("occurrence_peak"), entry.occurrencePeak
+                                                         ? QJsonValue(*entry.occurrencePeak)
+                                                         : QJsonValue(QJsonValue::Null));
     return object;
 }
 
@@ -90,17 +94,16 @@ public:
         if (!repetitions.isDouble() || repetitions.toInt(-1) < 0)
             return fail(QStringLiteral("repetições"));
         entry.repetitions = repetitions.toInt();
-        const QJsonValue peak = object_.value(QStringLiteral("peak"));
-        if (!peak.isNull() && !(peak.isDouble() && std::isfinite(peak.toDouble())))
+        if (!number(QStringLiteral("peak"), entry.peak) ||
+            !number(QStringLiteral("occurrence_peak"), entry.occurrencePeak))
             return fail(QStringLiteral("pico"));
-        if (peak.isDouble())
-            entry.peak = peak.toDouble();
         if (!text(QStringLiteral("unit"), entry.unit) ||
             !text(QStringLiteral("acknowledged_by"), entry.acknowledgedBy))
             return fail(QStringLiteral("texto"));
         if (!time(QStringLiteral("since"), entry.sinceMs) || entry.sinceMs == 0 ||
             !time(QStringLiteral("acknowledged_at"), entry.acknowledgedAtMs) ||
             !time(QStringLiteral("shelved_until"), entry.shelvedUntilMs) ||
+            !time(QStringLiteral("occurrence_since"), entry.occurrenceMs) ||
             (entry.state == State::Shelved) != (entry.shelvedUntilMs != 0))
             return fail(QStringLiteral("hora"));
         return entry;
@@ -120,9 +123,20 @@ private:
         return value.isNull() || value.isString();
     }
 
+    // Null or missing (a file of an older version) is none.
+    bool number(const QString& field, std::optional<double>& into) const {
+        const QJsonValue value = object_.value(field);
+        if (value.isNull() || value.isUndefined())
+            return true;
+        if (!value.isDouble() || !std::isfinite(value.toDouble()))
+            return false;
+        into = value.toDouble();
+        return true;
+    }
+
     bool time(const QString& field, qint64& into) const {
         const QJsonValue value = object_.value(field);
-        if (value.isNull())
+        if (value.isNull() || value.isUndefined())
             return true;
         const QDateTime at = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
         into = at.isValid() ? at.toMSecsSinceEpoch() : 0;

@@ -3,10 +3,13 @@
 #include "alarms/alarm_book.h"
 
 #include <QDate>
-#include <QMap>
+#include <QList>
 #include <QObject>
+#include <QSet>
 
 #include <functional>
+
+class QTimer;
 
 namespace settings {
 class StationSettings;
@@ -14,56 +17,59 @@ class StationSettings;
 
 namespace alarms {
 
-// The alarms of every day, kept for audits in the log folder beside the event journal: one file
-// a day, "Alarmes DD-MM-YYYY.csv", Windows-1252 with CR LF and semicolons, a header line and one
-// line per alarm once it is over, in the file of the day it came.
-QString recordFileName(const QDate& day);
-
-// The book changes the record no more: the alarm went, and no listed alarm points at it (a
-// NORMALIZADO alarm may still be acknowledged, a shelved one may still come back).
-bool recordFinal(const DayRecord& record, const QList<Entry>& entries);
-// The records of the day's history that are not final yet, oldest first.
-QList<DayRecord> unfinishedRecords(const AlarmBook& book);
-
-// Appends the records to their days' files in `folder` (never created here); a file that is new
-// or empty gets the header first. Those written are taken out of `records`. Returns what failed,
-// in Portuguese, or an empty text; never throws. A FIFO or a device in a file's place is refused
-// without waiting, and what a file holds is never cut.
-QString appendRecords(const QString& folder, QList<DayRecord>& records,
-                      const settings::StationSettings& stations, qint64 nowMs);
-
-// Writes every record of the book to the day files as it becomes final. A record that leaves
-// the day's history before (at midnight, or past the most held) is written as it was last seen.
-// A failed write is tried again at the next change of the book.
+// Writes every coming of every alarm to its day file as it goes, and every acknowledgement into
+// the lines it reaches, those of earlier days included. What cannot be written waits, in the
+// order it came, and is tried again every kRetryMs and at every change of the book: a full disk
+// or a FIFO in a file's place loses nothing while the program runs.
 class AlarmRecorder : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr int kRetryMs = 10'000;
+
     AlarmRecorder(const AlarmBook& book, const settings::StationSettings& stations,
                   std::function<QString()> folder, std::function<qint64()> nowMs,
                   QObject* parent = nullptr);
 
-    // What became final since the last call; called at every change of the book.
-    void update();
+    // Today's records as the day file holds them, for the book at the start; what could not be
+    // read is said through failed().
+    QList<DayRecord> readToday();
+
+    // The alarms that came from `from` to `to`, by the time they came: the day files' lines,
+    // those waiting to be written and those still in progress. Failures throw toolkit::Failure.
+    QList<DayRecord> period(QDate from, QDate to) const;
+    // The export for audits: `period` in the day files' form, Windows-1252 with CR LF, into
+    // `path`. Failures throw toolkit::Failure.
+    void exportPeriod(QDate from, QDate to, const QString& path) const;
+
+    // Records and acknowledgements not yet in their files.
+    qsizetype waiting() const { return toAppend_.size() + toAcknowledge_.size(); }
 
 signals:
     // A write failed, after others had succeeded: once, not at every try.
     void failed(const QString& text);
 
 private:
+    struct PendingAcknowledgement {
+        Acknowledgement acknowledgement;
+        QDate nextDay; // the first day whose file it has not reached yet
+        QDate lastDay;
+    };
+
+    void closed(const DayRecord& record);
+    void acknowledged(const Acknowledgement& acknowledgement);
+    void writeWaiting();
+    void report(const QString& fileName, const QString& why);
+
     const AlarmBook& book_;
     const settings::StationSettings& stations_;
     std::function<QString()> folder_;
     std::function<qint64()> nowMs_;
-    QMap<quint64, DayRecord> open_; // by serial: records not written yet, as last seen
-    quint64 seenUpTo_ = 0;
+    QList<DayRecord> toAppend_;
+    QList<PendingAcknowledgement> toAcknowledge_;
+    QSet<QDate> formChecked_;
+    QTimer* retry_ = nullptr;
     bool failing_ = false;
 };
-
-// The export for audits: the lines of the day files from `from` to `to`, then the records not
-// yet in a file (`unfinished`) that came in those days, under one header, Windows-1252 with
-// CR LF. Failures throw toolkit::Failure.
-void exportPeriod(const QString& folder, QDate from, QDate to, const QList<DayRecord>& unfinished,
-                  const settings::StationSettings& stations, qint64 nowMs, const QString& path);
 
 } // namespace alarms

@@ -17,7 +17,8 @@ const QString kSound = QStringLiteral("som");
 const QString kHighSound = QStringLiteral("som_alta");
 const QString kMediumSound = QStringLiteral("som_media");
 const QString kOpenWindow = QStringLiteral("abrir_janela");
-const QStringList kKeys{kSound, kHighSound, kMediumSound, kOpenWindow};
+const QString kNormalizeDelay = QStringLiteral("atraso_normalizar");
+const QStringList kKeys{kSound, kHighSound, kMediumSound, kOpenWindow, kNormalizeDelay};
 
 // true for `yes`, false for `no`, nothing for any other word; in any case.
 std::optional<bool> choice(const QString& value, const QStringList& yes, const QStringList& no) {
@@ -81,10 +82,12 @@ SoundFile soundFile(const QString& key, const QString& value, const QDir& statio
         why = wavProblem(file.bytes);
     if (why.isEmpty())
         return {path, {}};
-    return {{}, QStringLiteral("%1: o arquivo %2 %3; toca o som do programa.").arg(key, path, why)};
+    return {{},
+            QStringLiteral("o arquivo %1 de %2 %3; toca o som do programa.").arg(path, key, why)};
 }
 
-// "a chave "volume" não existe; as chaves são som, som_alta, som_media e abrir_janela."
+// "a chave "volume" não existe; as chaves são som, som_alta, som_media, abrir_janela e
+// atraso_normalizar."
 QString unknownKeysSentence(const QStringList& keys) {
     return QStringLiteral("%1; as chaves são %2.")
         .arg(toolkit::unknownKeysText(keys), toolkit::listedText(kKeys));
@@ -131,6 +134,17 @@ AlarmSettingsResult readAlarmSettings(const QString& path) {
                 problems << QStringLiteral("abrir_janela deve ser sim ou não, não \"%1\"; a "
                                            "janela de alarmes abre.")
                                 .arg(entry.value);
+        } else if (entry.key == kNormalizeDelay) {
+            bool ok = false;
+            const int seconds = entry.value.toInt(&ok);
+            if (ok && seconds >= 0 && seconds <= kMostNormalizeDelaySeconds)
+                s.normalizeDelayMs = seconds * qint64(1000);
+            else
+                problems << QStringLiteral("atraso_normalizar deve ser um número de segundos de 0 "
+                                           "a %1, não \"%2\"; os alarmes voltam ao normal assim "
+                                           "que a condição some.")
+                                .arg(kMostNormalizeDelaySeconds)
+                                .arg(entry.value);
         } else if (entry.key == kHighSound || entry.key == kMediumSound) {
             QString& sound = entry.key == kHighSound ? s.horn.highSound : s.horn.mediumSound;
             sound.clear();
@@ -147,8 +161,8 @@ AlarmSettingsResult readAlarmSettings(const QString& path) {
     if (!unknown.isEmpty())
         problems << unknownKeysSentence(unknown);
     if (!problems.isEmpty())
-        result.error =
-            QStringLiteral("Alarmes, no grupo [alarmes] de %1: %2").arg(path, problems.join(u' '));
+        result.error = QStringLiteral("Alarmes, no grupo [alarmes] de %1: %2")
+                           .arg(path, toolkit::sentences(problems));
     return result;
 }
 

@@ -15,7 +15,12 @@ struct HornSettings {
 struct AlarmSettings {
     HornSettings horn;
     bool openWindow = true; // abrir_janela: a new ATIVO alarm opens the Alarmes window
+    // atraso_normalizar: how long a condition must stay gone before its alarm is normal again,
+    // as crane wind controllers do, so that a wind hovering at a limit makes one alarm.
+    qint64 normalizeDelayMs = 0;
 };
+
+inline constexpr int kMostNormalizeDelaySeconds = 3600;
 
 struct AlarmSettingsResult {
     AlarmSettings settings;

@@ -7,6 +7,7 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 
+#include <algorithm>
 #include <memory>
 
 namespace alarms {
@@ -27,11 +28,6 @@ const QStringList kAlarmColumns{QStringLiteral("ESTAÇÃO"),
 
 int keyCode(const Key& key) {
     return key.station * kKinds + int(key.kind);
-}
-
-bool sameRecord(const DayRecord& a, const DayRecord& b) {
-    return a.serial == b.serial && a.wentMs == b.wentMs && a.peak == b.peak && a.unit == b.unit &&
-           a.acknowledgedBy == b.acknowledgedBy && a.acknowledgedAtMs == b.acknowledgedAtMs;
 }
 
 } // namespace
@@ -195,7 +191,10 @@ DayHistoryModel::DayHistoryModel(const AlarmBook& book, const settings::StationS
                                  std::function<qint64()> nowMs, QObject* parent)
     : RowKeyedModel(parent), book_(book), stations_(stations), nowMs_(std::move(nowMs)) {
     refresh();
-    connect(&book, &AlarmBook::changed, this, &DayHistoryModel::refresh);
+    connect(&book, &AlarmBook::historyReset, this, &DayHistoryModel::refresh);
+    connect(&book, &AlarmBook::recordOpened, this, &DayHistoryModel::recordOpened);
+    connect(&book, &AlarmBook::recordUpdated, this, &DayHistoryModel::recordChanged);
+    connect(&book, &AlarmBook::recordClosed, this, &DayHistoryModel::recordChanged);
 }
 
 int DayHistoryModel::rowCount(const QModelIndex& parent) const {
@@ -210,7 +209,7 @@ QVariant DayHistoryModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_.size())
         return {};
     const DayRecord& record = rows_.at(index.row());
-    return recordCells(record, stationName(stations_, record.station), nowMs_(), LaterTimes::Short)
+    return recordCells(record, recordStationName(stations_, record), nowMs_())
         .value(index.column());
 }
 
@@ -235,23 +234,27 @@ int DayHistoryModel::rowOfKey(const QVariant& key) const {
 
 void DayHistoryModel::refresh() {
     const QList<DayRecord>& history = book_.dayHistory(); // oldest first
-    const qsizetype count = history.size();
-    bool sameRows = count == rows_.size();
-    for (qsizetype i = 0; sameRows && i < count; ++i)
-        sameRows = rows_.at(i).serial == history.at(count - 1 - i).serial;
-    if (!sameRows) {
-        beginResetModel();
-        rows_ = QList<DayRecord>(history.rbegin(), history.rend());
-        endResetModel();
+    beginResetModel();
+    rows_ = QList<DayRecord>(history.rbegin(), history.rend());
+    endResetModel();
+}
+
+void DayHistoryModel::recordOpened(const DayRecord& record) {
+    beginInsertRows({}, 0, 0);
+    rows_.prepend(record);
+    endInsertRows();
+}
+
+void DayHistoryModel::recordChanged(const DayRecord& record) {
+    // Newest first: the serials fall row by row.
+    const auto at =
+        std::lower_bound(rows_.begin(), rows_.end(), record.serial,
+                         [](const DayRecord& row, quint64 serial) { return row.serial > serial; });
+    if (at == rows_.end() || at->serial != record.serial)
         return;
-    }
-    for (int row = 0; row < count; ++row) {
-        const DayRecord& record = history.at(count - 1 - row);
-        if (sameRecord(rows_.at(row), record))
-            continue;
-        rows_[row] = record;
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-    }
+    *at = record;
+    const int row = int(at - rows_.begin());
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void DayHistoryModel::refreshDurations() {

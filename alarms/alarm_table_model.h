@@ -66,7 +66,8 @@ private:
 };
 
 // Every alarm of the day, newest first: when it came and went, its peak, who acknowledged it,
-// how long it lasted (or has lasted until now, while still active).
+// how long it lasted (or has lasted until now, while still active). It follows the book record
+// by record, so that a day of chatter costs no more per change than a quiet one.
 class DayHistoryModel : public RowKeyedModel {
     Q_OBJECT
 
@@ -83,12 +84,16 @@ public:
     QVariant rowKey(int row) const override;
     int rowOfKey(const QVariant& key) const override;
 
-    // Follows the book.
+    // The whole day again, as the book holds it.
     void refresh();
     // The durations of the alarms still active, as time goes by.
     void refreshDurations();
 
 private:
+    // A record came, or changed in place: one row, whatever the length of the day.
+    void recordOpened(const DayRecord& record);
+    void recordChanged(const DayRecord& record);
+
     const AlarmBook& book_;
     const settings::StationSettings& stations_;
     std::function<qint64()> nowMs_;

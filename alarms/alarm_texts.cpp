@@ -46,6 +46,11 @@ QString stationName(const settings::StationSettings& stations, int station) {
     return name.isEmpty() ? stationText(station) : name;
 }
 
+QString recordStationName(const settings::StationSettings& stations, const DayRecord& record) {
+    return record.stationName.isEmpty() ? stationName(stations, record.station)
+                                        : record.stationName;
+}
+
 const QStringList& recordColumns() {
     static const QStringList columns{
         QStringLiteral("ESTAÇÃO"),        QStringLiteral("ALARME"),
@@ -56,19 +61,15 @@ const QStringList& recordColumns() {
     return columns;
 }
 
-QStringList recordCells(const DayRecord& record, const QString& stationName, qint64 nowMs,
-                        LaterTimes laterTimes) {
-    const auto later = [&](qint64 ms) {
-        return laterTimes == LaterTimes::Full ? dateTimeText(ms) : timeAfterText(ms, record.cameMs);
-    };
+QStringList recordCells(const DayRecord& record, const QString& stationName, qint64 nowMs) {
     return {stationName,
             kindText(record.kind),
             priorityText(priorityOf(record.kind)),
             dateTimeText(record.cameMs),
             peakText(record.peak, record.unit),
             record.acknowledgedBy,
-            later(record.acknowledgedAtMs),
-            record.wentMs != 0 ? later(record.wentMs) : QStringLiteral("-"),
+            timeAfterText(record.acknowledgedAtMs, record.cameMs),
+            record.wentMs != 0 ? timeAfterText(record.wentMs, record.cameMs) : QStringLiteral("-"),
             durationText(record.durationMs(nowMs))};
 }
 

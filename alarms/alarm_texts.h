@@ -24,13 +24,13 @@ QString durationText(qint64 ms);
 // The station's name as configured, its number when it has none, "-" for the port.
 QString stationName(const settings::StationSettings& stations, int station);
 
-// The columns of the day's history and of the day files, in their order.
+// The station of a record: the name its day file wrote, else as stationName says.
+QString recordStationName(const settings::StationSettings& stations, const DayRecord& record);
+
+// The columns of the day's history in the Alarmes window, in their order.
 const QStringList& recordColumns();
-// How the times after VEIO are written: in full in the files, as timeAfterText on screen.
-enum class LaterTimes { Full, Short };
-// One alarm of the day in those columns: an alarm still active has "-" under FOI and the
-// duration until nowMs.
-QStringList recordCells(const DayRecord& record, const QString& stationName, qint64 nowMs,
-                        LaterTimes laterTimes = LaterTimes::Full);
+// One alarm of the day in those columns: the times after VEIO as timeAfterText gives them, an
+// alarm still active with "-" under FOI and the duration until nowMs.
+QStringList recordCells(const DayRecord& record, const QString& stationName, qint64 nowMs);
 
 } // namespace alarms

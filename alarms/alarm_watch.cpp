@@ -35,7 +35,12 @@ void AlarmWatch::pollFinished(const bus::PollOutcome& outcome, const readings::R
                        batteryLow(book.isActive(station, Kind::BatteryLow), reading->batteryValue),
                        now);
     }
-    book.setActive(station, Kind::NoAnswer, !sources_.health.station(station).answering(), now);
+    // One good reply ends it; three failed polls in a row confirm it. Fewer say nothing: an
+    // alarm read back at a restart stays as it was.
+    if (reading)
+        book.setActive(station, Kind::NoAnswer, false, now);
+    else if (!sources_.health.station(station).answering())
+        book.setActive(station, Kind::NoAnswer, true, now);
 }
 
 void AlarmWatch::portStateChanged(bus::PortState, bus::PortState to, const QString&) {
@@ -77,7 +82,7 @@ void AlarmWatch::stationNoLongerPolled(int station) {
     const qint64 now = sources_.nowMs();
     for (const Kind kind :
          {Kind::Preset2, Kind::Preset1, Kind::NoAnswer, Kind::BatteryLow, Kind::LogFailed})
-        sources_.book.setActive(station, kind, false, now);
+        sources_.book.endAtOnce(station, kind, now);
 }
 
 QString loginName() {

@@ -113,11 +113,11 @@ std::optional<Period> askPeriod(QWidget* parent, const QDate& today) {
 
 } // namespace
 
-AlarmWindow::AlarmWindow(AlarmBook& book, const settings::StationSettings& stations,
-                         std::function<qint64()> nowMs, QString user,
-                         std::function<QString()> logFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window), book_(book), stations_(stations), nowMs_(std::move(nowMs)),
-      user_(std::move(user)), logFolder_(std::move(logFolder)) {
+AlarmWindow::AlarmWindow(AlarmBook& book, const AlarmRecorder& recorder,
+                         const settings::StationSettings& stations, std::function<qint64()> nowMs,
+                         QString user, QWidget* parent)
+    : QWidget(parent, Qt::Window), book_(book), recorder_(recorder), stations_(stations),
+      nowMs_(std::move(nowMs)), user_(std::move(user)) {
     setObjectName(QStringLiteral("Alarmes"));
     setWindowTitle(QStringLiteral("Alarmes - K&V ANEMÔMETROS"));
     // Every column shows whole on a 1024 × 768 screen.
@@ -153,7 +153,10 @@ AlarmWindow::AlarmWindow(AlarmBook& book, const settings::StationSettings& stati
                               [this, ms = durationMs] { shelveSelected(ms); });
     }
     shelve_->setMenu(shelveMenu);
-    for (QPushButton* b : {acknowledge_, acknowledgeAll_, silence_, shelve_})
+    // A shelving set by mistake can be undone before its time.
+    unshelve_ =
+        button(QStringLiteral("RETIRAR SU&PRESSÃO"), QStringLiteral("RetirarSupressao"), alarmTab);
+    for (QPushButton* b : {acknowledge_, acknowledgeAll_, silence_, shelve_, unshelve_})
         buttons->addWidget(b);
     buttons->addStretch();
     alarmLayout->addLayout(buttons);
@@ -174,7 +177,8 @@ AlarmWindow::AlarmWindow(AlarmBook& book, const settings::StationSettings& stati
     setTabOrder(acknowledge_, acknowledgeAll_);
     setTabOrder(acknowledgeAll_, silence_);
     setTabOrder(silence_, shelve_);
-    setTabOrder(shelve_, export_);
+    setTabOrder(shelve_, unshelve_);
+    setTabOrder(unshelve_, export_);
 
     durationTimer_ = new QTimer(this);
     durationTimer_->setInterval(kDurationRefreshMs);
@@ -186,6 +190,7 @@ void AlarmWindow::connectAll() {
     connect(acknowledge_, &QPushButton::clicked, this, &AlarmWindow::acknowledgeClicked);
     connect(acknowledgeAll_, &QPushButton::clicked, this, &AlarmWindow::acknowledgeAllClicked);
     connect(silence_, &QPushButton::clicked, this, &AlarmWindow::silenceClicked);
+    connect(unshelve_, &QPushButton::clicked, this, &AlarmWindow::unshelveClicked);
     connect(export_, &QPushButton::clicked, this, &AlarmWindow::exportClicked);
     // After the models, which were connected first: the buttons follow the rows they show.
     connect(&book_, &AlarmBook::changed, this, &AlarmWindow::updateButtons);
@@ -219,6 +224,10 @@ void AlarmWindow::shelveSelected(qint64 durationMs) {
         book_.shelve(keys.constFirst(), durationMs, user_, nowMs_());
 }
 
+void AlarmWindow::unshelveClicked() {
+    book_.unshelve(selectedKeys(), user_, nowMs_());
+}
+
 void AlarmWindow::updateButtons() {
     const auto acknowledgeable = [](const Entry& entry) {
         return entry.state == State::Active || entry.state == State::Normalized;
@@ -230,11 +239,15 @@ void AlarmWindow::updateButtons() {
     const QList<Entry>& entries = book_.entries();
     acknowledgeAll_->setEnabled(std::any_of(entries.begin(), entries.end(), acknowledgeable));
     silence_->setEnabled(book_.horn() != Horn::None);
-    shelve_->setEnabled(alarmTable_->selectionModel()->selectedRows().size() == 1);
+    const QModelIndexList selected = alarmTable_->selectionModel()->selectedRows();
+    shelve_->setEnabled(selected.size() == 1);
+    unshelve_->setEnabled(std::any_of(selected.begin(), selected.end(), [this](const auto& index) {
+        return alarms_->entryAt(index.row()).state == State::Shelved;
+    }));
 }
 
 void AlarmWindow::exportTo(QDate from, QDate to, const QString& path) const {
-    exportPeriod(logFolder_(), from, to, unfinishedRecords(book_), stations_, nowMs_(), path);
+    recorder_.exportPeriod(from, to, path);
 }
 
 void AlarmWindow::exportClicked() {

@@ -18,20 +18,21 @@ class StationSettings;
 
 namespace alarms {
 
+class AlarmRecorder;
 class AlarmTableModel;
 class DayHistoryModel;
 
 // "Alarmes": the listed alarms with the operator's buttons, the day's history, and the export of
-// a period's alarms. Not modal; everything works from the keyboard.
+// a period's alarms from the day files. Not modal; everything works from the keyboard.
 class AlarmWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // `user` is who acknowledges, silences and shelves here; `logFolder` holds the day files
-    // the export reads ("Alarmes DD-MM-YYYY.csv").
-    AlarmWindow(AlarmBook& book, const settings::StationSettings& stations,
-                std::function<qint64()> nowMs, QString user, std::function<QString()> logFolder,
-                QWidget* parent = nullptr);
+    // `user` is who acknowledges, silences and shelves here; `recorder` keeps the day files
+    // the export reads.
+    AlarmWindow(AlarmBook& book, const AlarmRecorder& recorder,
+                const settings::StationSettings& stations, std::function<qint64()> nowMs,
+                QString user, QWidget* parent = nullptr);
 
     QTableView* alarmTable() const { return alarmTable_; }
     QTableView* historyTable() const { return historyTable_; }
@@ -40,6 +41,7 @@ public:
     QPushButton* acknowledgeAllButton() const { return acknowledgeAll_; }
     QPushButton* silenceButton() const { return silence_; }
     QPushButton* shelveButton() const { return shelve_; }
+    QPushButton* unshelveButton() const { return unshelve_; }
     QPushButton* exportButton() const { return export_; }
 
     // The export of the days from `from` to `to` into `path`. Failures throw toolkit::Failure.
@@ -55,15 +57,16 @@ private:
     void acknowledgeAllClicked();
     void silenceClicked();
     void shelveSelected(qint64 durationMs);
+    void unshelveClicked();
     void exportClicked();
     void updateButtons();
     QList<Key> selectedKeys() const;
 
     AlarmBook& book_;
+    const AlarmRecorder& recorder_;
     const settings::StationSettings& stations_;
     std::function<qint64()> nowMs_;
     QString user_;
-    std::function<QString()> logFolder_;
     AlarmTableModel* alarms_ = nullptr;
     DayHistoryModel* history_ = nullptr;
     QTabWidget* tabs_ = nullptr;
@@ -73,6 +76,7 @@ private:
     QPushButton* acknowledgeAll_ = nullptr;
     QPushButton* silence_ = nullptr;
     QPushButton* shelve_ = nullptr;
+    QPushButton* unshelve_ = nullptr;
     QPushButton* export_ = nullptr;
     QTimer* durationTimer_ = nullptr;
 };

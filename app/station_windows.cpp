@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -100,23 +101,25 @@ void StationWindows::startAlarms() {
     TForm1& main = *form1;
     const settings::StationSettings& stations = main.stationSettings();
     const auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    // [alarmes] of anemometros.ini: the horn's sounds, whether a new alarm opens the window, the
+    // delay before an alarm is normal again.
+    const alarms::AlarmSettingsResult read =
+        alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
+    if (!read.error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with the keys it could read.
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
+    }
     alarmBook = std::make_unique<alarms::AlarmBook>();
+    alarmBook->setNormalizeDelayMs(read.settings.normalizeDelayMs);
     alarmWatch = std::make_unique<alarms::AlarmWatch>(alarms::AlarmWatch::Sources{
         .book = *alarmBook,
         .health = *monitor,
         .settings = stations,
-        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+        .nowMs = now,
     });
     // Told right after health, whose counts say whether a station answers.
     main.readingFeed().addWatcher(*alarmWatch);
-    alarmStore = std::make_unique<alarms::AlarmStore>(
-        *alarmBook, QDir::current().filePath(alarms::kAlarmFileName));
-    if (const QString error = alarmStore->restore(); !error.isEmpty()) {
-        // Once, when the windows are up; the program runs on with an empty list.
-        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
-        QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
-    }
-    alarmWatch->forgetStationsNotPolled();
     QObject::connect(alarmBook.get(), &alarms::AlarmBook::journal, monitor.get(),
                      [this](int station, const QString& event, const QString& detail) {
                          monitor->noteEvent(station == alarms::kPortStation
@@ -125,22 +128,24 @@ void StationWindows::startAlarms() {
                                             event, detail);
                      });
     const auto logFolder = [&main] { return logs::logFolder(main.GetMyDocuments()); };
+    // Before the list is read back: the alarms of stations no longer polled go at once, into
+    // the day file.
     auto* recorder =
         new alarms::AlarmRecorder(*alarmBook, stations, logFolder, now, alarmBook.get());
     // After the tick that changed the list: a box opened there would run its loop in the poll.
     QObject::connect(
         recorder, &alarms::AlarmRecorder::failed, recorder,
         [](const QString& text) { toolkit::reportError(text); }, Qt::QueuedConnection);
-    alarmWindow = std::make_unique<alarms::AlarmWindow>(
-        *alarmBook, stations, now, alarms::loginName(), logFolder, form1.get());
-    // [alarmes] of anemometros.ini: the horn's sounds and whether a new alarm opens the window.
-    const alarms::AlarmSettingsResult read =
-        alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
-    if (!read.error.isEmpty()) {
-        // Once, when the windows are up; the program runs on with the keys it could read.
-        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
-        QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
+    alarmStore = std::make_unique<alarms::AlarmStore>(
+        *alarmBook, QDir::current().filePath(alarms::kAlarmFileName));
+    if (const QString error = alarmStore->restore(recorder->readToday()); !error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with an empty list.
+        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
     }
+    alarmWatch->forgetStationsNotPolled();
+    alarmWindow = std::make_unique<alarms::AlarmWindow>(*alarmBook, *recorder, stations, now,
+                                                        alarms::loginName(), form1.get());
     auto* horn = new alarms::HornPlayer(*alarmBook, read.settings.horn, alarmBook.get());
     // Without a sound output the program runs on, and Diagnóstico's journal says so once.
     QObject::connect(horn, &alarms::HornPlayer::unavailable, monitor.get(),
@@ -149,12 +154,17 @@ void StationWindows::startAlarms() {
                      });
     // A new alarm is brought before the operator: the window opened or raised, unless
     // [alarmes] says not to, and the main window marked for the desktop's attention.
-    QObject::connect(alarmBook.get(), &alarms::AlarmBook::newActive, form1.get(),
-                     [this, open = read.settings.openWindow] {
-                         if (open)
-                             showBesideMain(alarmWindow.get(), /*activate=*/false);
-                         QApplication::alert(form1.get());
-                     });
+    const auto bringBefore = [this, open = read.settings.openWindow] {
+        if (open)
+            showBesideMain(alarmWindow.get(), /*activate=*/false);
+        QApplication::alert(form1.get());
+    };
+    QObject::connect(alarmBook.get(), &alarms::AlarmBook::newActive, form1.get(), bringBefore);
+    // ATIVO alarms read back are as new to whoever sits down after the restart.
+    const QList<alarms::Entry>& listed = alarmBook->entries();
+    if (std::any_of(listed.begin(), listed.end(),
+                    [](const alarms::Entry& e) { return e.state == alarms::State::Active; }))
+        QTimer::singleShot(0, form1.get(), bringBefore);
     auto* clock = new QTimer(alarmBook.get());
     QObject::connect(clock, &QTimer::timeout, alarmBook.get(),
                      [this] { alarmBook->tick(QDateTime::currentMSecsSinceEpoch()); });

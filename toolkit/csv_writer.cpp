@@ -2,6 +2,8 @@
 
 #include <QAbstractItemModel>
 
+#include <utility>
+
 namespace toolkit {
 
 namespace {
@@ -27,6 +29,31 @@ QString csvLine(const QStringList& cells, const CsvOptions& options) {
     if (options.closingSeparator && !cells.isEmpty())
         line += u';';
     return line + QStringLiteral("\r\n");
+}
+
+QStringList csvCells(QStringView line) {
+    QStringList cells;
+    QString cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c != u'"')
+                cell += c;
+            else if (i + 1 < line.size() && line.at(i + 1) == u'"')
+                cell += line.at(++i);
+            else
+                quoted = false;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u';') {
+            cells << std::exchange(cell, QString());
+        } else {
+            cell += c;
+        }
+    }
+    cells << cell;
+    return cells;
 }
 
 QString csvText(const QAbstractItemModel& model, const CsvOptions& options) {

@@ -23,6 +23,10 @@ struct CsvOptions {
 // One line of the file, CR LF at its end.
 QString csvLine(const QStringList& cells, const CsvOptions& options = {});
 
+// The cells of one line as csvLine wrote it (without its line end): a quoted cell may hold ';'
+// and doubled quotes.
+QStringList csvCells(QStringView line);
+
 // The model's column titles on the first line, then every row, each line ending in CR LF.
 QString csvText(const QAbstractItemModel& model, const CsvOptions& options = {});
 

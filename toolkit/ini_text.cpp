@@ -62,4 +62,16 @@ QString listedText(const QStringList& items) {
                                          items.last());
 }
 
+QString sentences(const QStringList& items) {
+    QString text;
+    for (const QString& item : items) {
+        if (text.isEmpty()) {
+            text = item;
+            continue;
+        }
+        text += u' ' + item.left(1).toUpper() + item.mid(1);
+    }
+    return text;
+}
+
 } // namespace toolkit

@@ -31,5 +31,8 @@ IniGroups parseIni(const QByteArray& bytes);
 QString unknownKeysText(const QStringList& keys);
 // "host, port e prefix".
 QString listedText(const QStringList& items);
+// Sentences one after the other, each after the first beginning with a capital letter: the
+// first follows a colon in the messages that list a group's problems.
+QString sentences(const QStringList& items);
 
 } // namespace toolkit

@@ -3,7 +3,9 @@
 // over changes, the day files kept for audits (a FIFO in their place included) and the export
 // of a period. Local time is fixed at UTC-3; the screen is 1024 × 768 under ctest.
 
+#include "alarms/alarm_file.h"
 #include "alarms/alarm_record.h"
+#include "alarms/alarm_store.h"
 #include "alarms/alarm_window.h"
 
 #include "fifo_guard.h"
@@ -42,14 +44,15 @@ qint64 at(int seconds, int day = 7) {
 }
 
 struct Rig {
-    QTemporaryDir folder;
+    QTemporaryDir temporary;
+    QString folder = temporary.path(); // the log folder
     qint64 nowMs = at(0);
     NamedStations stations{3};
     AlarmBook book;
-    alarms::AlarmRecorder recorder{book, stations, [this] { return folder.path(); },
+    alarms::AlarmRecorder recorder{book, stations, [this] { return folder; },
                                    [this] { return nowMs; }};
-    alarms::AlarmWindow window{book, stations, [this] { return nowMs; }, QStringLiteral("operador"),
-                               [this] { return folder.path(); }};
+    alarms::AlarmWindow window{book, recorder, stations, [this] { return nowMs; },
+                               QStringLiteral("operador")};
 
     Rig() { stations.setName(2, QStringLiteral("GUINDASTE Nº 2")); }
 
@@ -78,7 +81,7 @@ struct Rig {
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
-    QString file(const QString& name) const { return folder.filePath(name); }
+    QString file(const QString& name) const { return folder + u'/' + name; }
 };
 
 // The table as a screen reader finds it. The offscreen platform has no accessibility bridge,
@@ -137,7 +140,10 @@ private:
 };
 
 const QByteArray kFileHeader = "ESTA\xC7\xC3O;ALARME;PRIORIDADE;VEIO;PICO;RECONHECIDO POR;"
-                               "RECONHECIDO \xC0S;FOI;DURA\xC7\xC3O\r\n";
+                               "RECONHECIDO \xC0S;FOI;DURA\xC7\xC3O (s);UNIDADE;N\xBA\r\n";
+// The day files as they were first written: units beside the numbers, no station number.
+const QByteArray kFirstFormHeader = "ESTA\xC7\xC3O;ALARME;PRIORIDADE;VEIO;PICO;RECONHECIDO POR;"
+                                    "RECONHECIDO \xC0S;FOI;DURA\xC7\xC3O\r\n";
 
 } // namespace
 
@@ -302,6 +308,11 @@ private slots:
         QCOMPARE(menuTitle, QStringLiteral("&30 minutos|&1 hora|&8 horas|"));
         QCOMPARE(readRow(list, 1)[3], state);
         QCOMPARE(readRow(list, 0)[3], QStringLiteral("ATIVO"));
+        // Shelved by mistake: RETIRAR SUPRESSÃO gives it back its state at once.
+        QVERIFY(rig.window.unshelveButton()->isEnabled());
+        QTest::keyClick(rig.window.windowHandle(), Qt::Key_P, Qt::AltModifier);
+        QTRY_COMPARE(readRow(list, 1)[3], QStringLiteral("ATIVO"));
+        QVERIFY(!rig.window.unshelveButton()->isEnabled());
     }
 
     // The row picked stays picked when another row changes in place, when a row comes and when
@@ -367,55 +378,52 @@ private slots:
         QCOMPARE(readRow(history, 1)[8], QStringLiteral("1 h 03 min"));
     }
 
-    // Each alarm gets its line once it is over: at going when it was acknowledged, at the
-    // acknowledgement when it went before. Windows-1252, CR LF, the header once, what the file
-    // held kept.
+    // Each coming gets its line as it goes, acknowledged or not; an acknowledgement that comes
+    // later is written into the lines it reaches. Windows-1252, CR LF, numbers without units,
+    // the header once, what the file held kept.
     void dayFileLines() {
         Rig rig;
         const QString path = rig.file(QStringLiteral("Alarmes 07-12-2026.csv"));
-        writeBytes(path, kFileHeader + "EST 1;PRESET 1;m\xE9"
-                                       "dia;07/12/2026 08:00:00;;;;"
-                                       "07/12/2026 08:00:05;5 s\r\n");
+        const QByteArray held = kFileHeader + "EST 1;PRESET 1;m\xE9"
+                                              "dia;07/12/2026 08:00:00;;;;"
+                                              "07/12/2026 08:00:05;5;;1\r\n";
+        writeBytes(path, held);
         rig.set(0, 2, Kind::Preset2, true, 52.3);
         rig.book.acknowledge({{2, Kind::Preset2}}, QStringLiteral("José"), at(20));
         rig.set(60, 1, Kind::Preset1, true, 30.0);
-        rig.set(70, 1, Kind::Preset1, false); // NORMALIZADO: not over until acknowledged
+        rig.set(70, 1, Kind::Preset1, false); // NORMALIZADO: in the file from now
+        const auto preset1 = [](const QByteArray& acknowledged) {
+            return "EST 1;PRESET 1;m\xE9"
+                   "dia;07/12/2026 09:01:00;30,0;" +
+                   acknowledged + ";07/12/2026 09:01:10;10;km/h;1\r\n";
+        };
+        QCOMPARE(contents(path), held + preset1(";"));
         rig.set(125, 2, Kind::Preset2, false);
-        const QByteArray first =
-            "GUINDASTE N\xBA 2;PRESET 2;alta;07/12/2026 09:00:00;52,3 km/h;Jos\xE9;"
-            "07/12/2026 09:00:20;07/12/2026 09:02:05;2 min 05 s\r\n";
-        QCOMPARE(contents(path), kFileHeader +
-                                     "EST 1;PRESET 1;m\xE9"
-                                     "dia;07/12/2026 08:00:00;;;;"
-                                     "07/12/2026 08:00:05;5 s\r\n" +
-                                     first);
+        const QByteArray preset2 =
+            "GUINDASTE N\xBA 2;PRESET 2;alta;07/12/2026 09:00:00;52,3;Jos\xE9;"
+            "07/12/2026 09:00:20;07/12/2026 09:02:05;125;km/h;2\r\n";
+        QCOMPARE(contents(path), held + preset1(";") + preset2);
         rig.book.acknowledge({{1, Kind::Preset1}}, QStringLiteral("maria"), at(200));
-        QVERIFY(contents(path).endsWith(first +
-                                        "EST 1;PRESET 1;m\xE9"
-                                        "dia;07/12/2026 09:01:00;30,0 km/h;maria;"
-                                        "07/12/2026 09:03:20;07/12/2026 09:01:10;10 s\r\n"));
+        QCOMPARE(contents(path), held + preset1("maria;07/12/2026 09:03:20") + preset2);
 
-        // Gone unacknowledged before midnight, it leaves the history with the next day's first
-        // alarm: written then, as it was.
+        // A new day's file starts with the header; a coming is in the file of the day it came.
         rig.set(14 * 3600 + 50 * 60, 1, Kind::BatteryLow, true);
-        rig.set(14 * 3600 + 55 * 60, 1, Kind::BatteryLow, false);
-        const QByteArray beforeMidnight = contents(path);
-        // A new day's file starts with the header.
         rig.nowMs = at(0, 8);
         rig.book.setActive(3, Kind::LogFailed, true, rig.nowMs);
+        rig.book.setActive(1, Kind::BatteryLow, false, rig.nowMs);
         rig.book.acknowledgeAll(QStringLiteral("maria"), rig.nowMs + 60 * kSecondMs);
         rig.book.setActive(3, Kind::LogFailed, false, rig.nowMs + 61 * kSecondMs);
         QCOMPARE(contents(rig.file(QStringLiteral("Alarmes 08-12-2026.csv"))),
                  kFileHeader +
                      "EST 3;LOG FALHOU;baixa;08/12/2026 09:00:00;;maria;08/12/2026 09:01:00;"
-                     "08/12/2026 09:01:01;1 min 01 s\r\n");
-        QCOMPARE(contents(path), beforeMidnight +
-                                     "EST 1;BATERIA BAIXA;baixa;07/12/2026 23:50:00;;;;"
-                                     "07/12/2026 23:55:00;5 min 00 s\r\n");
+                     "08/12/2026 09:01:01;61;;3\r\n");
+        QVERIFY(contents(path).endsWith(
+            preset2 + "EST 1;BATERIA BAIXA;baixa;07/12/2026 23:50:00;;maria;08/12/2026 09:01:00;"
+                      "08/12/2026 09:00:00;33000;;1\r\n"));
     }
 
-    // A FIFO in the day file's place is refused at once, told once, and the line is written at
-    // the next change once a file can be.
+    // A FIFO in the day file's place is refused at once, told once, and what waited is written
+    // once a file can be, an acknowledgement given meanwhile included.
     void dayFileFifoRefused() {
         Rig rig;
         const QString path = rig.file(QStringLiteral("Alarmes 07-12-2026.csv"));
@@ -424,31 +432,36 @@ private slots:
             const FifoGuard fifo(path);
             QVERIFY(fifo.made());
             rig.set(0, 1, Kind::BatteryLow, true);
-            rig.book.acknowledgeAll(QStringLiteral("maria"), at(5));
             rig.set(10, 1, Kind::BatteryLow, false);
             rig.set(20, 2, Kind::LogFailed, true);
+            rig.book.acknowledgeAll(QStringLiteral("maria"), at(25));
             QVERIFY(!fifo.readerWaited());
             QCOMPARE(failed.count(), 1);
             QCOMPARE(failed.at(0).at(0).toString(),
                      QStringLiteral("Não foi possível gravar os alarmes em \"Alarmes "
                                     "07-12-2026.csv\": File access denied"));
+            QCOMPARE(rig.recorder.waiting(), 3); // a coming and two acknowledgements
         }
         rig.set(30, 2, Kind::LogFailed, false);
-        rig.book.acknowledgeAll(QStringLiteral("maria"), at(40));
         QCOMPARE(contents(path),
                  kFileHeader +
-                     "EST 1;BATERIA BAIXA;baixa;07/12/2026 09:00:00;;maria;07/12/2026 09:00:05;"
-                     "07/12/2026 09:00:10;10 s\r\n"
+                     "EST 1;BATERIA BAIXA;baixa;07/12/2026 09:00:00;;maria;07/12/2026 09:00:25;"
+                     "07/12/2026 09:00:10;10;;1\r\n"
                      "GUINDASTE N\xBA 2;LOG FALHOU;baixa;07/12/2026 09:00:20;;maria;"
-                     "07/12/2026 09:00:40;07/12/2026 09:00:30;10 s\r\n");
+                     "07/12/2026 09:00:25;07/12/2026 09:00:30;10;;2\r\n");
+        QCOMPARE(rig.recorder.waiting(), 0);
     }
 
     // Exportar…: a period of two days asked in the window's own dialog, the file name proposed
-    // after it; both days' lines and today's alarm not over yet, nothing of the day before.
+    // after it; both days' lines, a file of the first form among them, and today's alarm not
+    // over yet, by the time they came, nothing of the day before; numbers a spreadsheet reads.
     void exportTwoDays() {
         Rig rig;
         writeBytes(rig.file(QStringLiteral("Alarmes 05-12-2026.csv")),
-                   kFileHeader + "EST 1;PRESET 2;alta;05/12/2026 10:00:00;;;;;\r\n");
+                   kFirstFormHeader + "EST 1;PRESET 2;alta;05/12/2026 10:00:00;;;;;\r\n");
+        writeBytes(rig.file(QStringLiteral("Alarmes 06-12-2026.csv")),
+                   kFirstFormHeader + "GUINDASTE N\xBA 2;PRESET 2;alta;06/12/2026 11:00:00;"
+                                      "43,0 km/h;;;06/12/2026 11:02:02;2 min 02 s\r\n");
         rig.nowMs = at(3600, 6);
         rig.book.setActive(1, Kind::Preset1, true, rig.nowMs, 33.0, QStringLiteral("m/s"));
         rig.book.acknowledgeAll(QStringLiteral("maria"), at(3660, 6));
@@ -491,11 +504,84 @@ private slots:
         QCOMPARE(contents(path + QStringLiteral(".csv")),
                  kFileHeader +
                      "EST 1;PRESET 1;m\xE9"
-                     "dia;06/12/2026 10:00:00;33,0 m/s;maria;"
-                     "06/12/2026 10:01:00;06/12/2026 10:05:00;5 min 00 s\r\n"
+                     "dia;06/12/2026 10:00:00;33,0;maria;"
+                     "06/12/2026 10:01:00;06/12/2026 10:05:00;300;m/s;1\r\n"
+                     "GUINDASTE N\xBA 2;PRESET 2;alta;06/12/2026 11:00:00;43,0;;;"
+                     "06/12/2026 11:02:02;122;km/h;2\r\n"
                      "GUINDASTE N\xBA 2;BATERIA BAIXA;baixa;07/12/2026 09:00:00;;operador;"
-                     "07/12/2026 09:01:10;07/12/2026 09:01:00;1 min 00 s\r\n"
-                     "EST 3;PRESET 2;alta;07/12/2026 09:01:40;44,0 km/h;;;-;5 min 00 s\r\n");
+                     "07/12/2026 09:01:10;07/12/2026 09:01:00;60;;2\r\n"
+                     "EST 3;PRESET 2;alta;07/12/2026 09:01:40;44,0;;;-;300;km/h;3\r\n");
+        // The day file of the first form was written again in the current one as it grew.
+        QVERIFY(
+            contents(rig.file(QStringLiteral("Alarmes 06-12-2026.csv"))).startsWith(kFileHeader));
+    }
+
+    // A restart: "Histórico do dia" and the export read the day back, the list file and the day
+    // file together; the comings in progress go on, acknowledged or not.
+    void restartReadsTheDayBack() {
+        QTemporaryDir folder;
+        const QString listFile = folder.filePath(alarms::kAlarmFileName);
+        QStringList before;
+        {
+            Rig rig;
+            rig.folder = folder.path();
+            alarms::AlarmStore store(rig.book, listFile);
+            for (int i = 0; i < 6; ++i) {
+                rig.set(20 * i, 1 + i % 3, Kind::Preset2, true, 40.0 + i);
+                rig.set(20 * i + 10, 1 + i % 3, Kind::Preset2, false);
+            }
+            rig.book.acknowledgeAll(QStringLiteral("ana"), at(150));
+            rig.set(160, 1, Kind::NoAnswer, true);
+            rig.book.acknowledgeAll(QStringLiteral("ana"), at(170));
+            rig.set(180, 2, Kind::Preset1, true, 30.0);
+            rig.nowMs = at(200);
+            rig.window.show();
+            for (int row = 0; row < rig.window.historyTable()->model()->rowCount(); ++row)
+                before << readRow(rig.window.historyTable(), row).join(u'|');
+            QCOMPARE(before.size(), 8);
+        }
+        Rig rig;
+        rig.folder = folder.path();
+        rig.nowMs = at(200);
+        alarms::AlarmStore store(rig.book, listFile);
+        QCOMPARE(store.restore(rig.recorder.readToday()), QString());
+        rig.window.show();
+        QStringList after;
+        for (int row = 0; row < rig.window.historyTable()->model()->rowCount(); ++row)
+            after << readRow(rig.window.historyTable(), row).join(u'|');
+        QCOMPARE(after, before);
+
+        const QString path = rig.file(QStringLiteral("hoje.csv"));
+        rig.window.exportTo(QDate(2026, 12, 7), QDate(2026, 12, 7), path);
+        const QList<QByteArray> lines = contents(path).split('\n');
+        QCOMPARE(lines.size(), 1 + 8 + 1);
+        QVERIFY(lines.at(7).startsWith("EST 1;SEM RESPOSTA;alta;07/12/2026 09:02:40;;ana;"));
+        QVERIFY(lines.at(8).startsWith("GUINDASTE N\xBA 2;PRESET 1;m\xE9"
+                                       "dia;07/12/2026 09:03:00;30,0;;;-;"));
+    }
+
+    // A day of chatter: a coming adds one row and a peak changes one, however many the day
+    // holds already; nothing is laid out again.
+    void historyFollowsRecordByRecord() {
+        Rig rig;
+        for (int i = 0; i < 1000; ++i) {
+            rig.set(2 * i, 1, Kind::Preset1, true, 20.0);
+            rig.set(2 * i + 1, 1, Kind::Preset1, false);
+        }
+        QAbstractItemModel* history = rig.window.historyTable()->model();
+        QCOMPARE(history->rowCount(), 1000);
+        QSignalSpy reset(history, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(history, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(history, &QAbstractItemModel::dataChanged);
+        rig.set(3000, 1, Kind::Preset1, true, 20.0);
+        rig.set(3001, 1, Kind::Preset1, true, 25.0);
+        rig.set(3002, 1, Kind::Preset1, false);
+        QCOMPARE(reset.size(), 0);
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(history->rowCount(), 1001);
+        for (const QList<QVariant>& change : changed)
+            QCOMPARE(change.at(0).toModelIndex().row(), 0);
+        QCOMPARE(readRow(rig.window.historyTable(), 0)[4], QStringLiteral("25,0 km/h"));
     }
 };
 

@@ -4,15 +4,20 @@
 
 #include "alarms/alarm_book.h"
 #include "alarms/alarm_file.h"
+#include "alarms/alarm_settings.h"
+#include "alarms/alarm_store.h"
 #include "toolkit/failure.h"
 
 #include "fifo_guard.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -70,12 +75,18 @@ private slots:
         QTest::newRow("+a") << "RECONHECIDO r0 s0 ana n1 h0";
         QTest::newRow("+a-") << "- n1 h0";
         QTest::newRow("+-a") << "- n1 h0";
-        QTest::newRow("+-+") << "ATIVO r1 s0  n2 h1";
+        // Back to ATIVO unacknowledged: the horn says it, no window is raised again.
+        QTest::newRow("+-+") << "ATIVO r1 s0  n1 h1";
         QTest::newRow("+a-+") << "ATIVO r0 s3  n2 h1";
         QTest::newRow("-") << "- n0 h0";
         QTest::newRow("+s") << "SUPRIMIDO ATÉ 14:31 r0 s0  n1 h0";
         QTest::newRow("+s-+") << "SUPRIMIDO ATÉ 14:31 r1 s0  n1 h0";
         QTest::newRow("+as") << "SUPRIMIDO ATÉ 14:32 r0 s0 ana n1 h0";
+        // RETIRAR SUPRESSÃO ('u'): the state it would have had.
+        QTest::newRow("+su") << "ATIVO r0 s0  n2 h1";
+        QTest::newRow("+s-u") << "NORMALIZADO r0 s0  n1 h0";
+        QTest::newRow("+as-u") << "- n1 h0";
+        QTest::newRow("+u") << "ATIVO r0 s0  n1 h1";
     }
     void transitions() {
         QFETCH(QString, outcome);
@@ -89,6 +100,8 @@ private slots:
                 book.setActive(4, Kind::Preset1, step == u'+', minutes(i));
             else if (step == u'a')
                 book.acknowledge({key}, QStringLiteral("ana"), minutes(i));
+            else if (step == u'u')
+                book.unshelve({key}, QStringLiteral("ana"), minutes(i));
             else
                 QVERIFY(book.shelve(key, AlarmBook::kShelve30MinMs, "ana", minutes(i)));
         }
@@ -100,7 +113,8 @@ private slots:
                  outcome);
     }
 
-    // A flag chattering at its threshold: one entry, every coming counted and in the history.
+    // A flag chattering at its threshold: one entry, every coming counted and in the history,
+    // the window raised once.
     void chatterKeepsOneEntry() {
         AlarmBook book;
         QSignalSpy raised(&book, &AlarmBook::newActive);
@@ -111,7 +125,7 @@ private slots:
         }
         QCOMPARE(book.entries().size(), 1);
         QCOMPARE(entryText(&book.entries().constFirst()), "ATIVO r10 s0 ");
-        QCOMPARE(raised.size(), 11);
+        QCOMPARE(raised.size(), 1);
         QCOMPARE(book.dayHistory().size(), 11);
         QCOMPARE(book.dayHistory().at(3).durationMs(0), qint64(30000));
     }
@@ -136,6 +150,11 @@ private slots:
         QCOMPARE(book.find({1, Kind::Preset2})->acknowledgedAtMs, minutes(5));
         QCOMPARE(entryText(book.find({0, Kind::PortClosed})), "SUPRIMIDO ATÉ 15:04 r0 s3 ");
         QVERIFY(book.acknowledge({{1, Kind::Preset2}}, "maria", minutes(6)).isEmpty());
+        journal.clear();
+        const QList<Key> unshelved =
+            book.unshelve({{0, Kind::PortClosed}, {1, Kind::Preset2}}, "maria", minutes(7));
+        QCOMPARE(unshelved, (QList<Key>{{0, Kind::PortClosed}}));
+        QCOMPARE(journalLines(journal), QStringList{"0|SUPRESSÃO RETIRADA|PORTA FECHADA, maria"});
     }
 
     // SEM RESPOSTA (alta), acknowledged, then shelved for 1 h at 14:00.
@@ -299,7 +318,7 @@ private slots:
         const alarms::AlarmFileRead read = alarms::readAlarmFile(path);
         QCOMPARE(read.error, QString());
         AlarmBook book;
-        book.restore(read.entries);
+        book.restore(read.entries, {});
         QStringList rows;
         for (const Entry& e : book.entries())
             rows << QStringLiteral("%1 %2 %3 %4 %5 %6")
@@ -324,6 +343,223 @@ private slots:
         QVERIFY(!book.find({3, Kind::BatteryLow}));
         QCOMPARE(book.find({0, Kind::PortClosed})->active, false);
         QCOMPARE(raised.size(), 0);
+    }
+
+    // Each coming keeps its own peak, whatever came before it and across a restart. Steps, one
+    // minute apart, on PRESET 2 of station 1: a speed while above the preset, 0 gone, -1 a
+    // restart (the list through its file, the day's records as the day file holds them).
+    void eachComingHasItsOwnPeak_data() {
+        QTest::addColumn<QList<double>>("steps");
+        QTest::addColumn<QStringList>("records"); // "<minute came>-<minute went> <peak>"
+        QTest::newRow("a later coming lower than the first")
+            << QList<double>{61.5, 0, 27.2, 57.4, 40.0, 0} << QStringList{"0-1 61.5", "2-5 57.4"};
+        QTest::newRow("latched at the restart")
+            << QList<double>{61.5, 0, -1, 27.2, 57.4, 0} << QStringList{"0-1 61.5", "3-5 57.4"};
+        QTest::newRow("in progress at the restart")
+            << QList<double>{40.0, 57.4, -1, 27.2, 0} << QStringList{"0-4 57.4"};
+        QTest::newRow("in progress, higher after the restart")
+            << QList<double>{40.0, -1, 45.0, 0} << QStringList{"0-3 45"};
+    }
+    void eachComingHasItsOwnPeak() {
+        QFETCH(QList<double>, steps);
+        QFETCH(QStringList, records);
+        auto book = std::make_unique<AlarmBook>();
+        const QString kmh = QStringLiteral("km/h");
+        for (int i = 0; i < steps.size(); ++i) {
+            if (steps[i] < 0) {
+                const QList<Entry> entries =
+                    alarms::decodeAlarms(alarms::encodeAlarms(book->entries()), "f").entries;
+                QList<alarms::DayRecord> written;
+                for (const alarms::DayRecord& r : book->dayHistory())
+                    if (r.wentMs != 0)
+                        written << r;
+                book = std::make_unique<AlarmBook>();
+                book->restore(entries, written);
+            } else {
+                book->setActive(1, Kind::Preset2, steps[i] > 0, minutes(i),
+                                steps[i] > 0 ? std::optional<double>(steps[i]) : std::nullopt, kmh);
+            }
+        }
+        QStringList seen;
+        for (const alarms::DayRecord& r : book->dayHistory())
+            seen << QStringLiteral("%1-%2 %3")
+                        .arg((r.cameMs - minutes(0)) / kMinuteMs)
+                        .arg((r.wentMs - minutes(0)) / kMinuteMs)
+                        .arg(r.peak ? QString::number(*r.peak) : "-");
+        QCOMPARE(seen, records);
+    }
+
+    // Killed between the day file's line for a coming that went and the list's next write: the
+    // list still says active, the day file says it went. It is NORMALIZADO, and its next coming
+    // is a coming of its own, not a second line for the first.
+    void restartAfterAComingWentUnlisted() {
+        AlarmBook before;
+        before.setActive(2, Kind::NoAnswer, true, minutes(0));
+        const QList<Entry> listed = before.entries();
+        before.setActive(2, Kind::NoAnswer, false, minutes(3));
+        const QList<alarms::DayRecord> written = before.dayHistory();
+
+        AlarmBook book;
+        QSignalSpy closed(&book, &AlarmBook::recordClosed);
+        book.restore(listed, written);
+        QCOMPARE(entryText(book.find({2, Kind::NoAnswer})), "NORMALIZADO r0 s0 ");
+        QCOMPARE(book.recordsInProgress().size(), 0);
+        book.setActive(2, Kind::NoAnswer, true, minutes(5));
+        book.setActive(2, Kind::NoAnswer, false, minutes(6));
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(closed.at(0).at(0).value<alarms::DayRecord>().cameMs, minutes(5));
+        QCOMPARE(entryText(book.find({2, Kind::NoAnswer})), "NORMALIZADO r1 s0 ");
+    }
+
+    // [alarmes] atraso_normalizar: an alarm is normal only once its condition stayed gone that
+    // long; its record ends when the condition went. Steps "<second><+|-|t|x>": the condition
+    // found or gone by a poll, a tick of the clock, the station no longer polled.
+    void normalizeDelay_data() {
+        QTest::addColumn<int>("delaySeconds");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("records"); // "<second came>-<second went>"
+        QTest::newRow("chatter within the delay")
+            << 10 << QStringList{"0+", "2-", "4+", "6-", "8+", "10-", "19t"} << "ATIVO r0"
+            << QStringList{"0-0"};
+        QTest::newRow("gone for the delay, by the clock")
+            << 10 << QStringList{"0+", "2-", "4+", "6-", "15t", "16t"} << "NORMALIZADO r0"
+            << QStringList{"0-6"};
+        QTest::newRow("gone for the delay, by the polls")
+            << 10 << QStringList{"0+", "5-", "9-", "15-"} << "NORMALIZADO r0" << QStringList{"0-5"};
+        QTest::newRow("no delay") << 0 << QStringList{"0+", "2-", "4+", "6-"} << "NORMALIZADO r1"
+                                  << QStringList{"0-2", "4-6"};
+        QTest::newRow("no longer polled: at once")
+            << 10 << QStringList{"0+", "3x"} << "NORMALIZADO r0" << QStringList{"0-3"};
+    }
+    void normalizeDelay() {
+        QFETCH(int, delaySeconds);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, entry);
+        QFETCH(QStringList, records);
+        AlarmBook book;
+        book.setNormalizeDelayMs(delaySeconds * 1000);
+        const qint64 start = minutes(0);
+        for (const QString& step : steps) {
+            const qint64 atMs = start + step.chopped(1).toInt() * 1000;
+            switch (step.back().toLatin1()) {
+            case '+':
+            case '-':
+                book.setActive(3, Kind::Preset1, step.back() == u'+', atMs, 30.0, "m/s");
+                break;
+            case 't':
+                book.tick(atMs);
+                break;
+            default:
+                book.endAtOnce(3, Kind::Preset1, atMs);
+            }
+        }
+        const Entry* listed = book.find({3, Kind::Preset1});
+        QVERIFY(listed);
+        QCOMPARE(QStringLiteral("%1 r%2").arg(alarms::stateText(*listed)).arg(listed->repetitions),
+                 entry);
+        QStringList seen;
+        for (const alarms::DayRecord& r : book.dayHistory())
+            seen << QStringLiteral("%1-%2")
+                        .arg((r.cameMs - start) / 1000)
+                        .arg(r.wentMs ? (r.wentMs - start) / 1000 : 0);
+        QCOMPARE(seen, records);
+    }
+
+    void normalizeDelaySetting_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<qint64>("delayMs"); // -1: refused, with its message
+        QTest::newRow("30 s") << QByteArray("30") << qint64(30000);
+        QTest::newRow("none") << QByteArray("0") << qint64(0);
+        QTest::newRow("an hour, the most") << QByteArray("3600") << qint64(3600000);
+        QTest::newRow("past an hour") << QByteArray("3601") << qint64(-1);
+        QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
+        QTest::newRow("a fraction") << QByteArray("1,5") << qint64(-1);
+        QTest::newRow("a word") << QByteArray("dez") << qint64(-1);
+    }
+    void normalizeDelaySetting() {
+        QFETCH(QByteArray, value);
+        QFETCH(qint64, delayMs);
+        QTemporaryDir folder;
+        QFile ini(folder.filePath(QStringLiteral("anemometros.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[alarmes]\nAtraso_Normalizar = " + value + "\n");
+        ini.close();
+        const alarms::AlarmSettingsResult read = alarms::readAlarmSettings(ini.fileName());
+        QCOMPARE(read.settings.normalizeDelayMs, std::max<qint64>(delayMs, 0));
+        if (delayMs >= 0)
+            QCOMPARE(read.error, QString());
+        else
+            QVERIFY2(read.error.contains(QStringLiteral("atraso_normalizar deve ser um número de "
+                                                        "segundos de 0 a 3600, não \"%1\"")
+                                             .arg(QString::fromUtf8(value))),
+                     qPrintable(read.error));
+    }
+
+    // An acknowledgement reaches every coming of the entry since it was listed, not the comings
+    // of an earlier entry of the same alarm, and tells the day files from when.
+    void acknowledgementReachesEveryComing() {
+        AlarmBook book;
+        QSignalSpy told(&book, &AlarmBook::acknowledged);
+        book.setActive(4, Kind::Preset2, true, minutes(0));
+        book.acknowledgeAll(QStringLiteral("ana"), minutes(1));
+        book.setActive(4, Kind::Preset2, false, minutes(2));
+        for (int m = 3; m < 9; m += 2) {
+            book.setActive(4, Kind::Preset2, true, minutes(m));
+            book.setActive(4, Kind::Preset2, false, minutes(m + 1));
+        }
+        book.acknowledgeAll(QStringLiteral("rui"), minutes(10));
+        QStringList by;
+        for (const alarms::DayRecord& r : book.dayHistory())
+            by << QStringLiteral("%1@%2")
+                      .arg(r.acknowledgedBy)
+                      .arg((r.acknowledgedAtMs - minutes(0)) / kMinuteMs);
+        QCOMPARE(by, (QStringList{"ana@1", "rui@10", "rui@10", "rui@10"}));
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(told.at(1).at(0).value<alarms::Acknowledgement>().sinceMs, minutes(3));
+    }
+
+    // alarmes.json: what the operator did and what enters or leaves the list is on disk at
+    // once; a chattering flag does not rewrite it at every poll; what waited is written within
+    // the delay and at a stop.
+    void storeWritesWhatMatters() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(alarms::kAlarmFileName);
+        const auto onDisk = [&] { return alarms::readAlarmFile(path).entries; };
+        QSet<QByteArray> versions; // every repetition written would be one more
+        const auto written = [&] {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                versions.insert(file.readAll());
+            return versions.size();
+        };
+        AlarmBook book;
+        auto store = std::make_unique<alarms::AlarmStore>(book, path);
+        store->setMostDeferMs(400);
+        book.setActive(1, Kind::Preset1, true, minutes(0), 20.0, "m/s");
+        QCOMPARE(onDisk().size(), 1);
+        written();
+        for (int i = 1; i <= 40; ++i) {
+            book.setActive(1, Kind::Preset1, i % 2 == 0, minutes(0) + i * 1000, 20.0 + i, "m/s");
+            written();
+        }
+        QVERIFY2(written() <= 2, qPrintable(QString::number(versions.size())));
+        QVERIFY(onDisk().constFirst().repetitions < 20);
+        // Within the delay, the file catches up by itself.
+        QTRY_COMPARE_WITH_TIMEOUT(onDisk().constFirst().repetitions, 20, 2000);
+        QCOMPARE(onDisk().constFirst().peak, std::optional<double>(60.0));
+
+        book.setActive(1, Kind::Preset1, false, minutes(1));
+        book.setActive(1, Kind::Preset1, true, minutes(1) + 1000);
+        book.acknowledgeAll(QStringLiteral("ana"), minutes(2));
+        QCOMPARE(alarms::stateText(onDisk().constFirst()), QStringLiteral("RECONHECIDO"));
+        QCOMPARE(onDisk().constFirst().repetitions, 21);
+        book.setActive(2, Kind::NoAnswer, true, minutes(3));
+        QCOMPARE(onDisk().size(), 2);
+        book.setActive(2, Kind::NoAnswer, false, minutes(4));
+        QCOMPARE(alarms::stateText(onDisk().constFirst()), QStringLiteral("ATIVO"));
+        store.reset(); // the stop
+        QCOMPARE(alarms::stateText(onDisk().constFirst()), QStringLiteral("NORMALIZADO"));
     }
 
     void damagedFile_data() {

@@ -138,7 +138,8 @@ private slots:
         QTest::addColumn<QString>("error");
         const QString intro = QStringLiteral("Alarmes, no grupo [alarmes] de <ini>: ");
         const QString keys =
-            QStringLiteral("as chaves são som, som_alta, som_media e abrir_janela.");
+            QStringLiteral("as chaves são som, som_alta, som_media, abrir_janela e "
+                           "atraso_normalizar.");
         QTest::newRow("no file") << QByteArray() << true << ""
                                  << "" << true << "";
         QTest::newRow("no group") << QByteArray("[mqtt]\nhost=x\n") << true << ""
@@ -179,36 +180,38 @@ private slots:
         QTest::newRow("FIFO as som_alta")
             << QByteArray("[alarmes]\nsom_alta=fila\n") << true << ""
             << "" << true
-            << intro + "som_alta: o arquivo <dir>/fila não é um arquivo comum; toca o som do "
+            << intro + "o arquivo <dir>/fila de som_alta não é um arquivo comum; toca o som do "
                        "programa.";
         QTest::newRow("missing som_media")
             << QByteArray("[alarmes]\nsom_media=nada.wav\nsom_alta=alta.wav\n") << true
             << "<dir>/alta.wav"
             << "" << true
-            << intro + "som_media: o arquivo <dir>/nada.wav não existe; toca o som do programa.";
+            << intro + "o arquivo <dir>/nada.wav de som_media não existe; toca o som do programa.";
         QTest::newRow("folder as som_alta")
             << QByteArray("[alarmes]\nsom_alta=sons\n") << true << ""
             << "" << true
-            << intro + "som_alta: o arquivo <dir>/sons é uma pasta; toca o som do programa.";
+            << intro + "o arquivo <dir>/sons de som_alta é uma pasta; toca o som do programa.";
         QTest::newRow("not a WAV")
             << QByteArray("[alarmes]\nsom_alta=texto.wav\n") << true << ""
             << "" << true
-            << intro + "som_alta: o arquivo <dir>/texto.wav não é um som WAV; toca o som do "
+            << intro + "o arquivo <dir>/texto.wav de som_alta não é um som WAV; toca o som do "
                        "programa.";
         QTest::newRow("cut short")
             << QByteArray("[alarmes]\nsom_alta=cortado.wav\n") << true << ""
             << "" << true
-            << intro + "som_alta: o arquivo <dir>/cortado.wav é um som WAV cortado; toca o som do "
-                       "programa.";
+            << intro +
+                   "o arquivo <dir>/cortado.wav de som_alta é um som WAV cortado; toca o som do "
+                   "programa.";
         QTest::newRow("not PCM")
             << QByteArray("[alarmes]\nsom_media=adpcm.wav\n") << true << ""
             << "" << true
-            << intro + "som_media: o arquivo <dir>/adpcm.wav não é um som WAV em PCM de 8, 16, 24 "
-                       "ou 32 bits; toca o som do programa.";
+            << intro +
+                   "o arquivo <dir>/adpcm.wav de som_media não é um som WAV em PCM de 8, 16, 24 "
+                   "ou 32 bits; toca o som do programa.";
         QTest::newRow("too large")
             << QByteArray("[alarmes]\nsom_media=grande.wav\n") << true << ""
             << "" << true
-            << intro + "som_media: o arquivo <dir>/grande.wav é grande demais (mais de 10 MiB); "
+            << intro + "o arquivo <dir>/grande.wav de som_media é grande demais (mais de 10 MiB); "
                        "toca o som do programa.";
         QTest::newRow("every fault at once")
             << QByteArray("[alarmes]\nsom=sim\nsom_alta=nada.wav\nvolume=3\nabrir_janela=não\n")
@@ -216,8 +219,8 @@ private slots:
             << "" << false
             << intro +
                    "som deve ser ligado ou desligado, não \"sim\"; o alarme sonoro fica "
-                   "ligado. som_alta: o arquivo <dir>/nada.wav não existe; toca o som do "
-                   "programa. a chave \"volume\" não existe; " +
+                   "ligado. O arquivo <dir>/nada.wav de som_alta não existe; toca o som do "
+                   "programa. A chave \"volume\" não existe; " +
                    keys;
         QTest::newRow("INI is a folder")
             << QByteArray("<pasta>") << true << ""

@@ -3,6 +3,7 @@
 #include "site_picture.h"
 
 #include "alarms/alarm_book.h"
+#include "alarms/alarm_record.h"
 #include "alarms/alarm_window.h"
 #include "app/comm_Unit1.h"
 #include "config/Unit2.h"
@@ -321,9 +322,12 @@ QImage alarmsPicture(TForm1& form1, qint64 clock) {
     book.acknowledge({{1, Kind::Preset1}}, QStringLiteral("operador"), clock - 10 * minute);
     book.setActive(3, Kind::Preset2, true, clock - 2 * minute, 23.8, QStringLiteral("m/s"));
     book.setActive(3, Kind::Preset2, true, clock - minute, 25.1, QStringLiteral("m/s"));
+    const alarms::AlarmRecorder recorder(
+        book, form1.stationSettings(), [&form1] { return logs::logFolder(form1.GetMyDocuments()); },
+        [clock] { return clock; });
     alarms::AlarmWindow window(
-        book, form1.stationSettings(), [clock] { return clock; }, QStringLiteral("operador"),
-        [&form1] { return logs::logFolder(form1.GetMyDocuments()); });
+        book, recorder, form1.stationSettings(), [clock] { return clock; },
+        QStringLiteral("operador"));
     window.show();
     settle();
     return grabbed(&window);
