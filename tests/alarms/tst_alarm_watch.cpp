@@ -15,7 +15,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 #include <csignal>
 
@@ -28,7 +31,8 @@ const QString kScenario = QStringLiteral("[station 1]\nunit=km/h\npreset1=0,1\np
                                          "[station 2]\nschedule=2/600\n");
 
 struct Rig {
-    SimulatedBus bus{2, kScenario};
+    explicit Rig(const QString& scenario = kScenario) : bus(2, scenario) { connectAll(); }
+    SimulatedBus bus;
     QTemporaryDir logs;
     health::HealthMonitor monitor{{
         .settings = bus.settings,
@@ -45,7 +49,7 @@ struct Rig {
     QString file = bus.folder.filePath(alarms::kAlarmFileName);
     alarms::AlarmStore store{book, file};
 
-    Rig() {
+    void connectAll() {
         bus.feed.addWatcher(monitor);
         bus.feed.addWatcher(watch);
         QObject::connect(&book, &alarms::AlarmBook::journal, &monitor,
@@ -121,6 +125,65 @@ private slots:
         QVERIFY(rig.entry(2, Kind::NoAnswer));
         rig.bus.settings.setShown(2, false);
         QVERIFY(!rig.entry(2, Kind::NoAnswer));
+    }
+
+    // A restart: an alarm read back stays as it was, acknowledged or not, with its time and its
+    // repetitions, until its rule says otherwise. Station 2 never answers: its SEM RESPOSTA is
+    // confirmed by three failed polls, and the polls before them change nothing; station 1's
+    // PRESET 1 is confirmed by its first reply.
+    void restartKeepsWhatNoRuleEnded_data() {
+        QTest::addColumn<bool>("acknowledged");
+        QTest::newRow("acknowledged") << true;
+        QTest::newRow("not acknowledged") << false;
+    }
+    void restartKeepsWhatNoRuleEnded() {
+        QFETCH(bool, acknowledged);
+        const QString scenario = QStringLiteral("[station 1]\nunit=km/h\npreset1=0,1\n"
+                                                "preset2=900\n[station 2]\nsilent=1\n");
+        QByteArray file;
+        QList<alarms::Entry> before;
+        {
+            Rig rig(scenario);
+            QVERIFY(rig.bus.start());
+            QVERIFY(rig.waitFor([&] { return rig.entry(2, Kind::NoAnswer) != nullptr; }));
+            QVERIFY(rig.entry(1, Kind::Preset1));
+            if (acknowledged)
+                rig.book.acknowledge({{2, Kind::NoAnswer}}, QStringLiteral("operador"),
+                                     QDateTime::currentMSecsSinceEpoch());
+            rig.store.flush();
+            before = rig.book.entries();
+            QFile written(rig.file);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            file = written.readAll();
+        }
+        Rig rig(scenario);
+        QFile copy(rig.file);
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(file) == file.size());
+        copy.close();
+        QCOMPARE(rig.store.restore({}), QString());
+        const auto kept = [&](Kind kind) {
+            const alarms::Entry* now = rig.entry(kind == Kind::NoAnswer ? 2 : 1, kind);
+            const auto was = std::find_if(before.begin(), before.end(),
+                                          [&](const auto& e) { return e.kind == kind; });
+            return now && now->state == was->state && now->sinceMs == was->sinceMs &&
+                   now->repetitions == was->repetitions &&
+                   now->acknowledgedBy == was->acknowledgedBy;
+        };
+        QStringList broken;
+        QObject::connect(&rig.book, &alarms::AlarmBook::changed, [&] {
+            for (const Kind kind : {Kind::NoAnswer, Kind::Preset1}) {
+                if (!kept(kind))
+                    broken << alarms::kindText(kind);
+            }
+        });
+        QSignalSpy raised(&rig.book, &alarms::AlarmBook::newActive);
+        QVERIFY(rig.bus.start());
+        QVERIFY(rig.waitFor([&] { return !rig.monitor.station(2).answering(); }));
+        QTest::qWait(1000);
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(u',')));
+        QVERIFY(kept(Kind::NoAnswer) && kept(Kind::Preset1));
+        QCOMPARE(rig.entry(2, Kind::NoAnswer)->toConfirm, false);
+        QCOMPARE(raised.size(), 0);
     }
 };
 

@@ -5,6 +5,8 @@
 #include "mqtt_broker.h"
 #include "program_station.h"
 
+#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -13,6 +15,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -98,6 +101,98 @@ private slots:
             QStringLiteral("joão (remoto)"));
         station.signal(SIGTERM);
         QVERIFY(station.program.waitForFinished(5000));
+    }
+
+    // A kill -9 and a restart change nothing a person relies on: station 1, which never
+    // answers, keeps its acknowledged SEM RESPOSTA on the broker (never an empty list, the same
+    // "since"), and every coming of station 2, which answers 3 s out of 12, is a line of the day
+    // file from its end, acknowledged or not, the one in progress at the kill included.
+    void killAndRestartChangeNothing() {
+        MqttBroker broker(QStringLiteral("allow_anonymous true\n"));
+        QVERIFY(broker.start());
+        MqttSubscriber subscriber(broker, QStringLiteral("obra/#"));
+        ProgramStation station(2, "200", "[station 1]\nsilent=1\n[station 2]\nschedule=3/9\n");
+        QVERIFY(station.write(QStringLiteral("anemometros.ini"),
+                              "[mqtt]\nhost=127.0.0.1\nport=" + QByteArray::number(broker.port()) +
+                                  "\nprefix=obra\nreconhecer_remoto=true\n[alarmes]\nsom="
+                                  "desligado\n"));
+        QVERIFY(station.start());
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(subscriber, 1, QStringLiteral("SEM RESPOSTA")),
+                                  QStringLiteral("ATIVO"), 15000);
+        QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_pub"),
+                                   {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t",
+                                    "obra/1/ack", "-m", R"({"alarm": "*", "by": "ana"})"}),
+                 0);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(subscriber, 1, QStringLiteral("SEM RESPOSTA")),
+                                  QStringLiteral("RECONHECIDO"), 5000);
+        const QString since =
+            alarmOf(subscriber, 1, QStringLiteral("SEM RESPOSTA")).value(u"since").toString();
+        // Station 2's first coming has gone: its line is there, nobody acknowledged it.
+        const QString dayFile = station.logFolder() + QStringLiteral("/Alarmes ") +
+                                QDate::currentDate().toString(QStringLiteral("dd-MM-yyyy")) +
+                                QStringLiteral(".csv");
+        const auto lines = [&] {
+            QFile file(dayFile);
+            return file.open(QIODevice::ReadOnly)
+                       ? QString::fromLatin1(file.readAll())
+                             .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                             .filter(QStringLiteral(";SEM RESPOSTA;"))
+                       : QStringList();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lines().size() >= 1, 20000);
+        QVERIFY2(lines().constFirst().startsWith(QStringLiteral("EST 2;SEM RESPOSTA;alta;")),
+                 qPrintable(lines().join(u'\n')));
+
+        station.signal(SIGKILL);
+        QVERIFY(station.program.waitForFinished(5000));
+        const qsizetype seen = subscriber.on(QStringLiteral("obra/1/alarms")).size();
+        QVERIFY(station.start());
+        // Past station 1's three failed polls, and station 2's next going.
+        QTRY_VERIFY_WITH_TIMEOUT(lines().size() >= 2, 20000);
+        const QList<MqttSubscriber::Message> after =
+            subscriber.on(QStringLiteral("obra/1/alarms")).mid(seen);
+        for (const MqttSubscriber::Message& message : after) {
+            const QJsonArray list = QJsonDocument::fromJson(message.payload.toUtf8())
+                                        .object()
+                                        .value(u"alarms")
+                                        .toArray();
+            QVERIFY2(list.size() == 1, qPrintable(message.payload));
+            QCOMPARE(list.at(0).toObject().value(u"state").toString(),
+                     QStringLiteral("RECONHECIDO"));
+            QCOMPARE(list.at(0).toObject().value(u"since").toString(), since);
+            QCOMPARE(list.at(0).toObject().value(u"repetitions").toInt(), 0);
+        }
+        station.signal(SIGTERM);
+        QVERIFY(station.program.waitForFinished(5000));
+
+        // Every SEM RESPOSTA of station 2 the journal holds that ended before the stop lies within
+        // a line of the day file.
+        QList<std::pair<QTime, QTime>> records;
+        for (const QString& line : lines()) {
+            const QStringList cells = line.split(u';');
+            records << std::pair{QDateTime::fromString(cells.at(3), "dd/MM/yyyy HH:mm:ss").time(),
+                                 QDateTime::fromString(cells.at(7), "dd/MM/yyyy HH:mm:ss").time()};
+        }
+        const QStringList journal = station.journal().filter(QStringLiteral(";EST 2;"));
+        int checked = 0;
+        for (qsizetype i = 0; i < journal.size(); ++i) {
+            if (journal.at(i).section(u';', 2, 2) != QStringLiteral("SEM RESPOSTA"))
+                continue;
+            const bool ended =
+                std::any_of(journal.begin() + i, journal.end(), [](const QString& l) {
+                    return l.section(u';', 2, 2) == QStringLiteral("RESPONDENDO");
+                });
+            if (!ended)
+                continue;
+            const QTime came = QTime::fromString(journal.at(i).section(u';', 0, 0), "HH:mm:ss");
+            QVERIFY2(std::any_of(records.begin(), records.end(),
+                                 [&](const auto& r) {
+                                     return r.first.addSecs(-1) <= came && came <= r.second;
+                                 }),
+                     qPrintable(journal.join(u'\n') + u'\n' + lines().join(u'\n')));
+            ++checked;
+        }
+        QVERIFY(checked >= 1);
     }
 
     // Messages of the start ([alarmes] and alarmes.json) and the report of an alarm file that

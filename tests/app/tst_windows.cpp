@@ -121,6 +121,36 @@ private slots:
         QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(windows.diagnostics.get()));
     }
 
+    // ATIVO alarms read back at a restart are as new to whoever sits down: the Alarmes window
+    // opens by itself, as for a new alarm; an acknowledged one alone leaves it closed.
+    void restoredAlarmOpensTheWindow_data() {
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("ATIVO") << QByteArray("ATIVO") << true;
+        QTest::newRow("RECONHECIDO") << QByteArray("RECONHECIDO") << false;
+    }
+    void restoredAlarmOpensTheWindow() {
+        QFETCH(QByteArray, state);
+        QFETCH(bool, opens);
+        StationEnv env;
+        Pty pty;
+        configureFor(env, pty);
+        QFile list(env.dir() + QStringLiteral("/alarmes.json"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(R"({"version": 1, "alarms": [{"station": 1, "alarm": "PRESET 2", "state": ")" +
+                   state + R"(", "active": true, "since": "2026-12-08T11:40:21.000-03:00",
+                   "peak": 61.5, "unit": "km/h", "acknowledged_by": )" +
+                   (opens ? QByteArray("null") : QByteArray(R"("ana")")) +
+                   R"(, "acknowledged_at": )" +
+                   (opens ? QByteArray("null") : QByteArray(R"("2026-12-08T11:41:00.000-03:00")")) +
+                   R"(, "shelved_until": null, "repetitions": 0}]})");
+        list.close();
+        StationWindows windows;
+        QCOMPARE(windows.alarmBook->entries().size(), 1);
+        QTest::qWait(50);
+        QCOMPARE(windows.alarmWindow->isVisible(), opens);
+    }
+
     // Qt's file dialog and edit menu speak Portuguese; a message box keeps its exact text and
     // its "OK".
     void qtTextsInPortuguese() {
