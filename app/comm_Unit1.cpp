@@ -295,7 +295,11 @@ void TForm1::applyOuterSize() {
 }
 
 void TForm1::setStatusText(int panel, const QString& text) {
-    statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
+    QLabel* label = statusPanels_.at(static_cast<std::size_t>(panel));
+    label->setText(text);
+    // The port's whole name, which its panel may show only in part.
+    if (panel == 0)
+        label->setToolTip(text);
 }
 
 QString TForm1::statusText(int panel) const {

@@ -39,6 +39,8 @@ std::array<QLabel*, 3> buildStatusPanels(QStatusBar* bar) {
         label->setAutoFillBackground(true);
         if (i < 2) {
             label->setFixedSize(40, 18);
+            // A stable port name is far longer than the panel: its start and end show.
+            label->setElidedInTheMiddle(i == 0);
             bar->addWidget(label);
         } else {
             host->setMinimumWidth(100);

@@ -92,19 +92,9 @@ QSize TextLabel::sizeHint() const {
     return QSize(static_cast<int>(std::ceil(laidOut.width)), height_).grownBy(contentsMargins());
 }
 
-void TextLabel::paintEvent(QPaintEvent* event) {
-    const Line& laidOut = line();
-    if (!laidOut.simple) {
-        QLabel::paintEvent(event);
-        return;
-    }
-    QPainter painter(this);
-    if (!paintPanelFrame(painter, *this))
-        drawFrame(&painter);
-    if (laidOut.glyphs.isEmpty())
-        return;
-    // Placed as QLabel places its text: inside the frame, less the indent a framed label keeps
-    // on its aligned sides, at fractional positions.
+// Where QLabel places its text: inside the frame, less the indent a framed label keeps on its
+// aligned sides.
+QRectF TextLabel::textBox() const {
     QRectF box = contentsRect();
     const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
     const int indent =
@@ -113,6 +103,32 @@ void TextLabel::paintEvent(QPaintEvent* event) {
         box.adjust(align & Qt::AlignLeft ? indent : 0, align & Qt::AlignTop ? indent : 0,
                    align & Qt::AlignRight ? -indent : 0, align & Qt::AlignBottom ? -indent : 0);
     }
+    return box;
+}
+
+void TextLabel::paintEvent(QPaintEvent* event) {
+    const Line& laidOut = line();
+    const QRectF box = textBox();
+    const bool tooWide =
+        elidedInTheMiddle_ &&
+        (laidOut.simple ? laidOut.width : fontMetrics().horizontalAdvance(text())) > box.width();
+    if (!laidOut.simple && !tooWide) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    if (!paintPanelFrame(painter, *this))
+        drawFrame(&painter);
+    const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
+    if (tooWide) {
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(box, int(align),
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, int(box.width())));
+        return;
+    }
+    if (laidOut.glyphs.isEmpty())
+        return;
+    // At fractional positions, as QLabel places them.
     qreal x = box.left();
     if (align & Qt::AlignRight)
         x = box.right() - laidOut.width;

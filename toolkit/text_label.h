@@ -14,6 +14,10 @@ class TextLabel : public QLabel {
 public:
     using QLabel::QLabel;
 
+    // A text wider than the label is painted with its middle left out ("/dev/ser…if00-port0"),
+    // the whole of it still its text for screen readers and the rest of the program.
+    void setElidedInTheMiddle(bool elided) { elidedInTheMiddle_ = elided; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -30,6 +34,7 @@ private:
         bool simple = false;
     };
     const Line& line() const;
+    QRectF textBox() const;
 
     mutable QRawFont rawFont_;
     mutable int height_ = 0;       // of one line, whole pixels, for the label's size
@@ -38,6 +43,7 @@ private:
     mutable int indentX_ = 0;      // a framed label's default indent
     mutable Line line_;
     mutable bool fontKnown_ = false;
+    bool elidedInTheMiddle_ = false;
 };
 
 } // namespace toolkit

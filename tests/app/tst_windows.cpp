@@ -15,13 +15,17 @@
 #include "pty_pair.h"
 #include "station_env.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -153,22 +157,50 @@ private slots:
 
     // Qt's file dialog and edit menu speak Portuguese; a message box keeps its exact text and
     // its "OK".
+    // The machine's locale is C.UTF-8 here, as on many station PCs: the kind and the date of a
+    // file in the dialog's list are Portuguese all the same.
     void qtTextsInPortuguese() {
         QVERIFY(app::installQtTranslations(*qApp));
+        const QString home = qEnvironmentVariable("HOME");
+        QTemporaryDir folder;
+        qputenv("HOME", folder.path().toUtf8());
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Relatórios")));
         QStringList dialogTexts;
-        QTimer::singleShot(200, [&] {
+        QStringList folderRow;
+        int polls = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
+            auto* files = dialog ? dialog->findChild<QFileSystemModel*>() : nullptr;
+            if (!files)
+                return;
+            // The row as the dialog's list shows it.
+            QModelIndex row = files->index(folder.filePath("Relatórios"));
+            if (const QAbstractProxyModel* shown = dialog->proxyModel())
+                row = shown->mapFromSource(row);
+            if ((!row.isValid() || row.siblingAtColumn(3).data().toString().isEmpty()) &&
+                ++polls < 100)
+                return;
+            poll.stop();
+            for (int column = 0; column < 4; ++column)
+                folderRow << row.siblingAtColumn(column).data().toString();
             for (const QLabel* label : dialog->findChildren<QLabel*>())
                 dialogTexts << label->text();
             for (const QPushButton* button : dialog->findChildren<QPushButton*>())
                 dialogTexts << button->text();
             dialog->reject();
         });
+        poll.start(50);
         toolkit::askSavePath(nullptr, QStringLiteral("Exportar"), QStringLiteral("a.csv"),
                              QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
+        qputenv("HOME", home.toUtf8());
         for (const char* wanted : {"Procurar em:", "&Nome do arquivo:", "&Salvar", "Cancelar"})
             QVERIFY2(dialogTexts.contains(QString::fromUtf8(wanted)), wanted);
+        QCOMPARE(folderRow.value(2), QStringLiteral("Pasta"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$"))
+                     .match(folderRow.value(3))
+                     .hasMatch(),
+                 qPrintable(folderRow.join(u'|')));
 
         config::StationEdit edit(
             20, [](QChar) { return false; }, nullptr);

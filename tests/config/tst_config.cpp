@@ -21,6 +21,7 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
@@ -122,6 +123,9 @@ private slots:
         QCOMPARE(s.form1.statusText(0), QStringLiteral("ttyS1"));
         QCOMPARE(s.form1.statusText(1), QStringLiteral("19200"));
         QCOMPARE(s.form1.statusText(2), QStringLiteral("ttyS1 Fechada"));
+        // The whole port name in its panel's tooltip, which the panel may show only in part.
+        QCOMPARE(s.form1.findChild<QLabel*>(QStringLiteral("StatusPanel0"))->toolTip(),
+                 QStringLiteral("ttyS1"));
     }
 
     void roundTripKeepsEveryByteButThePause() {

@@ -307,6 +307,31 @@ private slots:
         }
     }
 
+    // The port panel, 40 pixels wide, given a stable port name: its start and its end show,
+    // as a QLabel shows the name elided in the middle; the label's text stays the whole name.
+    void textLabelElidedInTheMiddle() {
+        const QString name =
+            QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        toolkit::TextLabel fast(name);
+        fast.setElidedInTheMiddle(true);
+        QLabel plain;
+        for (QLabel* label : std::initializer_list<QLabel*>{&plain, &fast}) {
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            label->setAlignment(Qt::AlignCenter);
+            label->resize(40, 18);
+        }
+        const int room = plain.contentsRect().width();
+        plain.setText(plain.fontMetrics().elidedText(name, Qt::ElideMiddle, room));
+        QVERIFY(plain.text().startsWith(u'/') && plain.text().endsWith(u'0'));
+        QCOMPARE(fast.text(), name);
+        QCOMPARE(inkBox(fast), inkBox(plain));
+        QCOMPARE(rendered(fast), rendered(plain));
+        // A name that fits is painted whole.
+        fast.setText(QStringLiteral("COM1"));
+        plain.setText(QStringLiteral("COM1"));
+        QCOMPARE(inkBox(fast), inkBox(plain));
+    }
+
     void panelFramesPaintLikeQFrame_data() {
         QTest::addColumn<int>("style");
         QTest::addColumn<int>("lineWidth");
