@@ -58,8 +58,8 @@ SiteView::SiteView() {
     alarmWindow_ = std::make_unique<SiteAlarmWindow>(*book_);
 
     connect(client_.get(), &publish::MqttClient::messageReceived, book_.get(),
-            [this](const QString& topic, const QByteArray& payload) {
-                book_->message(topic, payload);
+            [this](const QString& topic, const QByteArray& payload, bool retained) {
+                book_->message(topic, payload, {nowMs(), retained});
             });
     connect(client_.get(), &publish::MqttClient::connectedChanged, book_.get(),
             [this](bool connected) {
