@@ -188,6 +188,10 @@ void StationWindows::startPublishing() {
                                                      .health = *monitor,
                                                      .alarms = alarmBook.get()});
     main.readingFeed().addWatcher(*publisher);
+    // Once, in the journal: anyone who reaches the broker could acknowledge alarms through it.
+    if (!publisher->ackExposure().isEmpty())
+        monitor->noteEvent(QStringLiteral("-"), QStringLiteral("MQTT INSEGURO"),
+                           publisher->ackExposure());
     // Saved: the stations no longer polled lose their retained topics.
     QObject::connect(&main.stationSettings(), &settings::StationSettings::applied, publisher.get(),
                      [this](settings::Applied how) {

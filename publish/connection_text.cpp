@@ -3,6 +3,7 @@
 #include "publish/mqtt_settings.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <mosquitto.h>
 #include <openssl/x509_vfy.h>
@@ -150,6 +151,46 @@ QString failureText(const ConnectionFacts& facts) {
     default:
         return QStringLiteral("erro %1 da biblioteca MQTT").arg(facts.code);
     }
+}
+
+bool localHost(const QString& host) {
+    const QString name = host.trimmed().toLower();
+    static const QRegularExpression loopbackV4(QStringLiteral(R"(^127(\.\d{1,3}){3}$)"));
+    return name == u"localhost" || name.endsWith(u".localhost") || name == u"::1" ||
+           loopbackV4.match(name).hasMatch();
+}
+
+QString ackExposureText(const MqttSettings& settings, AckSender sender) {
+    if (sender == AckSender::StationPc && !settings.remoteAck)
+        return {};
+    const bool anonymous = settings.username.isEmpty();
+    const bool clear = settings.tlsCa.isEmpty() && !localHost(settings.host);
+    if (!anonymous && !clear)
+        return {};
+    QStringList faults;
+    QStringList changes;
+    if (anonymous) {
+        faults << QStringLiteral("sem usuário");
+        changes << QStringLiteral("defina username e password_file em %1 e, no broker, "
+                                  "allow_anonymous false e um acl_file que só deixe a visão do "
+                                  "local publicar nos tópicos ack")
+                       .arg(kSettingsFile);
+    }
+    if (clear) {
+        faults << QStringLiteral("sem TLS com %1").arg(settings.host);
+        changes << QStringLiteral("ligue o TLS no broker e defina tls_ca em %1").arg(kSettingsFile);
+    }
+    const QString subject = sender == AckSender::StationPc
+                                ? QStringLiteral("Reconhecimento remoto ligado "
+                                                 "(reconhecer_remoto=true)")
+                                : QStringLiteral("Os reconhecimentos desta visão do local vão");
+    const QString risk = anonymous ? QStringLiteral("qualquer cliente que alcance o broker pode "
+                                                    "reconhecer alarmes e calar a sirene")
+                                   : QStringLiteral("usuário, senha e reconhecimentos passam "
+                                                    "abertos pela rede");
+    return QStringLiteral("%1 numa conexão %2: %3. Para proteger, %4.")
+        .arg(subject, faults.join(QStringLiteral(" e ")), risk,
+             changes.join(QStringLiteral(", e ")));
 }
 
 } // namespace publish

@@ -25,4 +25,19 @@ struct ConnectionFacts {
 // a data deste computador". Never holds parentheses, so that it can be put inside some.
 QString failureText(const ConnectionFacts& facts);
 
+struct MqttSettings;
+
+// Whose acknowledgements a warning about an unprotected connection is about.
+enum class AckSender { StationPc, SiteView };
+
+// What lets others acknowledge alarms and stop the horn through the broker, in Portuguese,
+// with what to change: a connection without a user name (a broker that takes anonymous
+// clients), or without TLS to a broker on another computer (names, passwords and
+// acknowledgements in clear on the network). Empty when neither. A station PC is warned only
+// with reconhecer_remoto on; a site view sends acknowledgements whenever the operator asks.
+QString ackExposureText(const MqttSettings& settings, AckSender sender);
+
+// localhost or a loopback address: nothing leaves this computer.
+bool localHost(const QString& host);
+
 } // namespace publish

@@ -2,6 +2,7 @@
 
 #include "health/health_monitor.h"
 #include "publish/alarm_topics.h"
+#include "publish/connection_text.h"
 #include "publish/mqtt_client.h"
 
 #include <QDateTime>
@@ -19,7 +20,8 @@ const QByteArray kOffline = "offline";
 } // namespace
 
 Publisher::Publisher(MqttSettings settings, Stations stations, QObject* parent)
-    : QObject(parent), settings_(std::move(settings)), stations_(std::move(stations)) {
+    : QObject(parent), settings_(std::move(settings)), stations_(std::move(stations)),
+      ackExposure_(ackExposureText(settings_, AckSender::StationPc)) {
     client_ = std::make_unique<MqttClient>(
         settings_, MqttClient::Will{statusTopic(settings_.prefix), kOffline});
     connect(client_.get(), &MqttClient::connectedChanged, this, &Publisher::connectedChanged);
@@ -49,6 +51,8 @@ Publisher::~Publisher() {
 }
 
 void Publisher::start() {
+    if (!ackExposure_.isEmpty())
+        report(ackExposure_, toolkit::Severity::Warning);
     client_->start();
     healthTimer_->start();
     emit stateTextChanged(stateText());
@@ -69,12 +73,15 @@ bool Publisher::connected() const {
 
 QString Publisher::stateText() const {
     const QString broker = QStringLiteral("%1:%2").arg(settings_.host).arg(settings_.port);
+    QString text;
     if (client_->connected())
-        return QStringLiteral("MQTT: conectado a %1").arg(broker);
-    if (client_->lastError().isEmpty())
-        return QStringLiteral("MQTT: conectando a %1...").arg(broker);
-    return QStringLiteral("MQTT: sem conexão com %1 — %2. Nova tentativa em até 30 s.")
-        .arg(broker, client_->lastError());
+        text = QStringLiteral("MQTT: conectado a %1").arg(broker);
+    else if (client_->lastError().isEmpty())
+        text = QStringLiteral("MQTT: conectando a %1...").arg(broker);
+    else
+        text = QStringLiteral("MQTT: sem conexão com %1 — %2. Nova tentativa em até 30 s.")
+                   .arg(broker, client_->lastError());
+    return ackExposure_.isEmpty() ? text : text + u'\n' + ackExposure_;
 }
 
 bool Publisher::send(const QString& topic, const QByteArray& payload, int qos) {

@@ -66,8 +66,11 @@ public:
     // of those no longer polled are cleared, now or on the next connection.
     void stationsChanged();
 
-    // "MQTT: conectado a host:1883", "MQTT: sem conexão com host:1883 — motivo. Nova ..."
+    // "MQTT: conectado a host:1883", "MQTT: sem conexão com host:1883 — motivo. Nova ...",
+    // and on a line of its own what makes remote acknowledgement unsafe, if anything.
     QString stateText() const;
+    // What makes remote acknowledgement unsafe on this connection; empty when nothing does.
+    const QString& ackExposure() const { return ackExposure_; }
     bool connected() const;
     // Readings replaced by a newer one of the same station before the broker could take them,
     // or lost with the connection before they were written.
@@ -117,6 +120,7 @@ private:
     std::array<Slot, kStations> slots_{};
     qint64 dropped_ = 0;
     QString lastReported_;
+    QString ackExposure_;
 };
 
 } // namespace publish

@@ -1,5 +1,6 @@
 #include "site/site_alarms.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -8,12 +9,37 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <optional>
+
 namespace site {
 
 namespace {
 
 bool waitsForAcknowledgement(const alarms::Entry& entry) {
     return entry.state == alarms::State::Active || entry.state == alarms::State::Normalized;
+}
+
+// The columns of free text (LOCAL, ESTAÇÃO, RECONHECIDO POR): cut short, with "…", before
+// any other is; the others hold short texts of a fixed form that must read whole.
+bool freeText(int column) {
+    using Column = alarms::AlarmTableModel::Column;
+    return column == 0 || column == 1 + Column::Station || column == 1 + Column::AckBy;
+}
+constexpr int kLeastFreeTextPx = 48;
+
+// The largest width that, given to every column wider than it, brings `widths` within
+// `budget`; none when they fit as they are.
+std::optional<int> widestFor(QList<int> widths, int budget) {
+    std::sort(widths.begin(), widths.end());
+    int used = 0;
+    for (qsizetype i = 0; i < widths.size(); ++i) {
+        const int rest = int(widths.size() - i);
+        if (used + widths[i] * rest > budget)
+            return std::max(kLeastFreeTextPx, (budget - used) / rest);
+        used += widths[i];
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -40,6 +66,8 @@ QVariant SiteAlarmModel::data(const QModelIndex& index, int role) const {
         return index.column() == 0
                    ? alarm.prefix
                    : alarms::alarmCellText(alarm.entry, index.column() - 1, alarm.stationName);
+    case Qt::ToolTipRole: // the whole text of a column cut short
+        return freeText(index.column()) ? data(index, Qt::DisplayRole) : QVariant();
     case Qt::BackgroundRole:
         return alarms::alarmCellBackground(alarm.entry);
     case Qt::ForegroundRole:
@@ -89,7 +117,8 @@ SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->setWordWrap(false);
+    table_->viewport()->installEventFilter(this);
     acknowledge_ = new QPushButton(QStringLiteral("&RECONHECER"), this);
     acknowledge_->setObjectName(QStringLiteral("Reconhecer"));
     silence_ = new QPushButton(QStringLiteral("&SILENCIAR"), this);
@@ -104,7 +133,9 @@ SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->addWidget(table_, 1);
     column->addLayout(buttons);
-    resize(900, 320);
+    // Every column whole on a 1920-pixel screen with long names; on a 1024-pixel one, the
+    // free texts cut short.
+    resize(1240, 320);
 
     connect(acknowledge_, &QPushButton::clicked, this, &SiteAlarmWindow::acknowledgeClicked);
     connect(silence_, &QPushButton::clicked, this, [this] { book_.silence(); });
@@ -112,7 +143,45 @@ SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SiteAlarmWindow::updateButtons);
     connect(model_, &QAbstractItemModel::modelReset, this, &SiteAlarmWindow::updateButtons);
+    connect(model_, &QAbstractItemModel::modelReset, this, &SiteAlarmWindow::fitColumns);
     updateButtons();
+    fitColumns();
+}
+
+QSize SiteAlarmWindow::minimumSizeHint() const {
+    const QSize laidOut = QWidget::minimumSizeHint();
+    const int rows = table_->horizontalHeader()->sizeHint().height() +
+                     kLeastRows * table_->verticalHeader()->defaultSectionSize();
+    return {std::max(laidOut.width(), width()),
+            laidOut.height() - table_->minimumSizeHint().height() + rows};
+}
+
+bool SiteAlarmWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
+// Every column in view, REPETIÇÕES last included: the columns of free text give up what the
+// others need, the widest first.
+void SiteAlarmWindow::fitColumns() {
+    table_->resizeColumnsToContents();
+    const int room = table_->viewport()->width();
+    QList<int> free;
+    int fixed = 0;
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (freeText(column))
+            free << table_->columnWidth(column);
+        else
+            fixed += table_->columnWidth(column);
+    }
+    const std::optional<int> widest = widestFor(free, room - fixed);
+    if (!widest)
+        return;
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (freeText(column) && table_->columnWidth(column) > *widest)
+            table_->setColumnWidth(column, *widest);
+    }
 }
 
 void SiteAlarmWindow::setNote(const QString& text) {

@@ -51,14 +51,23 @@ public:
     QPushButton* silenceButton() const { return silence_; }
     // What became of the last acknowledgement asked for.
     void setNote(const QString& text);
+    // Where it must cover part of the site's window, the list gives up rows, not columns: its
+    // width as it stands, and room for a few rows.
+    QSize minimumSizeHint() const override;
+
+    static constexpr int kLeastRows = 5;
 
 signals:
     // One alarm to acknowledge at its station PC.
     void acknowledgeRequested(const QString& prefix, int station, alarms::Kind kind);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void acknowledgeClicked();
     void updateButtons();
+    void fitColumns();
 
     SiteBook& book_;
     SiteAlarmModel* model_;

@@ -8,11 +8,18 @@ namespace site {
 
 namespace {
 
-bool listedActive(const StationAlarms& list, const alarms::Entry& entry) {
-    return std::any_of(list.entries.begin(), list.entries.end(), [&entry](const auto& known) {
-        return known.kind == entry.kind && known.state == alarms::State::Active &&
-               known.repetitions == entry.repetitions;
-    });
+// An entry listed ATIVO that the operator has not seen yet: not listed before, or listed as
+// acknowledged or shelved. One that was ATIVO or NORMALIZADO already waits for the operator.
+bool calls(const StationAlarms* before, const alarms::Entry& entry) {
+    if (entry.state != alarms::State::Active)
+        return false;
+    if (!before)
+        return true;
+    const auto known =
+        std::find_if(before->entries.begin(), before->entries.end(),
+                     [&entry](const alarms::Entry& listed) { return listed.kind == entry.kind; });
+    return known == before->entries.end() || known->state == alarms::State::Acknowledged ||
+           known->state == alarms::State::Shelved;
 }
 
 } // namespace
@@ -20,23 +27,14 @@ bool listedActive(const StationAlarms& list, const alarms::Entry& entry) {
 SiteBook::SiteBook(QStringList prefixes, QObject* parent)
     : QObject(parent), prefixes_(std::move(prefixes)) {}
 
-void SiteBook::message(const QString& topic, const QByteArray& payload) {
+void SiteBook::message(const QString& topic, const QByteArray& payload, Arrival arrival) {
     const std::optional<Topic> read = readTopic(prefixes_, topic);
     if (!read)
         return ignore(topic, QStringLiteral("tópico que a visão do local não segue"));
     const Key key{int(prefixes_.indexOf(read->prefix)), read->station};
     switch (read->kind) {
-    case Topic::Kind::Status: {
-        if (payload.isEmpty()) {
-            pcOnline_.erase(key.first);
-        } else if (const std::optional<bool> online = readOnline(payload)) {
-            pcOnline_[key.first] = *online;
-        } else {
-            return ignore(topic, QStringLiteral("status que não é online nem offline"));
-        }
-        emit pcChanged(read->prefix);
-        return;
-    }
+    case Topic::Kind::Status:
+        return statusMessage(key, read->prefix, payload);
     case Topic::Kind::Availability: {
         const auto known = stations_.find(key);
         if (payload.isEmpty()) {
@@ -58,7 +56,7 @@ void SiteBook::message(const QString& topic, const QByteArray& payload) {
         return;
     }
     case Topic::Kind::State:
-        return stateMessage(key, read->prefix, payload);
+        return stateMessage(key, read->prefix, payload, arrival);
     case Topic::Kind::Alarms:
         return alarmsMessage(key, read->prefix, payload);
     }
@@ -74,7 +72,29 @@ SiteStation& SiteBook::stationAt(const Key& key, const QString& prefix) {
     return station;
 }
 
-void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteArray& payload) {
+void SiteBook::statusMessage(const Key& key, const QString& prefix, const QByteArray& payload) {
+    if (payload.isEmpty()) {
+        pcOnline_.erase(key.first);
+    } else if (const std::optional<bool> online = readOnline(payload)) {
+        pcOnline_[key.first] = *online;
+        // A station PC says online once per connection, before its states: those held now
+        // may be from before it stopped. The order of the messages tells it, not the times,
+        // which come from two clocks.
+        if (*online) {
+            for (auto& [stationKey, station] : stations_) {
+                if (stationKey.first == key.first)
+                    station.heardSinceOnline = false;
+            }
+        }
+    } else {
+        return ignore(prefix + QStringLiteral("/status"),
+                      QStringLiteral("status que não é online nem offline"));
+    }
+    emit pcChanged(prefix);
+}
+
+void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteArray& payload,
+                            Arrival arrival) {
     if (payload.isEmpty()) {
         // The station PC no longer polls it.
         if (stations_.erase(key) != 0)
@@ -96,6 +116,12 @@ void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteAr
     }
     if (!state->name.isEmpty())
         station.name = state->name;
+    station.heardSinceOnline = !arrival.retained;
+    station.clockAhead = arrival.atMs != 0 && state->timeMs - arrival.atMs > kMostAheadMs;
+    if (station.clockAhead) {
+        ++statesAhead_;
+        lastAhead_ = topic;
+    }
     station.state = std::move(state);
     if (added)
         emit stationsChanged();
@@ -118,12 +144,10 @@ void SiteBook::alarmsMessage(const Key& key, const QString& prefix, const QByteA
     if (list->station != key.second)
         return ignore(topic, QStringLiteral("lista de alarmes de outra estação"));
     const auto known = alarms_.find(key);
-    bool came = false;
-    for (const alarms::Entry& entry : list->entries) {
-        if (entry.state == alarms::State::Active &&
-            (known == alarms_.end() || !listedActive(known->second, entry)))
-            came = true;
-    }
+    const StationAlarms* before = known == alarms_.end() ? nullptr : &known->second;
+    const bool came =
+        std::any_of(list->entries.begin(), list->entries.end(),
+                    [before](const alarms::Entry& entry) { return calls(before, entry); });
     if (const auto named = stations_.find(key);
         named != stations_.end() && !list->name.isEmpty() && named->second.name.isEmpty()) {
         named->second.name = list->name;
@@ -146,8 +170,14 @@ void SiteBook::setBrokerConnected(bool connected, qint64 nowMs) {
     if (connected == brokerConnected_ && brokerAwaySinceMs_ != 0)
         return;
     brokerConnected_ = connected;
-    if (!connected)
+    if (!connected) {
         brokerAwaySinceMs_ = nowMs;
+        // What the broker said is learnt again on the next connection: a last will it
+        // published as it shut down does not outlive it, nor do the states held.
+        pcOnline_.clear();
+        for (auto& [key, station] : stations_)
+            station.heardSinceOnline = false;
+    }
     emit brokerChanged();
 }
 
@@ -177,10 +207,22 @@ qint64 SiteBook::staleAfterMs(const SiteStation& station) {
     return std::max(kLeastStaleMs, kStaleSpacings * sorted.at(sorted.size() / 2));
 }
 
-bool SiteBook::current(const SiteStation& station, qint64 nowMs) const {
-    return brokerConnected_ && station.state && station.online != false &&
-           pcOnline(station.prefix) != false &&
-           nowMs - station.state->timeMs <= staleAfterMs(station);
+NotCurrent SiteBook::whyNotCurrent(const SiteStation& station, qint64 nowMs) const {
+    if (!brokerConnected_)
+        return NotCurrent::BrokerAway;
+    if (pcOnline(station.prefix) == false)
+        return NotCurrent::PcStopped;
+    if (station.online == false)
+        return NotCurrent::StationSilent;
+    if (!station.state)
+        return NotCurrent::NoState;
+    if (station.clockAhead || station.state->timeMs - nowMs > kMostAheadMs)
+        return NotCurrent::ClockAhead;
+    if (!station.heardSinceOnline)
+        return NotCurrent::NotHeard;
+    if (nowMs - station.state->timeMs > staleAfterMs(station))
+        return NotCurrent::Old;
+    return NotCurrent::No;
 }
 
 QList<SiteAlarm> SiteBook::alarms() const {

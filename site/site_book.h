@@ -24,6 +24,30 @@ struct SiteStation {
     QString name;               // as its station PC names it, in its state or its alarm list
     // Spacing of its last states' times, newest last, for its usual interval.
     QList<qint64> spacingsMs;
+    // The state came from its station PC since the PC last said online and since the view's
+    // connection: not one the broker kept from before.
+    bool heardSinceOnline = false;
+    // The state came dated more than kMostAheadMs after the view's clock.
+    bool clockAhead = false;
+};
+
+// How a message came: when the view read it, by its own clock (0: not known), and whether the
+// broker kept it from before the view's subscription.
+struct Arrival {
+    qint64 atMs = 0;
+    bool retained = false;
+};
+
+// Why a station's last state is not shown as current, in the order the tile tells it.
+enum class NotCurrent {
+    No,            // it is current
+    BrokerAway,    // whatever the station PCs said before the connection was lost
+    PcStopped,     // its station PC said offline, or the broker did for it
+    StationSilent, // its station PC says it does not answer
+    NoState,
+    ClockAhead, // dated ahead of the view's clock: its station PC's clock is wrong
+    NotHeard,   // the state is from before its PC's latest online or the view's connection
+    Old,        // older than staleAfterMs
 };
 
 // One alarm of the site's list: which station PC listed it, under which station name.
@@ -45,6 +69,8 @@ public:
     static constexpr int kStaleSpacings = 3;
     static constexpr qint64 kLeastStaleMs = 30'000;
     static constexpr int kSpacingsKept = 8;
+    // A state dated further ahead of the view's clock than this is not current, and counted.
+    static constexpr qint64 kMostAheadMs = 60'000;
 
     explicit SiteBook(QStringList prefixes, QObject* parent = nullptr);
 
@@ -52,7 +78,7 @@ public:
 
     // One message from the broker. One that does not read as its topic says is counted and
     // left aside; an empty one (a retained topic cleared) forgets what the topic told.
-    void message(const QString& topic, const QByteArray& payload);
+    void message(const QString& topic, const QByteArray& payload, Arrival arrival = {});
     void setBrokerConnected(bool connected, qint64 nowMs);
 
     bool brokerConnected() const { return brokerConnected_; }
@@ -64,8 +90,11 @@ public:
     const SiteStation* find(const QString& prefix, int station) const;
     // What the station PC says of itself: none before its first status.
     std::optional<bool> pcOnline(const QString& prefix) const;
-    // Whether the station's last state may be shown as current at nowMs.
-    bool current(const SiteStation& station, qint64 nowMs) const;
+    // Whether the station's last state may be shown as current at nowMs, and why not.
+    NotCurrent whyNotCurrent(const SiteStation& station, qint64 nowMs) const;
+    bool current(const SiteStation& station, qint64 nowMs) const {
+        return whyNotCurrent(station, nowMs) == NotCurrent::No;
+    }
     // 3 times its median spacing, at least 30 s.
     static qint64 staleAfterMs(const SiteStation& station);
 
@@ -79,6 +108,10 @@ public:
     qint64 ignoredMessages() const { return ignored_; }
     // Why the last message was left aside, in Portuguese.
     const QString& lastIgnored() const { return lastIgnored_; }
+    // States that came dated more than kMostAheadMs ahead of the view's clock, and the topic
+    // of the last.
+    qint64 statesAhead() const { return statesAhead_; }
+    const QString& lastAhead() const { return lastAhead_; }
 
 signals:
     // A station appeared or went: the tiles are laid out again.
@@ -88,14 +121,18 @@ signals:
     void pcChanged(const QString& prefix);
     void brokerChanged();
     void alarmsChanged();
-    // An alarm listed ATIVO that was not before: it came, or came again.
+    // An alarm listed ATIVO that was not listed before, or had been acknowledged or shelved:
+    // the operator has something new to look at. One back from NORMALIZADO is not: it still
+    // waits for the operator, and the horn says so.
     void newActive();
 
 private:
     using Key = std::pair<int, int>; // the prefix's place in the list, the station
 
     SiteStation& stationAt(const Key& key, const QString& prefix);
-    void stateMessage(const Key& key, const QString& prefix, const QByteArray& payload);
+    void statusMessage(const Key& key, const QString& prefix, const QByteArray& payload);
+    void stateMessage(const Key& key, const QString& prefix, const QByteArray& payload,
+                      Arrival arrival);
     void alarmsMessage(const Key& key, const QString& prefix, const QByteArray& payload);
     void ignore(const QString& topic, const QString& why);
 
@@ -108,6 +145,8 @@ private:
     bool silenced_ = false;
     qint64 ignored_ = 0;
     QString lastIgnored_;
+    qint64 statesAhead_ = 0;
+    QString lastAhead_;
 };
 
 } // namespace site

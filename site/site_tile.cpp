@@ -4,6 +4,7 @@
 #include "readings/station_panel.h"
 #include "site/site_book.h"
 
+#include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
@@ -120,8 +121,14 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     name_->setText(QStringLiteral("%1 · %2").arg(station.station).arg(name));
     setAccessibleName(
         QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name));
-    const QString age = state ? QStringLiteral("última leitura ") + ageText(nowMs - state->timeMs)
-                              : QStringLiteral("nenhuma leitura");
+    QString age = QStringLiteral("nenhuma leitura");
+    if (state && state->timeMs - nowMs >= 1000)
+        // Dated ahead: the time as its station PC gave it says more than an age.
+        age = QStringLiteral("última leitura de ") +
+              QDateTime::fromMSecsSinceEpoch(state->timeMs)
+                  .toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    else if (state)
+        age = QStringLiteral("última leitura ") + ageText(nowMs - state->timeMs);
     if (!current) {
         paintColours(this, kNoDataColour, kNoDataText);
         speed_->setText(QStringLiteral("SEM DADOS"));

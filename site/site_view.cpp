@@ -3,6 +3,7 @@
 #include "alarms/alarm_settings.h"
 #include "alarms/alarm_watch.h"
 #include "alarms/horn.h"
+#include "publish/connection_text.h"
 #include "publish/mqtt_client.h"
 #include "publish/mqtt_settings.h"
 #include "publish/payloads.h"
@@ -58,8 +59,8 @@ SiteView::SiteView() {
     alarmWindow_ = std::make_unique<SiteAlarmWindow>(*book_);
 
     connect(client_.get(), &publish::MqttClient::messageReceived, book_.get(),
-            [this](const QString& topic, const QByteArray& payload) {
-                book_->message(topic, payload);
+            [this](const QString& topic, const QByteArray& payload, bool retained) {
+                book_->message(topic, payload, {nowMs(), retained});
             });
     connect(client_.get(), &publish::MqttClient::connectedChanged, book_.get(),
             [this](bool connected) {
@@ -72,6 +73,12 @@ SiteView::SiteView() {
     connect(client_.get(), &publish::MqttClient::failed, window_.get(),
             [this](const QString& reason) { window_->setBrokerProblem(reason); });
     book_->setBrokerConnected(false, nowMs());
+    // Once, beside the connection: anyone who reaches the broker could acknowledge as this view.
+    if (const QString exposed = publish::ackExposureText(settings, publish::AckSender::SiteView);
+        !exposed.isEmpty()) {
+        toolkit::reportToStandardError(exposed, toolkit::Severity::Warning);
+        window_->setConnectionWarning(exposed);
+    }
 
     connect(window_.get(), &SiteWindow::alarmsRequested, this, [this] { showAlarms(true); });
     connect(window_.get(), &SiteWindow::quitRequested, this, &SiteView::end);

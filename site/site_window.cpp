@@ -31,6 +31,8 @@ QLabel* headingLabel() {
     return heading;
 }
 
+const QString kBrokerAway = QStringLiteral("servidor MQTT fora");
+
 QString numberText(const std::optional<double>& number) {
     return number ? QString::number(*number) : QStringLiteral("null");
 }
@@ -58,6 +60,14 @@ SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64(
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     broker_->setFont(bold);
     paintColours(broker_, QColor(200, 0, 0), Qt::white);
+    warning_ = new QLabel(central);
+    warning_->setObjectName(QStringLiteral("Seguranca"));
+    warning_->setAutoFillBackground(true);
+    warning_->setWordWrap(true);
+    warning_->setMargin(4);
+    warning_->setTextFormat(Qt::PlainText);
+    paintColours(warning_, QColor(255, 224, 130), Qt::black);
+    warning_->hide();
     alarmButton_ = new QPushButton(central);
     alarmButton_->setObjectName(QStringLiteral("AlarmesDoLocal"));
     alarmButton_->setFont(bold);
@@ -71,12 +81,16 @@ SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64(
     grid_ = new TileGrid;
     scroll_->setWidget(grid_);
     column->addWidget(broker_);
+    column->addWidget(warning_);
     column->addWidget(alarmButton_);
     column->addWidget(scroll_, 1);
     setCentralWidget(central);
     ignored_ = new QLabel(this);
     ignored_->setObjectName(QStringLiteral("Ignoradas"));
     statusBar()->addWidget(ignored_, 1);
+    ahead_ = new QLabel(this);
+    ahead_->setObjectName(QStringLiteral("Adiantadas"));
+    statusBar()->addWidget(ahead_, 1);
     resize(1024, 700);
 
     connect(&book_, &SiteBook::stationsChanged, this, &SiteWindow::rebuildSoon);
@@ -113,6 +127,16 @@ void SiteWindow::closeEvent(QCloseEvent* event) {
 SiteTile* SiteWindow::tile(const QString& prefix, int station) const {
     const auto found = tiles_.find({prefix, station});
     return found == tiles_.end() ? nullptr : found->second;
+}
+
+void SiteWindow::setConnectionWarning(const QString& text) {
+    warning_->setText(text);
+    warning_->setVisible(!text.isEmpty());
+}
+
+QLabel* SiteWindow::heading(const QString& prefix) const {
+    const auto found = headings_.find(prefix);
+    return found == headings_.end() ? nullptr : found->second;
 }
 
 void SiteWindow::setBrokerProblem(const QString& text) {
@@ -163,16 +187,24 @@ void SiteWindow::rebuild() {
 }
 
 QString SiteWindow::whyNotCurrent(const SiteStation& station, qint64 nowMs) const {
-    if (!book_.brokerConnected())
-        return QStringLiteral("servidor MQTT fora");
-    if (book_.pcOnline(station.prefix) == false)
+    switch (book_.whyNotCurrent(station, nowMs)) {
+    case NotCurrent::No:
+        return {};
+    case NotCurrent::BrokerAway:
+        return kBrokerAway;
+    case NotCurrent::PcStopped:
         return QStringLiteral("computador da estação parado");
-    if (station.online == false)
+    case NotCurrent::StationSilent:
         return QStringLiteral("estação sem resposta");
-    if (!station.state)
+    case NotCurrent::NoState:
         return QStringLiteral("nenhuma leitura recebida");
-    if (nowMs - station.state->timeMs > SiteBook::staleAfterMs(station))
+    case NotCurrent::ClockAhead:
+        return QStringLiteral("relógio adiantado");
+    case NotCurrent::NotHeard:
+        return QStringLiteral("aguardando leitura nova");
+    case NotCurrent::Old:
         return QStringLiteral("leitura antiga");
+    }
     return {};
 }
 
@@ -180,9 +212,10 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trac
     SiteTile* tile = this->tile(station.prefix, station.station);
     if (!tile)
         return; // laid out soon
-    const bool current = book_.current(station, nowMs);
+    const QString whyNot = whyNotCurrent(station, nowMs);
+    const bool current = whyNot.isEmpty();
     const qint64 before = tile->shownTimeMs();
-    tile->showStation(station, current, whyNotCurrent(station, nowMs), nowMs);
+    tile->showStation(station, current, whyNot, nowMs);
     if (trace && current && tile->shownTimeMs() != before) {
         const StationState& state = *station.state;
         qCDebug(lcSite).noquote() << "shown" << station.prefix << station.station
@@ -202,13 +235,15 @@ void SiteWindow::showPc(const QString& prefix) {
 }
 
 void SiteWindow::showHeading(const QString& prefix) {
-    if (QLabel* heading = headings_.contains(prefix) ? headings_.at(prefix) : nullptr) {
-        const std::optional<bool> online = book_.pcOnline(prefix);
-        heading->setText(online == false
-                             ? QStringLiteral("%1 — computador da estação parado").arg(prefix)
-                             : prefix);
+    if (QLabel* heading = this->heading(prefix)) {
+        // While the broker is away nothing is known of the station PC but that.
+        const QString why = !book_.brokerConnected() ? kBrokerAway
+                            : book_.pcOnline(prefix) == false
+                                ? QStringLiteral("computador da estação parado")
+                                : QString();
+        heading->setText(why.isEmpty() ? prefix : QStringLiteral("%1 — %2").arg(prefix, why));
         paintColours(heading, palette().color(QPalette::Window),
-                     online == false ? QColor(200, 0, 0) : QColor(Qt::black));
+                     why.isEmpty() ? QColor(Qt::black) : QColor(200, 0, 0));
     }
 }
 
@@ -262,6 +297,12 @@ void SiteWindow::refresh() {
                                    : QStringLiteral("Mensagens ignoradas: %1 (a última: %2)")
                                          .arg(ignored)
                                          .arg(book_.lastIgnored()));
+    const qint64 ahead = book_.statesAhead();
+    ahead_->setText(ahead == 0 ? QString()
+                               : QStringLiteral("Leituras com relógio adiantado: %1 (a última: "
+                                                "%2)")
+                                     .arg(ahead)
+                                     .arg(book_.lastAhead()));
 }
 
 } // namespace site

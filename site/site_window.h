@@ -29,9 +29,14 @@ public:
 
     // Why the last connection attempt failed, shown under the red line; empty while none.
     void setBrokerProblem(const QString& text);
+    // What makes the acknowledgements sent from here unsafe, on a line under the broker's.
+    void setConnectionWarning(const QString& text);
 
     SiteTile* tile(const QString& prefix, int station) const;
     QLabel* brokerLine() const { return broker_; }
+    QLabel* warningLine() const { return warning_; }
+    QLabel* heading(const QString& prefix) const;
+    QLabel* aheadLine() const { return ahead_; }
     QPushButton* alarmButton() const { return alarmButton_; }
     QScrollArea* scrollArea() const { return scroll_; }
     // Every tile and line again, as time makes readings old.
@@ -62,10 +67,12 @@ private:
     std::function<qint64()> nowMs_;
     QString brokerProblem_;
     QLabel* broker_;
+    QLabel* warning_;
     QPushButton* alarmButton_;
     QScrollArea* scroll_;
     TileGrid* grid_;
     QLabel* ignored_;
+    QLabel* ahead_;
     std::map<Key, SiteTile*> tiles_;
     std::map<QString, QLabel*> headings_;
     bool rebuildDue_ = false;

@@ -12,15 +12,24 @@ namespace toolkit {
 // top-left corner at the area's.
 QPoint movedWithin(const QRect& frame, const QRect& area);
 
-// Where a window of outer size `size` opens beside `main` (both outer rectangles) within
-// `area`: to the right of the main window where there is room, else to its left, else over
-// it, always inside the area.
-QPoint besidePosition(const QRect& main, QSize size, const QRect& area);
+// Where a window the program adds opens (its outer rectangle) beside `main` within `area`,
+// leaving `keep` (the main window's panels) readable: at its preferred size beside the main
+// window where there is room; beside it and smaller, down to `least`, where that is what there
+// is; and where even its least size covers part of `keep`, at the side where it covers least.
+// Among places that cover nothing, the largest wins.
+QRect besidePlace(const QRect& main, const QRect& keep, QSize preferred, QSize least,
+                  const QRect& area);
+
+// One step of a cascade from `frame`: moved down and right, shrunk down to `least` to stay
+// within `area`, so that the windows under it keep their title bars in view.
+QRect cascaded(const QRect& frame, QSize least, const QRect& area);
+inline constexpr int kCascadeStep = 28;
 
 // The screen area free of panels and docks that `window` is on (or the primary screen's).
 QRect availableArea(const QWidget* window);
 
-// Shrinks a window the program adds to fit the available area and places it beside `main`.
+// Places a window the program adds beside `main` and sizes it, as besidePlace says; over the
+// other added windows already shown, it cascades.
 void placeBeside(QWidget* window, const QWidget* main);
 
 // Moves `window` just enough to lie within the available area (its size stays).

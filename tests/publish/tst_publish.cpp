@@ -1,7 +1,10 @@
 // What the station publishes, as bytes, and how anemometros.ini switches it on.
 
+#include "health/health_monitor.h"
+#include "publish/connection_text.h"
 #include "publish/mqtt_settings.h"
 #include "publish/payloads.h"
+#include "publish/publisher.h"
 
 #include "fifo_guard.h"
 
@@ -375,6 +378,68 @@ private slots:
         QVERIFY(read.settings);
         QCOMPARE(read.settings->username, QStringLiteral("cais"));
         QCOMPARE(read.settings->password, QStringLiteral("s3nh@-secreta"));
+    }
+
+    // Remote acknowledgement over a connection without a user name, or in clear to another
+    // computer, is said with what to change (user name, TLS); a site view sends
+    // acknowledgements whatever its reconhecer_remoto. Diagnóstico's line says it under the
+    // connection's state.
+    void unprotectedAcknowledgementSaid_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<bool>("remoteAck");
+        QTest::addColumn<bool>("siteView");
+        QTest::addColumn<QStringList>("change"); // the keys it says to set; empty: nothing said
+        const QStringList user{"username"};
+        const QStringList tls{"tls_ca"};
+        QTest::newRow("anônimo, neste computador") << "127.0.0.1"
+                                                   << "" << false << true << false << user;
+        QTest::newRow("anônimo, localhost") << "localhost"
+                                            << "" << false << true << false << user;
+        QTest::newRow("com usuário, neste computador")
+            << "::1"
+            << "cais" << false << true << false << QStringList();
+        QTest::newRow("com usuário, sem TLS pela rede") << "192.168.0.10"
+                                                        << "cais" << false << true << false << tls;
+        QTest::newRow("anônimo, sem TLS pela rede") << "central.porto"
+                                                    << "" << false << true << false << user + tls;
+        QTest::newRow("com usuário e TLS pela rede")
+            << "central.porto"
+            << "cais" << true << true << false << QStringList();
+        QTest::newRow("reconhecer_remoto desligado")
+            << "central.porto"
+            << "" << false << false << false << QStringList();
+        QTest::newRow("visão do local anônima") << "127.0.0.1"
+                                                << "" << false << false << true << user;
+    }
+    void unprotectedAcknowledgementSaid() {
+        QFETCH(QString, host);
+        QFETCH(QString, user);
+        QFETCH(bool, tls);
+        QFETCH(bool, remoteAck);
+        QFETCH(bool, siteView);
+        QFETCH(QStringList, change);
+        publish::MqttSettings settings;
+        settings.host = host;
+        settings.username = user;
+        settings.tlsCa = tls ? QStringLiteral("/etc/ssl/ca.pem") : QString();
+        settings.remoteAck = remoteAck;
+        const QString said = publish::ackExposureText(
+            settings, siteView ? publish::AckSender::SiteView : publish::AckSender::StationPc);
+        QCOMPARE(said.isEmpty(), change.isEmpty());
+        for (const QString& key : {QStringLiteral("username"), QStringLiteral("tls_ca")})
+            QVERIFY2(said.contains(key) == change.contains(key), qPrintable(said));
+        if (siteView)
+            return;
+        const settings::StationSettings stations;
+        const health::HealthMonitor monitor({.settings = stations,
+                                             .logFolder = [] { return QString(); },
+                                             .nowMs = [] { return qint64(0); }});
+        const publish::Publisher publisher(settings, {.settings = stations, .health = monitor});
+        const QStringList lines = publisher.stateText().split(u'\n');
+        QVERIFY(lines.first().startsWith(u"MQTT: "));
+        QCOMPARE(lines.mid(1), said.isEmpty() ? QStringList() : QStringList{said});
     }
 };
 

@@ -161,6 +161,7 @@ private slots:
         book.setBrokerConnected(false, now);
         QVERIFY(!current(obra, now));
         book.setBrokerConnected(true, now);
+        book.message(QStringLiteral("obra/1/state"), stateOf(1, windy(), kT0.addSecs(61)));
         QVERIFY(current(obra, now));
         // The longer prefix is another station PC.
         book.message(QStringLiteral("obra/norte/1/state"), stateOf(1, windy(), kT0.addSecs(-600)));
@@ -185,6 +186,114 @@ private slots:
         QVERIFY(!window.brokerLine()->isHidden());
         QVERIFY(window.brokerLine()->text().startsWith(
             QStringLiteral("SEM CONEXÃO COM O SERVIDOR MQTT teste:1883 há")));
+    }
+
+    // A state held from before its station PC's latest online (a restart, the view's own
+    // connection) or dated ahead of the view's clock is not current, and the tile says why;
+    // while the broker is away, the broker is the reason everywhere, also over a last will the
+    // broker published as it shut down. Steps: "online", "offline" (the PC's status),
+    // "estado <s>" (a state read s seconds from the view's now), "retido" (kept by the broker
+    // from before the view subscribed), "servidor fora", "servidor volta".
+    void notCurrentAndWhy_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("why"); // empty: current
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<int>("ahead");
+        const QString waiting = QStringLiteral("aguardando leitura nova");
+        const QString obra = QStringLiteral("obra1");
+        const QStringList restarted{"online", "estado -20", "offline", "online"};
+        QTest::newRow("computador reiniciado") << restarted << waiting << obra << 0;
+        QTest::newRow("e a leitura nova") << restarted + QStringList{"estado 0"} << "" << obra << 0;
+        QTest::newRow("reiniciado sem offline visto")
+            << QStringList{"online", "estado -20", "online"} << waiting << obra << 0;
+        QTest::newRow("retidos na conexão da visão")
+            << QStringList{"online retido", "estado -5 retido"} << waiting << obra << 0;
+        QTest::newRow("relógio um dia adiantado")
+            << QStringList{"online", "estado 86400"} << "relógio adiantado" << obra << 1;
+        QTest::newRow("relógio 61 s adiantado")
+            << QStringList{"online", "estado 61"} << "relógio adiantado" << obra << 1;
+        QTest::newRow("relógio 60 s adiantado")
+            << QStringList{"online", "estado 60"} << "" << obra << 0;
+        const QStringList away{"online", "estado -1", "offline", "servidor fora"};
+        QTest::newRow("servidor parou publicando o testamento")
+            << away << "servidor MQTT fora"
+            << "obra1 — servidor MQTT fora" << 0;
+        QTest::newRow("servidor de volta")
+            << away + QStringList{"servidor volta"} << waiting << obra << 0;
+        QTest::newRow("servidor de volta com o computador no ar")
+            << away + QStringList{"servidor volta", "online retido", "estado -1 retido", "estado 0"}
+            << "" << obra << 0;
+    }
+    void notCurrentAndWhy() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, why);
+        QFETCH(QString, heading);
+        QFETCH(int, ahead);
+        SiteBook book({QStringLiteral("obra1")});
+        book.setBrokerConnected(true, kT0Ms);
+        site::SiteWindow window(book, QStringLiteral("teste:1883"), [] { return kT0Ms; });
+        for (const QString& step : steps) {
+            const QStringList words = step.split(u' ');
+            const site::Arrival arrival{kT0Ms, words.last() == u"retido"};
+            if (words[0] == u"servidor")
+                book.setBrokerConnected(words[1] == u"volta", kT0Ms);
+            else if (words[0] == u"estado")
+                book.message(QStringLiteral("obra1/1/state"),
+                             stateOf(1, windy(), kT0.addSecs(words[1].toInt())), arrival);
+            else
+                book.message(QStringLiteral("obra1/status"), words[0].toUtf8(), arrival);
+        }
+        QCoreApplication::processEvents(); // laid out from the message loop
+        window.refresh();
+        site::SiteTile* tile = window.tile(QStringLiteral("obra1"), 1);
+        QVERIFY(tile);
+        QCOMPARE(tile->speedLabel()->text() == u"SEM DADOS", !why.isEmpty());
+        if (!why.isEmpty())
+            QCOMPARE(tile->detailLabel()->text(), why);
+        QCOMPARE(window.heading(QStringLiteral("obra1"))->text(), heading);
+        QCOMPARE(book.statesAhead(), ahead);
+        const QString aheadLine = window.aheadLine()->text();
+        QCOMPARE(aheadLine.isEmpty(), ahead == 0);
+        if (ahead > 0)
+            QVERIFY2(aheadLine.contains(QStringLiteral(": %1 ").arg(ahead)) &&
+                         aheadLine.contains(u"obra1/1/state"),
+                     qPrintable(aheadLine));
+    }
+
+    // What brings the alarm list up and ends a SILENCIAR: an alarm not listed before, or ATIVO
+    // again after it was acknowledged or shelved; not one that was waiting for the operator
+    // already (NORMALIZADO, or ATIVO with a normalization the view did not see).
+    void whatCallsTheOperator_data() {
+        QTest::addColumn<int>("before"); // its state listed before; -1: not listed
+        QTest::addColumn<bool>("calls");
+        QTest::newRow("novo") << -1 << true;
+        QTest::newRow("NORMALIZADO, ATIVO de novo") << int(State::Normalized) << false;
+        QTest::newRow("ATIVO, repetido") << int(State::Active) << false;
+        QTest::newRow("RECONHECIDO, ATIVO de novo") << int(State::Acknowledged) << true;
+        QTest::newRow("SUPRIMIDO, ATIVO de novo") << int(State::Shelved) << true;
+    }
+    void whatCallsTheOperator() {
+        QFETCH(int, before);
+        QFETCH(bool, calls);
+        SiteBook book({QStringLiteral("a")});
+        // Another station's alarm sounds the horn, to be silenced.
+        book.message(
+            QStringLiteral("a/5/alarms"),
+            publish::alarmsPayload(5, QStringLiteral("CAIS 5"),
+                                   {entry(5, Kind::NoAnswer, State::Active, kT0Ms - 60'000)}));
+        if (before >= 0)
+            book.message(
+                QStringLiteral("a/2/alarms"),
+                publish::alarmsPayload(2, QStringLiteral("CAIS 2"),
+                                       {entry(2, Kind::Preset2, State(before), kT0Ms - 30'000)}));
+        QVERIFY(book.silence());
+        QSignalSpy called(&book, &SiteBook::newActive);
+        alarms::Entry again = entry(2, Kind::Preset2, State::Active, kT0Ms - 30'000);
+        again.repetitions = 1;
+        book.message(QStringLiteral("a/2/alarms"),
+                     publish::alarmsPayload(2, QStringLiteral("CAIS 2"), {again}));
+        QCOMPARE(called.size(), calls ? 1 : 0);
+        QCOMPARE(book.horn() != alarms::Horn::None, calls);
     }
 
     // The alarm lists of every station PC as they publish them: a new ATIVO alarm is told once

@@ -67,6 +67,27 @@ QString stateOf(const site::SiteAlarmModel& model, const QString& prefix, int st
     return row < 0 ? QString() : model.index(row, 4).data().toString();
 }
 
+// A password_file only its owner may read, as the program asks.
+QByteArray passwordFile(const QTemporaryDir& folder, const QByteArray& password) {
+    QFile file(folder.filePath(QStringLiteral("senha")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(password + '\n') <= 0 ||
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        return {};
+    return file.fileName().toUtf8();
+}
+
+// The access list of the manual's Mosquitto set-up, as the manual gives it.
+QByteArray manualAcl() {
+    QFile manual(QStringLiteral(MANUAL_PATH));
+    if (!manual.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = manual.readAll();
+    const QByteArray start = "```\n# /etc/mosquitto/anemometros.acl\n";
+    const qsizetype from = text.indexOf(start);
+    const qsizetype to = text.indexOf("```", from + start.size());
+    return from < 0 || to < 0 ? QByteArray() : text.mid(from + 4, to - from - 4);
+}
+
 // The real program as the site view, in `folder`, offscreen.
 bool startLocal(QProcess& program, const QTemporaryDir& folder, const QTemporaryDir& home) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -112,6 +133,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(current(window, obra1, 1) && current(window, obra2, 1), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(whyOf(window, obra1, 2), QStringLiteral("estação sem resposta"),
                                   15000);
+        // Anonymous on the broker: the view and the PC that takes acknowledgements say so, once.
+        QVERIFY(window.warningLine()->text().contains(u"username"));
+        QCOMPARE(accepting.journal().filter(QStringLiteral(";MQTT INSEGURO;")).size(), 1);
+        QVERIFY(refusing.journal().filter(QStringLiteral("MQTT INSEGURO")).isEmpty());
         QCOMPARE(speedOf(window, obra1, 2), QStringLiteral("SEM DADOS"));
         QVERIFY(window.brokerLine()->isHidden());
         QCOMPARE(window.tile(obra1, 1)->preset1Label()->palette().color(QPalette::Window),
@@ -148,11 +173,26 @@ private slots:
         QTest::qWait(2000);
         QCOMPARE(stateOf(model, obra2, 1, QStringLiteral("PRESET 1")), QStringLiteral("ATIVO"));
 
-        // A station PC that stops: its stations go grey at once.
+        // A station PC that stops: its stations go grey at once. Started again, its reading of
+        // before the stop is never shown as current, not even for a moment.
         refusing.signal(SIGTERM);
         QVERIFY(refusing.program.waitForFinished(5000));
         QTRY_COMPARE_WITH_TIMEOUT(speedOf(window, obra2, 1), QStringLiteral("SEM DADOS"), 5000);
         QVERIFY(whyOf(window, obra2, 1).startsWith(u"computador da estação"));
+        const qint64 beforeStop = view.book()->find(obra2, 1)->state->timeMs;
+        int oldShown = 0;
+        const auto watch = [&] {
+            const site::SiteTile* tile = window.tile(obra2, 1);
+            if (tile->shownCurrent() && tile->shownTimeMs() <= beforeStop)
+                ++oldShown;
+        };
+        connect(view.book(), &site::SiteBook::pcChanged, this, watch);
+        connect(view.book(), &site::SiteBook::stationChanged, this, watch);
+        QVERIFY(refusing.start());
+        QTRY_VERIFY_WITH_TIMEOUT(current(window, obra2, 1), 15000);
+        QCOMPARE(oldShown, 0);
+        QVERIFY(window.tile(obra2, 1)->shownTimeMs() > beforeStop);
+        disconnect(view.book(), nullptr, this, nullptr);
 
         // The broker away: the red line, every tile grey; back, the tiles are current again.
         broker.stop();
@@ -164,6 +204,74 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(current(window, obra1, 1), 20000);
         QVERIFY(window.brokerLine()->isHidden());
         QCOMPARE(view.book()->ignoredMessages(), 0);
+    }
+
+    // The manual's Mosquitto set-up: no clients without a user; each station PC's user writes
+    // only its own prefix; the site view's user reads every prefix and writes only the ack
+    // topics. RECONHECER from the site view is carried out; an acknowledgement from a client
+    // without a user, or from the other station PC's user, is refused by the broker and
+    // changes nothing.
+    void acknowledgedOnlyWhereTheBrokerAllows() {
+        MqttBroker broker{QString()};
+        const QByteArray acl = manualAcl();
+        QVERIFY(acl.contains("user local"));
+        QVERIFY(broker.restrictTo({{QStringLiteral("estacao1"), QStringLiteral("senha-1")},
+                                   {QStringLiteral("estacao2"), QStringLiteral("senha-2")},
+                                   {QStringLiteral("local"), QStringLiteral("senha-local")}},
+                                  acl));
+        QVERIFY(broker.start());
+        ProgramStation station(1, "200", kScenario.first(kScenario.indexOf("[station 2]")));
+        station.write(QStringLiteral("anemometros.ini"),
+                      iniOf(broker, "prefix=obra1\nclient_id=pc1\nusername=estacao1\n"
+                                    "password_file=" +
+                                        passwordFile(station.work, "senha-1") +
+                                        "\nreconhecer_remoto=true\n"));
+        QVERIFY(station.start());
+        QTemporaryDir folder;
+        QFile ini(folder.filePath(QStringLiteral("anemometros.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(iniOf(broker, "prefixos=obra1,obra2\nclient_id=central\nusername=local\n"
+                                "password_file=" +
+                                    passwordFile(folder, "senha-local") + '\n'));
+        ini.close();
+        QDir::setCurrent(folder.path());
+        site::SiteView view;
+        QVERIFY(view.started());
+        const QString obra1 = QStringLiteral("obra1");
+        const QString preset1 = QStringLiteral("PRESET 1");
+        const auto& model =
+            *static_cast<const site::SiteAlarmModel*>(view.alarmWindow()->table()->model());
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra1, 1, preset1), QStringLiteral("ATIVO"),
+                                  15000);
+        // With a user, on this computer: nothing to say.
+        QVERIFY(view.window()->warningLine()->isHidden());
+
+        const auto ackAs = [&broker](QStringList login) {
+            return QProcess::execute(QStringLiteral("mosquitto_pub"),
+                                     login << "-h"
+                                           << "127.0.0.1"
+                                           << "-p" << QString::number(broker.port()) << "-q"
+                                           << "1"
+                                           << "-t"
+                                           << "obra1/1/ack"
+                                           << "-m"
+                                           << R"({"alarm": "PRESET 1", "by": "intruso"})");
+        };
+        QVERIFY(ackAs({}) != 0); // refused at the connection
+        // Taken and dropped by the broker: this user may not write there.
+        QCOMPARE(ackAs({"-u", "estacao2", "-P", "senha-2"}), 0);
+        QTableView* table = view.alarmWindow()->table();
+        table->selectRow(rowOf(model, obra1, 1, preset1));
+        view.alarmWindow()->acknowledgeButton()->click();
+        // Had an intruder's come through, before it, the acknowledgement would be its own.
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(model, obra1, 1, preset1), QStringLiteral("RECONHECIDO"),
+                                  5000);
+        QCOMPARE(model.alarmAt(rowOf(model, obra1, 1, preset1)).entry.acknowledgedBy,
+                 alarms::loginName() + QStringLiteral(" (remoto)"));
+        station.signal(SIGTERM);
+        QVERIFY(station.program.waitForFinished(5000));
+        QVERIFY(station.journal().filter(QStringLiteral("intruso")).isEmpty());
+        QVERIFY(station.journal().filter(QStringLiteral("MQTT INSEGURO")).isEmpty());
     }
 
     // Without a broker to read from, the site view says what to set in a box that waits for

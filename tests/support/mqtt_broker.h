@@ -15,6 +15,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <utility>
+
 class MqttBroker {
 public:
     // extra: lines added to the listener's configuration (TLS, passwords).
@@ -37,6 +39,28 @@ public:
     ~MqttBroker() { stop(); }
 
     QString path(const QString& name) const { return dir_.filePath(name); }
+
+    // Refuses clients without a user name: only `users` (name, password), written with
+    // mosquitto_passwd into a password_file, connect, each to the topics the acl_file `acl`
+    // gives it. Before start(), on a broker made without allow_anonymous.
+    bool restrictTo(const QList<std::pair<QString, QString>>& users, const QByteArray& acl) {
+        const QString passwords = path(QStringLiteral("senhas"));
+        for (const auto& [name, password] : users) {
+            QStringList arguments{"-b"};
+            if (!QFile::exists(passwords))
+                arguments << QStringLiteral("-c");
+            if (QProcess::execute(QStringLiteral("mosquitto_passwd"),
+                                  arguments << passwords << name << password) != 0)
+                return false;
+        }
+        QFile access(path(QStringLiteral("acl")));
+        QFile conf(path(QStringLiteral("mosquitto.conf")));
+        return access.open(QIODevice::WriteOnly) && access.write(acl) == acl.size() &&
+               conf.open(QIODevice::Append) &&
+               conf.write(QStringLiteral("allow_anonymous false\npassword_file %1\nacl_file %2\n")
+                              .arg(passwords, access.fileName())
+                              .toUtf8()) > 0;
+    }
     int port() const { return port_; }
 
     bool start() {

@@ -398,11 +398,52 @@ private slots:
         QCOMPARE(toolkit::movedWithin(QRect(678, 263, 400, 528), area), QPoint(624, 212));
         QCOMPARE(toolkit::movedWithin(QRect(10, 20, 300, 200), area), QPoint(10, 20));
         QCOMPARE(toolkit::movedWithin(QRect(-50, -9, 2000, 900), area), QPoint(0, 0));
+    }
+
+    // A window the program adds opens beside the main window at its size where there is room,
+    // beside it and smaller (never below its least size) where that is the room there is, and
+    // where even its least size covers the panels, where it covers least of them. On a
+    // 1024 × 740 area.
+    void addedWindowsOpenBeside_data() {
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QRect>("panels");
+        QTest::addColumn<QSize>("preferred");
+        QTest::addColumn<QSize>("least");
+        QTest::addColumn<QRect>("place");
         const QRect main(100, 50, 737, 525);
-        QCOMPARE(toolkit::besidePosition(main, QSize(180, 400), area), QPoint(837, 50));
-        QCOMPARE(toolkit::besidePosition(QRect(300, 50, 737, 525), QSize(200, 400), area),
-                 QPoint(100, 50));
-        QCOMPARE(toolkit::besidePosition(main, QSize(1000, 700), area), QPoint(24, 40));
+        const QRect corner(0, 0, 737, 525);
+        QTest::newRow("à direita")
+            << main << main << QSize(180, 400) << QSize(180, 400) << QRect(837, 50, 180, 400);
+        QTest::newRow("à esquerda")
+            << QRect(300, 50, 737, 525) << QRect(300, 50, 737, 525) << QSize(200, 400)
+            << QSize(200, 400) << QRect(100, 50, 200, 400);
+        QTest::newRow("maior que a tela")
+            << main << main << QSize(1000, 700) << QSize(1000, 700) << QRect(24, 40, 1000, 700);
+        QTest::newRow("embaixo e menor")
+            << corner << corner << QSize(1000, 560) << QSize(445, 178) << QRect(0, 525, 1000, 215);
+        QTest::newRow("à direita e menor")
+            << corner << corner << QSize(600, 700) << QSize(250, 178) << QRect(737, 0, 287, 700);
+        QTest::newRow("cobrindo o mínimo")
+            << corner << corner << QSize(1000, 640) << QSize(610, 311) << QRect(0, 429, 1000, 311);
+        QTest::newRow("sobre a barra, não sobre os painéis")
+            << corner << QRect(2, 25, 733, 470) << QSize(1000, 560) << QSize(445, 240)
+            << QRect(0, 500, 1000, 240);
+    }
+    void addedWindowsOpenBeside() {
+        QFETCH(QRect, main);
+        QFETCH(QRect, panels);
+        QFETCH(QSize, preferred);
+        QFETCH(QSize, least);
+        QFETCH(QRect, place);
+        QCOMPARE(toolkit::besidePlace(main, panels, preferred, least, QRect(0, 0, 1024, 740)),
+                 place);
+    }
+
+    // The next of a cascade keeps the title bar of the one under it in view, and the area.
+    void cascadeStaysWithinTheArea() {
+        QCOMPARE(
+            toolkit::cascaded(QRect(0, 525, 1000, 215), QSize(445, 178), QRect(0, 0, 1024, 740)),
+            QRect(toolkit::kCascadeStep, 525 + toolkit::kCascadeStep, 996, 187));
     }
 
     // Numbers with a decimal comma and no thousands separator, whatever the machine's locale.

@@ -79,13 +79,14 @@ void sitePictures(Pictures& pictures) {
     site::SiteBook book({quays, cranes});
     book.setBrokerConnected(true, nowMs);
     site::SiteWindow window(book, QStringLiteral("central.porto:8883"), [nowMs] { return nowMs; });
+    // Each station PC says online before its states, as on connecting.
+    book.message(QStringLiteral("%1/status").arg(quays), "online");
+    book.message(QStringLiteral("%1/status").arg(cranes), "online");
     for (int station = 1; station <= kStations; ++station) {
         const QDateTime read = now.addSecs(-(station % 3));
-        book.message(QStringLiteral("%1/status").arg(quays), "online");
         book.message(QStringLiteral("%1/%2/availability").arg(quays).arg(station), "online");
         book.message(QStringLiteral("%1/%2/state").arg(quays).arg(station),
                      stateOf(station, kQuays.at(station - 1), 1, read));
-        book.message(QStringLiteral("%1/status").arg(cranes), "online");
         book.message(QStringLiteral("%1/%2/state").arg(cranes).arg(station),
                      stateOf(station, kCranes.at(station - 1), 0,
                              station == 7 ? now.addSecs(-14 * 60) : read));
