@@ -3,6 +3,7 @@
 #include "alarms/alarm_day_file.h"
 #include "toolkit/failure.h"
 #include "toolkit/file_replace.h"
+#include "toolkit/messages.h"
 
 #include <QTimer>
 
@@ -30,8 +31,12 @@ QList<DayRecord> AlarmRecorder::readToday() {
     try {
         return readDayFile(folder_(), today, stations_).records();
     } catch (const toolkit::Failure& failure) {
-        emit failed(QStringLiteral("Não foi possível ler os alarmes de hoje em \"%1\": %2")
-                        .arg(recordFileName(today), failure.text()));
+        // A log folder that cannot be found has its own box at start already; a day file that
+        // cannot be written will have its own at its first write.
+        toolkit::reportToStandardError(
+            QStringLiteral("Não foi possível ler os alarmes de hoje em \"%1\": %2")
+                .arg(recordFileName(today), failure.text()),
+            toolkit::Severity::Warning);
         return {};
     }
 }

@@ -32,7 +32,7 @@ public:
                   QObject* parent = nullptr);
 
     // Today's records as the day file holds them, for the book at the start; what could not be
-    // read is said through failed().
+    // read is said on standard error.
     QList<DayRecord> readToday();
 
     // The alarms that came from `from` to `to`, by the time they came: the day files' lines,

@@ -22,6 +22,16 @@ bool calls(const StationAlarms* before, const alarms::Entry& entry) {
            known->state == alarms::State::Shelved;
 }
 
+// A latched entry ATIVO again: the horn sounds again, SILENCIAR or not, as on its station PC.
+bool latchedCameBack(const StationAlarms* before, const alarms::Entry& entry) {
+    if (entry.state != alarms::State::Active || !before)
+        return false;
+    return std::any_of(
+        before->entries.begin(), before->entries.end(), [&entry](const alarms::Entry& listed) {
+            return listed.kind == entry.kind && listed.state == alarms::State::Normalized;
+        });
+}
+
 } // namespace
 
 SiteBook::SiteBook(QStringList prefixes, QObject* parent)
@@ -153,8 +163,12 @@ void SiteBook::alarmsMessage(const Key& key, const QString& prefix, const QByteA
         named->second.name = list->name;
         emit stationChanged(prefix, key.second);
     }
+    const bool sounds = came || std::any_of(list->entries.begin(), list->entries.end(),
+                                            [before](const alarms::Entry& e) {
+                                                return latchedCameBack(before, e);
+                                            });
     alarms_[key] = std::move(*list);
-    if (came)
+    if (sounds)
         silenced_ = false;
     emit alarmsChanged();
     if (came)

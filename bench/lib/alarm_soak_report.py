@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""The report of bench/alarm_soak: what the station left behind after a site's half hour.
+
+Usage: alarm_soak_report.py --work DIR --seconds N --results DIR [--note TEXT ...]
+"""
+import argparse
+import datetime
+import glob
+import json
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(__file__))
+from report import Report  # noqa: E402
+
+# The journal's events that an alarm of the list answers, and the alarm's name there.
+JOURNALED = {"SEM RESPOSTA": "SEM RESPOSTA", "PRESET1 ATIVO": "PRESET 1",
+             "PRESET2 ATIVO": "PRESET 2"}
+# What a kill -9 may take with it: the changes of the last seconds before it.
+KILL_SLACK_S = 10
+
+
+def read_events(work):
+    events = []
+    with open(os.path.join(work, "events.txt"), encoding="ascii") as f:
+        for line in f:
+            parts = line.split()
+            events.append((float(parts[0]), parts[1], parts[2:] and parts[2]))
+    return events
+
+
+def wall_of_monotonic(work):
+    """Wall-clock datetime of a CLOCK_MONOTONIC ms, from the simulator's record."""
+    with open(os.path.join(work, "record.csv"), encoding="utf-8") as f:
+        first = f.readline().split(";")
+    mono, wall = float(first[0]), datetime.datetime.fromisoformat(first[1])
+    if wall.tzinfo is not None:
+        wall = wall.astimezone().replace(tzinfo=None)
+    return lambda ms: wall + datetime.timedelta(milliseconds=ms - mono)
+
+
+def journal_alarms(folder):
+    found = []
+    for path in sorted(glob.glob(os.path.join(folder, "Eventos *.txt"))):
+        day = datetime.datetime.strptime(os.path.basename(path)[8:18], "%d-%m-%Y").date()
+        with open(path, encoding="cp1252") as f:
+            for line in f:
+                cells = line.rstrip("\r\n").split(";")
+                if len(cells) >= 3 and cells[2] in JOURNALED:
+                    at = datetime.datetime.combine(
+                        day, datetime.datetime.strptime(cells[0], "%H:%M:%S").time())
+                    found.append((at, cells[1], JOURNALED[cells[2]]))
+    return found
+
+
+def day_records(folder):
+    records = []
+    for path in sorted(glob.glob(os.path.join(folder, "Alarmes *.csv"))):
+        with open(path, encoding="cp1252") as f:
+            lines = f.read().split("\r\n")
+        for line in lines[1:]:
+            cells = line.split(";")
+            if len(cells) < 9:
+                continue
+            came = datetime.datetime.strptime(cells[3], "%d/%m/%Y %H:%M:%S")
+            went = datetime.datetime.strptime(cells[7], "%d/%m/%Y %H:%M:%S")
+            records.append((cells[0], cells[1], came, went, cells[5]))
+    return records
+
+
+def listed_in_progress(station_dir):
+    path = os.path.join(station_dir, "alarmes.json")
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8") as f:
+        alarms = json.load(f)["alarms"]
+    found = []
+    for alarm in alarms:
+        if alarm["active"]:
+            since = alarm.get("occurrence_since") or alarm["since"]
+            at = datetime.datetime.fromisoformat(since).astimezone().replace(tzinfo=None)
+            found.append((alarm["station"], alarm["alarm"], at))
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--seconds", type=int, required=True)
+    parser.add_argument("--results", required=True)
+    parser.add_argument("--note", action="append", default=[])
+    args = parser.parse_args()
+    work = args.work
+    logs = os.path.join(work, "home", "Documents", "log_zareraziru")
+    report = Report("alarm_soak", "alarm_soak: the alarm station as a site runs it")
+    for note in args.note:
+        report.note(note)
+
+    events = read_events(work)
+    to_wall = wall_of_monotonic(work)
+    kills = [to_wall(ms) for ms, kind, _ in events if kind == "KILL"]
+    with open(os.path.join(work, "record.csv"), encoding="utf-8") as f:
+        polls = sum(1 for _ in f)
+    hours = args.seconds / 3600
+
+    with open(os.path.join(work, "writes.txt"), encoding="utf-8") as f:
+        writes = [line for line in f if line.split()[2:] == ["alarmes.json"]]
+    per_hour = len(writes) / hours
+    report.figure("alarmes.json writes per hour", f"{per_hour:.0f} ({len(writes)} in all)",
+                  "<= 720 (one per 5 s)", per_hour <= 720)
+    report.figure("polls per hour", f"{polls / hours:.0f}")
+
+    # CPU per poll by minute, within each run of the program.
+    samples = []
+    with open(os.path.join(work, "cpu.txt"), encoding="ascii") as f:
+        for line in f:
+            fields = dict(word.split("=", 1) for word in line.split() if "=" in word)
+            if "app.cpu_ns" in fields:
+                samples.append((fields["pid"], int(fields["polls"]), int(fields["app.cpu_ns"])))
+    minutes = []
+    for before, after in zip(samples, samples[1:]):
+        if before[0] == after[0] and after[1] > before[1]:
+            minutes.append((after[0], (after[2] - before[2]) / (after[1] - before[1]) / 1e6))
+    first_run = [ms for pid, ms in minutes if pid == minutes[0][0]] if minutes else []
+    if len(first_run) >= 6:
+        head = sum(first_run[:3]) / 3
+        tail = sum(first_run[-3:]) / 3
+        report.figure("CPU per poll, first run, its first 3 min", f"{head:.3f} ms")
+        report.figure("CPU per poll, first run, its last 3 min", f"{tail:.3f} ms",
+                      "<= 1.2 x the first", tail <= 1.2 * head)
+    if minutes:
+        every = [ms for _, ms in minutes]
+        report.figure("CPU per poll, every minute", f"{min(every):.3f} to {max(every):.3f} ms")
+
+    # Every alarm the journal holds, in the record.
+    journal = journal_alarms(logs)
+    records = day_records(logs)
+    active = listed_in_progress(os.path.join(work, "station"))
+    slack = datetime.timedelta(seconds=1)
+    missing, excused = [], 0
+    for at, name, alarm in journal:
+        covered = any(r[0] == name and r[1] == alarm and r[2] - slack <= at <= r[3] + slack
+                      for r in records)
+        number = name.rsplit(" ", 1)[-1]
+        covered = covered or any(str(a[0]) == number and a[1] == alarm and a[2] - slack <= at
+                                 for a in active)
+        if covered:
+            continue
+        if any(datetime.timedelta(0) <= kill - at <= datetime.timedelta(seconds=KILL_SLACK_S)
+               for kill in kills):
+            excused += 1
+        else:
+            missing.append(f"{at:%H:%M:%S} {name} {alarm}")
+    report.figure("alarms in the journal", str(len(journal)))
+    report.figure("comings in the day files", str(len(records)))
+    report.figure("journal alarms missing from the record", str(len(missing)), "0",
+                  not missing)
+    report.figure("... within 10 s before the kill -9", str(excused))
+    twice = len(records) - len({(r[0], r[1], r[2]) for r in records})
+    report.figure("comings written twice", str(twice), "0", twice == 0)
+    acknowledged = sum(1 for r in records if r[4])
+    report.figure("comings acknowledged in the day files", str(acknowledged))
+    for line in missing[:10]:
+        report.note(f"missing: {line}")
+
+    text = report.text()
+    print(text, end="")
+    with open(os.path.join(args.results, "alarm_soak.txt"), "w", encoding="utf-8") as f:
+        f.write(text)
+
+
+if __name__ == "__main__":
+    main()
