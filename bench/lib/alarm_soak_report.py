@@ -56,7 +56,7 @@ def journal_alarms(folder):
 def day_records(folder):
     records = []
     for path in sorted(glob.glob(os.path.join(folder, "Alarmes *.csv"))):
-        with open(path, encoding="cp1252") as f:
+        with open(path, encoding="cp1252", newline="") as f:
             lines = f.read().split("\r\n")
         for line in lines[1:]:
             cells = line.split(";")
