@@ -6,6 +6,7 @@
 #include "site/site_tile.h"
 #include "site/site_trace.h"
 #include "site/tile_grid.h"
+#include "toolkit/ini_text.h"
 #include "toolkit/messages.h"
 
 #include <QCloseEvent>
@@ -255,8 +256,10 @@ void SiteWindow::showBroker() {
     const qint64 away = nowMs_() - book_.brokerAwaySinceMs();
     QString text = QStringLiteral("SEM CONEXÃO COM O SERVIDOR MQTT %1 há %2; reconectando.")
                        .arg(brokerName_, alarms::durationText(std::max<qint64>(0, away)));
+    // The client's reason ("conexão recusada, ...") as a sentence of its own.
     if (!brokerProblem_.isEmpty())
-        text += u' ' + brokerProblem_;
+        text += u' ' + toolkit::sentenceStart(brokerProblem_) +
+                (brokerProblem_.endsWith(u'.') ? QString() : QStringLiteral("."));
     broker_->setText(text);
     broker_->show();
 }

@@ -62,6 +62,10 @@ QString listedText(const QStringList& items) {
                                          items.last());
 }
 
+QString sentenceStart(const QString& text) {
+    return text.left(1).toUpper() + text.mid(1);
+}
+
 QString sentences(const QStringList& items) {
     QString text;
     for (const QString& item : items) {
@@ -69,7 +73,7 @@ QString sentences(const QStringList& items) {
             text = item;
             continue;
         }
-        text += u' ' + item.left(1).toUpper() + item.mid(1);
+        text += u' ' + sentenceStart(item);
     }
     return text;
 }

@@ -31,6 +31,8 @@ IniGroups parseIni(const QByteArray& bytes);
 QString unknownKeysText(const QStringList& keys);
 // "host, port e prefix".
 QString listedText(const QStringList& items);
+// The text with its first letter in capitals: "Conexão recusada, ...".
+QString sentenceStart(const QString& text);
 // Sentences one after the other, each after the first beginning with a capital letter: the
 // first follows a colon in the messages that list a group's problems.
 QString sentences(const QStringList& items);

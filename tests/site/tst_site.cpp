@@ -186,6 +186,11 @@ private slots:
         QVERIFY(!window.brokerLine()->isHidden());
         QVERIFY(window.brokerLine()->text().startsWith(
             QStringLiteral("SEM CONEXÃO COM O SERVIDOR MQTT teste:1883 há")));
+        // The client's reason is a sentence of its own.
+        window.setBrokerProblem(QStringLiteral("conexão recusada, nenhum broker atende"));
+        QVERIFY2(window.brokerLine()->text().endsWith(
+                     QStringLiteral("reconectando. Conexão recusada, nenhum broker atende.")),
+                 qPrintable(window.brokerLine()->text()));
     }
 
     // A state held from before its station PC's latest online (a restart, the view's own
