@@ -53,7 +53,7 @@ SiteView::SiteView() {
     settings.clientId += QStringLiteral("-local");
     book_ = std::make_unique<SiteBook>(settings.prefixes);
     client_ = std::make_unique<publish::MqttClient>(settings, publish::MqttClient::Will{});
-    client_->subscribe(topicFilters(settings.prefixes));
+    client_->subscribe(publish::siteFilters(settings.prefixes));
     window_ = std::make_unique<SiteWindow>(
         *book_, QStringLiteral("%1:%2").arg(settings.host).arg(settings.port), nowMs);
     alarmWindow_ = std::make_unique<SiteAlarmWindow>(*book_);
