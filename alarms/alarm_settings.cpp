@@ -96,17 +96,19 @@ QString unknownKeysSentence(const QStringList& keys) {
 } // namespace
 
 AlarmSettingsResult readAlarmSettings(const QString& path) {
-    AlarmSettingsResult result;
-    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
-    if (file.outcome == toolkit::FileRead::Outcome::Missing)
-        return result;
-    if (!file.ok()) {
+    const toolkit::IniFile ini = toolkit::readIniFile(path, kMostSettingsBytes);
+    AlarmSettingsResult result = readAlarmSettings(ini);
+    if (!ini.unreadable.isEmpty())
         result.error = QStringLiteral("Alarmes: o arquivo %1 não pôde ser lido: %2; valem os "
                                       "padrões (som ligado, a janela abre).")
-                           .arg(path, file.reason());
-        return result;
-    }
-    const toolkit::IniGroups groups = toolkit::parseIni(file.bytes);
+                           .arg(path, ini.unreadable);
+    return result;
+}
+
+AlarmSettingsResult readAlarmSettings(const toolkit::IniFile& ini) {
+    AlarmSettingsResult result;
+    const QString& path = ini.path;
+    const toolkit::IniGroups& groups = ini.groups;
     const auto group = groups.find(QStringLiteral("alarmes"));
     if (group == groups.end())
         return result;

@@ -31,9 +31,11 @@ qint64 nowMs() {
 } // namespace
 
 SiteView::SiteView() {
-    const QString path = QDir::current().filePath(publish::kSettingsFile);
+    const QString path = QDir::current().filePath(toolkit::kSettingsFile);
+    // Read once, for [mqtt] and [alarmes] alike.
+    const toolkit::IniFile ini = toolkit::readIniFile(path);
     const publish::SettingsResult read =
-        publish::readSettings(path, QStringLiteral("Visão do local sem servidor MQTT: "));
+        publish::readSettings(ini, QStringLiteral("Visão do local sem servidor MQTT: "));
     if (!read.settings) {
         const QString text =
             !read.error.isEmpty()
@@ -89,7 +91,7 @@ SiteView::SiteView() {
 
     // [alarmes]: the horn's sounds and whether a new alarm brings the list up, as on a
     // station PC.
-    const alarms::AlarmSettingsResult alarmSettings = alarms::readAlarmSettings(path);
+    const alarms::AlarmSettingsResult alarmSettings = alarms::readAlarmSettings(ini);
     if (!alarmSettings.error.isEmpty()) {
         toolkit::reportToStandardError(alarmSettings.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, window_.get(),
