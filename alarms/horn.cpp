@@ -8,7 +8,6 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QMediaDevices>
 
@@ -83,9 +82,7 @@ std::unique_ptr<HornSound> userSound(const QString& path) {
 }
 
 std::unique_ptr<HornSound> builtinSound(const char* resource) {
-    QFile file(QString::fromLatin1(resource));
-    file.open(QIODevice::ReadOnly);
-    return std::make_unique<HornSound>(hornSound(readWav(file.readAll()).sound));
+    return std::make_unique<HornSound>(hornSound(readWav(sounds::bytes(resource)).sound));
 }
 
 } // namespace
@@ -214,6 +211,8 @@ void HornPlayer::feed() {
     }
     sinceTaken_.start();
     const QByteArray& samples = (horn == Horn::Continuous ? *continuous_ : *intermittent_).samples;
+    if (samples.isEmpty())
+        return;
     const int frame = sink_->format().bytesPerFrame();
     free -= free % frame;
     while (free > 0) {
