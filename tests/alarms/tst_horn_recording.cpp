@@ -2,8 +2,8 @@
 // while the alarm list goes through alarms that come, go, change priority, are acknowledged and
 // silenced, again and again. Each stretch of the recording must be what the list asks for:
 // continuous while an alta alarm is ATIVO, intermittent while only média or baixa ones are,
-// quiet otherwise. (A player that reopened one stream per play lost its sound after a few plays
-// while its stream stayed open.)
+// quiet otherwise. The sounds start and stop many times over: a stream that asks the server for
+// a smaller buffer at every start (Qt 6.4's QSoundEffect) stays open but silent from the fifth.
 
 #include "alarms/alarm_book.h"
 #include "alarms/alarm_settings.h"
@@ -143,8 +143,8 @@ private slots:
         QVERIFY2(recorder_->start(), "parec did not record");
     }
 
-    // Rows: a pattern of changes played several times over, each play of the horn opening the
-    // stream anew.
+    // Rows: a pattern of changes played several times over, each sound starting six times or
+    // more.
     void heardAsTheListAsks_data() {
         QTest::addColumn<QList<Step>>("steps");
         using S = Step;
