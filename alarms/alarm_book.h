@@ -28,6 +28,13 @@ struct DayRecord {
     friend bool operator==(const DayRecord&, const DayRecord&) = default;
 };
 
+// Local midnight after the day of nowMs.
+qint64 nextMidnightMs(qint64 nowMs);
+// Whole seconds, as the day files keep their times.
+inline qint64 secondOf(qint64 ms) {
+    return ms / 1000;
+}
+
 // An acknowledgement reaches every coming of the alarm since it was listed that nobody
 // acknowledged yet: the records of `key` that came at or after `sinceMs` (to the second, as the
 // day files keep times).

@@ -22,16 +22,6 @@ const QString kOpenWindow = QStringLiteral("abrir_janela");
 const QString kNormalizeDelay = QStringLiteral("atraso_normalizar");
 const QStringList kKeys{kSound, kHighSound, kMediumSound, kOpenWindow, kNormalizeDelay};
 
-// true for `yes`, false for `no`, nothing for any other word; in any case.
-std::optional<bool> choice(const QString& value, const QStringList& yes, const QStringList& no) {
-    const QString word = value.toLower();
-    if (yes.contains(word))
-        return true;
-    if (no.contains(word))
-        return false;
-    return std::nullopt;
-}
-
 // The absolute path of a sound file, or why it cannot be played.
 struct SoundFile {
     QString path;
@@ -85,8 +75,7 @@ AlarmSettingsResult readAlarmSettings(const toolkit::IniFile& ini) {
     QStringList unknown;
     for (const toolkit::IniEntry& entry : group->second) {
         if (entry.key == kSound) {
-            const auto on =
-                choice(entry.value, {QStringLiteral("ligado")}, {QStringLiteral("desligado")});
+            const auto on = toolkit::choiceOf(entry.value, toolkit::Words::OnOff);
             if (on)
                 s.horn.on = *on;
             else
@@ -94,8 +83,7 @@ AlarmSettingsResult readAlarmSettings(const toolkit::IniFile& ini) {
                                            "alarme sonoro fica ligado.")
                                 .arg(entry.value);
         } else if (entry.key == kOpenWindow) {
-            const auto open = choice(entry.value, {QStringLiteral("sim")},
-                                     {QStringLiteral("não"), QStringLiteral("nao")});
+            const auto open = toolkit::choiceOf(entry.value, toolkit::Words::YesNo);
             if (open)
                 s.openWindow = *open;
             else

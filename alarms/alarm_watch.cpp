@@ -10,7 +10,7 @@ namespace alarms {
 
 AlarmWatch::AlarmWatch(Sources sources, QObject* parent)
     : QObject(parent), sources_(std::move(sources)) {
-    connect(&sources_.settings, &settings::StationSettings::shownChanged, this,
+    connect(&sources_.settings, &settings::StationSettings::polledChanged, this,
             [this](int station, bool shown) {
                 if (!shown)
                     stationNoLongerPolled(station);
@@ -73,7 +73,7 @@ void AlarmWatch::logRecovered(int station) {
 
 void AlarmWatch::forgetStationsNotPolled() {
     for (int station = 1; station <= kStations; ++station) {
-        if (!sources_.settings.shown(station))
+        if (!sources_.settings.polled(station))
             stationNoLongerPolled(station);
     }
 }

@@ -1,6 +1,7 @@
 #include "app/comm_Unit1.h"
 
 #include "app/Unit3.h"
+#include "app/main_menu.h"
 #include "app/status_bar.h"
 #include "config/Unit2.h"
 #include "logs/log_files.h"
@@ -78,7 +79,7 @@ TForm1::TForm1(QWidget* parent)
         panels_[stationSlot(station)] = stationPanel;
     }
 
-    buildMenu();
+    menu_ = app::buildMainMenu(menuBar());
     statusPanels_ = app::buildStatusPanels(statusBar());
     // The panels first, then the log step: a reading that cannot be shown is not logged.
     bus_.addListener(feed_);
@@ -98,39 +99,15 @@ TForm1::~TForm1() {
         Form1 = nullptr;
 }
 
-void TForm1::buildMenu() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("Menu"));
-    QMenu* controle = bar->addMenu(QStringLiteral("Controle"));
-    controle->setObjectName(QStringLiteral("Controle1"));
-    actionConfiguracoes_ = controle->addAction(QStringLiteral("Configurações"));
-    actionConfiguracoes_->setObjectName(QStringLiteral("N1"));
-    controle->addSeparator()->setObjectName(QStringLiteral("Enviar1"));
-
-    QMenu* ajuda = bar->addMenu(QStringLiteral("Ajuda"));
-    ajuda->setObjectName(QStringLiteral("Ajuda1"));
-    actionGeral_ = ajuda->addAction(QStringLiteral("Geral"));
-    actionGeral_->setObjectName(QStringLiteral("Software1"));
-    ajuda->addSeparator()->setObjectName(QStringLiteral("N2"));
-    actionWebSite_ = ajuda->addAction(QStringLiteral("Web Site"));
-    actionWebSite_->setObjectName(QStringLiteral("Sobre1"));
-    ajuda->addSeparator()->setObjectName(QStringLiteral("N4"));
-    actionSobre_ = ajuda->addAction(QStringLiteral("Sobre"));
-    actionSobre_->setObjectName(QStringLiteral("Sobre2"));
-
-    actionSair_ = bar->addAction(QStringLiteral("Sair"));
-    actionSair_->setObjectName(QStringLiteral("Sair1"));
-}
-
 void TForm1::connectHandlers() {
     const auto handle = [this](auto handler) {
         return [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
     };
-    connect(actionConfiguracoes_, &QAction::triggered, this, handle(&TForm1::N1Click));
-    connect(actionGeral_, &QAction::triggered, this, handle(&TForm1::Software1Click));
-    connect(actionWebSite_, &QAction::triggered, this, handle(&TForm1::Sobre1Click));
-    connect(actionSobre_, &QAction::triggered, this, handle(&TForm1::Sobre2Click));
-    connect(actionSair_, &QAction::triggered, this, handle(&TForm1::Sair1Click));
+    connect(menu_.configuracoes, &QAction::triggered, this, handle(&TForm1::N1Click));
+    connect(menu_.geral, &QAction::triggered, this, handle(&TForm1::Software1Click));
+    connect(menu_.webSite, &QAction::triggered, this, handle(&TForm1::Sobre1Click));
+    connect(menu_.sobre, &QAction::triggered, this, handle(&TForm1::Sobre2Click));
+    connect(menu_.sair, &QAction::triggered, this, handle(&TForm1::Sair1Click));
     connect(&bus_.openingTimer(), &toolkit::Timer::timeout, this,
             handle(&TForm1::TimerAbrePortaTimer));
     connect(&bus_.controlTimer(), &toolkit::Timer::timeout, this,
@@ -145,7 +122,7 @@ void TForm1::connectHandlers() {
 }
 
 void TForm1::followSettings() {
-    connect(&settings_, &settings::StationSettings::shownChanged, this, &TForm1::showStationPanel);
+    connect(&settings_, &settings::StationSettings::polledChanged, this, &TForm1::showStationPanel);
     connect(&settings_, &settings::StationSettings::nameChanged, this,
             [this](int station, const QString& name) { panel(station).setName(name); });
     connect(&settings_, &settings::StationSettings::applied, this, &TForm1::showSettingsInForce);
@@ -231,6 +208,8 @@ QString TForm1::GetMyDocuments() const {
 // The status bar shows the port and the rate in force: as loaded ("ttyUSB0 Fechada" until the
 // port opens) or as just saved ("Salvo").
 void TForm1::showSettingsInForce(settings::Applied how) {
+    if (how == settings::Applied::Edited)
+        return; // the port and the rate in force until the window closes
     setStatusText(0, settings_.portName());
     setStatusText(1, settings_.baudText());
     setStatusText(2, how == settings::Applied::Loaded

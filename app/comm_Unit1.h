@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/main_menu.h"
 #include "bus/station_bus.h"
 #include "logs/log_step.h"
 #include "modbus/stations.h"
@@ -90,7 +91,6 @@ private:
     void showPortLost() override;
     void pollFinished(const bus::PollOutcome& outcome, const readings::Reading* reading) override;
 
-    void buildMenu();
     void connectHandlers();
     void followSettings();
     void showStationPanel(int station, bool visible);
@@ -103,11 +103,7 @@ private:
     logs::LogStep logStep_;
     std::array<readings::StationPanel*, kStations> panels_{};
     std::array<QLabel*, 3> statusPanels_{};
-    QAction* actionConfiguracoes_ = nullptr;
-    QAction* actionGeral_ = nullptr;
-    QAction* actionWebSite_ = nullptr;
-    QAction* actionSobre_ = nullptr;
-    QAction* actionSair_ = nullptr;
+    app::MainMenu menu_;
     QSize outerSize_{737, 525};
 };
 

@@ -114,7 +114,7 @@ QByteArray ServiceNotifier::statusLine() const {
     int polled = 0;
     int answering = 0;
     for (int station = 1; station <= kStations; ++station) {
-        if (!sources_.settings.shown(station))
+        if (!sources_.settings.polled(station))
             continue;
         ++polled;
         const health::StationHealth& counts = sources_.health.station(station);

@@ -97,7 +97,7 @@ void StationBus::controlTick() {
     endPendingRead();
     controlTimer_->setEnabled(false);
     const int station = stationIndex_;
-    if (station >= 1 && station <= kStations && settings_.shown(station)) {
+    if (station >= 1 && station <= kStations && settings_.polled(station)) {
         const modbus::RequestFrame frame =
             modbus::buildRequest(settings_.addressText(station), lastRequest_, crc_);
         const QString address = QString::number(lastRequest_[0]);

@@ -32,10 +32,6 @@ constexpr QPoint kScreenPosition{678, 263};
 constexpr int kNameTypedLimit = 20;
 constexpr int kAddressTypedLimit = 3;
 
-QString defaultName(int station) {
-    return QStringLiteral("ANEMÔMETRO %1").arg(station);
-}
-
 } // namespace
 
 TForm2::TForm2(settings::StationSettings& settings, bus::StationBus& bus, QWidget* parent)
@@ -155,8 +151,8 @@ void TForm2::buildStationRow(int station, QWidget* tab) {
     row->setFrameStyle(QFrame::Panel | QFrame::Raised);
     row->setGeometry(4 + column * 148, 38 + rowOfFour * 130, 144, 124);
 
-    auto* title = config::label(QStringLiteral("LabelTitulo%1").arg(station), defaultName(station),
-                                row, {8, 4});
+    auto* title = config::label(QStringLiteral("LabelTitulo%1").arg(station),
+                                settings::defaultStationName(station), row, {8, 4});
     title->setFont(toolkit::arial(13, true));
     title->setStyleSheet(QStringLiteral("color: #800000;"));
     title->adjustSize();
@@ -227,25 +223,26 @@ void TForm2::FormCreate() {
     FillPortList(comboPorta_);
     loadConfiguration();
     ComboBoxRedeChange();
-    settings_.announce(settings::Applied::Loaded);
+    settings_.apply(settings_.config(), settings::Applied::Loaded);
 }
 
+// The controls from the file; what they hold takes effect as they change. The names go to the
+// main window at once, the cycle pause last (a bad one fails after the rest is shown).
 void TForm2::loadConfiguration() {
-    using namespace config;
-    const ConfigText file = readConfigFile(kConfigFileName);
-    comboPorta_->setEditText(at(file, line::kPort));
-    comboVelocidade_->setEditText(at(file, line::kBaud));
-    comboRede_->setEditText(at(file, line::kStationCount));
+    const config::LoadedConfig loaded = config::readStationConfig(config::kConfigFileName);
+    const settings::StationConfig& file = loaded.config;
+    comboPorta_->setEditText(file.portName);
+    comboVelocidade_->setEditText(file.baudRate.text);
+    comboRede_->setEditText(file.stationCount.text);
     for (int station = 1; station <= kStations; ++station) {
-        nameEdits_[stationSlot(station)]->setText(at(file, line::name(station)));
+        nameEdits_[stationSlot(station)]->setText(file.station(station).name);
         settings_.setName(station, nameEdits_[stationSlot(station)]->text());
-        addressEdits_[stationSlot(station)]->setText(at(file, line::address(station)));
+        addressEdits_[stationSlot(station)]->setText(file.station(station).address.text);
     }
     for (int station = 1; station <= kStations; ++station)
-        logBoxes_[stationSlot(station)]->setChecked(at(file, line::logEnabled(station)) ==
-                                                    QStringLiteral("TRUE"));
-    edit17_->setText(at(file, line::kReadInterval));
-    settings_.setCyclePauseMs(toolkit::StrToInt(at(file, line::kCyclePause)));
+        logBoxes_[stationSlot(station)]->setChecked(file.station(station).logged);
+    edit17_->setText(file.readIntervalS.text);
+    settings_.setCyclePauseMs(toolkit::StrToInt(loaded.cyclePauseText));
 }
 
 void TForm2::ComboBox1Change() {
@@ -256,20 +253,20 @@ void TForm2::ComboBoxRedeChange() {
     for (int station = 1; station <= kStations; ++station)
         rows_[stationSlot(station)]->hide();
     for (int station = 1; station <= kStations; ++station)
-        settings_.setShown(station, false);
+        settings_.setPolled(station, false);
     for (int station = 1; station <= kStations; ++station) {
         // Converted anew for each station, as the original does.
         if (toolkit::StrToInt(comboRede_->currentText()) < station)
             continue;
         rows_[stationSlot(station)]->show();
-        settings_.setShown(station, true);
+        settings_.setPolled(station, true);
     }
 }
 
 void TForm2::nameEditExit(int station) {
     config::StationEdit* edit = nameEdits_[stationSlot(station)];
     if (edit->text().isEmpty() || edit->text() == QStringLiteral(" "))
-        edit->setText(defaultName(station));
+        edit->setText(settings::defaultStationName(station));
 }
 
 void TForm2::addressEditExit(int station) {
@@ -278,33 +275,29 @@ void TForm2::addressEditExit(int station) {
         edit->setText(QStringLiteral("0"));
 }
 
+// What the controls hold, the names with the rest, applied at once: whoever hears of the saving
+// (the main window's panels and its "Salvo", the broker's lists) finds every name in force.
 void TForm2::BotaoSalvaConfigClick() {
-    // The names first: whoever hears of the saving (the main window's panels, the broker's
-    // lists) reads them.
-    for (int station = 1; station <= kStations; ++station)
-        settings_.setName(station, nameEdits_[stationSlot(station)]->text());
-    settings_.announce(settings::Applied::Saved);
+    settings_.apply(currentConfig(), settings::Applied::Saved);
     settings_.setCyclePauseMs(
         config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
     bus_.controlTimer().setInterval(500);
-    config::writeConfigFile(config::kConfigFileName, currentSettings());
+    config::writeStationConfig(config::kConfigFileName, currentConfig());
 }
 
-config::ConfigText TForm2::currentSettings() const {
-    using namespace config;
-    ConfigText text;
-    at(text, line::kPort) = comboPorta_->currentText();
-    at(text, line::kBaud) = comboVelocidade_->currentText();
-    at(text, line::kStationCount) = comboRede_->currentText();
+settings::StationConfig TForm2::currentConfig() const {
+    settings::StationConfig c = settings_.config();
+    c.portName = portName();
+    c.baudRate = settings::typedNumber(baudText());
+    c.stationCount = settings::typedNumber(stationCountText());
     for (int station = 1; station <= kStations; ++station) {
-        at(text, line::name(station)) = nameText(station);
-        at(text, line::address(station)) = addressText(station);
-        at(text, line::logEnabled(station)) =
-            logEnabled(station) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        settings::StationEntry& entry = c.station(station);
+        entry.name = nameText(station);
+        entry.address = settings::typedNumber(addressText(station));
+        entry.logged = logEnabled(station);
     }
-    at(text, line::kReadInterval) = edit17_->text();
-    at(text, line::kCyclePause) = QString::number(settings_.cyclePauseMs());
-    return text;
+    c.readIntervalS = settings::typedNumber(readIntervalText());
+    return c;
 }
 
 void TForm2::FormClose() {

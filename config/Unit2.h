@@ -106,7 +106,8 @@ private:
     void buildStationRow(int station, QWidget* tab);
     void connectHandlers();
     void loadConfiguration();
-    config::ConfigText currentSettings() const;
+    // The configuration as the controls hold it, the cycle pause as in force.
+    settings::StationConfig currentConfig() const;
 
     settings::StationSettings& settings_;
     bus::StationBus& bus_;

@@ -78,6 +78,46 @@ void writeConfigFile(const QString& path, const ConfigText& text) {
     toolkit::replaceFileContents(path, encodeConfig(text));
 }
 
+LoadedConfig readStationConfig(const QString& path) {
+    const ConfigText text = readConfigFile(path);
+    LoadedConfig loaded;
+    settings::StationConfig& c = loaded.config;
+    c.portName = at(text, line::kPort);
+    c.baudRate = settings::typedNumber(at(text, line::kBaud));
+    c.stationCount = settings::typedNumber(at(text, line::kStationCount));
+    for (int station = 1; station <= kStations; ++station) {
+        settings::StationEntry& entry = c.station(station);
+        entry.name = at(text, line::name(station));
+        entry.address = settings::typedNumber(at(text, line::address(station)));
+        entry.logged = at(text, line::logEnabled(station)) == kLogOn;
+        entry.polled = c.stationCount.value.value_or(0) >= station;
+    }
+    c.readIntervalS = settings::typedNumber(at(text, line::kReadInterval));
+    loaded.cyclePauseText = at(text, line::kCyclePause);
+    c.cyclePauseMs = settings::typedNumber(loaded.cyclePauseText).value.value_or(0);
+    return loaded;
+}
+
+ConfigText configText(const settings::StationConfig& config) {
+    ConfigText text;
+    at(text, line::kPort) = config.portName;
+    at(text, line::kBaud) = config.baudRate.text;
+    at(text, line::kStationCount) = config.stationCount.text;
+    for (int station = 1; station <= kStations; ++station) {
+        const settings::StationEntry& entry = config.station(station);
+        at(text, line::name(station)) = entry.name;
+        at(text, line::address(station)) = entry.address.text;
+        at(text, line::logEnabled(station)) = entry.logged ? kLogOn : kLogOff;
+    }
+    at(text, line::kReadInterval) = config.readIntervalS.text;
+    at(text, line::kCyclePause) = QString::number(config.cyclePauseMs);
+    return text;
+}
+
+void writeStationConfig(const QString& path, const settings::StationConfig& config) {
+    writeConfigFile(path, configText(config));
+}
+
 int computeCyclePause(const QString& readIntervalText, const QString& stationCountText) {
     const long long readInterval = toolkit::StrToInt(readIntervalText);
     const long long stations = toolkit::StrToInt(stationCountText);

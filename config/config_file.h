@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/station_config.h"
+
 #include <QString>
 
 #include <array>
@@ -58,6 +60,22 @@ QByteArray encodeConfig(const ConfigText& text);
 // folder that takes no new files, a writable file is rewritten in place instead, with its
 // space reserved before the old contents are touched.
 void writeConfigFile(const QString& path, const ConfigText& text);
+
+// The log switch as the file writes it.
+inline const QString kLogOn = QStringLiteral("TRUE");
+inline const QString kLogOff = QStringLiteral("FALSE");
+
+// ConfigALL.txt as the typed configuration, read as readConfigFile reads the lines. The cycle
+// pause comes as written: it is converted where the window loads it, so that a bad one fails
+// there, after the rest is shown, as it always did. A station is polled at or below the count.
+struct LoadedConfig {
+    settings::StationConfig config;
+    QString cyclePauseText;
+};
+LoadedConfig readStationConfig(const QString& path);
+// The 29 lines of a configuration, and the file written from it as writeConfigFile writes.
+ConfigText configText(const settings::StationConfig& config);
+void writeStationConfig(const QString& path, const settings::StationConfig& config);
 
 // read interval × 1000 − station count × 205, or 200 when that is 1 or less. Both texts are
 // converted with the conversion failure.

@@ -63,7 +63,7 @@ QVariant StationTableModel::headerData(int section, Qt::Orientation orientation,
 bool StationTableModel::refresh(qint64 nowMs, bool lastHour) {
     QList<QStringList> rows;
     for (int station = 1; station <= kStations; ++station) {
-        if (!settings_.shown(station))
+        if (!settings_.polled(station))
             continue;
         const StationHealth& health = monitor_.station(station);
         const Counts counts = lastHour ? health.lastHour(nowMs) : health.sinceStart();

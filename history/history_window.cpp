@@ -283,7 +283,7 @@ void HistoryWindow::refreshLive() {
 // Whether a configured station of that name has its log on.
 bool HistoryWindow::loggedNow(const QString& station) const {
     for (int n = 1; n <= kStations; ++n) {
-        if (sources_.settings.shown(n) && sources_.settings.name(n) == station)
+        if (sources_.settings.polled(n) && sources_.settings.name(n) == station)
             return sources_.settings.logged(n);
     }
     return false;

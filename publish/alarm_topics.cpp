@@ -28,7 +28,7 @@ AlarmTopics::AlarmTopics(Parts parts, QObject* parent)
 }
 
 bool AlarmTopics::polled(int station) const {
-    return station == alarms::kPortStation || stations_.shown(station);
+    return station == alarms::kPortStation || stations_.polled(station);
 }
 
 QString AlarmTopics::nameOf(int station) const {

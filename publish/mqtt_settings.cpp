@@ -115,16 +115,18 @@ SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro) {
         return fail(QStringLiteral("discovery_prefix não pode ser vazio nem ter \"+\", \"#\" ou "
                                    "níveis vazios (em %1).")
                         .arg(path));
-    const QString discovery =
-        values.value(QStringLiteral("discovery"), QStringLiteral("false")).toLower();
-    if (discovery != u"true" && discovery != u"false")
+    const std::optional<bool> discovery =
+        toolkit::choiceOf(values.value(QStringLiteral("discovery"), QStringLiteral("false")),
+                          toolkit::Words::TrueFalse);
+    if (!discovery)
         return fail(QStringLiteral("discovery deve ser true ou false (em %1).").arg(path));
-    s.discovery = discovery == u"true";
-    const QString remoteAck =
-        values.value(QStringLiteral("reconhecer_remoto"), QStringLiteral("false")).toLower();
-    if (remoteAck != u"true" && remoteAck != u"false")
+    s.discovery = *discovery;
+    const std::optional<bool> remoteAck = toolkit::choiceOf(
+        values.value(QStringLiteral("reconhecer_remoto"), QStringLiteral("false")),
+        toolkit::Words::TrueFalse);
+    if (!remoteAck)
         return fail(QStringLiteral("reconhecer_remoto deve ser true ou false (em %1).").arg(path));
-    s.remoteAck = remoteAck == u"true";
+    s.remoteAck = *remoteAck;
     s.clientId = values.value(QStringLiteral("client_id"));
     if (s.clientId.isEmpty())
         s.clientId = QStringLiteral("anemometros-") + QSysInfo::machineHostName();

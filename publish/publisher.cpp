@@ -139,7 +139,7 @@ qint64 Publisher::remoteAcksMalformed() const {
 }
 
 bool Publisher::polled(int station) const {
-    return stations_.settings.shown(station);
+    return stations_.settings.polled(station);
 }
 
 void Publisher::clearStationsNotPolled() {

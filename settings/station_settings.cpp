@@ -2,67 +2,64 @@
 
 namespace settings {
 
-namespace {
-
-// Sets `field`; true when the value is new.
-template <typename T> bool assign(T& field, const T& value) {
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
-} // namespace
-
 StationSettings::StationSettings(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("StationSettings"));
-    // The names the panels carry until a configuration gives theirs.
-    for (int station = 1; station <= kStations; ++station)
-        stations_[stationSlot(station)].name = QStringLiteral("ANEMÔMETRO %1").arg(station);
+}
+
+void StationSettings::apply(StationConfig config, Applied how) {
+    const StationConfig before = std::exchange(config_, std::move(config));
+    for (int station = 1; station <= kStations; ++station) {
+        const StationEntry& was = before.station(station);
+        const StationEntry& now = config_.station(station);
+        if (was.polled != now.polled)
+            emit polledChanged(station, now.polled);
+        if (was.name != now.name)
+            emit nameChanged(station, now.name);
+    }
+    if (before != config_)
+        emit changed();
+    // An edit that changes nothing is no news; a loading or a saving always is.
+    if (how != Applied::Edited || before != config_)
+        emit applied(how);
+}
+
+template <typename Change> void StationSettings::edit(Change change) {
+    StationConfig edited = config_;
+    change(edited);
+    if (edited != config_)
+        apply(edited, Applied::Edited);
 }
 
 void StationSettings::setPortName(const QString& name) {
-    if (assign(portName_, name))
-        emit changed();
+    edit([&](StationConfig& c) { c.portName = name; });
 }
 
 void StationSettings::setBaudText(const QString& text) {
-    if (assign(baudText_, text))
-        emit changed();
+    edit([&](StationConfig& c) { c.baudRate = typedNumber(text); });
 }
 
-void StationSettings::setShown(int station, bool shown) {
-    if (!assign(stations_[stationSlot(station)].shown, shown))
-        return;
-    emit shownChanged(station, shown);
-    emit changed();
+void StationSettings::setPolled(int station, bool polled) {
+    edit([&](StationConfig& c) { c.station(station).polled = polled; });
 }
 
 void StationSettings::setName(int station, const QString& name) {
-    if (!assign(stations_[stationSlot(station)].name, name))
-        return;
-    emit nameChanged(station, name);
-    emit changed();
+    edit([&](StationConfig& c) { c.station(station).name = name; });
 }
 
 void StationSettings::setAddressText(int station, const QString& text) {
-    if (assign(stations_[stationSlot(station)].address, text))
-        emit changed();
+    edit([&](StationConfig& c) { c.station(station).address = typedNumber(text); });
 }
 
 void StationSettings::setLogged(int station, bool logged) {
-    if (assign(stations_[stationSlot(station)].logged, logged))
-        emit changed();
+    edit([&](StationConfig& c) { c.station(station).logged = logged; });
 }
 
 void StationSettings::setReadIntervalText(const QString& text) {
-    if (assign(readIntervalText_, text))
-        emit changed();
+    edit([&](StationConfig& c) { c.readIntervalS = typedNumber(text); });
 }
 
 void StationSettings::setCyclePauseMs(int ms) {
-    if (assign(cyclePauseMs_, ms))
-        emit changed();
+    edit([&](StationConfig& c) { c.cyclePauseMs = ms; });
 }
 
 } // namespace settings

@@ -58,6 +58,24 @@ IniFile readIniFile(const QString& path, qint64 maxBytes) {
     return {path, parseIni(file.bytes), {}};
 }
 
+std::optional<bool> choiceOf(const QString& value, Words words) {
+    static const struct {
+        QStringList yes;
+        QStringList no;
+    } kWords[]{
+        {{QStringLiteral("sim")}, {QStringLiteral("não"), QStringLiteral("nao")}},
+        {{QStringLiteral("true")}, {QStringLiteral("false")}},
+        {{QStringLiteral("ligado")}, {QStringLiteral("desligado")}},
+    };
+    const auto& pair = kWords[static_cast<int>(words)];
+    const QString word = value.toLower();
+    if (pair.yes.contains(word))
+        return true;
+    if (pair.no.contains(word))
+        return false;
+    return std::nullopt;
+}
+
 QString unknownKeysText(const QStringList& keys) {
     QStringList quoted;
     for (const QString& key : keys)

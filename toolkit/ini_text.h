@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace toolkit {
@@ -40,6 +41,12 @@ struct IniFile {
 };
 // Never waits: a FIFO or a device is not read, nor a file past maxBytes.
 IniFile readIniFile(const QString& path, qint64 maxBytes = kMostSettingsBytes);
+
+// The words a yes-or-no key takes, each pair in any case: "sim"/"não" (or "nao"),
+// "true"/"false", "ligado"/"desligado".
+enum class Words { YesNo, TrueFalse, OnOff };
+// true or false as the value says it, nothing for any other word.
+std::optional<bool> choiceOf(const QString& value, Words words);
 
 // What a message about a group's unknown keys says of them: "a chave "prot" não existe", "as
 // chaves "prot" e "prefx" não existem".

@@ -123,7 +123,7 @@ private slots:
 
         // A station no longer polled: its alarms go; acknowledged already, they leave the list.
         QVERIFY(rig.entry(2, Kind::NoAnswer));
-        rig.bus.settings.setShown(2, false);
+        rig.bus.settings.setPolled(2, false);
         QVERIFY(!rig.entry(2, Kind::NoAnswer));
     }
 

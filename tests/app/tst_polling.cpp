@@ -248,7 +248,7 @@ private slots:
         Station s;
         s.usePort(pty.path());
         s.form1.TimerAbrePortaTimer();
-        s.form1.stationSettings().setShown(1, false);
+        s.form1.stationSettings().setPolled(1, false);
         s.form1.setCyclePause(0);
         for (int i = 0; i < 3; ++i)
             s.form1.TimerControleTimer();

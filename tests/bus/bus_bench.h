@@ -29,7 +29,7 @@ struct FakeWindows : bus::View, bus::OutcomeListener {
     FakeWindows() { settings.setBaudText(QStringLiteral("9600")); }
     void showFirst(int count) {
         for (int station = 1; station <= kStations; ++station)
-            settings.setShown(station, station <= count);
+            settings.setPolled(station, station <= count);
     }
     QString portText() const override { return text; }
     void setPortText(const QString& t) override {

@@ -139,6 +139,30 @@ private slots:
         QCOMPARE(saved, sampleConfig("3", "4385"));
     }
 
+    // The file as the typed value: numbers typed wrong kept as typed (they fail where they are
+    // converted), a station polled at or below the count; written back line for line.
+    void typedConfigurationBothWays() {
+        StationEnv env;
+        const QByteArray file = sampleConfig("3", "1234")
+                                    .replace("\r\n11\r\n", "\r\n12a\r\n") // station 1's address
+                                    .replace("19200", "192OO");
+        env.writeConfig(file);
+        const config::LoadedConfig loaded = config::readStationConfig(env.configPath());
+        const settings::StationConfig& c = loaded.config;
+        QCOMPARE(c.baudRate.text, QStringLiteral("192OO"));
+        QVERIFY(!c.baudRate.value);
+        QCOMPARE(c.station(1).address.text, QStringLiteral("12a"));
+        QVERIFY(!c.station(1).address.value);
+        QCOMPARE(c.station(2).address.value, std::optional<int>(12));
+        QCOMPARE(c.stationCount.value, std::optional<int>(3));
+        QVERIFY(c.station(3).polled && !c.station(4).polled);
+        QVERIFY(c.station(1).logged && !c.station(2).logged);
+        QCOMPARE(loaded.cyclePauseText, QStringLiteral("1234"));
+        QCOMPARE(c.cyclePauseMs, 1234);
+        config::writeStationConfig(env.configPath(), c);
+        QCOMPARE(env.configBytes(), file);
+    }
+
     void builtDefaultFile() {
         StationEnv env;
         Station s;
@@ -338,7 +362,7 @@ private slots:
         QCOMPARE(model.addressText(2), QStringLiteral("12"));
         QVERIFY(model.logged(1) && !model.logged(2));
         QCOMPARE(model.cyclePauseMs(), 4385);
-        QVERIFY(model.shown(3) && !model.shown(4));
+        QVERIFY(model.polled(3) && !model.polled(4));
 
         s.form2.addressEdit(2)->setText(QStringLiteral("99"));
         s.form2.logBox(2)->setChecked(true);
@@ -356,7 +380,7 @@ private slots:
 
         s.form2.comboBoxRede()->setEditText(QStringLiteral("5"));
         s.form2.ComboBoxRedeChange();
-        QVERIFY(model.shown(5) && !model.shown(6));
+        QVERIFY(model.polled(5) && !model.polled(6));
         QVERIFY(s.form1.stationPanelShown(5));
 
         s.form2.BotaoSalvaConfigClick();

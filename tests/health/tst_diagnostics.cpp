@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(rig.cell(1, 10), QStringLiteral("4"));
 
         // Only the configured stations have a row.
-        rig.stations.setShown(2, false);
+        rig.stations.setPolled(2, false);
         rig.window.refresh();
         QCOMPARE(rig.window.stationTable()->model()->rowCount(), 1);
     }

@@ -233,7 +233,7 @@ private slots:
         // Station 1: came, normalized, acknowledged away: three lists, the silence none.
         QCOMPARE(live.on(QStringLiteral("teste/1/alarms")).size(), sentTo1 + 3);
 
-        rig.stations.setShown(3, false);
+        rig.stations.setPolled(3, false);
         rig.publisher->stationsChanged();
         QTRY_VERIFY(!live.on(QStringLiteral("teste/3/alarms")).isEmpty() &&
                     live.on(QStringLiteral("teste/3/alarms")).last().payload.isEmpty());

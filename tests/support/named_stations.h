@@ -9,7 +9,7 @@ class NamedStations : public settings::StationSettings {
 public:
     explicit NamedStations(int shown = kStations, int firstAddress = 1) {
         for (int station = 1; station <= kStations; ++station) {
-            setShown(station, station <= shown);
+            setPolled(station, station <= shown);
             setName(station, QStringLiteral("EST %1").arg(station));
             setAddressText(station, QString::number(firstAddress + station - 1));
         }

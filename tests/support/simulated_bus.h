@@ -36,7 +36,7 @@ public:
         stations.openingTimer().setEnabled(false);
         stations.setStationIndex(1);
         for (int station = count + 1; station <= kStations; ++station)
-            settings.setShown(station, false);
+            settings.setPolled(station, false);
         settings.setPortName(link);
         settings.setBaudText(QStringLiteral("9600"));
         settings.setCyclePauseMs(200);
