@@ -1,6 +1,7 @@
 #include "publish/payloads.h"
 
 #include "alarms/alarm_json.h"
+#include "publish/payload_fields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,13 +31,13 @@ QString isoTime(const QDateTime& time) {
 }
 
 // A tenths value, or null with "<field>_over_limit": true when the panel shows "> LIMITE".
-void addTenths(QJsonObject& json, const QString& field, std::uint16_t tenths, bool overLimit) {
+void addTenths(QJsonObject& json, const QString& name, std::uint16_t tenths, bool overLimit) {
     if (overLimit) {
-        json.insert(field, QJsonValue::Null);
-        json.insert(field + QStringLiteral("_over_limit"), true);
+        json.insert(name, QJsonValue::Null);
+        json.insert(name + field::kOverLimitSuffix, true);
         return;
     }
-    json.insert(field, tenths / 10.0);
+    json.insert(name, tenths / 10.0);
 }
 
 // A topic level from a client id: letters, digits, '-' and '_' only.
@@ -66,23 +67,22 @@ QJsonObject deviceObject(const QString& id, const QString& name) {
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
                      const readings::Reading& reading, const QDateTime& time) {
     QJsonObject json{
-        {QStringLiteral("station"), info.station},
-        {QStringLiteral("name"), info.name},
-        {QStringLiteral("address"), info.address},
-        {QStringLiteral("time"), isoTime(time)},
-        {QStringLiteral("unit"), reading.unitText},
-        {QStringLiteral("direction"), reading.directionName.isEmpty()
-                                          ? QJsonValue(QJsonValue::Null)
-                                          : QJsonValue(reading.directionName)},
-        {QStringLiteral("preset1_alarm"), reading.preset1Alarm},
-        {QStringLiteral("preset2_alarm"), reading.preset2Alarm},
-        {QStringLiteral("sound"), reading.soundAlarm},
-        {QStringLiteral("battery"), values.battery / 100.0},
-        {QStringLiteral("rf"), reading.rf},
+        {field::kStation, info.station},
+        {field::kName, info.name},
+        {field::kAddress, info.address},
+        {field::kTime, isoTime(time)},
+        {field::kUnit, reading.unitText},
+        {field::kDirection, reading.directionName.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                            : QJsonValue(reading.directionName)},
+        {field::kPreset1Alarm, reading.preset1Alarm},
+        {field::kPreset2Alarm, reading.preset2Alarm},
+        {field::kSound, reading.soundAlarm},
+        {field::kBattery, values.battery / 100.0},
+        {field::kRf, reading.rf},
     };
-    addTenths(json, QStringLiteral("speed"), values.speed, reading.speedOverLimit);
-    addTenths(json, QStringLiteral("preset1"), values.preset1, reading.preset1OverLimit);
-    addTenths(json, QStringLiteral("preset2"), values.preset2, reading.preset2OverLimit);
+    addTenths(json, field::kSpeed, values.speed, reading.speedOverLimit);
+    addTenths(json, field::kPreset1, values.preset1, reading.preset1OverLimit);
+    addTenths(json, field::kPreset2, values.preset2, reading.preset2OverLimit);
     return compact(json);
 }
 
@@ -164,9 +164,9 @@ QByteArray alarmsPayload(int station, const QString& name, const QList<alarms::E
             list.append(alarms::json::write(entry, alarms::json::Form::Broker));
     }
     return compact({
-        {QStringLiteral("station"), station},
-        {QStringLiteral("name"), name},
-        {QStringLiteral("alarms"), list},
+        {field::kStation, station},
+        {field::kName, name},
+        {field::kAlarms, list},
     });
 }
 

@@ -59,4 +59,45 @@ QByteArray alarmsPayload(int station, const QString& name, const QList<alarms::E
 // alarm.
 Message alarmDiscoveryConfig(const MqttSettings& settings, const StationInfo& info);
 
+// What the site view reads back of those payloads. A payload that does not read as what its
+// topic says is none; nothing in a payload can stop the reader.
+
+// A value the station's panel shows: a number, or none when it showed "> LIMITE".
+struct Value {
+    std::optional<double> number;
+    bool overLimit = false;
+};
+
+// One reading of one station, as its state topic carries it.
+struct StationState {
+    int station = 0;
+    QString name;
+    QString unit;
+    Value speed;
+    Value preset1;
+    Value preset2;
+    bool preset1Alarm = false;
+    bool preset2Alarm = false;
+    QString direction; // empty: not valid
+    std::optional<double> battery;
+    qint64 timeMs = 0; // when the station PC read it, ms since 1970
+};
+
+// None when the payload is not such a state: not JSON, no station 1 to 8, no valid time, a
+// field of the wrong type.
+std::optional<StationState> readState(const QByteArray& payload);
+
+// "online" or "offline"; none for anything else.
+std::optional<bool> readOnline(const QByteArray& payload);
+
+// The alarms of one station (or of the port, station 0) as the station PC lists them. Each
+// entry holds what the station's own list shows; `active` says whether its condition is
+// still there (ATIVO, RECONHECIDO).
+struct StationAlarms {
+    int station = 0;
+    QString name;
+    QList<alarms::Entry> entries;
+};
+std::optional<StationAlarms> readAlarms(const QByteArray& payload);
+
 } // namespace publish

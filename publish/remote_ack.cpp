@@ -1,6 +1,7 @@
 #include "publish/remote_ack.h"
 
 #include "modbus/stations.h"
+#include "publish/payload_fields.h"
 #include "publish/topics.h"
 
 #include <QJsonDocument>
@@ -49,8 +50,8 @@ RemoteAckRead readRemoteAck(const QString& prefix, const QString& topic,
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return refused(QStringLiteral("mensagem em %1 não é um objeto JSON").arg(topic));
     const QJsonObject object = document.object();
-    const QJsonValue alarm = object.value(QStringLiteral("alarm"));
-    const QJsonValue by = object.value(QStringLiteral("by"));
+    const QJsonValue alarm = object.value(field::kAckAlarm);
+    const QJsonValue by = object.value(field::kAckBy);
     if (!alarm.isString() || !by.isString())
         return refused(QStringLiteral("mensagem em %1 sem \"alarm\" ou \"by\"").arg(topic));
     if (!goodAcker(by.toString()))
@@ -65,6 +66,12 @@ RemoteAckRead readRemoteAck(const QString& prefix, const QString& topic,
                                .arg(alarm.toString().left(kMostAckerChars), topic));
     }
     return {ack, {}};
+}
+
+QByteArray ackJson(alarms::Kind kind, const QString& by) {
+    return QJsonDocument(
+               QJsonObject{{field::kAckAlarm, alarms::kindText(kind)}, {field::kAckBy, by}})
+        .toJson(QJsonDocument::Compact);
 }
 
 QString remoteUser(const QString& by) {

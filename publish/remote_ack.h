@@ -33,4 +33,7 @@ RemoteAckRead readRemoteAck(const QString& prefix, const QString& topic, const Q
 // "nome (remoto)": who acknowledged, as the journal and the list show it.
 QString remoteUser(const QString& by);
 
+// The remote acknowledgement of one alarm, as a station PC reads it.
+QByteArray ackJson(alarms::Kind kind, const QString& by);
+
 } // namespace publish

@@ -1,13 +1,15 @@
-#include "site/site_payloads.h"
+#include "publish/payloads.h"
 
 #include "alarms/alarm_json.h"
 #include "modbus/stations.h"
+#include "publish/payload_fields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace site {
+// The payloads read back: by the site view, with the field names they were written with.
+namespace publish {
 
 namespace {
 
@@ -39,9 +41,9 @@ std::optional<bool> flagOf(const QJsonValue& value) {
 }
 
 // A number, or null with "<field>_over_limit": true beside it.
-std::optional<Value> valueOf(const QJsonObject& json, const QString& field) {
-    const QJsonValue value = json.value(field);
-    const std::optional<bool> over = flagOf(json.value(field + QStringLiteral("_over_limit")));
+std::optional<Value> valueOf(const QJsonObject& json, const QString& name) {
+    const QJsonValue value = json.value(name);
+    const std::optional<bool> over = flagOf(json.value(name + field::kOverLimitSuffix));
     if (!over)
         return std::nullopt;
     if (value.isDouble() && !*over)
@@ -66,17 +68,17 @@ std::optional<StationState> readState(const QByteArray& payload) {
     const std::optional<QJsonObject> json = objectOf(payload);
     if (!json)
         return std::nullopt;
-    const std::optional<int> station = stationOf(json->value(QStringLiteral("station")), 1);
-    const std::optional<qint64> time = timeOf(json->value(QStringLiteral("time")));
-    const std::optional<QString> name = textOf(json->value(QStringLiteral("name")));
-    const std::optional<QString> unit = textOf(json->value(QStringLiteral("unit")));
-    const std::optional<QString> direction = textOf(json->value(QStringLiteral("direction")));
-    const std::optional<Value> speed = valueOf(*json, QStringLiteral("speed"));
-    const std::optional<Value> preset1 = valueOf(*json, QStringLiteral("preset1"));
-    const std::optional<Value> preset2 = valueOf(*json, QStringLiteral("preset2"));
-    const std::optional<bool> alarm1 = flagOf(json->value(QStringLiteral("preset1_alarm")));
-    const std::optional<bool> alarm2 = flagOf(json->value(QStringLiteral("preset2_alarm")));
-    const QJsonValue battery = json->value(QStringLiteral("battery"));
+    const std::optional<int> station = stationOf(json->value(field::kStation), 1);
+    const std::optional<qint64> time = timeOf(json->value(field::kTime));
+    const std::optional<QString> name = textOf(json->value(field::kName));
+    const std::optional<QString> unit = textOf(json->value(field::kUnit));
+    const std::optional<QString> direction = textOf(json->value(field::kDirection));
+    const std::optional<Value> speed = valueOf(*json, field::kSpeed);
+    const std::optional<Value> preset1 = valueOf(*json, field::kPreset1);
+    const std::optional<Value> preset2 = valueOf(*json, field::kPreset2);
+    const std::optional<bool> alarm1 = flagOf(json->value(field::kPreset1Alarm));
+    const std::optional<bool> alarm2 = flagOf(json->value(field::kPreset2Alarm));
+    const QJsonValue battery = json->value(field::kBattery);
     if (!station || !time || *time == 0 || !name || !unit || !direction || !speed || !preset1 ||
         !preset2 || !alarm1 || !alarm2 || !(battery.isDouble() || battery.isUndefined()))
         return std::nullopt;
@@ -99,9 +101,9 @@ std::optional<StationState> readState(const QByteArray& payload) {
 }
 
 std::optional<bool> readOnline(const QByteArray& payload) {
-    if (payload == "online")
+    if (payload == field::kOnline)
         return true;
-    if (payload == "offline")
+    if (payload == field::kOffline)
         return false;
     return std::nullopt;
 }
@@ -111,9 +113,9 @@ std::optional<StationAlarms> readAlarms(const QByteArray& payload) {
     if (!json)
         return std::nullopt;
     const std::optional<int> station =
-        stationOf(json->value(QStringLiteral("station")), alarms::kPortStation);
-    const std::optional<QString> name = textOf(json->value(QStringLiteral("name")));
-    const QJsonValue list = json->value(QStringLiteral("alarms"));
+        stationOf(json->value(field::kStation), alarms::kPortStation);
+    const std::optional<QString> name = textOf(json->value(field::kName));
+    const QJsonValue list = json->value(field::kAlarms);
     if (!station || !name || !list.isArray())
         return std::nullopt;
     StationAlarms read{*station, *name, {}};
@@ -129,10 +131,4 @@ std::optional<StationAlarms> readAlarms(const QByteArray& payload) {
     return read;
 }
 
-QByteArray ackJson(alarms::Kind kind, const QString& by) {
-    return QJsonDocument(QJsonObject{{QStringLiteral("alarm"), alarms::kindText(kind)},
-                                     {QStringLiteral("by"), by}})
-        .toJson(QJsonDocument::Compact);
-}
-
-} // namespace site
+} // namespace publish
