@@ -3,6 +3,7 @@
 #include "notify/command_run.h"
 #include "notify/curl_library.h"
 #include "notify/mail_message.h"
+#include "notify/notify_trace.h"
 #include "notify/send_thread.h"
 #include "notify/transfer.h"
 #include "toolkit/failure.h"
@@ -50,11 +51,22 @@ Notifier::Notifier(NotifySettings settings, Options options, QObject* parent)
             threads_[int(channel)] =
                 std::make_unique<SendThread>(QStringLiteral("notify-") + channelText(channel));
     }
+    writer_ = std::make_unique<SendThread>(QStringLiteral("notify-file"));
     wake_->setSingleShot(true);
     connect(wake_, &QTimer::timeout, this, &Notifier::pump);
 }
 
-Notifier::~Notifier() = default;
+Notifier::~Notifier() {
+    // The write under way ends first; what still waits is written here, at the stop.
+    writer_.reset();
+    if (unwritten_->queued) {
+        try {
+            toolkit::replaceFileContents(options_.stateFile, unwritten_->bytes);
+        } catch (const toolkit::Failure& failure) {
+            toolkit::reportToStandardError(failure.text(), toolkit::Severity::Warning);
+        }
+    }
+}
 
 QString Notifier::restore() {
     const toolkit::FileRead file = toolkit::readRegularFile(options_.stateFile, kMostStateBytes);
@@ -120,6 +132,9 @@ void Notifier::enqueue(const QList<Notice>& notices) {
             pending.queuedMs = at;
             if (notice.event == Event::Escalation)
                 pending.to = settings_.escalateTo;
+            if (channel == Channel::Email)
+                qCDebug(lcNotify).noquote()
+                    << "queued" << messageId(notice, settings_.mail.from) << traceClockMs();
             outbox_.add(pending);
         }
     }
@@ -289,20 +304,44 @@ QString Notifier::stateText() const {
 void Notifier::save() {
     const QJsonObject state{{QStringLiteral("pending"), outbox_.toJson()},
                             {QStringLiteral("alarms"), events_.toJson()}};
-    try {
-        toolkit::replaceFileContents(options_.stateFile,
-                                     QJsonDocument(state).toJson(QJsonDocument::Indented));
-        saveProblem_.clear();
-    } catch (const toolkit::Failure& failure) {
-        const QString problem =
-            QStringLiteral("A fila de notificações %1 não pôde ser gravada (%2): o que espera "
-                           "nela se perde se o programa parar.")
-                .arg(options_.stateFile, failure.text());
-        // Once until it is written again.
-        if (problem != saveProblem_)
-            toolkit::reportToStandardError(problem, toolkit::Severity::Warning);
-        saveProblem_ = problem;
+    {
+        const std::lock_guard lock(unwritten_->mutex);
+        unwritten_->bytes = QJsonDocument(state).toJson(QJsonDocument::Indented);
+        if (std::exchange(unwritten_->queued, true))
+            return; // the write already asked for takes these contents
     }
+    writer_->run(
+        [unwritten = unwritten_, path = options_.stateFile] {
+            QByteArray bytes;
+            {
+                const std::lock_guard lock(unwritten->mutex);
+                bytes = unwritten->bytes;
+                unwritten->queued = false;
+            }
+            try {
+                toolkit::replaceFileContents(path, bytes);
+                return Outcome{true, {}};
+            } catch (const toolkit::Failure& failure) {
+                return Outcome{false, failure.text()};
+            }
+        },
+        [this](const Outcome& outcome) { saved(outcome); });
+}
+
+void Notifier::saved(const Outcome& outcome) {
+    if (outcome.ok) {
+        saveProblem_.clear();
+        return;
+    }
+    const QString problem =
+        QStringLiteral("A fila de notificações %1 não pôde ser gravada (%2): o que espera nela "
+                       "se perde se o programa parar.")
+            .arg(options_.stateFile, outcome.text);
+    // Once until it is written again.
+    if (problem != saveProblem_)
+        toolkit::reportToStandardError(problem, toolkit::Severity::Warning);
+    saveProblem_ = problem;
+    emit stateChanged();
 }
 
 } // namespace notify

@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QTimer;
 
@@ -28,8 +29,9 @@ inline const QString kSiteStateFileName = QStringLiteral("notificacoes-local.jso
 // The notifications of one program: the alarm lists come in as they change, the events to
 // tell go into the queue, and each channel sends its queue in order, on a thread of its own
 // for e-mail and the webhook and as a process for the command. The queue and what was told
-// are in one file, written whole at every change and read back at start, so that neither a
-// kill nor a restart loses or repeats a notification. Made only when a channel is set.
+// are in one file, written whole at every change (on a thread of its own) and read back at
+// start, so that neither a kill nor a restart loses or repeats a notification: what a kill
+// left unwritten is told again from the alarm lists read back. Made only when a channel is set.
 class Notifier : public QObject {
     Q_OBJECT
 
@@ -79,6 +81,7 @@ private:
                   std::function<void(const Outcome&)> done);
     void finished(Channel channel, const Outcome& outcome);
     void save();
+    void saved(const Outcome& outcome);
     QString recipients(Channel channel, const QStringList& to) const;
     qint64 now() const { return options_.nowMs(); }
 
@@ -87,6 +90,15 @@ private:
     AlarmEvents events_;
     Outbox outbox_;
     std::array<std::unique_ptr<SendThread>, kChannels> threads_;
+    // The queue file is written off the window thread (its fsync may take a poll's margin): the
+    // newest contents wait here for the writing thread, which takes them whole.
+    struct Unwritten {
+        std::mutex mutex;
+        QByteArray bytes;
+        bool queued = false;
+    };
+    std::shared_ptr<Unwritten> unwritten_ = std::make_shared<Unwritten>();
+    std::unique_ptr<SendThread> writer_;
     QTimer* wake_ = nullptr;
     QString saveProblem_;
     QString loadProblem_;
