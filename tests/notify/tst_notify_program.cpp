@@ -225,6 +225,10 @@ private slots:
         QVERIFY(runsOf(script)[0].contains("ANEMOMETROS_EVENTO=ATIVO\n"));
         QVERIFY(runsOf(script)[0].contains("ANEMOMETROS_LOCAL=obra\n"));
         QVERIFY(runsOf(script)[0].contains("ANEMOMETROS_NOME=GUINDASTE NORTE\n"));
+        // A command alone needs no libcurl: it is not even loaded.
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(view.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("libcurl"));
         QVERIFY(stopView());
         QVERIFY(startView());
         // Read again at the start, and published again as a station PC does at its own.
