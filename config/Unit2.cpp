@@ -279,9 +279,11 @@ void TForm2::addressEditExit(int station) {
 }
 
 void TForm2::BotaoSalvaConfigClick() {
-    settings_.announce(settings::Applied::Saved);
+    // The names first: whoever hears of the saving (the main window's panels, the broker's
+    // lists) reads them.
     for (int station = 1; station <= kStations; ++station)
         settings_.setName(station, nameEdits_[stationSlot(station)]->text());
+    settings_.announce(settings::Applied::Saved);
     settings_.setCyclePauseMs(
         config::computeCyclePause(edit17_->text(), comboRede_->currentText()));
     bus_.controlTimer().setInterval(500);

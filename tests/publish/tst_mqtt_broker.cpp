@@ -4,6 +4,7 @@
 
 #include "app/station_windows.h"
 #include "config/Unit2.h"
+#include "config/station_edit.h"
 #include "health/health_monitor.h"
 #include "publish/publisher.h"
 
@@ -142,6 +143,33 @@ private slots:
         form2.BotaoSalvaConfigClick();
         QTRY_COMPARE_WITH_TIMEOUT(live.on(kLastCleared).size(), 1, 5000);
         QCOMPARE(retainedFor(broker, 4, 8), QStringList());
+        QVERIFY(watcher.boxes().empty());
+    }
+
+    // A station renamed and saved: its retained alarm list says the new name as soon as the
+    // configuration is saved, though none of its alarms changed.
+    void renamedStationsAlarmListFollows() {
+        MqttBroker broker;
+        QVERIFY(broker.start());
+        StationEnv env;
+        Pty pty;
+        QList<QByteArray> config = env.configBytes().split('\n');
+        config[0] = QByteArray::fromStdString(pty.path()) + '\r';
+        env.writeConfig(config.join('\n'));
+        QVERIFY(writeText(env.dir() + QStringLiteral("/anemometros.ini"), settingsFor(broker)));
+        MqttSubscriber live(broker, QStringLiteral("teste/2/alarms"));
+        BoxWatcher watcher;
+        StationWindows windows;
+        QTRY_VERIFY_WITH_TIMEOUT(windows.publisher->connected(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!live.last(QStringLiteral("teste/2/alarms")).isEmpty(), 5000);
+        QVERIFY(!live.last(QStringLiteral("teste/2/alarms")).contains(u"GUINDASTE NORTE"));
+
+        TForm2& form2 = *windows.form2;
+        form2.nameEdit(2)->setText(QStringLiteral("GUINDASTE NORTE"));
+        form2.BotaoSalvaConfigClick();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            live.last(QStringLiteral("teste/2/alarms")).contains(u"\"name\":\"GUINDASTE NORTE\""),
+            3000);
         QVERIFY(watcher.boxes().empty());
     }
 
