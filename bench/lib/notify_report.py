@@ -84,7 +84,10 @@ def main():
 
     off, off_polls = steady_cpu_per_poll(run("idle-off"))
     on, on_polls = steady_cpu_per_poll(run("idle-on"))
-    report.note(f"idle: {off_polls} polls without, {on_polls} with notifications (steady state)")
+    told = sum(1 for line in open(os.path.join(run("idle-on"), "program.log"), encoding="utf-8",
+                                  errors="replace") if "anemometros.notify: queued" in line)
+    report.note(f"idle: {off_polls} polls without, {on_polls} with notifications (steady state); "
+                f"e-mails queued while idle: {told}")
     report.figure("CPU per poll, idle, without notifications", f"{off:.3f} ms")
     report.figure("CPU per poll, idle, e-mail and webhook set", f"{on:.3f} ms")
     # Runs of the same program differ by a few microseconds a poll from one to the next.
