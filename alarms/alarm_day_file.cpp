@@ -5,6 +5,7 @@
 #include "settings/station_settings.h"
 #include "toolkit/cp1252.h"
 #include "toolkit/csv_writer.h"
+#include "toolkit/day_text.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/numbers.h"
 
@@ -90,8 +91,7 @@ QString path(const QString& folder, const QDate& day) {
 } // namespace
 
 QString recordFileName(const QDate& day) {
-    return QStringLiteral("Alarmes ") + day.toString(QStringLiteral("dd-MM-yyyy")) +
-           QStringLiteral(".csv");
+    return QStringLiteral("Alarmes ") + toolkit::dayText(day) + QStringLiteral(".csv");
 }
 
 QDate dayOf(qint64 ms) {

@@ -1,5 +1,7 @@
 #include "alarms/alarm_settings.h"
 
+#include "alarms/wav_sound.h"
+
 #include "toolkit/ini_text.h"
 #include "toolkit/regular_file.h"
 
@@ -30,42 +32,6 @@ std::optional<bool> choice(const QString& value, const QStringList& yes, const Q
     return std::nullopt;
 }
 
-quint32 littleEndian(const QByteArray& bytes, qsizetype at, int size) {
-    quint32 value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | quint8(bytes[at + i]);
-    return value;
-}
-
-// Why Qt's player would not play a WAV file, or nothing. It decodes integer PCM of 8, 16, 24 or
-// 32 bits, and a file whose "data" chunk is cut short would keep it loading for ever.
-QString wavProblem(const QByteArray& bytes) {
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
-        return QStringLiteral("não é um som WAV");
-    bool pcm = false;
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        const QByteArray id = bytes.mid(at, 4);
-        const qint64 size = littleEndian(bytes, at + 4, 4);
-        if (id == "fmt ") {
-            if (size < 16 || at + 8 + size > bytes.size())
-                break;
-            const quint32 format = littleEndian(bytes, at + 8, 2);
-            const quint32 bits = littleEndian(bytes, at + 22, 2);
-            pcm = format == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-            if (!pcm)
-                return QStringLiteral("não é um som WAV em PCM de 8, 16, 24 ou 32 bits");
-        } else if (id == "data") {
-            if (!pcm)
-                break;
-            if (at + 8 + size > bytes.size())
-                return QStringLiteral("é um som WAV cortado");
-            return {};
-        }
-        at += 8 + size + (size & 1);
-    }
-    return QStringLiteral("não é um som WAV");
-}
-
 // The absolute path of a sound file, or why it cannot be played.
 struct SoundFile {
     QString path;
@@ -79,7 +45,7 @@ SoundFile soundFile(const QString& key, const QString& value, const QDir& statio
     if (!file.ok())
         why = file.reason();
     else
-        why = wavProblem(file.bytes);
+        why = readWav(file.bytes).problem;
     if (why.isEmpty())
         return {path, {}};
     return {{},
@@ -96,17 +62,19 @@ QString unknownKeysSentence(const QStringList& keys) {
 } // namespace
 
 AlarmSettingsResult readAlarmSettings(const QString& path) {
-    AlarmSettingsResult result;
-    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
-    if (file.outcome == toolkit::FileRead::Outcome::Missing)
-        return result;
-    if (!file.ok()) {
+    const toolkit::IniFile ini = toolkit::readIniFile(path, kMostSettingsBytes);
+    AlarmSettingsResult result = readAlarmSettings(ini);
+    if (!ini.unreadable.isEmpty())
         result.error = QStringLiteral("Alarmes: o arquivo %1 não pôde ser lido: %2; valem os "
                                       "padrões (som ligado, a janela abre).")
-                           .arg(path, file.reason());
-        return result;
-    }
-    const toolkit::IniGroups groups = toolkit::parseIni(file.bytes);
+                           .arg(path, ini.unreadable);
+    return result;
+}
+
+AlarmSettingsResult readAlarmSettings(const toolkit::IniFile& ini) {
+    AlarmSettingsResult result;
+    const QString& path = ini.path;
+    const toolkit::IniGroups& groups = ini.groups;
     const auto group = groups.find(QStringLiteral("alarmes"));
     if (group == groups.end())
         return result;

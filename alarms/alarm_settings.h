@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/ini_text.h"
+
 #include <QString>
 
 namespace alarms {
@@ -29,14 +31,18 @@ struct AlarmSettingsResult {
     QString error;
 };
 
-// The most that anemometros.ini and a sound file of the user's may hold.
-inline constexpr qint64 kMostSettingsBytes = 64 * 1024;
+// The most that a sound file of the user's may hold.
+using toolkit::kMostSettingsBytes;
 inline constexpr qint64 kMostSoundBytes = 10 * 1024 * 1024;
 
-// Reads the [alarmes] group of an INI file; group and key names and the words ligado,
-// desligado, sim and não in any case. The sound files are relative to the folder of the INI
-// file and must be small regular WAV files. A missing file or a file without the group gives
-// the defaults and no error. Other groups are left to others.
+// Reads the [alarmes] group of anemometros.ini as read once at start; group and key names and
+// the words ligado, desligado, sim and não in any case. The sound files are relative to the
+// folder of the INI file and must be small regular WAV files. A missing file, one that could
+// not be read (its reader of [mqtt] says so, once) or a file without the group gives the
+// defaults and no error. Other groups are left to others.
+AlarmSettingsResult readAlarmSettings(const toolkit::IniFile& ini);
+// The same for a file of its own, read here for [alarmes] alone: one that cannot be read is
+// said.
 AlarmSettingsResult readAlarmSettings(const QString& path);
 
 } // namespace alarms

@@ -2,6 +2,7 @@
 
 #include "alarms/alarm_record.h"
 #include "alarms/alarm_table_model.h"
+#include "toolkit/day_text.h"
 #include "toolkit/messages.h"
 #include "toolkit/save_dialog.h"
 
@@ -261,12 +262,11 @@ void AlarmWindow::exportClicked() {
     const std::optional<Period> period = askPeriod(this, today);
     if (!period)
         return;
-    const QString dayPattern = QStringLiteral("dd-MM-yyyy");
-    const QString path = toolkit::askSavePath(
-        this, QStringLiteral("Exportar alarmes"),
-        QStringLiteral("Alarmes %1 a %2.csv")
-            .arg(period->from.toString(dayPattern), period->to.toString(dayPattern)),
-        QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
+    const QString path =
+        toolkit::askSavePath(this, QStringLiteral("Exportar alarmes"),
+                             QStringLiteral("Alarmes %1 a %2.csv")
+                                 .arg(toolkit::dayText(period->from), toolkit::dayText(period->to)),
+                             QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));
     if (!path.isEmpty())
         toolkit::guarded([&] { exportTo(period->from, period->to, path); });
 }

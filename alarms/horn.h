@@ -3,26 +3,35 @@
 #include "alarms/alarm.h"
 #include "alarms/alarm_settings.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
 
 QT_BEGIN_NAMESPACE
+class QAudioSink;
+class QIODevice;
 class QMediaDevices;
-class QSoundEffect;
 QT_END_NAMESPACE
 
 namespace alarms {
 
 class AlarmBook;
+struct HornSound;
 
 // Sounds the horn the alarm book asks for, on the desktop's default audio output: the
 // continuous sound (or som_alta) for alta alarms, the intermittent one (or som_media) for média
 // and baixa, each in a loop until the book's horn falls silent. Without an audio output the
 // program goes on in silence and says so once through unavailable(); it never waits for the
 // sound server.
+//
+// Each start opens a stream of its own that the player fills itself, and each stop closes it:
+// nothing runs while the horn is silent. (QSoundEffect on Qt 6.4 asks PulseAudio for a smaller
+// buffer at every play, and after a few plays its stream stays open and silent.) A stream that
+// the server stops taking sound from is opened again.
 class HornPlayer : public QObject {
     Q_OBJECT
 
@@ -47,14 +56,21 @@ signals:
 private:
     void restart();
     void startSound(Horn horn);
-    void stopSounds();
-    void fallBack(QSoundEffect& effect, const char* builtin);
+    void stopSound();
+    void feed();
+    void sayNoOutput();
 
     std::function<Horn()> wanted_;
     HornSettings settings_;
     std::unique_ptr<QMediaDevices> devices_;
-    std::unique_ptr<QSoundEffect> continuous_;
-    std::unique_ptr<QSoundEffect> intermittent_;
+    std::unique_ptr<HornSound> continuous_;
+    std::unique_ptr<HornSound> intermittent_;
+    QAudioSink* sink_ = nullptr; // the open stream's, deleted from the event loop once stopped
+    QIODevice* stream_ = nullptr;
+    qsizetype offset_ = 0;     // where the next bytes of the loop begin
+    QElapsedTimer sinceTaken_; // since the server last took sound from the stream
+    QTimer feedTimer_;         // runs only while a stream is open
+    QTimer retryTimer_;        // after a stream that could not be opened
     Horn sounding_ = Horn::None;
     bool noOutputSaid_ = false;
 };

@@ -43,6 +43,7 @@ StationWindows::StationWindows() {
     form1->show();
     form2 = std::make_unique<TForm2>(form1->stationSettings(), form1->stationBus(), form1.get());
     form3 = std::make_unique<TForm3>(form1.get());
+    settingsFile_ = toolkit::readIniFile(QDir::current().filePath(toolkit::kSettingsFile));
 
     TForm1& main = *form1;
     const settings::StationSettings& stations = main.stationSettings();
@@ -50,7 +51,7 @@ StationWindows::StationWindows() {
     monitor = std::make_unique<health::HealthMonitor>(health::HealthMonitor::Station{
         .settings = stations,
         .logFolder = logFolder,
-        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+        .nowMs = clock_,
     });
     main.readingFeed().addWatcher(*monitor);
     health::HealthMonitor& watcher = *monitor;
@@ -78,7 +79,7 @@ StationWindows::StationWindows() {
 
     live = std::make_unique<history::LiveReadings>(history::LiveReadings::Stations{
         .settings = stations,
-        .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+        .nowMs = clock_,
     });
     main.readingFeed().addWatcher(*live);
     history = std::make_unique<history::HistoryWindow>(
@@ -86,7 +87,7 @@ StationWindows::StationWindows() {
             .logFolder = logFolder,
             .live = live.get(),
             .settings = stations,
-            .nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); },
+            .nowMs = clock_,
         },
         form1.get());
 
@@ -106,11 +107,9 @@ StationWindows::StationWindows() {
 void StationWindows::startAlarms() {
     TForm1& main = *form1;
     const settings::StationSettings& stations = main.stationSettings();
-    const auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
     // [alarmes] of anemometros.ini: the horn's sounds, whether a new alarm opens the window, the
     // delay before an alarm is normal again.
-    const alarms::AlarmSettingsResult read =
-        alarms::readAlarmSettings(QDir::current().filePath(publish::kSettingsFile));
+    const alarms::AlarmSettingsResult read = alarms::readAlarmSettings(settingsFile_);
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on with the keys it could read.
         toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
@@ -122,7 +121,7 @@ void StationWindows::startAlarms() {
         .book = *alarmBook,
         .health = *monitor,
         .settings = stations,
-        .nowMs = now,
+        .nowMs = clock_,
     });
     // Told right after health, whose counts say whether a station answers.
     main.readingFeed().addWatcher(*alarmWatch);
@@ -137,7 +136,7 @@ void StationWindows::startAlarms() {
     // Before the list is read back: the alarms of stations no longer polled go at once, into
     // the day file.
     auto* recorder =
-        new alarms::AlarmRecorder(*alarmBook, stations, logFolder, now, alarmBook.get());
+        new alarms::AlarmRecorder(*alarmBook, stations, logFolder, clock_, alarmBook.get());
     // After the tick that changed the list: a box opened there would run its loop in the poll.
     QObject::connect(
         recorder, &alarms::AlarmRecorder::failed, recorder,
@@ -150,7 +149,7 @@ void StationWindows::startAlarms() {
         QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
     }
     alarmWatch->forgetStationsNotPolled();
-    alarmWindow = std::make_unique<alarms::AlarmWindow>(*alarmBook, *recorder, stations, now,
+    alarmWindow = std::make_unique<alarms::AlarmWindow>(*alarmBook, *recorder, stations, clock_,
                                                         alarms::loginName(), form1.get());
     auto* horn = new alarms::HornPlayer(*alarmBook, read.settings.horn, alarmBook.get());
     // Without a sound output the program runs on, and Diagnóstico's journal says so once.
@@ -173,13 +172,12 @@ void StationWindows::startAlarms() {
         QTimer::singleShot(0, form1.get(), bringBefore);
     auto* clock = new QTimer(alarmBook.get());
     QObject::connect(clock, &QTimer::timeout, alarmBook.get(),
-                     [this] { alarmBook->tick(QDateTime::currentMSecsSinceEpoch()); });
+                     [this] { alarmBook->tick(clock_()); });
     clock->start(1000);
 }
 
 void StationWindows::startPublishing() {
-    const publish::SettingsResult read =
-        publish::readSettings(QDir::current().filePath(publish::kSettingsFile));
+    const publish::SettingsResult read = publish::readSettings(settingsFile_);
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on without publishing.
         toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
@@ -226,8 +224,7 @@ void StationWindows::startPublishing() {
 }
 
 void StationWindows::startNotifications() {
-    const QString ini = QDir::current().filePath(publish::kSettingsFile);
-    const notify::NotifySettingsResult read = notify::readNotifySettings(ini);
+    const notify::NotifySettingsResult read = notify::readNotifySettings(settingsFile_);
     if (!read.error.isEmpty()) {
         // Once, when the windows are up; the program runs on with the keys it could read.
         toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
@@ -236,12 +233,13 @@ void StationWindows::startNotifications() {
     if (!read.settings.any())
         return;
     // "Local" in the messages: the station PC's MQTT prefix, else its host name.
-    const std::optional<publish::MqttSettings> mqtt = publish::readSettings(ini).settings;
+    const std::optional<publish::MqttSettings> mqtt = publish::readSettings(settingsFile_).settings;
     const QString site = mqtt ? mqtt->prefix : QSysInfo::machineHostName();
     notifier = std::make_unique<notify::Notifier>(
         read.settings,
         notify::Notifier::Options{.stateFile = QDir::current().filePath(notify::kStateFileName),
-                                  .site = site});
+                                  .site = site,
+                                  .nowMs = clock_});
     QObject::connect(notifier.get(), &notify::Notifier::journal, monitor.get(),
                      [this](const QString& station, const QString& event, const QString& detail) {
                          monitor->noteEvent(station, event, detail);

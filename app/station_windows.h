@@ -3,8 +3,12 @@
 #include "app/Unit3.h"
 #include "app/comm_Unit1.h"
 #include "config/Unit2.h"
+#include "toolkit/ini_text.h"
 #include "toolkit/timer.h"
 
+#include <QDateTime>
+
+#include <functional>
 #include <memory>
 
 namespace health {
@@ -57,6 +61,11 @@ public:
 
 private:
     toolkit::StartupHold startup_;
+    // anemometros.ini, read once at start for every group's reader (after the windows: a box
+    // of theirs comes first, as always).
+    toolkit::IniFile settingsFile_;
+    // Milliseconds since 1970: the one clock every part of the station reads.
+    const std::function<qint64()> clock_ = [] { return QDateTime::currentMSecsSinceEpoch(); };
 
 public:
     // Destroyed in reverse: the dialogs before the main window that is their parent.

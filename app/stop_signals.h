@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/signal_pipe.h"
+
 #include <QObject>
 
 #include <functional>
@@ -33,7 +35,7 @@ private:
     std::function<void()> end_;
     bool requested_ = false;
 
-    int readFd_ = -1;
+    toolkit::SignalPipe pipe_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "health/station_table_model.h"
 #include "toolkit/cp1252.h"
 #include "toolkit/csv_writer.h"
+#include "toolkit/day_text.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
 #include "toolkit/save_dialog.h"
@@ -260,7 +261,7 @@ void DiagnosticsWindow::exportTo(const QString& path) const {
 }
 
 void DiagnosticsWindow::exportClicked() {
-    const QString day = QDate::currentDate().toString(QStringLiteral("dd-MM-yyyy"));
+    const QString day = toolkit::dayText(QDate::currentDate());
     const QString path = toolkit::askSavePath(
         this, QStringLiteral("Exportar diagnóstico"), QStringLiteral("Diagnóstico %1.csv").arg(day),
         QStringLiteral("Arquivo CSV (*.csv)"), QStringLiteral("csv"));

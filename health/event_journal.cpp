@@ -2,6 +2,7 @@
 
 #include "logs/file_io.h"
 #include "toolkit/cp1252.h"
+#include "toolkit/day_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,6 @@
 namespace health::journal {
 
 namespace {
-
-const QString kDatePattern = QStringLiteral("dd-MM-yyyy");
 
 QString field(QString text) {
     for (QChar& c : text) {
@@ -30,7 +29,7 @@ QByteArray textLine(const QString& text) {
 } // namespace
 
 QString fileName(const QDate& day) {
-    return QStringLiteral("Eventos ") + day.toString(kDatePattern) + QStringLiteral(".txt");
+    return QStringLiteral("Eventos ") + toolkit::dayText(day) + QStringLiteral(".txt");
 }
 
 QString line(const Event& event) {
@@ -57,7 +56,7 @@ int prune(const QString& folder, const QDate& today) {
         const QRegularExpressionMatch match = name.match(entry);
         if (!match.hasMatch())
             continue;
-        const QDate day = QDate::fromString(match.captured(1), kDatePattern);
+        const QDate day = toolkit::dayFromText(match.captured(1));
         if (day.isValid() && day.daysTo(today) > kKeptDays &&
             logs::io::removeFileInFolder(folder + u'/' + entry, ownFolder))
             ++deleted;

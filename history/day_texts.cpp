@@ -1,6 +1,7 @@
 #include "history/day_texts.h"
 
 #include "logs/log_format.h"
+#include "toolkit/day_text.h"
 #include "toolkit/numbers.h"
 
 #include <QTime>
@@ -10,8 +11,6 @@
 namespace history {
 
 namespace {
-
-const QString kDatePattern = QStringLiteral("dd-MM-yyyy");
 
 QString timeText(int secondOfDay) {
     return QTime(0, 0).addSecs(secondOfDay).toString(QStringLiteral("HH:mm:ss"));
@@ -60,12 +59,12 @@ QStringList summaryCells(const DaySummary& s, double factor, const QString& unit
                                                                          : number + u' ' + unit;
     };
     if (s.readings == 0)
-        return {s.day.toString(kDatePattern), QStringLiteral("-"), QStringLiteral("-"),
-                QStringLiteral("-"),          QStringLiteral("-"), QStringLiteral("-"),
-                QStringLiteral("0"),          QStringLiteral("-"), QStringLiteral("-"),
-                QStringLiteral("-"),          QStringLiteral("-")};
+        return {toolkit::dayText(s.day), QStringLiteral("-"), QStringLiteral("-"),
+                QStringLiteral("-"),     QStringLiteral("-"), QStringLiteral("-"),
+                QStringLiteral("0"),     QStringLiteral("-"), QStringLiteral("-"),
+                QStringLiteral("-"),     QStringLiteral("-")};
     const QString mean = meanText(s, factor);
-    return {s.day.toString(kDatePattern),
+    return {toolkit::dayText(s.day),
             withUnit(maxText(s, factor)),
             timeText(s.maxSecond),
             mean.isEmpty() ? QStringLiteral("-") : withUnit(mean),
@@ -95,8 +94,8 @@ QStringList summaryFileColumns(const QString& unit) {
 
 QStringList summaryFileCells(const DaySummary& s, double factor) {
     if (s.readings == 0)
-        return {s.day.toString(kDatePattern), {}, {}, {}, {}, {}, "0", {}, {}, {}, {}};
-    return {s.day.toString(kDatePattern),
+        return {toolkit::dayText(s.day), {}, {}, {}, {}, {}, "0", {}, {}, {}, {}};
+    return {toolkit::dayText(s.day),
             maxText(s, factor),
             timeText(s.maxSecond),
             meanText(s, factor),

@@ -3,6 +3,7 @@
 #include "history/charts.h"
 #include "history/day_texts.h"
 #include "history/week_model.h"
+#include "toolkit/day_text.h"
 #include "toolkit/file_replace.h"
 #include "toolkit/messages.h"
 #include "toolkit/save_dialog.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr int kLiveRefreshMs = 5000;
 const QString kToday = QStringLiteral("Hoje");
 const QString kLast24Hours = QStringLiteral("Últimas 24 horas");
-const QString kDatePattern = QStringLiteral("dd-MM-yyyy");
 
 } // namespace
 
@@ -188,7 +188,7 @@ void HistoryWindow::reload() {
     day_->clear();
     day_->addItems({kToday, kLast24Hours});
     for (const QDate& day : earlier)
-        day_->addItem(day.toString(kDatePattern));
+        day_->addItem(toolkit::dayText(day));
     day_->setCurrentIndex(std::max<int>(0, day_->findText(chosenDay)));
     startLoading();
 }
@@ -202,7 +202,7 @@ void HistoryWindow::startLoading(bool newView) {
         return;
     }
     const QDate last =
-        day_->currentIndex() <= 1 ? today() : QDate::fromString(day_->currentText(), kDatePattern);
+        day_->currentIndex() <= 1 ? today() : toolkit::dayFromText(day_->currentText());
     QList<QDate> days;
     for (int back = Prepared::kWeekDays - 1; back >= 0; --back)
         days << last.addDays(-back);
@@ -241,9 +241,7 @@ void HistoryWindow::loaded() {
 Choice HistoryWindow::choice() const {
     if (day_->currentIndex() == 1)
         return {today(), true};
-    return {day_->currentIndex() == 0 ? today()
-                                      : QDate::fromString(day_->currentText(), kDatePattern),
-            false};
+    return {day_->currentIndex() == 0 ? today() : toolkit::dayFromText(day_->currentText()), false};
 }
 
 // Today's readings held in memory that came since the last look join the data and what is
@@ -314,7 +312,7 @@ QString HistoryWindow::notes(bool unitKnown) const {
                                               "arquivo de %2."),
                                QStringLiteral("%1 linhas que não são leituras foram ignoradas no "
                                               "arquivo de %2."))
-                         .arg(day.toString(kDatePattern));
+                         .arg(toolkit::dayText(day));
     }
     if (prepared_.overLimit > 0)
         notes << countText(prepared_.overLimit,
@@ -368,10 +366,9 @@ void HistoryWindow::showData(bool newView) {
 
 void HistoryWindow::exportChart() {
     const Choice shown = choice();
-    const QString day =
-        shown.last24Hours
-            ? QStringLiteral("últimas 24 horas %1").arg(shown.day.toString(kDatePattern))
-            : shown.day.toString(kDatePattern);
+    const QString day = shown.last24Hours
+                            ? QStringLiteral("últimas 24 horas %1").arg(toolkit::dayText(shown.day))
+                            : toolkit::dayText(shown.day);
     const QString path =
         toolkit::askSavePath(this, QStringLiteral("Exportar histórico"),
                              exportName(station_->currentText(), day, QStringLiteral("png")),

@@ -1,6 +1,7 @@
 #include "history/log_reader.h"
 
 #include "modbus/vocabulary.h"
+#include "toolkit/day_text.h"
 
 #include <QRegularExpression>
 
@@ -166,7 +167,7 @@ LogName parseLogName(const QString& fileName) {
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())
         return {};
-    return {QDate::fromString(match.captured(1), QStringLiteral("dd-MM-yyyy")), match.captured(2)};
+    return {toolkit::dayFromText(match.captured(1)), match.captured(2)};
 }
 
 } // namespace history

@@ -1,5 +1,7 @@
 #include "logs/log_format.h"
 
+#include "toolkit/day_text.h"
+
 namespace logs {
 
 namespace {
@@ -26,7 +28,7 @@ QString headerLine(const QString& unitText) {
 }
 
 QString dateText(const QDate& date) {
-    return date.toString(QStringLiteral("dd-MM-yyyy"));
+    return toolkit::dayText(date);
 }
 
 QString safeStationName(const QString& stationName) {

@@ -14,7 +14,7 @@ namespace notify {
 
 namespace {
 
-constexpr qint64 kMostSettingsBytes = 64 * 1024;
+using toolkit::kMostSettingsBytes;
 constexpr qint64 kMostCaBytes = 1024 * 1024;
 
 const QStringList kKeys{
@@ -334,19 +334,20 @@ QString urlShown(const QString& url) {
 }
 
 NotifySettingsResult readNotifySettings(const QString& path) {
-    NotifySettingsResult result;
-    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
-    if (file.outcome == toolkit::FileRead::Outcome::Missing)
-        return result;
-    if (!file.ok()) {
+    const toolkit::IniFile ini = toolkit::readIniFile(path, kMostSettingsBytes);
+    NotifySettingsResult result = readNotifySettings(ini);
+    if (!ini.unreadable.isEmpty())
         result.error = QStringLiteral("Notificações: o arquivo %1 não pôde ser lido: %2; nenhuma "
                                       "notificação é enviada.")
-                           .arg(path, file.reason());
-        return result;
-    }
-    const toolkit::IniGroups groups = toolkit::parseIni(file.bytes);
-    const auto group = groups.find(QStringLiteral("notificacoes"));
-    if (group == groups.end())
+                           .arg(path, ini.unreadable);
+    return result;
+}
+
+NotifySettingsResult readNotifySettings(const toolkit::IniFile& ini) {
+    NotifySettingsResult result;
+    const QString& path = ini.path;
+    const auto group = ini.groups.find(QStringLiteral("notificacoes"));
+    if (group == ini.groups.end())
         return result;
     QHash<QString, QString> values;
     QStringList unknown;

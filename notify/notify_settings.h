@@ -2,6 +2,7 @@
 
 #include "alarms/alarm.h"
 #include "notify/notice.h"
+#include "toolkit/ini_text.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,8 +58,12 @@ struct NotifySettingsResult {
 inline constexpr int kMostMinutes = 24 * 60;
 inline constexpr int kMostReminders = 100;
 
-// Reads the [notificacoes] group of an INI file; names and words in any case. A missing file
-// or a file without the group gives notifications off and no error.
+// Reads the [notificacoes] group of anemometros.ini as read once at start; names and words in
+// any case. A missing file, one that could not be read (its reader of [mqtt] says so, once) or
+// a file without the group gives notifications off and no error.
+NotifySettingsResult readNotifySettings(const toolkit::IniFile& ini);
+// The same for a file of its own, read here for [notificacoes] alone: one that cannot be read
+// is said.
 NotifySettingsResult readNotifySettings(const QString& path);
 
 // "ntfy.example.com/alarmes": a URL without its user name and password, for every text shown.

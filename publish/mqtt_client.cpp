@@ -103,9 +103,8 @@ void MqttClient::start() {
     keepalive_->setInterval(std::clamp(settings_.keepaliveS * 1000 / 4, 1000, 5000));
     connect(keepalive_, &QTimer::timeout, this,
             [this] { afterLoop(mosquitto_loop_misc(shared_->handle)); });
-    gather_ = new QTimer(this);
-    gather_->setSingleShot(true);
-    connect(gather_, &QTimer::timeout, this, &MqttClient::flush);
+    batch_ = new MessageBatch(this);
+    connect(batch_, &MessageBatch::due, this, &MqttClient::flush);
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &MqttClient::attempt);
@@ -189,10 +188,8 @@ void MqttClient::watchSocket(bool writable) {
 }
 
 void MqttClient::stopWatching() {
-    lost_ += qint64(kept_.size());
-    kept_.clear();
-    if (gather_)
-        gather_->stop();
+    if (batch_)
+        lost_ += qint64(batch_->take().size());
     delete reader_;
     reader_ = nullptr;
     delete writer_;
@@ -335,28 +332,20 @@ bool MqttClient::publishSoon(const QString& topic, const QByteArray& payload, in
                              bool retain) {
     if (!shared_ || !connected_ || !reader_)
         return false;
-    const auto now = std::chrono::steady_clock::now();
-    if (kept_.empty()) {
-        keptSince_ = now;
-        // Only when the messages stop coming: otherwise the next one writes them all.
-        gather_->start(2 * kGatherMs);
-    }
-    kept_.push_back(Kept{topic.toUtf8(), payload, qos, retain});
-    if (kept_.size() >= kMostKept || now - keptSince_ >= std::chrono::milliseconds(kGatherMs))
+    if (batch_->keep({topic.toUtf8(), payload, qos, retain}))
         flush();
     return true;
 }
 
 void MqttClient::flush() {
-    if (kept_.empty() || !reader_)
+    if (batch_->empty() || !reader_)
         return;
-    gather_->stop();
     mosquitto* handle = shared_->handle;
     const int socket = mosquitto_socket(handle);
     // Corked, the messages leave together when it is uncorked.
     int cork = 1;
     setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
-    for (const Kept& message : std::exchange(kept_, {})) {
+    for (const MessageBatch::Message& message : batch_->take()) {
         if (mosquitto_publish(handle, nullptr, message.topic.constData(),
                               int(message.payload.size()), message.payload.constData(), message.qos,
                               message.retain) != MOSQ_ERR_SUCCESS)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/message_batch.h"
 #include "publish/mqtt_settings.h"
 
 #include <QByteArray>
@@ -66,8 +67,8 @@ public:
     // Messages kept for a gathered write that the end of a connection discarded.
     qint64 lostMessages() const { return lost_; }
 
-    static constexpr int kGatherMs = 1000;
-    static constexpr int kMostKept = 64;
+    static constexpr int kGatherMs = MessageBatch::kGatherMs;
+    static constexpr int kMostKept = MessageBatch::kMostKept;
     // A message that comes longer than this is told cut to one byte more, so the receiver can
     // see it is too long without the program holding a copy of what a broker let through.
     static constexpr qsizetype kMostReceivedBytes = 64 * 1024;
@@ -81,12 +82,6 @@ signals:
 
 private:
     struct Shared;
-    struct Kept {
-        QByteArray topic;
-        QByteArray payload;
-        int qos;
-        bool retain;
-    };
 
     void attempt();
     void attemptFinished(int code, int systemError);
@@ -116,13 +111,11 @@ private:
     QSocketNotifier* writer_ = nullptr;
     QTimer* keepalive_ = nullptr;
     QTimer* retry_ = nullptr;
-    QTimer* gather_ = nullptr;
-    std::chrono::steady_clock::time_point keptSince_;
+    MessageBatch* batch_ = nullptr;
     bool connected_ = false;
     bool answered_ = false; // the broker answered this connection's greeting
     int refusal_ = 0;       // its refusal code
     QString lastError_;
-    std::vector<Kept> kept_;
     qint64 lost_ = 0;
     QStringList subscriptions_;
 };

@@ -15,7 +15,7 @@ namespace publish {
 namespace {
 
 const QStringList kKeys{
-    "host",   "port",      "prefix",    "client_id",        "username",         "password_file",
+    "host",   "port",      "prefix",    "client_id",        "username",          "password_file",
     "tls_ca", "keepalive", "discovery", "discovery_prefix", "reconhecer_remoto", "prefixos"};
 
 std::optional<int> wholeNumber(const QString& value, int low, int high) {
@@ -47,15 +47,18 @@ QString unknownKeysSentence(const QStringList& keys, const QString& path) {
 } // namespace
 
 SettingsResult readSettings(const QString& path, const QString& intro) {
+    return readSettings(toolkit::readIniFile(path, kMostSettingsBytes), intro);
+}
+
+SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro) {
     const auto fail = [&intro](const QString& why) {
         return SettingsResult{std::nullopt, intro + why};
     };
-    const toolkit::FileRead file = toolkit::readRegularFile(path, kMostSettingsBytes);
-    if (file.outcome == toolkit::FileRead::Outcome::Missing)
-        return {};
-    if (!file.ok())
-        return fail(QStringLiteral("o arquivo %1 não pôde ser lido: %2.").arg(path, file.reason()));
-    const toolkit::IniGroups groups = toolkit::parseIni(file.bytes);
+    const QString& path = ini.path;
+    if (!ini.unreadable.isEmpty())
+        return fail(
+            QStringLiteral("o arquivo %1 não pôde ser lido: %2.").arg(path, ini.unreadable));
+    const toolkit::IniGroups& groups = ini.groups;
     const auto group = groups.find(QStringLiteral("mqtt"));
     if (group == groups.end())
         return {};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/ini_text.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,16 +34,19 @@ struct SettingsResult {
     QString error; // a bad value, in Portuguese, to be shown once; publishing off then
 };
 
-inline const QString kSettingsFile = QStringLiteral("anemometros.ini");
+using toolkit::kSettingsFile;
 // The most that anemometros.ini and the password file may hold, and a CA bundle.
-inline constexpr qint64 kMostSettingsBytes = 64 * 1024;
+using toolkit::kMostSettingsBytes;
 inline constexpr qint64 kMostCaBytes = 1024 * 1024;
 
 // Reads the [mqtt] group of an INI file; group and key names in any case. A missing file, a
-// file without the group or an empty host is publishing off, without an error; a key the group
-// does not know is a bad value. Other groups are left to others.
-// A bad value's message starts with `intro`: what the program does without the broker.
+// file without the group or an empty host is publishing off, without an error; a file that
+// could not be read is publishing off with its reason (the one message of that file's fault); a key
+// the group does not know is a bad value. Other groups are left to others. A bad value's message
+// starts with `intro`: what the program does without the broker.
 inline const QString kPublishingOff = QStringLiteral("Publicação MQTT desligada: ");
+SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro = kPublishingOff);
+// The same for a file of its own: read here, for [mqtt] alone.
 SettingsResult readSettings(const QString& path, const QString& intro = kPublishingOff);
 
 } // namespace publish

@@ -1,5 +1,7 @@
 #include "publish/payloads.h"
 
+#include "alarms/alarm_json.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,7 +22,7 @@ QByteArray compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// "2026-12-07T14:30:05-03:00": the local time with its offset, also when the offset is 0. Not
+// "2026-12-07T14:30:05-03:00": the time with its own offset, also when the offset is 0. Not
 // Qt::ISODate of the time itself: Qt 6.4 leaves the offset out of a local time and writes "Z"
 // for UTC; in a zone of that fixed offset it writes "+00:00".
 QString isoTime(const QDateTime& time) {
@@ -45,35 +47,6 @@ QString topicSafe(const QString& text) {
     return safe;
 }
 
-QJsonValue timeValue(qint64 ms) {
-    return ms == 0 ? QJsonValue(QJsonValue::Null)
-                   : QJsonValue(isoTime(QDateTime::fromMSecsSinceEpoch(ms)));
-}
-
-QJsonValue textValue(const QString& text) {
-    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-}
-
-QJsonObject alarmObject(const alarms::Entry& entry) {
-    using alarms::State;
-    QJsonObject object;
-    object.insert(QStringLiteral("alarm"), alarms::kindText(entry.kind));
-    object.insert(QStringLiteral("priority"), alarms::priorityText(alarms::priorityOf(entry.kind)));
-    object.insert(QStringLiteral("state"), entry.state == State::Shelved
-                                               ? QStringLiteral("SUPRIMIDO")
-                                               : alarms::stateText(entry));
-    object.insert(QStringLiteral("since"), timeValue(entry.sinceMs));
-    object.insert(QStringLiteral("peak"),
-                  entry.peak ? QJsonValue(*entry.peak) : QJsonValue(QJsonValue::Null));
-    object.insert(QStringLiteral("unit"), textValue(entry.peak ? entry.unit : QString()));
-    object.insert(QStringLiteral("acknowledged_by"), textValue(entry.acknowledgedBy));
-    object.insert(QStringLiteral("acknowledged_at"), timeValue(entry.acknowledgedAtMs));
-    object.insert(QStringLiteral("shelved_until"),
-                  timeValue(entry.state == State::Shelved ? entry.shelvedUntilMs : 0));
-    object.insert(QStringLiteral("repetitions"), entry.repetitions);
-    return object;
-}
-
 QString stationId(const MqttSettings& settings, int station) {
     return topicSafe(settings.clientId) + QStringLiteral("_%1").arg(station);
 }
@@ -89,28 +62,6 @@ QJsonObject deviceObject(const QString& id, const QString& name) {
 }
 
 } // namespace
-
-QString statusTopic(const QString& prefix) {
-    return prefix + QStringLiteral("/status");
-}
-QString stateTopic(const QString& prefix, int station) {
-    return QStringLiteral("%1/%2/state").arg(prefix).arg(station);
-}
-QString availabilityTopic(const QString& prefix, int station) {
-    return QStringLiteral("%1/%2/availability").arg(prefix).arg(station);
-}
-QString healthTopic(const QString& prefix, int station) {
-    return QStringLiteral("%1/%2/health").arg(prefix).arg(station);
-}
-QString alarmsTopic(const QString& prefix, int station) {
-    return station == alarms::kPortStation
-               ? prefix + QStringLiteral("/alarms")
-               : QStringLiteral("%1/%2/alarms").arg(prefix).arg(station);
-}
-QString ackTopic(const QString& prefix, int station) {
-    return station == alarms::kPortStation ? prefix + QStringLiteral("/ack")
-                                           : QStringLiteral("%1/%2/ack").arg(prefix).arg(station);
-}
 
 QByteArray stateJson(const StationInfo& info, const modbus::StationValues& values,
                      const readings::Reading& reading, const QDateTime& time) {
@@ -210,7 +161,7 @@ QByteArray alarmsPayload(int station, const QString& name, const QList<alarms::E
     QJsonArray list;
     for (const alarms::Entry& entry : entries) {
         if (entry.station == station)
-            list.append(alarmObject(entry));
+            list.append(alarms::json::write(entry, alarms::json::Form::Broker));
     }
     return compact({
         {QStringLiteral("station"), station},

@@ -4,6 +4,7 @@
 #include "health/station_health.h"
 #include "modbus/rtu.h"
 #include "publish/mqtt_settings.h"
+#include "publish/topics.h"
 #include "readings/reply.h"
 
 #include <QByteArray>
@@ -14,19 +15,10 @@
 #include <optional>
 #include <vector>
 
-// What the station publishes, as bytes: topics never hold a station's name or address, only
-// its slot number, and payloads are compact UTF-8 JSON (QJsonDocument: keys in alphabetical
-// order, numbers in their shortest form) with times in ISO 8601 with their UTC offset.
+// What the station publishes, as bytes (its topics are in topics.h): payloads are compact UTF-8
+// JSON (QJsonDocument: keys in alphabetical order, numbers in their shortest form) with times in
+// ISO 8601 with their UTC offset.
 namespace publish {
-
-QString statusTopic(const QString& prefix);
-QString stateTopic(const QString& prefix, int station);
-QString availabilityTopic(const QString& prefix, int station);
-QString healthTopic(const QString& prefix, int station);
-// "<prefix>/<n>/alarms", and "<prefix>/alarms" for the port (station 0).
-QString alarmsTopic(const QString& prefix, int station);
-// "<prefix>/<n>/ack", and "<prefix>/ack" for the port.
-QString ackTopic(const QString& prefix, int station);
 
 struct StationInfo {
     int station = 1;

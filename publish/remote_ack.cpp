@@ -1,6 +1,7 @@
 #include "publish/remote_ack.h"
 
 #include "modbus/stations.h"
+#include "publish/topics.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,17 +17,10 @@ RemoteAckRead refused(const QString& why) {
 
 // The station of "<prefix>/<n>/ack" or "<prefix>/ack"; none for any other topic.
 std::optional<int> stationOf(const QString& prefix, const QString& topic) {
-    if (!topic.startsWith(prefix + u'/'))
+    const std::optional<Topic> read = readTopic({prefix}, topic);
+    if (!read || read->prefix != prefix || read->kind != Topic::Kind::Ack)
         return std::nullopt;
-    const QStringView rest = QStringView(topic).mid(prefix.size() + 1);
-    if (rest == u"ack")
-        return alarms::kPortStation;
-    if (rest.size() != 5 || !rest.endsWith(u"/ack"))
-        return std::nullopt; // "<n>/ack", one digit
-    const char16_t digit = rest.at(0).unicode();
-    if (digit < u'1' || digit >= u'1' + kStations)
-        return std::nullopt;
-    return int(digit - u'0');
+    return read->station;
 }
 
 // A name for the journal's line: printable, on one line, short.

@@ -1,11 +1,13 @@
 #include "resources/sounds.h"
 
+#include <QFile>
 #include <QString>
 
 namespace sounds {
 
-QUrl url(const char* resourcePath) {
-    return QUrl(QStringLiteral("qrc") + QString::fromLatin1(resourcePath));
+QByteArray bytes(const char* resourcePath) {
+    QFile file(QString::fromLatin1(resourcePath));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace sounds

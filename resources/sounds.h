@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QUrl>
+#include <QByteArray>
 
 // The alarm horn's sounds compiled into the program (16-bit PCM mono WAV, one second each, made
 // to be looped). Linking anemo_sounds registers them before main() runs.
@@ -11,7 +11,7 @@ inline constexpr char kIntermittent[] = ":/sounds/alarme-intermitente.wav";
 // A steady 1000 Hz: alta alarms.
 inline constexpr char kContinuous[] = ":/sounds/alarme-continuo.wav";
 
-// "qrc:/sounds/...", the form QSoundEffect takes.
-QUrl url(const char* resourcePath);
+// The whole WAV file of one of them.
+QByteArray bytes(const char* resourcePath);
 
 } // namespace sounds

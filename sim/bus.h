@@ -3,12 +3,13 @@
 #include "sim/faults.h"
 #include "sim/pty_port.h"
 #include "sim/rtu_frames.h"
-#include "sim/signal_pipe.h"
 #include "sim/station_setup.h"
 #include "sim/transaction_log.h"
 #include "sim/wind_model.h"
+#include "toolkit/signal_pipe.h"
 
 #include <chrono>
+#include <csignal>
 
 namespace sim {
 
@@ -45,7 +46,7 @@ private:
     PtyPort port_;
     RequestFramer framer_;
     TransactionLog log_;
-    SignalPipe signals_;
+    toolkit::SignalPipe signals_{{SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}, false};
     std::vector<DelayedReply> delayed_;
     std::chrono::steady_clock::time_point start_;
     std::optional<std::int64_t> pullOutAtMs_;

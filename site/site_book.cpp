@@ -69,6 +69,9 @@ void SiteBook::message(const QString& topic, const QByteArray& payload, Arrival 
         return stateMessage(key, read->prefix, payload, arrival);
     case Topic::Kind::Alarms:
         return alarmsMessage(key, read->prefix, payload);
+    case Topic::Kind::Health:
+    case Topic::Kind::Ack:
+        return ignore(topic, QStringLiteral("tópico que a visão do local não segue"));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarms/alarm.h"
+#include "publish/topics.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,21 +15,9 @@
 // stop the site view.
 namespace site {
 
-// Where a message comes from: which station PC, by its prefix, and what it tells.
-struct Topic {
-    enum class Kind { Status, State, Availability, Alarms };
-    QString prefix;
-    int station = 0; // 0: the station PC itself (its status, its port's alarms)
-    Kind kind = Kind::State;
-};
-
-// The topic among the followed prefixes: "<prefix>/status", "<prefix>/<n>/state",
-// "<prefix>/<n>/availability", "<prefix>/<n>/alarms" and "<prefix>/alarms"; the longest prefix
-// that matches. None for any other topic.
-std::optional<Topic> readTopic(const QStringList& prefixes, const QString& topic);
-
-// The topic filters that bring all of those for `prefixes`.
-QStringList topicFilters(const QStringList& prefixes);
+// Where a message comes from and what it tells: the one topic map of the station PCs.
+using publish::readTopic;
+using publish::Topic;
 
 // A value the station's panel shows: a number, or none when it showed "> LIMITE".
 struct Value {

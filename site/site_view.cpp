@@ -35,9 +35,11 @@ qint64 nowMs() {
 } // namespace
 
 SiteView::SiteView() {
-    const QString path = QDir::current().filePath(publish::kSettingsFile);
+    const QString path = QDir::current().filePath(toolkit::kSettingsFile);
+    // Read once, for [mqtt] and [alarmes] alike.
+    const toolkit::IniFile ini = toolkit::readIniFile(path);
     const publish::SettingsResult read =
-        publish::readSettings(path, QStringLiteral("Visão do local sem servidor MQTT: "));
+        publish::readSettings(ini, QStringLiteral("Visão do local sem servidor MQTT: "));
     if (!read.settings) {
         const QString text =
             !read.error.isEmpty()
@@ -57,7 +59,7 @@ SiteView::SiteView() {
     settings.clientId += QStringLiteral("-local");
     book_ = std::make_unique<SiteBook>(settings.prefixes);
     client_ = std::make_unique<publish::MqttClient>(settings, publish::MqttClient::Will{});
-    client_->subscribe(topicFilters(settings.prefixes));
+    client_->subscribe(publish::siteFilters(settings.prefixes));
     window_ = std::make_unique<SiteWindow>(
         *book_, QStringLiteral("%1:%2").arg(settings.host).arg(settings.port), nowMs);
     alarmWindow_ = std::make_unique<SiteAlarmWindow>(*book_);
@@ -93,7 +95,7 @@ SiteView::SiteView() {
 
     // [alarmes]: the horn's sounds and whether a new alarm brings the list up, as on a
     // station PC.
-    const alarms::AlarmSettingsResult alarmSettings = alarms::readAlarmSettings(path);
+    const alarms::AlarmSettingsResult alarmSettings = alarms::readAlarmSettings(ini);
     if (!alarmSettings.error.isEmpty()) {
         toolkit::reportToStandardError(alarmSettings.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, window_.get(),
@@ -112,7 +114,7 @@ SiteView::SiteView() {
                 QApplication::alert(window_.get());
             });
 
-    startNotifications(path);
+    startNotifications(ini);
 
     // A screen of its own, in a site office.
     window_->showMaximized();
@@ -121,8 +123,8 @@ SiteView::SiteView() {
 
 SiteView::~SiteView() = default;
 
-void SiteView::startNotifications(const QString& path) {
-    const notify::NotifySettingsResult read = notify::readNotifySettings(path);
+void SiteView::startNotifications(const toolkit::IniFile& ini) {
+    const notify::NotifySettingsResult read = notify::readNotifySettings(ini);
     if (!read.error.isEmpty()) {
         toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, window_.get(), [text = read.error] { toolkit::showMessage(text); });

@@ -17,6 +17,10 @@ namespace notify {
 class Notifier;
 }
 
+namespace toolkit {
+struct IniFile;
+}
+
 namespace site {
 
 class SiteAlarmWindow;
@@ -47,7 +51,7 @@ public:
 private:
     void acknowledge(const QString& prefix, int station, int kind);
     void showAlarms(bool activate);
-    void startNotifications(const QString& path);
+    void startNotifications(const toolkit::IniFile& ini);
 
     std::unique_ptr<SiteBook> book_;
     std::unique_ptr<publish::MqttClient> client_;

@@ -1,5 +1,7 @@
 #include "toolkit/ini_text.h"
 
+#include "toolkit/regular_file.h"
+
 #include <QStringList>
 
 namespace toolkit {
@@ -45,6 +47,15 @@ IniGroups parseIni(const QByteArray& bytes) {
         groups[group].push_back(entry);
     }
     return groups;
+}
+
+IniFile readIniFile(const QString& path, qint64 maxBytes) {
+    const FileRead file = readRegularFile(path, maxBytes);
+    if (file.outcome == FileRead::Outcome::Missing)
+        return {path, {}, {}};
+    if (!file.ok())
+        return {path, {}, file.reason()};
+    return {path, parseIni(file.bytes), {}};
 }
 
 QString unknownKeysText(const QStringList& keys) {

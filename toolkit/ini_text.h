@@ -26,6 +26,21 @@ using IniGroups = std::map<QString, std::vector<IniEntry>>;
 // and outside quotes ";" begins a comment.
 IniGroups parseIni(const QByteArray& bytes);
 
+// The program's settings file beside ConfigALL.txt, and the most it may hold.
+inline const QString kSettingsFile = QStringLiteral("anemometros.ini");
+inline constexpr qint64 kMostSettingsBytes = 64 * 1024;
+
+// An INI file read once, for every group's reader: its groups, or why it could not be read
+// ("é uma pasta", "não é um arquivo comum", ...). A missing file is neither: every group keeps
+// its defaults.
+struct IniFile {
+    QString path;
+    IniGroups groups;
+    QString unreadable;
+};
+// Never waits: a FIFO or a device is not read, nor a file past maxBytes.
+IniFile readIniFile(const QString& path, qint64 maxBytes = kMostSettingsBytes);
+
 // What a message about a group's unknown keys says of them: "a chave "prot" não existe", "as
 // chaves "prot" e "prefx" não existem".
 QString unknownKeysText(const QStringList& keys);

@@ -4,6 +4,7 @@
 
 #include "alarms/alarm_book.h"
 #include "alarms/alarm_file.h"
+#include "alarms/alarm_json.h"
 #include "alarms/alarm_settings.h"
 #include "alarms/alarm_store.h"
 #include "toolkit/failure.h"
@@ -560,6 +561,49 @@ private slots:
         QCOMPARE(alarms::stateText(onDisk().constFirst()), QStringLiteral("ATIVO"));
         store.reset(); // the stop
         QCOMPARE(alarms::stateText(onDisk().constFirst()), QStringLiteral("NORMALIZADO"));
+    }
+
+    // One module writes an entry and reads it back, in the file's form and in the broker's:
+    // what the file keeps comes back whole; what a list on the broker shows comes back as shown.
+    void entryJsonBothWays_data() {
+        QTest::addColumn<int>("form");
+        QTest::newRow("alarmes.json") << int(alarms::json::Form::File);
+        QTest::newRow("lista no broker") << int(alarms::json::Form::Broker);
+    }
+    void entryJsonBothWays() {
+        QFETCH(int, form);
+        const auto how = alarms::json::Form(form);
+        AlarmBook book;
+        book.setActive(1, Kind::Preset2, true, minutes(0) + 123, 52.3, QStringLiteral("km/h"));
+        book.setActive(1, Kind::Preset2, false, minutes(1));
+        book.setActive(1, Kind::Preset2, true, minutes(2), 40.5, QStringLiteral("km/h"));
+        book.setActive(2, Kind::NoAnswer, true, minutes(3));
+        book.acknowledge({{2, Kind::NoAnswer}}, QStringLiteral("joão \"o\" operador"), minutes(4));
+        book.setActive(0, Kind::PortClosed, true, minutes(5));
+        book.setActive(0, Kind::PortClosed, false, minutes(6));
+        book.setActive(3, Kind::BatteryLow, true, minutes(7));
+        book.shelve({3, Kind::BatteryLow}, AlarmBook::kShelve1HourMs, "ana", minutes(8));
+        for (Entry entry : book.entries()) {
+            entry.historySerial = 0;
+            const alarms::json::Read read =
+                alarms::json::read(alarms::json::write(entry, how), how, entry.station);
+            QVERIFY2(read.entry, qPrintable(read.problem));
+            Entry expected = entry;
+            if (how == alarms::json::Form::Broker) {
+                // To the second, and without what only a restart needs.
+                const auto second = [](qint64 ms) { return ms / 1000 * 1000; };
+                expected.sinceMs = second(expected.sinceMs);
+                expected.acknowledgedAtMs = second(expected.acknowledgedAtMs);
+                expected.occurrenceMs = 0;
+                expected.occurrencePeak.reset();
+                // The condition as the state says it: a shelved alarm's is not shown.
+                expected.active =
+                    expected.state == State::Active || expected.state == State::Acknowledged;
+                if (!expected.peak)
+                    expected.unit.clear();
+            }
+            QCOMPARE(*read.entry, expected);
+        }
     }
 
     void damagedFile_data() {

@@ -195,6 +195,27 @@ private slots:
         QVERIFY(checked >= 1);
     }
 
+    // anemometros.ini that cannot be read is read once and said once, whatever groups it was
+    // meant to hold; the station polls on.
+    void unreadableSettingsSaidOnce() {
+        ProgramStation station(2, "200", kScenario);
+        QVERIFY(QDir(station.work.path()).mkdir(QStringLiteral("anemometros.ini")));
+        QVERIFY(station.start());
+        const auto polls = [&station] {
+            QFile record(station.path(QStringLiteral("record.csv")));
+            return record.open(QIODevice::ReadOnly) ? record.readAll().count('\n') : 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(polls() > 4, 15000);
+        station.signal(SIGTERM);
+        QVERIFY(station.program.waitForFinished(5000));
+        // One message (its box's text comes again as the stop closes the box).
+        QStringList said = QString::fromUtf8(station.program.readAllStandardError())
+                               .split(u'\n')
+                               .filter(QStringLiteral("anemometros.ini não pôde ser lido"));
+        said.removeDuplicates();
+        QCOMPARE(said.size(), 1);
+    }
+
     // Messages of the start ([alarmes] and alarmes.json) and the report of an alarm file that
     // cannot be written stay open for whoever is at the screen; under them the station goes on
     // polling and keeps its alarm list (in alarmes.json where it can). Their texts reach

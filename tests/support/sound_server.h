@@ -1,11 +1,13 @@
 #pragma once
 
 // A real PulseAudio sound server for one test: a daemon of the test's own user with a null sink
-// ("teste") as the only output, on a socket in a private folder, and `pactl` to see which
-// streams play on it. Needs the Debian packages pulseaudio and pulseaudio-utils. The daemon runs
-// as root too (CI): --system=no keeps it a per-user server in the private folder.
+// ("teste") as the only output, on a socket in a private folder, `pactl` to see which streams
+// play on it and `parec` to record what it plays. Needs the Debian packages pulseaudio and
+// pulseaudio-utils. The daemon runs as root too (CI): --system=no keeps it a per-user server in the
+// private folder.
 
 #include <QDir>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -85,4 +87,49 @@ private:
 
     QTemporaryDir dir_;
     QProcess process_;
+};
+
+// What the null sink plays, as `parec` records its monitor: 8000 mono 16-bit samples a second
+// from start() on. position() says where the recording is now, so that a test can find in it
+// what it did at that moment.
+class SoundRecorder {
+public:
+    static constexpr int kRate = 8000;
+
+    explicit SoundRecorder(const SoundServer& server) {
+        process_.setProcessEnvironment(server.environment());
+    }
+    ~SoundRecorder() { stop(); }
+
+    // Once the first samples have come.
+    bool start() {
+        process_.start(QStringLiteral("parec"),
+                       {"-d", "teste.monitor", "--raw", "--format=s16le", "--channels=1",
+                        "--rate=" + QString::number(kRate), "--latency-msec=10"});
+        return process_.waitForStarted() && process_.waitForReadyRead(5000);
+    }
+    void stop() {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        process_.waitForFinished(5000);
+    }
+    // Samples recorded so far.
+    qsizetype position() {
+        take();
+        return bytes_.size() / 2;
+    }
+    QList<qint16> samples(qsizetype from, qsizetype to) {
+        take();
+        QList<qint16> out;
+        for (qsizetype i = from; i < to && 2 * i + 1 < bytes_.size(); ++i)
+            out << qint16(quint8(bytes_[2 * i]) | quint8(bytes_[2 * i + 1]) << 8);
+        return out;
+    }
+
+private:
+    void take() { bytes_ += process_.readAllStandardOutput(); }
+
+    QProcess process_;
+    QByteArray bytes_;
 };

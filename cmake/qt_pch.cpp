@@ -1,0 +1,1 @@
+// Compiles the precompiled Qt headers that the libraries and tests reuse.
