@@ -82,6 +82,24 @@ struct Entry {
     friend bool operator==(const Entry&, const Entry&) = default;
 };
 
+// SILENCIAR: the horn quiet until an alarm comes that the operator must hear (a new one, one
+// ATIVO again), whatever else the list does meanwhile. The station's list and the site's alike.
+class HornSilence {
+public:
+    Horn horn(Horn wanted) const { return silenced_ ? Horn::None : wanted; }
+    // False, and nothing changes, when the horn was not sounding.
+    bool silence(Horn wanted) {
+        if (wanted == Horn::None)
+            return false;
+        silenced_ = true;
+        return true;
+    }
+    void alarmCame() { silenced_ = false; }
+
+private:
+    bool silenced_ = false;
+};
+
 // "ATIVO", "RECONHECIDO", "NORMALIZADO", "SUPRIMIDO ATÉ 14:30" (local time).
 QString stateText(const Entry& entry);
 // "HH:mm" of a time in milliseconds since 1970, local time.

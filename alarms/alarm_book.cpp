@@ -94,7 +94,7 @@ void AlarmBook::setActive(int station, Kind kind, bool active, qint64 nowMs,
     // A latched alarm coming again sounds the horn again, SILENCIAR or not; the horn says it, so
     // no window is raised for it.
     if (cameBack && entry.state == State::Active)
-        silenced_ = false;
+        silence_.alarmCame();
     emit changed();
 }
 
@@ -115,7 +115,7 @@ void AlarmBook::raise(int station, Kind kind, qint64 nowMs, std::optional<double
     openRecord(entry, nowMs);
     followPeak(entry, speed, unit);
     entries_.prepend(entry);
-    silenced_ = false;
+    silence_.alarmCame();
     emit newActive(entry);
     emit changed();
 }
@@ -266,9 +266,8 @@ QList<Key> AlarmBook::acknowledgeAll(const QString& user, qint64 nowMs) {
 }
 
 bool AlarmBook::silence(const QString& user) {
-    if (horn() == Horn::None)
+    if (!silence_.silence(horn()))
         return false;
-    silenced_ = true;
     emit journal(kPortStation, QStringLiteral("ALARME SILENCIADO"), user);
     emit changed();
     return true;
@@ -313,7 +312,7 @@ QList<Key> AlarmBook::unshelve(const QList<Key>& keys, const QString& user, qint
     if (unshelved.isEmpty())
         return unshelved;
     for (const Entry& entry : std::as_const(backToActive)) {
-        silenced_ = false;
+        silence_.alarmCame();
         emit newActive(entry);
     }
     emit changed();
@@ -357,7 +356,7 @@ void AlarmBook::tick(qint64 nowMs) {
         cameBack.append(entry);
     }
     for (const Entry& entry : std::as_const(cameBack)) {
-        silenced_ = false;
+        silence_.alarmCame();
         emit newActive(entry);
     }
     if (anyChange)
@@ -436,7 +435,7 @@ QList<DayRecord> AlarmBook::recordsInProgress() const {
 }
 
 Horn AlarmBook::horn() const {
-    return silenced_ ? Horn::None : hornFor(entries_);
+    return silence_.horn(hornFor(entries_));
 }
 
 Horn hornFor(const QList<Entry>& entries) {

@@ -146,7 +146,7 @@ private:
     quint64 nextSerial_ = 1;
     qint64 dayEndMs_ = 0; // local midnight after the day the history holds
     qint64 normalizeDelayMs_ = 0;
-    bool silenced_ = false;
+    HornSilence silence_;
 };
 
 } // namespace alarms

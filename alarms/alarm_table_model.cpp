@@ -26,10 +26,6 @@ const QStringList kAlarmColumns{QStringLiteral("ESTAÇÃO"),
                                 QStringLiteral("RECONHECIDO\nÀS"),
                                 QStringLiteral("REPETIÇÕES")};
 
-int keyCode(const Key& key) {
-    return key.station * kKinds + int(key.kind);
-}
-
 } // namespace
 
 // Unacknowledged alarms in full colour, acknowledged ones in a lighter shade of it.
@@ -88,26 +84,19 @@ void keepSelectionByKey(QTableView* view, RowKeyedModel* model) {
     });
 }
 
-AlarmTableModel::AlarmTableModel(const AlarmBook& book, const settings::StationSettings& stations,
-                                 QObject* parent)
-    : RowKeyedModel(parent), book_(book), stations_(stations), rows_(book.entries()) {
-    connect(&book, &AlarmBook::changed, this, &AlarmTableModel::refresh);
-    connect(&stations, &settings::StationSettings::nameChanged, this, [this] {
-        if (!rows_.isEmpty())
-            emit dataChanged(index(0, Station), index(int(rows_.size()) - 1, Station));
-    });
-}
+EntryTableModel::EntryTableModel(bool withLocal, QObject* parent)
+    : RowKeyedModel(parent), withLocal_(withLocal) {}
 
-int AlarmTableModel::rowCount(const QModelIndex& parent) const {
+int EntryTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows_.size());
 }
 
-int AlarmTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+int EntryTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columnOf(Column(kColumns));
 }
 
 QString alarmCellText(const Entry& entry, int column, const QString& stationName) {
-    using Column = AlarmTableModel::Column;
+    using Column = EntryTableModel::Column;
     switch (column) {
     case Column::Station:
         return stationName;
@@ -132,59 +121,84 @@ QString alarmCellText(const Entry& entry, int column, const QString& stationName
     }
 }
 
-QVariant AlarmTableModel::data(const QModelIndex& index, int role) const {
+QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size())
         return {};
-    const Entry& entry = rows_.at(index.row());
+    const Row& row = rows_.at(index.row());
+    const int column = index.column() - (withLocal_ ? 1 : 0);
     switch (role) {
     case Qt::DisplayRole:
-        return alarmCellText(entry, index.column(), stationName(stations_, entry.station));
+        return column < 0 ? row.local : alarmCellText(row.entry, column, row.stationName);
     case Qt::BackgroundRole:
-        return alarmCellBackground(entry);
+        return alarmCellBackground(row.entry);
     case Qt::ForegroundRole:
-        return alarmCellForeground(entry);
+        return alarmCellForeground(row.entry);
     default:
-        return {};
+        return moreData(row, index.column(), role);
     }
 }
 
-QVariant AlarmTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant EntryTableModel::moreData(const Row&, int, int) const {
+    return {};
+}
+
+QVariant EntryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= kColumns)
+        section >= columnCount())
         return {};
-    return alarmColumnTitle(section);
+    if (withLocal_ && section == 0)
+        return QStringLiteral("LOCAL");
+    return alarmColumnTitle(section - (withLocal_ ? 1 : 0));
 }
 
-QVariant AlarmTableModel::rowKey(int row) const {
-    return keyCode(rows_.at(row).key());
+QVariant EntryTableModel::rowKey(int row) const {
+    const Row& r = rows_.at(row);
+    return QStringLiteral("%1/%2/%3").arg(r.local).arg(r.entry.station).arg(int(r.entry.kind));
 }
 
-int AlarmTableModel::rowOfKey(const QVariant& key) const {
+int EntryTableModel::rowOfKey(const QVariant& key) const {
     for (int row = 0; row < rows_.size(); ++row) {
-        if (keyCode(rows_.at(row).key()) == key.toInt())
+        if (rowKey(row) == key)
             return row;
     }
     return -1;
 }
 
-void AlarmTableModel::refresh() {
-    const QList<Entry>& entries = book_.entries();
+void EntryTableModel::setRows(QList<Row> rows) {
     const bool sameRows =
-        entries.size() == rows_.size() &&
-        std::equal(entries.begin(), entries.end(), rows_.begin(),
-                   [](const Entry& a, const Entry& b) { return a.key() == b.key(); });
+        rows.size() == rows_.size() &&
+        std::equal(rows.begin(), rows.end(), rows_.begin(), [](const Row& a, const Row& b) {
+            return a.local == b.local && a.entry.key() == b.entry.key();
+        });
     if (!sameRows) {
         beginResetModel();
-        rows_ = entries;
+        rows_ = std::move(rows);
         endResetModel();
         return;
     }
     for (int row = 0; row < rows_.size(); ++row) {
-        if (rows_.at(row) == entries.at(row))
+        if (rows_.at(row) == rows.at(row))
             continue;
-        rows_[row] = entries.at(row);
-        emit dataChanged(index(row, 0), index(row, kColumns - 1));
+        rows_[row] = rows.at(row);
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     }
+}
+
+AlarmTableModel::AlarmTableModel(const AlarmBook& book, const settings::StationSettings& stations,
+                                 QObject* parent)
+    : EntryTableModel(/*withLocal=*/false, parent), book_(book), stations_(stations) {
+    refresh();
+    connect(&book, &AlarmBook::changed, this, &AlarmTableModel::refresh);
+    // A renamed station is shown by its new name at once.
+    connect(&stations, &settings::StationSettings::nameChanged, this, &AlarmTableModel::refresh);
+}
+
+void AlarmTableModel::refresh() {
+    QList<Row> rows;
+    rows.reserve(book_.entries().size());
+    for (const Entry& entry : book_.entries())
+        rows.append({{}, stationName(stations_, entry.station), entry});
+    setRows(std::move(rows));
 }
 
 DayHistoryModel::DayHistoryModel(const AlarmBook& book, const settings::StationSettings& stations,

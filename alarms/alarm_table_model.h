@@ -35,17 +35,24 @@ QString alarmCellText(const Entry& entry, int column, const QString& stationName
 QVariant alarmCellBackground(const Entry& entry);
 QVariant alarmCellForeground(const Entry& entry);
 
-// The listed alarms, newest first, as the book holds them. Rows are updated in place while the
-// same alarms are listed in the same order; otherwise the model is reset.
-class AlarmTableModel : public RowKeyedModel {
+// The listed alarms as a table, newest first, wherever they come from: a station's own list, or
+// the site's lists of every station PC with LOCAL (the PC's prefix) in front. Rows are updated
+// in place while the same alarms are listed in the same order; otherwise the model is reset.
+class EntryTableModel : public RowKeyedModel {
     Q_OBJECT
 
 public:
     enum Column { Station, Alarm, Priority, State, Since, Peak, AckBy, AckAt, Repetitions };
     static constexpr int kColumns = Repetitions + 1;
 
-    AlarmTableModel(const AlarmBook& book, const settings::StationSettings& stations,
-                    QObject* parent = nullptr);
+    struct Row {
+        QString local; // the station PC's prefix, in the site's list
+        QString stationName;
+        Entry entry;
+        friend bool operator==(const Row&, const Row&) = default;
+    };
+
+    EntryTableModel(bool withLocal, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -54,15 +61,36 @@ public:
     QVariant rowKey(int row) const override;
     int rowOfKey(const QVariant& key) const override;
 
-    Key keyAt(int row) const { return rows_.at(row).key(); }
-    const Entry& entryAt(int row) const { return rows_.at(row); }
+    const Row& rowAt(int row) const { return rows_.at(row); }
+    const Entry& entryAt(int row) const { return rows_.at(row).entry; }
+    Key keyAt(int row) const { return rows_.at(row).entry.key(); }
+    // The column of an entry's `column`, LOCAL counted.
+    int columnOf(Column column) const { return column + (withLocal_ ? 1 : 0); }
+
+protected:
+    void setRows(QList<Row> rows);
+    // More of a cell than its text and colours (a tooltip); nothing by default.
+    virtual QVariant moreData(const Row& row, int column, int role) const;
+
+private:
+    bool withLocal_;
+    QList<Row> rows_;
+};
+
+// The station's own list, as the book holds it, each station by its name as configured.
+class AlarmTableModel : public EntryTableModel {
+    Q_OBJECT
+
+public:
+    AlarmTableModel(const AlarmBook& book, const settings::StationSettings& stations,
+                    QObject* parent = nullptr);
+
     // Follows the book.
     void refresh();
 
 private:
     const AlarmBook& book_;
     const settings::StationSettings& stations_;
-    QList<Entry> rows_;
 };
 
 // Every alarm of the day, newest first: when it came and went, its peak, who acknowledged it,

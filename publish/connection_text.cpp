@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <openssl/x509_vfy.h>
 
 #include <cerrno>
@@ -20,22 +21,22 @@ QString dateText(qint64 seconds) {
 
 QString refusalText(const ConnectionFacts& facts) {
     switch (facts.refusal) {
-    case 1:
+    case CONNACK_REFUSED_PROTOCOL_VERSION:
         return QStringLiteral(
             "o broker não aceita esta versão do protocolo MQTT; atualize o broker");
-    case 2:
+    case CONNACK_REFUSED_IDENTIFIER_REJECTED:
         return QStringLiteral("o broker recusou o client_id; escolha outro client_id em %1")
             .arg(kSettingsFile);
-    case 3:
+    case CONNACK_REFUSED_SERVER_UNAVAILABLE:
         return QStringLiteral(
             "o broker respondeu que está indisponível; confira o serviço do broker");
-    case 4:
-    case 5:
+    case CONNACK_REFUSED_BAD_USERNAME_PASSWORD:
+    case CONNACK_REFUSED_NOT_AUTHORIZED:
         if (facts.username.isEmpty())
             return QStringLiteral("o broker exige usuário e senha; defina username e password_file "
                                   "em %1")
                 .arg(kSettingsFile);
-        if (facts.refusal == 4)
+        if (facts.refusal == CONNACK_REFUSED_BAD_USERNAME_PASSWORD)
             return QStringLiteral("o broker recusou o usuário ou a senha; confira username e a "
                                   "senha no arquivo de password_file, em %1")
                 .arg(kSettingsFile);

@@ -23,7 +23,7 @@ bool waitsForAcknowledgement(const alarms::Entry& entry) {
 // The columns of free text (LOCAL, ESTAÇÃO, RECONHECIDO POR): cut short, with "…", before
 // any other is; the others hold short texts of a fixed form that must read whole.
 bool freeText(int column) {
-    using Column = alarms::AlarmTableModel::Column;
+    using Column = alarms::EntryTableModel::Column;
     return column == 0 || column == 1 + Column::Station || column == 1 + Column::AckBy;
 }
 constexpr int kLeastFreeTextPx = 48;
@@ -45,64 +45,23 @@ std::optional<int> widestFor(QList<int> widths, int budget) {
 } // namespace
 
 SiteAlarmModel::SiteAlarmModel(const SiteBook& book, QObject* parent)
-    : RowKeyedModel(parent), book_(book), rows_(book.alarms()) {
+    : EntryTableModel(/*withLocal=*/true, parent), book_(book) {
+    refresh();
     connect(&book, &SiteBook::alarmsChanged, this, &SiteAlarmModel::refresh);
 }
 
-int SiteAlarmModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(rows_.size());
-}
-
-int SiteAlarmModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 1 + alarms::AlarmTableModel::kColumns;
-}
-
-QVariant SiteAlarmModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_.size())
+QVariant SiteAlarmModel::moreData(const Row& row, int column, int role) const {
+    // The whole text of a column cut short.
+    if (role != Qt::ToolTipRole || !freeText(column))
         return {};
-    const SiteAlarm& alarm = rows_.at(index.row());
-    switch (role) {
-    case Qt::DisplayRole:
-        return index.column() == 0
-                   ? alarm.prefix
-                   : alarms::alarmCellText(alarm.entry, index.column() - 1, alarm.stationName);
-    case Qt::ToolTipRole: // the whole text of a column cut short
-        return freeText(index.column()) ? data(index, Qt::DisplayRole) : QVariant();
-    case Qt::BackgroundRole:
-        return alarms::alarmCellBackground(alarm.entry);
-    case Qt::ForegroundRole:
-        return alarms::alarmCellForeground(alarm.entry);
-    default:
-        return {};
-    }
-}
-
-QVariant SiteAlarmModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
-    return section == 0 ? QStringLiteral("LOCAL") : alarms::alarmColumnTitle(section - 1);
-}
-
-QVariant SiteAlarmModel::rowKey(int row) const {
-    const SiteAlarm& alarm = rows_.at(row);
-    return QStringLiteral("%1/%2/%3")
-        .arg(alarm.prefix)
-        .arg(alarm.entry.station)
-        .arg(int(alarm.entry.kind));
-}
-
-int SiteAlarmModel::rowOfKey(const QVariant& key) const {
-    for (int row = 0; row < rows_.size(); ++row) {
-        if (rowKey(row) == key)
-            return row;
-    }
-    return -1;
+    return column == 0 ? row.local : alarms::alarmCellText(row.entry, column - 1, row.stationName);
 }
 
 void SiteAlarmModel::refresh() {
-    beginResetModel();
-    rows_ = book_.alarms();
-    endResetModel();
+    QList<Row> rows;
+    for (const SiteAlarm& alarm : book_.alarms())
+        rows.append({alarm.prefix, alarm.stationName, alarm.entry});
+    setRows(std::move(rows));
 }
 
 SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
@@ -195,9 +154,9 @@ void SiteAlarmWindow::setNote(const QString& text) {
 
 void SiteAlarmWindow::acknowledgeClicked() {
     for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
-        const SiteAlarm& alarm = model_->alarmAt(index.row());
+        const auto& alarm = model_->alarmAt(index.row());
         if (waitsForAcknowledgement(alarm.entry))
-            emit acknowledgeRequested(alarm.prefix, alarm.entry.station, alarm.entry.kind);
+            emit acknowledgeRequested(alarm.local, alarm.entry.station, alarm.entry.kind);
     }
 }
 

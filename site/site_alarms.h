@@ -16,26 +16,22 @@ namespace site {
 // The site's alarm list: LOCAL (the station PC) and then the columns of a station's own list,
 // newest first, exactly as the station PCs publish their lists. The rows picked stay picked
 // while the lists change (a peak that grows changes a list at every poll).
-class SiteAlarmModel : public alarms::RowKeyedModel {
+class SiteAlarmModel : public alarms::EntryTableModel {
     Q_OBJECT
 
 public:
     explicit SiteAlarmModel(const SiteBook& book, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    QVariant rowKey(int row) const override;
-    int rowOfKey(const QVariant& key) const override;
+    // The station PC's prefix, the station's name as its PC names it, the entry.
+    const Row& alarmAt(int row) const { return rowAt(row); }
 
-    const SiteAlarm& alarmAt(int row) const { return rows_.at(row); }
+protected:
+    QVariant moreData(const Row& row, int column, int role) const override;
 
 private:
     void refresh();
 
     const SiteBook& book_;
-    QList<SiteAlarm> rows_;
 };
 
 // "Alarmes do local": the list, RECONHECER for the alarms picked (sent to their station PCs,

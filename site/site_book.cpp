@@ -174,7 +174,7 @@ void SiteBook::alarmsMessage(const Key& key, const QString& prefix, const QByteA
                                             });
     alarms_[key] = std::move(*list);
     if (sounds)
-        silenced_ = false;
+        silence_.alarmCame();
     emit alarmsChanged();
     emit stationAlarmsChanged(prefix, key.second);
     if (came)
@@ -265,18 +265,15 @@ QList<SiteAlarm> SiteBook::alarms() const {
 }
 
 alarms::Horn SiteBook::horn() const {
-    if (silenced_)
-        return alarms::Horn::None;
     QList<alarms::Entry> entries;
     for (const auto& [key, stationAlarms] : alarms_)
         entries << stationAlarms.entries;
-    return alarms::hornFor(entries);
+    return silence_.horn(alarms::hornFor(entries));
 }
 
 bool SiteBook::silence() {
-    if (horn() == alarms::Horn::None)
+    if (!silence_.silence(horn()))
         return false;
-    silenced_ = true;
     emit alarmsChanged();
     return true;
 }

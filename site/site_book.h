@@ -146,7 +146,7 @@ private:
     std::map<Key, StationAlarms> alarms_;
     bool brokerConnected_ = false;
     qint64 brokerAwaySinceMs_ = 0;
-    bool silenced_ = false;
+    alarms::HornSilence silence_;
     qint64 ignored_ = 0;
     QString lastIgnored_;
     qint64 statesAhead_ = 0;

@@ -53,8 +53,8 @@ bool current(site::SiteWindow& window, const QString& prefix, int station) {
 int rowOf(const site::SiteAlarmModel& model, const QString& prefix, int station,
           const QString& alarm) {
     for (int row = 0; row < model.rowCount(); ++row) {
-        const site::SiteAlarm& listed = model.alarmAt(row);
-        if (listed.prefix == prefix && listed.entry.station == station &&
+        const auto& listed = model.alarmAt(row);
+        if (listed.local == prefix && listed.entry.station == station &&
             alarms::kindText(listed.entry.kind) == alarm)
             return row;
     }
