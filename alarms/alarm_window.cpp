@@ -167,11 +167,11 @@ AlarmWindow::AlarmWindow(AlarmBook& book, const AlarmRecorder& recorder,
     keepSelectionByKey(historyTable_, history_);
     tabs_->addTab(historyTable_, QStringLiteral("&Histórico do dia"));
 
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
+    bottomRow_ = new QHBoxLayout;
+    bottomRow_->addStretch();
     export_ = button(QStringLiteral("&Exportar"), QStringLiteral("Exportar"), this);
-    bottom->addWidget(export_);
-    layout->addLayout(bottom);
+    bottomRow_->addWidget(export_);
+    layout->addLayout(bottomRow_);
 
     setTabOrder(tabs_, alarmTable_);
     setTabOrder(alarmTable_, acknowledge_);
@@ -245,6 +245,12 @@ void AlarmWindow::updateButtons() {
     unshelve_->setEnabled(std::any_of(selected.begin(), selected.end(), [this](const auto& index) {
         return alarms_->entryAt(index.row()).state == State::Shelved;
     }));
+}
+
+void AlarmWindow::addButton(QPushButton* button) {
+    bottomRow_->insertWidget(0, button);
+    setTabOrder(unshelve_, button);
+    setTabOrder(button, export_);
 }
 
 void AlarmWindow::exportTo(QDate from, QDate to, const QString& path) const {

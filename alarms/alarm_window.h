@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QHBoxLayout;
 class QPushButton;
 class QTabWidget;
 class QTableView;
@@ -44,6 +45,10 @@ public:
     QPushButton* unshelveButton() const { return unshelve_; }
     QPushButton* exportButton() const { return export_; }
 
+    // A button of a layer above, for the whole list (TESTAR NOTIFICAÇÕES): in Exportar's row, at
+    // its left end, and before Exportar in the tab order.
+    void addButton(QPushButton* button);
+
     // The export of the days from `from` to `to` into `path`. Failures throw toolkit::Failure.
     void exportTo(QDate from, QDate to, const QString& path) const;
 
@@ -78,6 +83,7 @@ private:
     QPushButton* shelve_ = nullptr;
     QPushButton* unshelve_ = nullptr;
     QPushButton* export_ = nullptr;
+    QHBoxLayout* bottomRow_ = nullptr;
     QTimer* durationTimer_ = nullptr;
 };
 

@@ -14,6 +14,10 @@
 #include "history/history_window.h"
 #include "history/live_readings.h"
 #include "logs/log_format.h"
+#include "notify/book_feed.h"
+#include "notify/notifier.h"
+#include "notify/notify_settings.h"
+#include "notify/test_window.h"
 #include "publish/mqtt_settings.h"
 #include "publish/publisher.h"
 #include "readings/station_panel.h"
@@ -27,6 +31,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -94,6 +99,7 @@ StationWindows::StationWindows() {
 
     monitor->programStarted();
     startPublishing();
+    startNotifications();
     startServiceNotifier();
     startup_.release();
 }
@@ -215,6 +221,37 @@ void StationWindows::startPublishing() {
                          showConnection();
                      });
     publisher->start();
+}
+
+void StationWindows::startNotifications() {
+    const notify::NotifySettingsResult read = notify::readNotifySettings(settingsFile_);
+    if (!read.error.isEmpty()) {
+        // Once, when the windows are up; the program runs on with the keys it could read.
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, form1.get(), [text = read.error] { toolkit::showMessage(text); });
+    }
+    if (!read.settings.any())
+        return;
+    // "Local" in the messages: the station PC's MQTT prefix, else its host name.
+    const std::optional<publish::MqttSettings> mqtt = publish::readSettings(settingsFile_).settings;
+    const QString site = mqtt ? mqtt->prefix : QSysInfo::machineHostName();
+    notifier = std::make_unique<notify::Notifier>(
+        read.settings,
+        notify::Notifier::Options{.stateFile = QDir::current().filePath(notify::kStateFileName),
+                                  .site = site,
+                                  .nowMs = clock_});
+    QObject::connect(notifier.get(), &notify::Notifier::journal, monitor.get(),
+                     [this](const QString& station, const QString& event, const QString& detail) {
+                         monitor->noteEvent(station, event, detail);
+                     });
+    QObject::connect(notifier.get(), &notify::Notifier::stateChanged, diagnostics.get(),
+                     [this] { diagnostics->setNotificationText(notifier->stateText()); });
+    if (const QString error = notifier->restore(); !error.isEmpty()) {
+        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
+    }
+    notify::followBook(*notifier, *alarmBook, form1->stationSettings(), site);
+    alarmWindow->addButton(notify::testButton(*notifier, alarms::loginName(), alarmWindow.get()));
 }
 
 void StationWindows::startServiceNotifier() {

@@ -31,6 +31,10 @@ namespace publish {
 class Publisher;
 }
 
+namespace notify {
+class Notifier;
+}
+
 namespace history {
 class HistoryWindow;
 class LiveReadings;
@@ -79,6 +83,8 @@ public:
     std::unique_ptr<alarms::AlarmWindow> alarmWindow;
     // Publishing to an MQTT broker, when anemometros.ini in the station folder names one.
     std::unique_ptr<publish::Publisher> publisher;
+    // The alarms told by e-mail, webhook or a command, when [notificacoes] sets a channel.
+    std::unique_ptr<notify::Notifier> notifier;
     // What systemd hears of the program, when it runs as a service.
     std::unique_ptr<app::ServiceNotifier> serviceNotifier;
 
@@ -87,5 +93,6 @@ private:
     void showBesideMain(QWidget* window, bool activate);
     void startPublishing();
     void startAlarms();
+    void startNotifications();
     void startServiceNotifier();
 };

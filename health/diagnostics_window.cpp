@@ -154,6 +154,13 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     connection_->setWordWrap(true); // a long sentence must not widen the window
     connection_->hide();
     layout->addWidget(connection_);
+    notifications_ = new QLabel(this);
+    notifications_->setObjectName(QStringLiteral("Notificacoes"));
+    notifications_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notifications_->setTextFormat(Qt::PlainText);
+    notifications_->setWordWrap(true);
+    notifications_->hide();
+    layout->addWidget(notifications_);
 
     refreshTimer_ = new QTimer(this);
     refreshTimer_->setInterval(kRefreshMs);
@@ -170,6 +177,11 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
 void DiagnosticsWindow::setConnectionText(const QString& text) {
     connection_->setText(text);
     connection_->setVisible(!text.isEmpty());
+}
+
+void DiagnosticsWindow::setNotificationText(const QString& text) {
+    notifications_->setText(text);
+    notifications_->setVisible(!text.isEmpty());
 }
 
 QString DiagnosticsWindow::lastGoodText(std::optional<qint64> lastGoodMs, qint64 nowMs) {

@@ -41,6 +41,10 @@ public:
     // while empty.
     void setConnectionText(const QString& text);
     QLabel* connectionLabel() const { return connection_; }
+    // The notifications' channels under the connection: their state, queue and last error;
+    // hidden while empty.
+    void setNotificationText(const QString& text);
+    QLabel* notificationLabel() const { return notifications_; }
 
     QTableView* stationTable() const { return stationTable_; }
     QTableView* journalTable() const { return journalTable_; }
@@ -68,6 +72,7 @@ private:
     QTableView* journalTable_ = nullptr;
     QPushButton* export_ = nullptr;
     QLabel* connection_ = nullptr;
+    QLabel* notifications_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
     QDate journalDay_;
     QList<Event> pendingEvents_;

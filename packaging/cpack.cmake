@@ -37,10 +37,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # see: fonts for the widgets, and Qt's own texts (file dialogs, edit menus) in Portuguese. The
 # alarm horn plays through Qt Multimedia's own PulseAudio output (QSoundEffect), which needs
 # libpulse0 and none of the GStreamer or FFmpeg media plugins; it is named here as well, so that
-# the horn's library is there however the program is linked.
+# the horn's library is there however the program is linked. The notifications open libcurl
+# (its OpenSSL flavour) only when e-mail or a webhook is set, so dpkg-shlibdeps cannot see it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n, libqt6multimedia6")
+    "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n, libqt6multimedia6, libcurl4")
 # xdg-open opens the manual, the log files and the web site outside a full desktop; the
 # wayland plugin spares Wayland sessions the XWayland detour; the horn needs a sound server
 # (PipeWire's PulseAudio service on current desktops).

@@ -85,13 +85,13 @@ SiteAlarmWindow::SiteAlarmWindow(SiteBook& book, QWidget* parent)
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("Nota"));
     note_->setWordWrap(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(acknowledge_);
-    buttons->addWidget(silence_);
-    buttons->addWidget(note_, 1);
+    buttons_ = new QHBoxLayout;
+    buttons_->addWidget(acknowledge_);
+    buttons_->addWidget(silence_);
+    buttons_->addWidget(note_, 1);
     auto* column = new QVBoxLayout(this);
     column->addWidget(table_, 1);
-    column->addLayout(buttons);
+    column->addLayout(buttons_);
     // Every column whole on a 1920-pixel screen with long names; on a 1024-pixel one, the
     // free texts cut short.
     resize(1240, 320);
@@ -141,6 +141,11 @@ void SiteAlarmWindow::fitColumns() {
         if (freeText(column) && table_->columnWidth(column) > *widest)
             table_->setColumnWidth(column, *widest);
     }
+}
+
+void SiteAlarmWindow::addButton(QPushButton* button) {
+    buttons_->insertWidget(buttons_->indexOf(note_), button);
+    setTabOrder(silence_, button);
 }
 
 void SiteAlarmWindow::setNote(const QString& text) {

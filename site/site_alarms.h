@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -45,6 +46,8 @@ public:
     QTableView* table() const { return table_; }
     QPushButton* acknowledgeButton() const { return acknowledge_; }
     QPushButton* silenceButton() const { return silence_; }
+    // A button for the whole list (TESTAR NOTIFICAÇÕES), after SILENCIAR.
+    void addButton(QPushButton* button);
     // What became of the last acknowledgement asked for.
     void setNote(const QString& text);
     // Where it must cover part of the site's window, the list gives up rows, not columns: its
@@ -71,6 +74,7 @@ private:
     QPushButton* acknowledge_;
     QPushButton* silence_;
     QLabel* note_;
+    QHBoxLayout* buttons_ = nullptr;
 };
 
 } // namespace site

@@ -144,8 +144,10 @@ void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteAr
 
 void SiteBook::alarmsMessage(const Key& key, const QString& prefix, const QByteArray& payload) {
     if (payload.isEmpty()) {
-        if (alarms_.erase(key) != 0)
+        if (alarms_.erase(key) != 0) {
             emit alarmsChanged();
+            emit stationAlarmsChanged(prefix, key.second);
+        }
         return;
     }
     std::optional<StationAlarms> list = readAlarms(payload);
@@ -174,6 +176,7 @@ void SiteBook::alarmsMessage(const Key& key, const QString& prefix, const QByteA
     if (sounds)
         silence_.alarmCame();
     emit alarmsChanged();
+    emit stationAlarmsChanged(prefix, key.second);
     if (came)
         emit newActive();
 }
@@ -240,6 +243,11 @@ NotCurrent SiteBook::whyNotCurrent(const SiteStation& station, qint64 nowMs) con
     if (nowMs - station.state->timeMs > staleAfterMs(station))
         return NotCurrent::Old;
     return NotCurrent::No;
+}
+
+const StationAlarms* SiteBook::stationAlarms(const QString& prefix, int station) const {
+    const auto found = alarms_.find({int(prefixes_.indexOf(prefix)), station});
+    return found == alarms_.end() ? nullptr : &found->second;
 }
 
 QList<SiteAlarm> SiteBook::alarms() const {

@@ -98,6 +98,8 @@ public:
     // 3 times its median spacing, at least 30 s.
     static qint64 staleAfterMs(const SiteStation& station);
 
+    // One station PC's list of one station (0: its port) as it came last; none when there is none.
+    const StationAlarms* stationAlarms(const QString& prefix, int station) const;
     // Every station PC's alarms together, newest first.
     QList<SiteAlarm> alarms() const;
     // The horn for those alarms, unless silenced since the last new ATIVO one.
@@ -121,6 +123,8 @@ signals:
     void pcChanged(const QString& prefix);
     void brokerChanged();
     void alarmsChanged();
+    // One station PC's list of one station (0: its port) came: stationAlarms() gives it.
+    void stationAlarmsChanged(const QString& prefix, int station);
     // An alarm listed ATIVO that was not listed before, or had been acknowledged or shelved:
     // the operator has something new to look at. One back from NORMALIZADO is not: it still
     // waits for the operator, and the horn says so.

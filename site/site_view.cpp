@@ -3,6 +3,9 @@
 #include "alarms/alarm_settings.h"
 #include "alarms/alarm_watch.h"
 #include "alarms/horn.h"
+#include "notify/notifier.h"
+#include "notify/notify_settings.h"
+#include "notify/test_window.h"
 #include "publish/connection_text.h"
 #include "publish/mqtt_client.h"
 #include "publish/mqtt_settings.h"
@@ -18,6 +21,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QSysInfo>
 #include <QTimer>
 
 namespace site {
@@ -110,12 +114,46 @@ SiteView::SiteView() {
                 QApplication::alert(window_.get());
             });
 
+    startNotifications(ini);
+
     // A screen of its own, in a site office.
     window_->showMaximized();
     client_->start();
 }
 
 SiteView::~SiteView() = default;
+
+void SiteView::startNotifications(const toolkit::IniFile& ini) {
+    const notify::NotifySettingsResult read = notify::readNotifySettings(ini);
+    if (!read.error.isEmpty()) {
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, window_.get(), [text = read.error] { toolkit::showMessage(text); });
+    }
+    if (!read.settings.any())
+        return;
+    notifier_ = std::make_unique<notify::Notifier>(
+        read.settings,
+        notify::Notifier::Options{.stateFile = QDir::current().filePath(notify::kSiteStateFileName),
+                                  .site = QSysInfo::machineHostName()});
+    // No journal file here: its lines go to standard error, and so to the service's journal.
+    connect(notifier_.get(), &notify::Notifier::journal, this,
+            [](const QString& station, const QString& event, const QString& detail) {
+                toolkit::reportToStandardError(
+                    QStringLiteral("%1 (%2): %3").arg(event, station, detail),
+                    toolkit::Severity::Information);
+            });
+    if (const QString error = notifier_->restore(); !error.isEmpty())
+        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
+    // Each list as it comes: one read again at a reconnection is no new event.
+    connect(book_.get(), &SiteBook::stationAlarmsChanged, notifier_.get(),
+            [this](const QString& prefix, int station) {
+                const StationAlarms* list = book_->stationAlarms(prefix, station);
+                notifier_->listed(prefix, station, list ? list->name : QString(),
+                                  list ? list->entries : QList<alarms::Entry>());
+            });
+    alarmWindow_->addButton(
+        notify::testButton(*notifier_, alarms::loginName(), alarmWindow_.get()));
+}
 
 void SiteView::showAlarms(bool activate) {
     toolkit::showBeside(alarmWindow_.get(), window_.get(), activate);

@@ -13,6 +13,14 @@ namespace alarms {
 class HornPlayer;
 }
 
+namespace notify {
+class Notifier;
+}
+
+namespace toolkit {
+struct IniFile;
+}
+
 namespace site {
 
 class SiteAlarmWindow;
@@ -20,8 +28,9 @@ class SiteBook;
 class SiteWindow;
 
 // The site view: every station of the station PCs that anemometros.ini's [mqtt] group follows
-// (prefixos, or its prefix), read from the broker only. It opens no serial port and writes no
-// file; it sends nothing but the acknowledgements the operator asks for.
+// (prefixos, or its prefix), read from the broker only. It opens no serial port; it sends the
+// broker nothing but the acknowledgements the operator asks for. With [notificacoes] it tells
+// the alarms of every PC followed, and keeps its queue in the working folder.
 class SiteView : public QObject {
     Q_OBJECT
 
@@ -42,12 +51,14 @@ public:
 private:
     void acknowledge(const QString& prefix, int station, int kind);
     void showAlarms(bool activate);
+    void startNotifications(const toolkit::IniFile& ini);
 
     std::unique_ptr<SiteBook> book_;
     std::unique_ptr<publish::MqttClient> client_;
     std::unique_ptr<SiteWindow> window_;
     std::unique_ptr<SiteAlarmWindow> alarmWindow_;
     alarms::HornPlayer* horn_ = nullptr;
+    std::unique_ptr<notify::Notifier> notifier_;
     bool ended_ = false;
 };
 

@@ -48,6 +48,12 @@ expect '11. Publicação MQTT: o local numa tela só'
 expect '12. Alarmes'
 expect '13. Operação contínua'
 expect '14. Visão do local'
+expect '15. Notificações'
+expect 'K&V ANEMÔMETROS: PRESET 2 ATIVO — GUINDASTE NORTE (obra1)'
+expect 'webhook_formato=ntfy'
+expect 'gammu-smsd-inject TEXT'
+expect 'NOTIFICAÇÃO FALHOU'
+expect 'TESTAR NOTIFICAÇÕES'
 expect 'K&V ANEMÔMETROS — Local'
 expect 'prefixos=porto/cais,porto/guindastes'
 expect 'sensor binário "<nome> alarme não reconhecido"'
@@ -99,8 +105,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 " ]] ||
-    fail "chapters starting a page: '$starts', expected 1 to 14"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 15"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2

@@ -62,7 +62,7 @@ echo "Depends: $depends"
 # The package names alone, one a line, alternatives included.
 depends_names=$(tr ',|' '\n' <<<"$depends" | sed 's/(.*)//; s/[[:space:]]//g')
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libjpeg62-turbo libc6 libstdc++6 fonts-dejavu-core \
-    qt6-translations-l10n libqt6multimedia6; do
+    qt6-translations-l10n libqt6multimedia6 libcurl4; do
     grep -qxF "$package" <<<"$depends_names" || fail "Depends lacks $package"
 done
 pass "control fields"
