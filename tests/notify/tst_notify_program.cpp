@@ -21,9 +21,10 @@
 namespace {
 
 // Writes each run's ANEMOMETROS_ variables, and what came on its standard input, to a file of
-// its own in the script's folder.
-const QByteArray kRecorder = "#!/bin/sh\nf=$(mktemp \"$0.run.XXXXXX\")\n"
-                             "env | grep '^ANEMOMETROS_' > \"$f\"\ncat >> \"$f\"\n";
+// its own in the script's folder, named as a run only once it is whole.
+const QByteArray kRecorder = "#!/bin/sh\nf=$(mktemp \"$0.part.XXXXXX\")\n"
+                             "env | grep '^ANEMOMETROS_' > \"$f\"\ncat >> \"$f\"\n"
+                             "mv \"$f\" \"$0.run.${f##*.}\"\n";
 
 bool writeScript(const QString& path) {
     return writeText(path, kRecorder) &&
@@ -40,6 +41,14 @@ QStringList runsOf(const QString& script) {
         runs << QString::fromUtf8(file.readAll());
     }
     return runs;
+}
+
+// What the queue file holds, -1 while it is not there.
+qsizetype pendingIn(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return QJsonDocument::fromJson(file.readAll()).object().value("pending").toArray().size();
 }
 
 QStringList subjects(const SmtpServer& smtp) {
@@ -165,24 +174,20 @@ private slots:
                               "\nemail_seguranca=nenhuma\nemail_de=a@obra.example\n"
                               "email_para=b@example.com\n"));
         QVERIFY(station.start());
-        const auto queued = [&station] {
-            QFile file(station.path("notificacoes.json"));
-            file.open(QIODevice::ReadOnly);
-            return QJsonDocument::fromJson(file.readAll()).object().value("pending").toArray();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(queued().size() == 1, 15000);
+        const auto queued = [&station] { return pendingIn(station.path("notificacoes.json")); };
+        QTRY_VERIFY_WITH_TIMEOUT(queued() == 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(
             station.journal().filter(";NOTIFICAÇÃO FALHOU;").filter("recusou a conexão").size() ==
                 1,
             5000);
         station.signal(SIGKILL);
         QVERIFY(station.program.waitForFinished(5000));
-        QCOMPARE(queued().size(), 1);
+        QCOMPARE(queued(), 1);
 
         QVERIFY(smtp.start());
         QVERIFY(station.start());
         QTRY_COMPARE_WITH_TIMEOUT(smtp.messages().size(), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(queued().size(), 0, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(queued(), 0, 5000);
         // The alarm read back from the list is no new ATIVO.
         QTest::qWait(2000);
         // Without [mqtt], "Local" is the host name.
@@ -225,6 +230,8 @@ private slots:
         QVERIFY(runsOf(script)[0].contains("ANEMOMETROS_EVENTO=ATIVO\n"));
         QVERIFY(runsOf(script)[0].contains("ANEMOMETROS_LOCAL=obra\n"));
         QVERIFY(runsOf(script)[0].contains("ANEMOMETROS_NOME=GUINDASTE NORTE\n"));
+        // A stop while the command still runs would run it again at the next start.
+        QTRY_VERIFY_WITH_TIMEOUT(pendingIn(folder.filePath("notificacoes-local.json")) == 0, 5000);
         // A command alone needs no libcurl: it is not even loaded.
         QFile maps(QStringLiteral("/proc/%1/maps").arg(view.processId()));
         QVERIFY(maps.open(QIODevice::ReadOnly));
