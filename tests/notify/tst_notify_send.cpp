@@ -190,7 +190,8 @@ private slots:
         });
         tick.start(20);
         QTRY_COMPARE_WITH_TIMEOUT(web.requests().size(), 1, 5000);
-        QVERIFY(silent.held.size() == 1);
+        // The mail's connection may be taken after the webhook's answer.
+        QTRY_COMPARE_WITH_TIMEOUT(silent.held.size(), 1, 1000);
         QVERIFY(f.lines("NOTIFICAÇÃO FALHOU").isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(f.lines("NOTIFICAÇÃO FALHOU").size(), 1, 5000);
         QVERIFY2(f.lines("NOTIFICAÇÃO FALHOU")[0].contains("não respondeu em 2 s"),
