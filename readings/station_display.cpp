@@ -26,18 +26,21 @@ void showFailure(StationPanel& panel, const TrailAppender& appendToTrail) {
 void showReading(StationPanel& panel, const Reading& reading, const TrailAppender& appendToTrail) {
     panel.loadIcon(StationPanel::Icon::Communication, iconPath("COM_OK"));
     appendToTrail(QStringLiteral(" - OK"));
-    panel.setSpeedText(reading.speedText);
-    panel.setDirectionText(reading.directionText);
-    panel.loadIcon(StationPanel::Icon::Battery, batteryIconPath(reading.batteryValue));
-    panel.setPresetText(1, reading.preset1Text);
-    panel.setPresetText(2, reading.preset2Text);
-    if (!reading.unitSuffix.isEmpty()) {
-        panel.setSpeedText(panel.speedLabel()->text() + reading.unitSuffix);
-        panel.setPresetText(1, panel.preset1()->text() + reading.unitSuffix);
-        panel.setPresetText(2, panel.preset2()->text() + reading.unitSuffix);
+    // Each text is set once, as it ends up: a label set twice in a poll is laid out and painted
+    // for nothing.
+    panel.setSpeedText(reading.speedText + reading.unitSuffix);
+    panel.setDirectionText(reading.directionValid ? reading.directionText : QStringLiteral("---"));
+    try {
+        panel.loadIcon(StationPanel::Icon::Battery, batteryIconPath(reading.batteryValue));
+    } catch (...) {
+        // The rest of the reading is not shown: speed and direction stay as the station sent
+        // them, without the unit and the invalid mark.
+        panel.setSpeedText(reading.speedText);
+        panel.setDirectionText(reading.directionText);
+        throw;
     }
-    if (!reading.directionValid)
-        panel.setDirectionText(QStringLiteral("---"));
+    panel.setPresetText(1, reading.preset1Text + reading.unitSuffix);
+    panel.setPresetText(2, reading.preset2Text + reading.unitSuffix);
     panel.loadIcon(StationPanel::Icon::Sound,
                    iconPath(reading.soundAlarm ? "SOUND_ON" : "SOUND_OFF"));
     panel.setPresetColour(1, reading.preset1Alarm ? kColourAlarm : kColourNoAlarm);

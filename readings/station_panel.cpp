@@ -273,7 +273,9 @@ void StationPanel::setDirectionText(const QString& text) {
 }
 
 void StationPanel::setPresetText(int preset, const QString& text) {
-    (preset == 1 ? preset1_ : preset2_)->setText(text);
+    QLabel* label = preset == 1 ? preset1_ : preset2_;
+    if (label->text() != text)
+        label->setText(text);
 }
 
 void StationPanel::setPresetColour(int preset, unsigned colourReference) {
