@@ -4,6 +4,7 @@
 Usage: alarm_soak_report.py --work DIR --seconds N --results DIR [--note TEXT ...]
 """
 import argparse
+import collections
 import datetime
 import glob
 import json
@@ -81,6 +82,45 @@ def listed_in_progress(station_dir):
             at = datetime.datetime.fromisoformat(since).astimezone().replace(tzinfo=None)
             found.append((alarm["station"], alarm["alarm"], at))
     return found
+
+
+def notices(work):
+    """The notices the recording command got: (name, alarm, event, since)."""
+    path = os.path.join(work, "notices.txt")
+    if not os.path.exists(path):
+        return None
+    with open(path, encoding="utf-8") as f:
+        return [tuple(line.rstrip("\n").split(";")) for line in f if line.count(";") == 3]
+
+
+def notice_figures(report, work, journal, kills):
+    told = notices(work)
+    if told is None:
+        return "alarm_soak.txt"
+    report.figure("notices told", str(len(told)))
+    # Each coming the journal holds is told ATIVO once (a comeback of an alarm still listed is
+    # told again, with the listing's first time); a kill -9 may have one told again.
+    ativo = collections.Counter((n, a) for n, a, e, _ in told if e == "ATIVO")
+    comings = collections.Counter((n, a) for _, n, a in journal)
+    near_kill = {(n, a) for at, n, a in journal
+                 if any(datetime.timedelta(0) <= k - at <= datetime.timedelta(seconds=KILL_SLACK_S)
+                        for k in kills)}
+    wrong = []
+    for key in sorted(set(ativo) | set(comings)):
+        difference = ativo[key] - comings[key]
+        if difference == 0 or (difference == 1 and key in near_kill):
+            continue
+        wrong.append(f"{key[0]} {key[1]}: {ativo[key]} ATIVO told, {comings[key]} in the journal")
+    report.figure("alarms told ATIVO other than once per coming", str(len(wrong)), "0", not wrong)
+    for line in wrong[:5]:
+        report.note(f"told: {line}")
+    state = os.path.join(work, "station", "notificacoes.json")
+    waiting = 0
+    if os.path.exists(state):
+        with open(state, encoding="utf-8") as f:
+            waiting = len(json.load(f).get("pending", []))
+    report.figure("notices still waiting at the end", str(waiting), "0", waiting == 0)
+    return "alarm_soak_notify.txt"
 
 
 def main():
@@ -163,9 +203,10 @@ def main():
     for line in missing[:10]:
         report.note(f"missing: {line}")
 
+    name = notice_figures(report, work, journal, kills)
     text = report.text()
     print(text, end="")
-    with open(os.path.join(args.results, "alarm_soak.txt"), "w", encoding="utf-8") as f:
+    with open(os.path.join(args.results, name), "w", encoding="utf-8") as f:
         f.write(text)
 
 
