@@ -22,6 +22,8 @@ struct IniEntry {
 // entry whose key is the whole line and whose value is empty.
 using IniGroups = std::map<QString, std::vector<IniEntry>>;
 
+// Not QSettings: its reader takes keys with their case, reports neither the line of a bad
+// entry nor an unknown key, and treats "," as a list separator in values.
 // UTF-8 text, CR LF or LF. Blank lines and lines starting with ";" or "#" are skipped, blanks
 // around names and values are dropped, a value in double quotes keeps what is inside them,
 // and outside quotes ";" begins a comment.
