@@ -91,10 +91,9 @@ AlarmSettingsResult readAlarmSettings(const toolkit::IniFile& ini) {
                                            "janela de alarmes abre.")
                                 .arg(entry.value);
         } else if (entry.key == kNormalizeDelay) {
-            bool ok = false;
-            const int seconds = entry.value.toInt(&ok);
-            if (ok && seconds >= 0 && seconds <= kMostNormalizeDelaySeconds)
-                s.normalizeDelayMs = seconds * qint64(1000);
+            if (const std::optional<int> seconds =
+                    toolkit::wholeNumberIn(entry.value, 0, kMostNormalizeDelaySeconds))
+                s.normalizeDelayMs = *seconds * qint64(1000);
             else
                 problems << QStringLiteral("atraso_normalizar deve ser um número de segundos de 0 "
                                            "a %1, não \"%2\"; os alarmes voltam ao normal assim "

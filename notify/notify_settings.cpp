@@ -48,14 +48,6 @@ Addresses addressesOf(const QString& value) {
     return read;
 }
 
-std::optional<int> wholeNumber(const QString& value, int low, int high) {
-    bool ok = false;
-    const int number = value.trimmed().toInt(&ok);
-    if (!ok || number < low || number > high)
-        return std::nullopt;
-    return number;
-}
-
 // "smtp.example.com", "smtp.example.com:2525", "[::1]:25".
 bool readServer(const QString& value, MailSettings& mail) {
     QString host = value.trimmed();
@@ -66,12 +58,12 @@ bool readServer(const QString& value, MailSettings& mail) {
             return false;
         const QString rest = host.mid(end + 1);
         if (!rest.isEmpty()) {
-            if (!rest.startsWith(u':') || !(port = wholeNumber(rest.mid(1), 1, 65535)))
+            if (!rest.startsWith(u':') || !(port = toolkit::wholeNumberIn(rest.mid(1), 1, 65535)))
                 return false;
         }
         host = host.mid(1, end - 1);
     } else if (const qsizetype colon = host.lastIndexOf(u':'); colon >= 0) {
-        if (!(port = wholeNumber(host.mid(colon + 1), 1, 65535)))
+        if (!(port = toolkit::wholeNumberIn(host.mid(colon + 1), 1, 65535)))
             return false;
         host = host.left(colon);
     }
@@ -264,7 +256,7 @@ public:
     void readNumber(const QString& key, int low, int high, int& into, const QString& meaning) {
         if (!has(key))
             return;
-        if (const std::optional<int> n = wholeNumber(value(key), low, high))
+        if (const std::optional<int> n = toolkit::wholeNumberIn(value(key), low, high))
             into = *n;
         else
             problems << QStringLiteral("%1 deve ser um número de %2 a %3, não \"%4\"; %5")

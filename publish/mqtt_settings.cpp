@@ -18,14 +18,6 @@ const QStringList kKeys{
     "host",   "port",      "prefix",    "client_id",        "username",          "password_file",
     "tls_ca", "keepalive", "discovery", "discovery_prefix", "reconhecer_remoto", "prefixos"};
 
-std::optional<int> wholeNumber(const QString& value, int low, int high) {
-    bool ok = false;
-    const int number = value.trimmed().toInt(&ok);
-    if (!ok || number < low || number > high)
-        return std::nullopt;
-    return number;
-}
-
 // A topic level chosen by the user: no wildcard, no empty level.
 bool goodPrefix(const QString& prefix) {
     if (prefix.isEmpty() || prefix.startsWith(u'/') || prefix.endsWith(u'/') ||
@@ -80,13 +72,13 @@ SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro) {
     if (s.host.isEmpty())
         return {};
     if (values.contains(QStringLiteral("port"))) {
-        const auto port = wholeNumber(values.value(QStringLiteral("port")), 1, 65535);
+        const auto port = toolkit::wholeNumberIn(values.value(QStringLiteral("port")), 1, 65535);
         if (!port)
             return fail(QStringLiteral("port deve ser um número de 1 a 65535 (em %1).").arg(path));
         s.port = *port;
     }
     if (values.contains(QStringLiteral("keepalive"))) {
-        const auto keepalive = wholeNumber(values.value(QStringLiteral("keepalive")), 5, 3600);
+        const auto keepalive = toolkit::wholeNumberIn(values.value(QStringLiteral("keepalive")), 5, 3600);
         if (!keepalive)
             return fail(
                 QStringLiteral("keepalive deve ser de 5 a 3600 segundos (em %1).").arg(path));

@@ -58,6 +58,14 @@ IniFile readIniFile(const QString& path, qint64 maxBytes) {
     return {path, parseIni(file.bytes), {}};
 }
 
+std::optional<int> wholeNumberIn(const QString& value, int low, int high) {
+    bool ok = false;
+    const int number = value.trimmed().toInt(&ok);
+    if (!ok || number < low || number > high)
+        return std::nullopt;
+    return number;
+}
+
 std::optional<bool> choiceOf(const QString& value, Words words) {
     static const struct {
         QStringList yes;

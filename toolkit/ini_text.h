@@ -50,6 +50,9 @@ enum class Words { YesNo, TrueFalse, OnOff };
 // true or false as the value says it, nothing for any other word.
 std::optional<bool> choiceOf(const QString& value, Words words);
 
+// A whole number from low to high, blanks around it allowed; nothing for anything else.
+std::optional<int> wholeNumberIn(const QString& value, int low, int high);
+
 // What a message about a group's unknown keys says of them: "a chave "prot" não existe", "as
 // chaves "prot" e "prefx" não existem".
 QString unknownKeysText(const QStringList& keys);
