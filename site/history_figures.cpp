@@ -1,7 +1,6 @@
 #include "site/history_figures.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -10,12 +9,22 @@ namespace site {
 
 namespace {
 
-constexpr qint64 kDayMs = 86'400'000;
 
+// Each value as a regular expression matching it alone, inside a quoted PromQL string.
 QString alternatives(QStringList values) {
     values.removeDuplicates();
-    for (QString& value : values)
-        value = QRegularExpression::escape(value).replace(u'"', QStringLiteral("\\\""));
+    static const QString special = QStringLiteral("\\.+*?()|[]{}^$");
+    for (QString& value : values) {
+        QString pattern;
+        for (const QChar c : value) {
+            if (special.contains(c))
+                pattern += QStringLiteral("\\\\"); // a backslash, written twice in the string
+            if (c == u'"')
+                pattern += u'\\';
+            pattern += c;
+        }
+        value = pattern;
+    }
     return values.join(u'|');
 }
 

@@ -7,6 +7,9 @@ namespace site {
 namespace {
 
 constexpr qint64 kDayMs = 86'400'000;
+// A figure read once a minute over the days asks the database for a point a minute, and it
+// refuses more than 30000 points a series (-search.maxPointsPerTimeseries): days go in parts.
+constexpr int kMostDaysAsked = 16;
 
 } // namespace
 
@@ -38,13 +41,19 @@ void HistoryLoad::start(const HistoryRequest& request) {
                 emit loaded(data_);
         };
     };
-    due_ = kDayFigures + 1 + (request.presets ? 2 : 0) + (request.alarmList ? 1 : 0);
+    const int parts = (request.period.days() + kMostDaysAsked - 1) / kMostDaysAsked;
+    due_ = kDayFigures * parts + 1 + (request.presets ? 2 : 0) + (request.alarmList ? 1 : 0);
     // Each day's figures at the day's end, over the day before.
-    for (int figure = 0; figure < kDayFigures; ++figure)
-        client_.queryRange(dayExpression(DayFigure(figure), selector), fromMs + kDayMs,
-                           toMs, kDayMs, answered([this, figure](const ArchiveAnswer& answer) {
-                               addFigure(data_.rows, DayFigure(figure), answer);
-                           }));
+    for (int part = 0; part < parts; ++part) {
+        const QDate first = request.period.first.addDays(part * kMostDaysAsked);
+        const QDate last = std::min(first.addDays(kMostDaysAsked - 1), request.period.last);
+        for (int figure = 0; figure < kDayFigures; ++figure)
+            client_.queryRange(dayExpression(DayFigure(figure), selector),
+                               startMs(first.addDays(1)), startMs(last.addDays(1)), kDayMs,
+                               answered([this, figure](const ArchiveAnswer& answer) {
+                                   addFigure(data_.rows, DayFigure(figure), answer);
+                               }));
+    }
     // The trend ends now on a day still going: a step later there is nothing yet.
     const qint64 trendToMs = std::min(toMs, std::max(fromMs, request.nowMs));
     data_.stepMs = trendStepMs(toMs - fromMs, request.trendPoints);

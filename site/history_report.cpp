@@ -155,7 +155,7 @@ private:
     }
 
     void table(const ArchiveStation& station, double y) {
-        static const std::array<double, 8> widths{80, 90, 90, 90, 70, 70, 100, 60};
+        static const std::array<double, 8> widths{80, 80, 100, 80, 70, 70, 100, 60};
         const QStringList& columns = dayColumns();
         const auto row = [&](const QStringList& cells, bool bold) {
             painter_.setFont(fontOf(10, bold));
