@@ -108,20 +108,16 @@ QString dayExpression(DayFigure figure, const QString& selector) {
         return QStringLiteral("sum by (local, estacao) (sum_over_time((%1)[1d:1m]))").arg(test);
     };
     switch (figure) {
-    case DayFigure::Max:
-        return QStringLiteral("max by (local, estacao) (max_over_time(%1[1d]))").arg(speed);
+    case DayFigure::MaxAndMean:
+        return QStringLiteral("max by (local, estacao, rollup) (rollup(%1[1d]))").arg(speed);
     case DayFigure::MaxTime:
         return QStringLiteral("max by (local, estacao) (tmax_over_time(%1[1d]))").arg(speed);
-    case DayFigure::Mean:
-        return QStringLiteral("avg by (local, estacao) (avg_over_time(%1[1d]))").arg(speed);
     case DayFigure::AtOrAbovePreset1:
         return minutes(speed + QStringLiteral(" >= bool anemometro_preset1") + selector);
     case DayFigure::AbovePreset2:
         return minutes(speed + QStringLiteral(" > bool anemometro_preset2") + selector);
     case DayFigure::Answered:
         return QStringLiteral("avg by (local, estacao) (avg_over_time(%1[1d]))").arg(answered);
-    case DayFigure::Polls:
-        return QStringLiteral("sum by (local, estacao) (count_over_time(%1[1d]))").arg(answered);
     case DayFigure::Alarms:
         return QStringLiteral("sum by (local, estacao) (count_eq_over_time(alarme_estado%1[1d], "
                               "1))")
@@ -217,6 +213,7 @@ QList<DayRow> emptyRows(const QList<ArchiveStation>& stations, const Period& per
 void addFigure(QList<DayRow>& rows, DayFigure figure, const ArchiveAnswer& answer) {
     for (const ArchiveSeries& series : answer.series) {
         const std::optional<StationKey> key = keyOf(series);
+        const QString rollup = series.labels.value(QStringLiteral("rollup"));
         if (!key)
             continue;
         for (const QPointF& point : series.points) {
@@ -229,14 +226,14 @@ void addFigure(QList<DayRow>& rows, DayFigure figure, const ArchiveAnswer& answe
                 continue;
             const double value = point.y();
             switch (figure) {
-            case DayFigure::Max:
-                row->max = value;
+            case DayFigure::MaxAndMean:
+                if (rollup == u"max")
+                    row->max = value;
+                else if (rollup == u"avg")
+                    row->mean = value;
                 break;
             case DayFigure::MaxTime:
                 row->maxAtMs = qint64(value * 1000.0);
-                break;
-            case DayFigure::Mean:
-                row->mean = value;
                 break;
             case DayFigure::AtOrAbovePreset1:
                 row->minutesAtOrAbovePreset1 = value;
@@ -246,9 +243,6 @@ void addFigure(QList<DayRow>& rows, DayFigure figure, const ArchiveAnswer& answe
                 break;
             case DayFigure::Answered:
                 row->answeredShare = value;
-                break;
-            case DayFigure::Polls:
-                row->polls = int(value);
                 break;
             case DayFigure::Alarms:
                 row->alarms = int(value);

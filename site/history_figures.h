@@ -54,9 +54,10 @@ qint64 startMs(const QDate& day); // the day's first millisecond by the local cl
 QString selectorOf(const QList<ArchiveStation>& stations);
 
 // The figures of a station's day, each one expression of the database's range functions over
-// the day, grouped by station.
-enum class DayFigure { Max, MaxTime, Mean, AtOrAbovePreset1, AbovePreset2, Answered, Polls, Alarms };
-inline constexpr int kDayFigures = 8;
+// the day, grouped by station. MaxAndMean is VictoriaMetrics' rollup(): the day's highest and
+// mean speed read in one pass, a series each (label rollup="max", "avg").
+enum class DayFigure { MaxAndMean, MaxTime, AtOrAbovePreset1, AbovePreset2, Answered, Alarms };
+inline constexpr int kDayFigures = 6;
 QString dayExpression(DayFigure figure, const QString& selector);
 
 // The trend's step: the span over about `points` points, in whole seconds, at least one.
@@ -70,13 +71,12 @@ QString alarmExpression(const QString& selector, qint64 spanMs);
 struct DayRow {
     StationKey station;
     QDate day;
-    int polls = 0; // polls written: 0 is a day without data
     std::optional<double> max;
     qint64 maxAtMs = 0;
     std::optional<double> mean;
     double minutesAtOrAbovePreset1 = 0;
     double minutesAbovePreset2 = 0;
-    std::optional<double> answeredShare; // 0..1
+    std::optional<double> answeredShare; // 0..1; none on a day without a poll written
     int alarms = 0; // alarms that went ATIVO
 };
 

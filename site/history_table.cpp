@@ -62,7 +62,7 @@ QStringList dayCells(const ArchiveStation& station, const DayRow& row) {
         return station.unit.isEmpty() ? number : number + u' ' + station.unit;
     };
     const QString none = QStringLiteral("-");
-    const bool any = row.polls > 0;
+    const bool any = row.answeredShare.has_value();
     return {station.label(),
             dayText(row.day),
             speed(row.max),
@@ -80,7 +80,7 @@ QStringList dayFileCells(const ArchiveStation& station, const DayRow& row) {
     const auto number = [](const std::optional<double>& value, int decimals) {
         return value ? toolkit::decimalText(*value, decimals) : QString();
     };
-    const bool any = row.polls > 0;
+    const bool any = row.answeredShare.has_value();
     return {station.key.local,
             QString::number(station.key.number),
             station.name,
