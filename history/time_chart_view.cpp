@@ -41,9 +41,9 @@ void TimeChartView::showTime(qint64 fromMs, qint64 toMs) {
     const qint64 span = std::clamp(toMs - fromMs, std::min(kShortestSpanMs, whole), whole);
     fromMs = std::clamp(fromMs, wholeFromMs_, wholeToMs_ - span);
     zoomed_ = span < whole;
-    time_->setFormat(span >= kDateShownFromMs       ? QStringLiteral("dd/MM HH:mm")
+    time_->setFormat(span >= kDateShownFromMs      ? QStringLiteral("dd/MM HH:mm")
                      : span < kSecondsShownBelowMs ? QStringLiteral("HH:mm:ss")
-                                                    : QStringLiteral("HH:mm"));
+                                                   : QStringLiteral("HH:mm"));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
                     QDateTime::fromMSecsSinceEpoch(fromMs + span));
 }

@@ -9,7 +9,6 @@ namespace site {
 
 namespace {
 
-
 // Each value as a regular expression matching it alone, inside a quoted PromQL string.
 QString alternatives(QStringList values) {
     values.removeDuplicates();
@@ -39,8 +38,8 @@ std::optional<StationKey> keyOf(const ArchiveSeries& series) {
 } // namespace
 
 QString ArchiveStation::label() const {
-    return QStringLiteral("%1 - %2").arg(key.local, name.isEmpty() ? QString::number(key.number)
-                                                                  : name);
+    return QStringLiteral("%1 - %2").arg(key.local,
+                                         name.isEmpty() ? QString::number(key.number) : name);
 }
 
 QList<ArchiveStation> stationsOf(const ArchiveAnswer& answer) {
@@ -191,9 +190,8 @@ QList<AlarmEvent> alarmEventsOf(const ArchiveAnswer& answer, const QList<Archive
                                  int(point.y()),
                                  series.labels.value(QStringLiteral("por"))};
     }
-    std::stable_sort(events.begin(), events.end(), [](const AlarmEvent& a, const AlarmEvent& b) {
-        return a.atMs < b.atMs;
-    });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const AlarmEvent& a, const AlarmEvent& b) { return a.atMs < b.atMs; });
     return events;
 }
 

@@ -77,7 +77,7 @@ struct DayRow {
     double minutesAtOrAbovePreset1 = 0;
     double minutesAbovePreset2 = 0;
     std::optional<double> answeredShare; // 0..1; none on a day without a poll written
-    int alarms = 0; // alarms that went ATIVO
+    int alarms = 0;                      // alarms that went ATIVO
 };
 
 // A station's line broken where no reading came: a run per stretch of consecutive steps.

@@ -58,9 +58,9 @@ void HistoryLoad::start(const HistoryRequest& request) {
     const qint64 trendToMs = std::min(toMs, std::max(fromMs, request.nowMs));
     data_.stepMs = trendStepMs(toMs - fromMs, request.trendPoints);
     const auto trend = [&](const QString& metric, std::map<StationKey, Runs> HistoryData::*lines) {
-        client_.queryRange(trendExpression(metric, selector, data_.stepMs),
-                           fromMs + data_.stepMs, std::max(trendToMs, fromMs + data_.stepMs),
-                           data_.stepMs, answered([this, lines](const ArchiveAnswer& answer) {
+        client_.queryRange(trendExpression(metric, selector, data_.stepMs), fromMs + data_.stepMs,
+                           std::max(trendToMs, fromMs + data_.stepMs), data_.stepMs,
+                           answered([this, lines](const ArchiveAnswer& answer) {
                                for (const ArchiveSeries& series : answer.series) {
                                    if (const auto key = chosenKey(series, data_.stations))
                                        (data_.*lines)[*key] = runsOf(series.points, data_.stepMs);

@@ -198,7 +198,7 @@ private:
             }
             y += kLine;
         };
-        const QStringList titles{QStringLiteral("Data e hora"),  QStringLiteral("Estação"),
+        const QStringList titles{QStringLiteral("Data e hora"), QStringLiteral("Estação"),
                                  QStringLiteral("Alarme"),      QStringLiteral("Prioridade"),
                                  QStringLiteral("Estado"),      QStringLiteral("Reconhecido por")};
         row(titles, true);
@@ -212,9 +212,9 @@ private:
             ArchiveStation station{event.station, event.name, {}};
             row({QDateTime::fromMSecsSinceEpoch(event.atMs).toString(u"dd/MM/yyyy HH:mm:ss"),
                  station.label(), event.alarm, event.priority, stateText(event.state),
-                 event.state == 2 ? (event.by.isEmpty() ? QStringLiteral("(não informado)")
-                                                         : event.by)
-                                  : QString()},
+                 event.state == 2
+                     ? (event.by.isEmpty() ? QStringLiteral("(não informado)") : event.by)
+                     : QString()},
                 false);
         }
     }

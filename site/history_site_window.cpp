@@ -35,7 +35,8 @@ constexpr int kKeyRole = Qt::UserRole;
 
 QString monthText(const QDate& first) {
     const QLocale portuguese(QLocale::Portuguese, QLocale::Brazil);
-    return QStringLiteral("%1 de %2").arg(portuguese.standaloneMonthName(first.month()))
+    return QStringLiteral("%1 de %2")
+        .arg(portuguese.standaloneMonthName(first.month()))
         .arg(first.year());
 }
 
@@ -71,8 +72,7 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
     period_ = new QComboBox(this);
     period_->setObjectName(QStringLiteral("Periodo"));
     period_->addItems({QStringLiteral("Hoje"), QStringLiteral("Ontem"), QStringLiteral("7 dias"),
-                       QStringLiteral("30 dias"), QStringLiteral("Mês"),
-                       QStringLiteral("De/Até")});
+                       QStringLiteral("30 dias"), QStringLiteral("Mês"), QStringLiteral("De/Até")});
     labelled(QStringLiteral("Período:"), period_);
     month_ = new QComboBox(this);
     month_->setObjectName(QStringLiteral("Mes"));
@@ -186,34 +186,33 @@ void SiteHistoryWindow::setNote(const QString& text, bool problem) {
 
 void SiteHistoryWindow::listStations() {
     const qint64 now = nowMs_();
-    client_.series(QStringLiteral("anemometro_respondendo"), now - kStationsSinceMs, now,
-                   [this](const ArchiveAnswer& answer) {
-                       if (!answer.error.isEmpty()) {
-                           setNote(answer.error, true);
-                           emit stationsListed();
-                           return;
-                       }
-                       QList<ArchiveStation> chosen = chosenStations();
-                       known_ = stationsOf(answer);
-                       stations_->clear();
-                       for (int i = 0; i < known_.size(); ++i) {
-                           auto* item = new QListWidgetItem(known_[i].label(), stations_);
-                           item->setData(kKeyRole, i);
-                           item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-                           const bool wasChosen = std::any_of(
-                               chosen.begin(), chosen.end(), [&](const ArchiveStation& s) {
-                                   return s.key == known_[i].key;
-                               });
-                           item->setCheckState(wasChosen ? Qt::Checked : Qt::Unchecked);
-                       }
-                       setNote(known_.isEmpty()
-                                   ? QStringLiteral("O arquivo do local ainda não tem leituras "
-                                                    "de nenhuma estação.")
-                                   : QStringLiteral("Marque as estações, escolha o período e "
-                                                    "clique em Mostrar."),
-                               false);
-                       emit stationsListed();
-                   });
+    client_.series(
+        QStringLiteral("anemometro_respondendo"), now - kStationsSinceMs, now,
+        [this](const ArchiveAnswer& answer) {
+            if (!answer.error.isEmpty()) {
+                setNote(answer.error, true);
+                emit stationsListed();
+                return;
+            }
+            QList<ArchiveStation> chosen = chosenStations();
+            known_ = stationsOf(answer);
+            stations_->clear();
+            for (int i = 0; i < known_.size(); ++i) {
+                auto* item = new QListWidgetItem(known_[i].label(), stations_);
+                item->setData(kKeyRole, i);
+                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+                const bool wasChosen =
+                    std::any_of(chosen.begin(), chosen.end(),
+                                [&](const ArchiveStation& s) { return s.key == known_[i].key; });
+                item->setCheckState(wasChosen ? Qt::Checked : Qt::Unchecked);
+            }
+            setNote(known_.isEmpty() ? QStringLiteral("O arquivo do local ainda não tem leituras "
+                                                      "de nenhuma estação.")
+                                     : QStringLiteral("Marque as estações, escolha o período e "
+                                                      "clique em Mostrar."),
+                    false);
+            emit stationsListed();
+        });
 }
 
 QList<ArchiveStation> SiteHistoryWindow::chosenStations() const {
@@ -228,7 +227,7 @@ QList<ArchiveStation> SiteHistoryWindow::chosenStations() const {
 
 Period SiteHistoryWindow::chosenPeriod() const {
     const QDate today = QDateTime::fromMSecsSinceEpoch(nowMs_()).date();
-    return periodOf(PeriodKind(period_->currentIndex()), today, 
+    return periodOf(PeriodKind(period_->currentIndex()), today,
                     PeriodKind(period_->currentIndex()) == PeriodKind::Month
                         ? month_->currentData().toDate()
                         : from_->date(),

@@ -31,25 +31,26 @@ QString dayText(const QDate& day) {
 } // namespace
 
 const QStringList& dayFileColumns() {
-    static const QStringList columns{
-        QStringLiteral("LOCAL"),       QStringLiteral("ESTAÇÃO"),
-        QStringLiteral("NOME"),        QStringLiteral("UNIDADE"),
-        QStringLiteral("DIA"),         QStringLiteral("MÁXIMA"),
-        QStringLiteral("HORA DA MÁXIMA"), QStringLiteral("MÉDIA"),
-        QStringLiteral("MIN. >= P1"),  QStringLiteral("MIN. > P2"),
-        QStringLiteral("DISPONIBILIDADE (%)"), QStringLiteral("ALARMES")};
+    static const QStringList columns{QStringLiteral("LOCAL"),
+                                     QStringLiteral("ESTAÇÃO"),
+                                     QStringLiteral("NOME"),
+                                     QStringLiteral("UNIDADE"),
+                                     QStringLiteral("DIA"),
+                                     QStringLiteral("MÁXIMA"),
+                                     QStringLiteral("HORA DA MÁXIMA"),
+                                     QStringLiteral("MÉDIA"),
+                                     QStringLiteral("MIN. >= P1"),
+                                     QStringLiteral("MIN. > P2"),
+                                     QStringLiteral("DISPONIBILIDADE (%)"),
+                                     QStringLiteral("ALARMES")};
     return columns;
 }
 
 const QStringList& dayColumns() {
-    static const QStringList columns{QStringLiteral("Estação"),
-                                     QStringLiteral("Dia"),
-                                     QStringLiteral("Máxima"),
-                                     QStringLiteral("Hora da máxima"),
-                                     QStringLiteral("Média"),
-                                     QStringLiteral("Min. ≥ P1"),
-                                     QStringLiteral("Min. > P2"),
-                                     QStringLiteral("Disponibilidade"),
+    static const QStringList columns{QStringLiteral("Estação"),   QStringLiteral("Dia"),
+                                     QStringLiteral("Máxima"),    QStringLiteral("Hora da máxima"),
+                                     QStringLiteral("Média"),     QStringLiteral("Min. ≥ P1"),
+                                     QStringLiteral("Min. > P2"), QStringLiteral("Disponibilidade"),
                                      QStringLiteral("Alarmes")};
     return columns;
 }
@@ -70,9 +71,9 @@ QStringList dayCells(const ArchiveStation& station, const DayRow& row) {
             speed(row.mean),
             any ? QString::number(std::lround(row.minutesAtOrAbovePreset1)) : none,
             any ? QString::number(std::lround(row.minutesAbovePreset2)) : none,
-            row.answeredShare ? toolkit::decimalText(*row.answeredShare * 100, 1) +
-                                    QStringLiteral(" %")
-                              : none,
+            row.answeredShare
+                ? toolkit::decimalText(*row.answeredShare * 100, 1) + QStringLiteral(" %")
+                : none,
             QString::number(row.alarms)};
 }
 
@@ -131,9 +132,9 @@ void HistoryTable::setData(const HistoryData& data) {
 
 QByteArray historyFile(const HistoryTable& table) {
     // The file has more columns than the table shows: the station's labels apart.
-    QString text = toolkit::csvLine(
-        {QStringLiteral("HISTÓRICO DO LOCAL"),
-         QStringLiteral("%1 a %2").arg(dayText(table.period().first), dayText(table.period().last))});
+    QString text = toolkit::csvLine({QStringLiteral("HISTÓRICO DO LOCAL"),
+                                     QStringLiteral("%1 a %2").arg(dayText(table.period().first),
+                                                                   dayText(table.period().last))});
     text += toolkit::csvLine(dayFileColumns());
     for (const QStringList& cells : table.fileRows())
         text += toolkit::csvLine(cells);
@@ -142,8 +143,7 @@ QByteArray historyFile(const HistoryTable& table) {
 
 QString historyFileName(const Period& period, const QString& extension) {
     return QStringLiteral("Histórico do local %1 a %2.%3")
-        .arg(period.first.toString(u"dd-MM-yyyy"), period.last.toString(u"dd-MM-yyyy"),
-             extension);
+        .arg(period.first.toString(u"dd-MM-yyyy"), period.last.toString(u"dd-MM-yyyy"), extension);
 }
 
 } // namespace site

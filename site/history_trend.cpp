@@ -13,7 +13,7 @@ namespace site {
 
 QColor stationColour(int index) {
     static const std::array<QColor, 8> colours{
-        QColor(31, 119, 180), QColor(214, 39, 40),  QColor(44, 160, 44),  QColor(255, 127, 14),
+        QColor(31, 119, 180),  QColor(214, 39, 40), QColor(44, 160, 44),   QColor(255, 127, 14),
         QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(23, 190, 207)};
     return colours[std::size_t(index) % colours.size()];
 }
@@ -62,8 +62,9 @@ void HistoryTrend::show(const HistoryData& data, bool presets) {
         draw(speed, QPen(colour, 1.5), station.label());
         runs_[station.label()] = int(speed.size());
         described << QStringLiteral("%1: %2").arg(
-            station.label(), speed.isEmpty() ? QStringLiteral("sem leituras")
-                                             : QStringLiteral("%1 trechos").arg(speed.size()));
+            station.label(), speed.isEmpty()     ? QStringLiteral("sem leituras")
+                             : speed.size() == 1 ? QStringLiteral("1 trecho")
+                                                 : QStringLiteral("%1 trechos").arg(speed.size()));
         if (presets) {
             const auto level = [&](const std::map<StationKey, Runs>& lines, const QString& name) {
                 const auto line = lines.find(station.key);
@@ -76,10 +77,11 @@ void HistoryTrend::show(const HistoryData& data, bool presets) {
         }
     }
     units.removeAll(QString());
-    value_->setTitleText(units.size() == 1 ? QStringLiteral("Velocidade (%1)").arg(units.front())
-                         : units.isEmpty() ? QStringLiteral("Velocidade")
-                                           : QStringLiteral("Velocidade (%1)")
-                                                 .arg(units.join(QStringLiteral(", "))));
+    value_->setTitleText(
+        units.size() == 1 ? QStringLiteral("Velocidade (%1)").arg(units.front())
+        : units.isEmpty()
+            ? QStringLiteral("Velocidade")
+            : QStringLiteral("Velocidade (%1)").arg(units.join(QStringLiteral(", "))));
     value_->setRange(0, std::max(1.0, highest * 1.08));
     value_->applyNiceNumbers();
     const QString title = QStringLiteral("%1 a %2").arg(data.period.first.toString(u"dd/MM/yyyy"),

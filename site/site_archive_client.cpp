@@ -27,11 +27,14 @@ QPointF point(const QJsonArray& pair) {
 } // namespace
 
 ArchiveClient::ArchiveClient(ArchiveReadSettings settings, QObject* parent)
-    : QObject(parent), settings_(std::move(settings)),
-      network_(new QNetworkAccessManager(this)) {}
+    : QObject(parent), settings_(std::move(settings)), network_(new QNetworkAccessManager(this)) {
+    if (!settings_.tlsCa.isEmpty())
+        caCertificates_ = QSslCertificate::fromData(
+            toolkit::readRegularFile(settings_.tlsCa, kMostCaBytes).bytes, QSsl::Pem);
+}
 
-void ArchiveClient::queryRange(const QString& expression, qint64 fromMs, qint64 toMs,
-                               qint64 stepMs, Answered answered) {
+void ArchiveClient::queryRange(const QString& expression, qint64 fromMs, qint64 toMs, qint64 stepMs,
+                               Answered answered) {
     get(QStringLiteral("/api/v1/query_range"),
         {{QStringLiteral("query"), expression},
          {QStringLiteral("start"), seconds(fromMs)},
@@ -68,13 +71,11 @@ void ArchiveClient::get(const QString& path, const QList<std::pair<QString, QStr
     request.setTransferTimeout(kTimeoutMs);
     if (!settings_.user.isEmpty())
         request.setRawHeader("Authorization",
-                             "Basic " + (settings_.user + u':' + settings_.password)
-                                            .toUtf8()
-                                            .toBase64());
-    if (!settings_.tlsCa.isEmpty()) {
+                             "Basic " +
+                                 (settings_.user + u':' + settings_.password).toUtf8().toBase64());
+    if (!caCertificates_.isEmpty()) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        const toolkit::FileRead ca = toolkit::readRegularFile(settings_.tlsCa, kMostCaBytes);
-        tls.setCaCertificates(QSslCertificate::fromData(ca.bytes, QSsl::Pem));
+        tls.setCaCertificates(caCertificates_);
         request.setSslConfiguration(tls);
     }
     QNetworkReply* reply = network_->get(request);
@@ -96,10 +97,10 @@ QString ArchiveClient::failureText(QNetworkReply* reply, const QByteArray& body)
                                      "senha_arquivo no grupo [arquivo] de anemometros.ini.");
     if (status != 0) {
         const QString told = parseAnswer(body).error;
-        return head + QStringLiteral("não aceitou a consulta (HTTP %1)%2")
-                          .arg(status)
-                          .arg(told.isEmpty() ? QStringLiteral(".")
-                                              : QStringLiteral(": %1").arg(told));
+        return head +
+               QStringLiteral("não aceitou a consulta (HTTP %1)%2")
+                   .arg(status)
+                   .arg(told.isEmpty() ? QStringLiteral(".") : QStringLiteral(": %1").arg(told));
     }
     QString why;
     switch (reply->error()) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QSslCertificate>
 #include <QString>
 
 #include <functional>
@@ -56,6 +57,7 @@ private:
     QString failureText(QNetworkReply* reply, const QByteArray& body) const;
 
     ArchiveReadSettings settings_;
+    QList<QSslCertificate> caCertificates_; // tls_ca's, read once; the system's when empty
     QNetworkAccessManager* network_;
 };
 

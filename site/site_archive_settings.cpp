@@ -39,8 +39,7 @@ ArchiveReadResult readArchiveSettings(const toolkit::IniFile& ini) {
     }
     if (!unknown.isEmpty())
         return fail(QStringLiteral("%1 no grupo [arquivo] de %2; as chaves são %3.")
-                        .arg(toolkit::unknownKeysText(unknown), path,
-                             toolkit::listedText(kKeys)));
+                        .arg(toolkit::unknownKeysText(unknown), path, toolkit::listedText(kKeys)));
     ArchiveReadSettings s;
     s.url = values.value(QStringLiteral("url"));
     if (s.url.isEmpty())

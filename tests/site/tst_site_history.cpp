@@ -6,6 +6,8 @@
 #include "site/history_trend.h"
 #include "site/site_archive_client.h"
 #include "site/site_archive_settings.h"
+#include "site/site_book.h"
+#include "site/site_window.h"
 #include "toolkit/cp1252.h"
 
 #include "victoria_metrics.h"
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -92,6 +95,7 @@ private slots:
     void databaseAway();
     void settings_data();
     void settings();
+    void menuItem();
 
 private:
     void showDay();
@@ -106,7 +110,8 @@ void TestSiteHistory::initTestCase() {
     QVERIFY(database_.start());
     QVERIFY(database_.write(syntheticDay()));
     database_.settle();
-    client_ = std::make_unique<site::ArchiveClient>(site::ArchiveReadSettings{database_.url(), {}, {}, {}});
+    client_ = std::make_unique<site::ArchiveClient>(
+        site::ArchiveReadSettings{database_.url(), {}, {}, {}});
     window_ = std::make_unique<site::SiteHistoryWindow>(
         *client_, [] { return QDateTime::currentMSecsSinceEpoch(); });
     QSignalSpy listed(window_.get(), &site::SiteHistoryWindow::stationsListed);
@@ -252,6 +257,26 @@ void TestSiteHistory::settings() {
     if (!error.isEmpty())
         QVERIFY(read.error.contains(QStringLiteral("anemometros.ini")) ||
                 read.error.contains(secret));
+}
+
+void TestSiteHistory::menuItem() {
+    site::SiteBook book({QStringLiteral("obra")});
+    site::SiteWindow window(book, QStringLiteral("servidor:1883"), [] { return qint64(0); });
+    auto* controle = window.findChild<QMenu*>(QStringLiteral("Controle1"));
+    QVERIFY(controle);
+    const auto items = [controle] {
+        QStringList texts;
+        for (const QAction* action : controle->actions())
+            texts << action->text();
+        return texts;
+    };
+    const QStringList before = items();
+    window.addHistoryItem();
+    const QStringList after = before + QStringList{QString(), QStringLiteral("Histórico")};
+    QCOMPARE(items(), after);
+    QSignalSpy asked(&window, &site::SiteWindow::historyRequested);
+    controle->actions().last()->trigger();
+    QCOMPARE(asked.count(), 1);
 }
 
 QTEST_MAIN(TestSiteHistory)
