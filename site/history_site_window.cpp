@@ -57,6 +57,7 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
     stations_->setObjectName(QStringLiteral("EstacoesHistorico"));
     stations_->setAccessibleName(QStringLiteral("Estações"));
     stationsLabel->setBuddy(stations_);
+    stations_->setMaximumWidth(320);
     left->addWidget(stationsLabel);
     left->addWidget(stations_, 1);
     layout->addLayout(left);
@@ -136,6 +137,8 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
     tableView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     split->addWidget(trendPage);
     split->addWidget(tableView_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
     right->addWidget(split, 1);
     layout->addLayout(right, 1);
 
@@ -167,7 +170,7 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
 
 void SiteHistoryWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!std::exchange(listedOnce_, true))
+    if (!std::exchange(listedOnce_, true) && known_.isEmpty())
         listStations();
 }
 
@@ -186,33 +189,34 @@ void SiteHistoryWindow::setNote(const QString& text, bool problem) {
 
 void SiteHistoryWindow::listStations() {
     const qint64 now = nowMs_();
-    client_.series(
-        QStringLiteral("anemometro_respondendo"), now - kStationsSinceMs, now,
-        [this](const ArchiveAnswer& answer) {
-            if (!answer.error.isEmpty()) {
-                setNote(answer.error, true);
-                emit stationsListed();
-                return;
-            }
-            QList<ArchiveStation> chosen = chosenStations();
-            known_ = stationsOf(answer);
-            stations_->clear();
-            for (int i = 0; i < known_.size(); ++i) {
-                auto* item = new QListWidgetItem(known_[i].label(), stations_);
-                item->setData(kKeyRole, i);
-                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-                const bool wasChosen =
-                    std::any_of(chosen.begin(), chosen.end(),
-                                [&](const ArchiveStation& s) { return s.key == known_[i].key; });
-                item->setCheckState(wasChosen ? Qt::Checked : Qt::Unchecked);
-            }
-            setNote(known_.isEmpty() ? QStringLiteral("O arquivo do local ainda não tem leituras "
-                                                      "de nenhuma estação.")
-                                     : QStringLiteral("Marque as estações, escolha o período e "
-                                                      "clique em Mostrar."),
-                    false);
-            emit stationsListed();
-        });
+    client_.series(QStringLiteral("anemometro_respondendo"), now - kStationsSinceMs, now,
+                   [this](const ArchiveAnswer& answer) {
+                       if (!answer.error.isEmpty())
+                           setNote(answer.error, true);
+                       else
+                           setStations(stationsOf(answer));
+                       emit stationsListed();
+                   });
+}
+
+void SiteHistoryWindow::setStations(const QList<ArchiveStation>& stations) {
+    const QList<ArchiveStation> chosen = chosenStations();
+    known_ = stations;
+    stations_->clear();
+    for (int i = 0; i < known_.size(); ++i) {
+        auto* item = new QListWidgetItem(known_[i].label(), stations_);
+        item->setData(kKeyRole, i);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        const bool wasChosen =
+            std::any_of(chosen.begin(), chosen.end(),
+                        [&](const ArchiveStation& s) { return s.key == known_[i].key; });
+        item->setCheckState(wasChosen ? Qt::Checked : Qt::Unchecked);
+    }
+    setNote(known_.isEmpty() ? QStringLiteral("O arquivo do local ainda não tem leituras de "
+                                              "nenhuma estação.")
+                             : QStringLiteral("Marque as estações, escolha o período e clique "
+                                              "em Mostrar."),
+            false);
 }
 
 QList<ArchiveStation> SiteHistoryWindow::chosenStations() const {
@@ -260,13 +264,15 @@ void SiteHistoryWindow::showData(const HistoryData& data) {
     data_ = data;
     trend_->show(data_, presets_->isChecked());
     table_->setData(data_);
-    setNote(QStringLiteral("%1 de %2 a %3, consultado em %4 ms.")
-                .arg(data.stations.size() == 1
-                         ? QStringLiteral("1 estação")
-                         : QStringLiteral("%1 estações").arg(data.stations.size()),
-                     data.period.first.toString(u"dd/MM/yyyy"),
-                     data.period.last.toString(u"dd/MM/yyyy"))
-                .arg(asked_.elapsed()),
+    const QString shown = QStringLiteral("%1 de %2 a %3")
+                              .arg(data.stations.size() == 1
+                                       ? QStringLiteral("1 estação")
+                                       : QStringLiteral("%1 estações").arg(data.stations.size()),
+                                   data.period.first.toString(u"dd/MM/yyyy"),
+                                   data.period.last.toString(u"dd/MM/yyyy"));
+    setNote(asked_.isValid()
+                ? QStringLiteral("%1, consultado em %2 ms.").arg(shown).arg(asked_.elapsed())
+                : shown + u'.',
             false);
     emit loaded();
 }

@@ -47,6 +47,11 @@ public:
 
     // Asks the archive again for its stations.
     void listStations();
+    // The stations offered, as the archive listed them; given before the window is first
+    // shown, the window does not ask for them.
+    void setStations(const QList<ArchiveStation>& stations);
+    // What a question to the archive found, in the trend and the table.
+    void showData(const HistoryData& data);
     // The chosen stations and period, asked for; loaded() when they are shown.
     void showChosen();
     // The table as a semicolon file at `path`.
@@ -67,7 +72,6 @@ private:
     QList<ArchiveStation> chosenStations() const;
     Period chosenPeriod() const;
     void periodChanged();
-    void showData(const HistoryData& data);
     void writeReport(const HistoryData& data);
     void setNote(const QString& text, bool problem);
 

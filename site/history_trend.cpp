@@ -38,8 +38,9 @@ void HistoryTrend::show(const HistoryData& data, bool presets) {
         const ArchiveStation& station = data.stations[i];
         if (!units.contains(station.unit))
             units << station.unit;
-        const auto draw = [&](const Runs& runs, const QPen& pen, const QString& name) {
-            bool first = true;
+        // Only the speed lines are named in the legend: a preset's level is its station's colour.
+        const auto draw = [&](const Runs& runs, const QPen& pen, const QString& name, bool named) {
+            bool first = named;
             for (const QList<QPointF>& run : runs) {
                 auto* series = new QLineSeries;
                 series->setName(name);
@@ -59,7 +60,7 @@ void HistoryTrend::show(const HistoryData& data, bool presets) {
         const QColor colour = stationColour(i);
         const auto found = data.speed.find(station.key);
         const Runs speed = found == data.speed.end() ? Runs() : found->second;
-        draw(speed, QPen(colour, 1.5), station.label());
+        draw(speed, QPen(colour, 1.5), station.label(), true);
         runs_[station.label()] = int(speed.size());
         described << QStringLiteral("%1: %2").arg(
             station.label(), speed.isEmpty()     ? QStringLiteral("sem leituras")
@@ -70,7 +71,7 @@ void HistoryTrend::show(const HistoryData& data, bool presets) {
                 const auto line = lines.find(station.key);
                 if (line != lines.end())
                     draw(line->second, QPen(colour.lighter(130), 1, Qt::DashLine),
-                         QStringLiteral("%1 %2").arg(name, station.label()));
+                         QStringLiteral("%1 %2").arg(name, station.label()), false);
             };
             level(data.preset1, QStringLiteral("Preset 1"));
             level(data.preset2, QStringLiteral("Preset 2"));
