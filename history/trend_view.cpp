@@ -1,7 +1,5 @@
 #include "history/trend_view.h"
 
-#include <QMouseEvent>
-#include <QWheelEvent>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -13,8 +11,6 @@ namespace history {
 
 namespace {
 
-constexpr qint64 kShortestSpanMs = 60'000;
-constexpr qint64 kSecondsShownBelowMs = 2 * 3'600'000;
 // Each point appended lays the whole series out again: many points at once go in one replace.
 constexpr qsizetype kMostAppended = 64;
 
@@ -40,19 +36,13 @@ void showPoints(QXYSeries* series, const QList<QPointF>& wanted) {
 
 } // namespace
 
-TrendView::TrendView(QWidget* parent) : QChartView(parent) {
+TrendView::TrendView(QWidget* parent) : TimeChartView(parent) {
     setObjectName(QStringLiteral("Tendencia"));
     setAccessibleName(QStringLiteral("Tendência"));
-    setRenderHint(QPainter::Antialiasing);
     QChart* c = chart();
     c->legend()->setAlignment(Qt::AlignBottom);
-    time_ = new QDateTimeAxis;
-    time_->setFormat(QStringLiteral("HH:mm"));
-    time_->setTitleText(QStringLiteral("Hora"));
-    time_->setTickCount(9); // every 3 hours over a day
     value_ = new QValueAxis;
     value_->setLabelFormat(QStringLiteral("%.0f"));
-    c->addAxis(time_, Qt::AlignBottom);
     c->addAxis(value_, Qt::AlignLeft);
     for (std::size_t line = 0; line < lines_.size(); ++line)
         addRun(line);
@@ -66,7 +56,7 @@ QLineSeries* TrendView::addRun(std::size_t line) {
     auto* series = new QLineSeries;
     series->setName(names[line]);
     chart()->addSeries(series);
-    series->attachAxis(time_);
+    series->attachAxis(timeAxis());
     series->attachAxis(value_);
     if (!lines_[line].isEmpty()) {
         // One entry in the legend for the whole line.
@@ -115,10 +105,7 @@ void TrendView::setLines(const TrendLines& lines, const QDateTime& from, const Q
     // Every line in sight: the speeds and both preset levels.
     value_->setRange(0, std::max(1.0, highest * 1.08));
     value_->applyNiceNumbers();
-    wholeFromMs_ = from.toMSecsSinceEpoch();
-    wholeToMs_ = to.toMSecsSinceEpoch();
-    if (newView || !zoomed_)
-        resetZoom();
+    setWholeSpan(from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), !newView);
 }
 
 int TrendView::pointsShown() const {
@@ -126,66 +113,6 @@ int TrendView::pointsShown() const {
     for (const QLineSeries* run : lines_[0])
         points += int(run->count());
     return points;
-}
-
-void TrendView::resetZoom() {
-    showTime(wholeFromMs_, wholeToMs_);
-}
-
-void TrendView::showTime(qint64 fromMs, qint64 toMs) {
-    const qint64 whole = wholeToMs_ - wholeFromMs_;
-    const qint64 span = std::clamp(toMs - fromMs, std::min(kShortestSpanMs, whole), whole);
-    fromMs = std::clamp(fromMs, wholeFromMs_, wholeToMs_ - span);
-    zoomed_ = span < whole;
-    time_->setFormat(span < kSecondsShownBelowMs ? QStringLiteral("HH:mm:ss")
-                                                 : QStringLiteral("HH:mm"));
-    time_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
-                    QDateTime::fromMSecsSinceEpoch(fromMs + span));
-}
-
-double TrendView::plotShare(const QPointF& viewPosition) const {
-    const QRectF area = chart()->plotArea();
-    const QPointF at = chart()->mapFromScene(mapToScene(viewPosition.toPoint()));
-    return std::clamp((at.x() - area.left()) / area.width(), 0.0, 1.0);
-}
-
-void TrendView::wheelEvent(QWheelEvent* event) {
-    event->accept();
-    if (event->angleDelta().y() == 0)
-        return;
-    const qint64 fromMs = time_->min().toMSecsSinceEpoch();
-    const qint64 toMs = time_->max().toMSecsSinceEpoch();
-    const double share = plotShare(event->position());
-    const double factor = event->angleDelta().y() > 0 ? 1.25 : 0.8;
-    const auto span = qint64(double(toMs - fromMs) / factor);
-    const qint64 pointer = fromMs + qint64(share * double(toMs - fromMs));
-    const qint64 newFrom = pointer - qint64(share * double(span));
-    showTime(newFrom, newFrom + span);
-}
-
-void TrendView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QChartView::mousePressEvent(event);
-    drag_ = Drag{plotShare(event->position()), time_->min().toMSecsSinceEpoch(),
-                 time_->max().toMSecsSinceEpoch()};
-    event->accept();
-}
-
-void TrendView::mouseMoveEvent(QMouseEvent* event) {
-    if (!drag_ || !(event->buttons() & Qt::LeftButton))
-        return QChartView::mouseMoveEvent(event);
-    const auto shift =
-        qint64((plotShare(event->position()) - drag_->share) * double(drag_->toMs - drag_->fromMs));
-    // The chart follows the pointer: dragging to the right shows earlier times.
-    showTime(drag_->fromMs - shift, drag_->toMs - shift);
-    event->accept();
-}
-
-void TrendView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !drag_)
-        return QChartView::mouseReleaseEvent(event);
-    drag_.reset();
-    event->accept();
 }
 
 } // namespace history

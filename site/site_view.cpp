@@ -10,7 +10,10 @@
 #include "publish/mqtt_client.h"
 #include "publish/mqtt_settings.h"
 #include "publish/payloads.h"
+#include "site/history_site_window.h"
 #include "site/site_alarms.h"
+#include "site/site_archive_client.h"
+#include "site/site_archive_settings.h"
 #include "site/site_book.h"
 #include "site/site_payloads.h"
 #include "site/site_trace.h"
@@ -115,6 +118,7 @@ SiteView::SiteView() {
             });
 
     startNotifications(ini);
+    startArchive(ini);
 
     // A screen of its own, in a site office.
     window_->showMaximized();
@@ -153,6 +157,27 @@ void SiteView::startNotifications(const toolkit::IniFile& ini) {
             });
     alarmWindow_->addButton(
         notify::testButton(*notifier_, alarms::loginName(), alarmWindow_.get()));
+}
+
+void SiteView::startArchive(const toolkit::IniFile& ini) {
+    const ArchiveReadResult read = readArchiveSettings(ini);
+    if (!read.error.isEmpty()) {
+        toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, window_.get(), [text = read.error] { toolkit::showMessage(text); });
+    }
+    if (!read.settings)
+        return;
+    archive_ = std::make_unique<ArchiveClient>(*read.settings);
+    window_->addHistoryItem();
+    connect(window_.get(), &SiteWindow::historyRequested, this, &SiteView::showHistory);
+}
+
+void SiteView::showHistory() {
+    if (!historyWindow_)
+        historyWindow_ = std::make_unique<SiteHistoryWindow>(*archive_, nowMs);
+    historyWindow_->show();
+    historyWindow_->raise();
+    historyWindow_->activateWindow();
 }
 
 void SiteView::showAlarms(bool activate) {

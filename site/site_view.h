@@ -23,8 +23,10 @@ struct IniFile;
 
 namespace site {
 
+class ArchiveClient;
 class SiteAlarmWindow;
 class SiteBook;
+class SiteHistoryWindow;
 class SiteWindow;
 
 // The site view: every station of the station PCs that anemometros.ini's [mqtt] group follows
@@ -44,6 +46,8 @@ public:
     SiteWindow* window() const { return window_.get(); }
     SiteAlarmWindow* alarmWindow() const { return alarmWindow_.get(); }
     SiteBook* book() const { return book_.get(); }
+    // "Histórico do local", made when first asked for; none without [arquivo] url.
+    SiteHistoryWindow* historyWindow() const { return historyWindow_.get(); }
 
     // Says goodbye to the broker and ends the message loop.
     void end();
@@ -52,6 +56,8 @@ private:
     void acknowledge(const QString& prefix, int station, int kind);
     void showAlarms(bool activate);
     void startNotifications(const toolkit::IniFile& ini);
+    void startArchive(const toolkit::IniFile& ini);
+    void showHistory();
 
     std::unique_ptr<SiteBook> book_;
     std::unique_ptr<publish::MqttClient> client_;
@@ -59,6 +65,8 @@ private:
     std::unique_ptr<SiteAlarmWindow> alarmWindow_;
     alarms::HornPlayer* horn_ = nullptr;
     std::unique_ptr<notify::Notifier> notifier_;
+    std::unique_ptr<ArchiveClient> archive_;
+    std::unique_ptr<SiteHistoryWindow> historyWindow_;
     bool ended_ = false;
 };
 

@@ -118,6 +118,14 @@ void SiteWindow::buildMenu() {
     QAction* quit = controle->addAction(QStringLiteral("Sair"));
     quit->setObjectName(QStringLiteral("Sair1"));
     connect(quit, &QAction::triggered, this, &SiteWindow::quitRequested);
+    controle_ = controle;
+}
+
+void SiteWindow::addHistoryItem() {
+    controle_->addSeparator();
+    QAction* history = controle_->addAction(QStringLiteral("Histórico"));
+    history->setObjectName(QStringLiteral("HistoricoLocal1"));
+    connect(history, &QAction::triggered, this, &SiteWindow::historyRequested);
 }
 
 void SiteWindow::closeEvent(QCloseEvent* event) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 class QLabel;
+class QMenu;
 class QPushButton;
 class QScrollArea;
 
@@ -19,7 +20,7 @@ class TileGrid;
 
 // The site view's window: every station of every station PC followed, grouped by PC, with a
 // red line at the top while the broker is away and the count of alarms not acknowledged.
-// "Controle" holds "Alarmes" and "Sair".
+// "Controle" holds "Alarmes" and "Sair", and "Histórico" when the site's archive is set.
 class SiteWindow : public QMainWindow {
     Q_OBJECT
 
@@ -41,10 +42,13 @@ public:
     QScrollArea* scrollArea() const { return scroll_; }
     // Every tile and line again, as time makes readings old.
     void refresh();
+    // "Histórico" after the other items of "Controle", with the site's archive set.
+    void addHistoryItem();
 
 signals:
     void alarmsRequested();
     void quitRequested();
+    void historyRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -66,6 +70,7 @@ private:
     QString brokerName_;
     std::function<qint64()> nowMs_;
     QString brokerProblem_;
+    QMenu* controle_ = nullptr;
     QLabel* broker_;
     QLabel* warning_;
     QPushButton* alarmButton_;

@@ -1,5 +1,6 @@
 #include "screenshots.h"
 
+#include "history_picture.h"
 #include "site_picture.h"
 
 #include "alarms/alarm_book.h"
@@ -403,6 +404,7 @@ Pictures takeScreenshots() {
     historyPictures(form1, pictures);
     form1.hide();
     sitePictures(pictures);
+    historyPicture(pictures);
     return pictures;
 }
 
