@@ -3,6 +3,7 @@
 #include "readings/reply.h"
 #include "readings/station_panel.h"
 #include "site/site_book.h"
+#include "toolkit/text_label.h"
 
 #include <QDateTime>
 #include <QGridLayout>
@@ -19,8 +20,11 @@ const QColor kTileColour(227, 227, 227); // as the station panels
 const QColor kNoDataColour(170, 170, 170);
 const QColor kNoDataText(90, 90, 90);
 
+// Each label's text changes every second: a TextLabel measures it for the tile's layout without
+// shaping it; QLabel paints it.
 QLabel* label(const QString& name, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft) {
-    auto* l = new QLabel(parent);
+    auto* l = new toolkit::TextLabel(parent);
+    l->setPaintedByQLabel(true);
     l->setObjectName(name);
     l->setAlignment(alignment | Qt::AlignVCenter);
     l->setAutoFillBackground(true);

@@ -31,8 +31,9 @@ const TextLabel::Line& TextLabel::line() const {
         rawFont_ = QRawFont::fromFont(font());
         // As QLabel lays out one line: the font's leading, when it has one, above the text.
         const QFontMetrics metrics(font());
-        height_ = std::max(0, metrics.leading()) + metrics.height();
         const QFontMetricsF exact(font());
+        // QLabel's height of one line: its ascent and descent, rounded up together.
+        height_ = static_cast<int>(std::ceil(exact.ascent() + exact.descent()));
         baseline_ = std::max(qreal(0), exact.leading()) + exact.ascent();
         lineHeight_ = baseline_ + exact.descent();
         indentX_ = metrics.horizontalAdvance(QLatin1Char('x')) / 2;
@@ -112,7 +113,7 @@ void TextLabel::paintEvent(QPaintEvent* event) {
     const bool tooWide =
         elidedInTheMiddle_ &&
         (laidOut.simple ? laidOut.width : fontMetrics().horizontalAdvance(text())) > box.width();
-    if (!laidOut.simple && !tooWide) {
+    if ((!laidOut.simple || paintedByQLabel_) && !tooWide) {
         QLabel::paintEvent(event);
         return;
     }

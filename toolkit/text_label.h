@@ -17,6 +17,9 @@ public:
     // A text wider than the label is painted with its middle left out ("/dev/ser…if00-port0"),
     // the whole of it still its text for screen readers and the rest of the program.
     void setElidedInTheMiddle(bool elided) { elidedInTheMiddle_ = elided; }
+    // Measured the fast way, painted by QLabel: for a label in a layout, where measuring is what
+    // a new text costs most.
+    void setPaintedByQLabel(bool byQLabel) { paintedByQLabel_ = byQLabel; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -44,6 +47,7 @@ private:
     mutable Line line_;
     mutable bool fontKnown_ = false;
     bool elidedInTheMiddle_ = false;
+    bool paintedByQLabel_ = false;
 };
 
 } // namespace toolkit

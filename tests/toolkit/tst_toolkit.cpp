@@ -226,6 +226,11 @@ private slots:
         QTest::newRow("name with accents")
             << toolkit::arial(15, true) << QStringLiteral("ANEMÔMETRO ÇÃÉ") << true
             << QSize(161, 33);
+        // A font whose ascent and descent add up to a fraction: QLabel rounds the sum up.
+        QFont tile;
+        tile.setPixelSize(14);
+        QTest::newRow("site tile") << tile << QStringLiteral("estação sem resposta") << false
+                                   << QSize();
     }
 
     void textLabelPaintsLikeQLabel() {
