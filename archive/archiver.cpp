@@ -1,0 +1,210 @@
+#include "archive/archiver.h"
+
+#include "archive/database_post.h"
+#include "archive/line_protocol.h"
+#include "settings/station_settings.h"
+#include "toolkit/regular_file.h"
+
+#include <chrono>
+
+namespace archive {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QString clockText(qint64 ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
+
+QString queueText(qint64 bytes, int files) {
+    if (bytes == 0)
+        return QStringLiteral("fila vazia");
+    return files > 1 ? QStringLiteral("fila: %1 em %2 arquivos").arg(toolkit::sizeText(bytes)).arg(files)
+                     : QStringLiteral("fila: %1").arg(toolkit::sizeText(bytes));
+}
+
+} // namespace
+
+Archiver::Archiver(ArchiveSettings settings, const settings::StationSettings& stations,
+                   Options options, QObject* parent)
+    : QObject(parent), settings_(std::move(settings)), stations_(stations),
+      options_(std::move(options)), queue_(options_.queueFolder, settings_.queueMostBytes) {}
+
+Archiver::~Archiver() {
+    stop_ = true;
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+QString Archiver::start() {
+    if (const QString why = queue_.open(); !why.isEmpty())
+        return QStringLiteral("Arquivo do local desligado: %1; nenhuma leitura é gravada.").arg(why);
+    started_ = true;
+    status_.queueBytes = queue_.bytes();
+    status_.queueFiles = queue_.files();
+    thread_ = std::thread([this] { run(); });
+    return {};
+}
+
+const QByteArray& Archiver::tagsOf(int station, int unitCode) {
+    Slot& slot = slots_[stationSlot(station)];
+    const QString name = stations_.name(station);
+    // A failed poll says no unit: its line joins the station's series of the last one.
+    if (unitCode < 0)
+        unitCode = slot.unitCode;
+    if (slot.tags.isEmpty() || unitCode != slot.unitCode || name != slot.name) {
+        slot.name = name;
+        slot.unitCode = unitCode;
+        slot.tags = tagsText(
+            {settings_.site, station, name,
+             unitCode < 0 ? QString() : modbus::unitSymbol(modbus::UnitCode(unitCode))});
+    }
+    return slot.tags;
+}
+
+void Archiver::pollFinished(const bus::PollOutcome& outcome, const readings::Reading*) {
+    if (!started_ || outcome.station < 1 || outcome.station > kStations || outcome.cutShort)
+        return;
+    if (outcome.good() && outcome.values)
+        queue_.append(readingLine(tagsOf(outcome.station, int(outcome.values->unitCode())),
+                                  *outcome.values, outcome.replyReadMs));
+    else
+        queue_.append(failedLine(tagsOf(outcome.station, -1), outcome.replyReadMs));
+}
+
+void Archiver::add(const QByteArray& lines) {
+    if (started_)
+        queue_.append(lines);
+}
+
+Archiver::Status Archiver::status() const {
+    std::lock_guard lock(mutex_);
+    return status_;
+}
+
+QString Archiver::stateText() const {
+    const Status s = status();
+    QString text;
+    switch (s.state) {
+    case State::Starting:
+        text = QStringLiteral("Arquivo do local: começando a gravar em %1 — %2.");
+        break;
+    case State::Writing:
+        text = QStringLiteral("Arquivo do local: gravando em %1 — %2.");
+        break;
+    case State::Away:
+        text = QStringLiteral("Arquivo do local: sem conexão com %1 desde %3 — %2; as leituras "
+                              "esperam e seguem quando o banco de dados voltar.");
+        break;
+    }
+    text = text.arg(settings_.url, queueText(s.queueBytes, s.queueFiles), clockText(s.awaySinceMs));
+    if (!s.lastError.isEmpty())
+        text += QStringLiteral("\nÚltimo erro: ") + s.lastError;
+    if (s.lostLines > 0)
+        text += QStringLiteral("\n%1 leituras não puderam ser gravadas na fila (%2): confira o "
+                               "espaço em disco e a pasta %3.")
+                    .arg(s.lostLines)
+                    .arg(queue_.lastError(), options_.queueFolder);
+    return text;
+}
+
+void Archiver::run() {
+    DatabasePost database(settings_, {.connectMs = options_.connectMs,
+                                      .transferMs = options_.transferMs,
+                                      .stop = &stop_});
+    Status now = status();
+    Clock::time_point retryAt = Clock::now();
+    int retryMs = options_.batchMs;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, std::chrono::milliseconds(options_.batchMs),
+                           [this] { return stop_.load(); });
+        }
+        // What a power failure could take is never more than a batch.
+        queue_.sync();
+        if (stop_)
+            return;
+        if (queue_.openBytes() >= kSegmentBytes)
+            queue_.rotate();
+        for (const Queue::Dropped& dropped : queue_.dropOverLimit()) {
+            const QString detail =
+                QStringLiteral("a fila passou de fila_max_mb (%1): descartadas as leituras de %2 "
+                               "a %3 (%4)")
+                    .arg(toolkit::sizeText(settings_.queueMostBytes), clockText(dropped.firstMs),
+                         clockText(dropped.lastMs), toolkit::sizeText(dropped.bytes));
+            QMetaObject::invokeMethod(this, [this, detail] {
+                emit journal(QStringLiteral("ARQUIVO DESCARTADO"), detail);
+            });
+        }
+        if (Clock::now() >= retryAt) {
+            // Away with a backlog, the open file grows on until the backlog goes.
+            if (!queue_.hasClosed())
+                queue_.rotate();
+            bool failed = false;
+            while (!stop_ && queue_.hasClosed()) {
+                const Queue::Segment segment = *queue_.oldest();
+                const QByteArray lines = queue_.contents(segment);
+                const PostOutcome outcome =
+                    lines.isEmpty() ? PostOutcome{PostOutcome::Kind::Accepted, {}}
+                                    : database.post(lines);
+                if (outcome.kind == PostOutcome::Kind::Failed) {
+                    if (stop_)
+                        return;
+                    if (now.state != State::Away)
+                        now.awaySinceMs = options_.nowMs();
+                    now.state = State::Away;
+                    now.lastError = outcome.reason;
+                    retryAt = Clock::now() + std::chrono::milliseconds(retryMs);
+                    retryMs = std::min(retryMs * 2, options_.mostRetryMs);
+                    failed = true;
+                    break;
+                }
+                queue_.remove(segment);
+                now.state = State::Writing;
+                if (outcome.kind == PostOutcome::Kind::Refused) {
+                    now.lastError = outcome.reason;
+                    QMetaObject::invokeMethod(this, [this, reason = outcome.reason] {
+                        emit journal(QStringLiteral("ARQUIVO DESCARTADO"), reason);
+                    });
+                }
+            }
+            if (!failed) {
+                now.state = State::Writing;
+                retryMs = options_.batchMs;
+            }
+        }
+        now.queueBytes = queue_.bytes();
+        now.queueFiles = queue_.files();
+        now.lostLines = queue_.lostLines();
+        publish(now);
+    }
+}
+
+void Archiver::publish(const Status& now) {
+    Status before;
+    {
+        std::lock_guard lock(mutex_);
+        if (status_ == now)
+            return;
+        before = std::exchange(status_, now);
+    }
+    QMetaObject::invokeMethod(this, [this, before, now] {
+        told(before, now);
+        emit stateChanged();
+    });
+}
+
+void Archiver::told(const Status& before, const Status& now) {
+    if (now.state == State::Away && before.state != State::Away)
+        emit journal(QStringLiteral("ARQUIVO FORA"), now.lastError);
+    else if (now.state == State::Writing && before.state == State::Away)
+        emit journal(QStringLiteral("ARQUIVO NORMAL"),
+                     QStringLiteral("%1 aceita as leituras de novo (fora desde %2); %3")
+                         .arg(settings_.url, clockText(before.awaySinceMs),
+                              queueText(now.queueBytes, now.queueFiles)));
+}
+
+} // namespace archive
