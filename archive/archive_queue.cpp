@@ -107,13 +107,14 @@ void Queue::rotate() {
         std::lock_guard lock(mutex_);
         if (open_.bytes == 0 && fd_ >= 0)
             return;
-        const int next = openSegment(nextSerial_++);
-        if (next < 0 && fd_ >= 0)
-            return; // the open one takes the lines on
-        old = std::exchange(fd_, next);
         closing = open_;
-        if (next < 0)
-            open_ = {};
+        const int next = openSegment(nextSerial_++);
+        if (next < 0) {
+            open_ = closing;
+            if (fd_ >= 0)
+                return; // the open one takes the lines on
+        }
+        old = std::exchange(fd_, next);
     }
     if (old < 0)
         return;

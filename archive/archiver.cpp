@@ -99,7 +99,9 @@ QString Archiver::stateText() const {
                               "esperam e seguem quando o banco de dados voltar.");
         break;
     }
-    text = text.arg(settings_.url, queueText(s.queueBytes, s.queueFiles), clockText(s.awaySinceMs));
+    text = s.state == State::Away ? text.arg(settings_.url, queueText(s.queueBytes, s.queueFiles),
+                                             clockText(s.awaySinceMs))
+                                  : text.arg(settings_.url, queueText(s.queueBytes, s.queueFiles));
     if (!s.lastError.isEmpty())
         text += QStringLiteral("\nÚltimo erro: ") + s.lastError;
     if (s.lostLines > 0)
