@@ -49,6 +49,12 @@ expect '12. Alarmes'
 expect '13. Operação contínua'
 expect '14. Visão do local'
 expect '15. Notificações'
+expect '16. Arquivo do local'
+expect 'apt install victoria-metrics'
+expect '-retentionPeriod=10y'
+expect 'fila_max_mb'
+expect 'ARQUIVO FORA'
+expect 'anemometro_velocidade{local="obra1"}'
 expect 'K&V ANEMÔMETROS: PRESET 2 ATIVO — GUINDASTE NORTE (obra1)'
 expect 'webhook_formato=ntfy'
 expect 'gammu-smsd-inject TEXT'
@@ -105,8 +111,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 " ]] ||
-    fail "chapters starting a page: '$starts', expected 1 to 15"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 16"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2
