@@ -3,7 +3,7 @@
 #include "archive/database_post.h"
 #include "archive/line_protocol.h"
 #include "settings/station_settings.h"
-#include "toolkit/regular_file.h"
+#include "toolkit/numbers.h"
 
 #include <chrono>
 
@@ -17,11 +17,20 @@ QString clockText(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 
+// "512 bytes", "12,5 KiB", "3,2 MiB".
+QString sizeText(qint64 bytes) {
+    if (bytes < 1024)
+        return QStringLiteral("%1 bytes").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return toolkit::decimalText(bytes * 10 / 1024, 1) + QStringLiteral(" KiB");
+    return toolkit::decimalText(bytes * 10 / (1024 * 1024), 1) + QStringLiteral(" MiB");
+}
+
 QString queueText(qint64 bytes, int files) {
     if (bytes == 0)
         return QStringLiteral("fila vazia");
-    return files > 1 ? QStringLiteral("fila: %1 em %2 arquivos").arg(toolkit::sizeText(bytes)).arg(files)
-                     : QStringLiteral("fila: %1").arg(toolkit::sizeText(bytes));
+    return files > 1 ? QStringLiteral("fila: %1 em %2 arquivos").arg(sizeText(bytes)).arg(files)
+                     : QStringLiteral("fila: %1").arg(sizeText(bytes));
 }
 
 } // namespace
@@ -133,10 +142,11 @@ void Archiver::run() {
             queue_.rotate();
         for (const Queue::Dropped& dropped : queue_.dropOverLimit()) {
             const QString detail =
-                QStringLiteral("a fila passou de fila_max_mb (%1): descartadas as leituras de %2 "
-                               "a %3 (%4)")
-                    .arg(toolkit::sizeText(settings_.queueMostBytes), clockText(dropped.firstMs),
-                         clockText(dropped.lastMs), toolkit::sizeText(dropped.bytes));
+                QStringLiteral("a fila passou de fila_max_mb=%1: descartadas as leituras de %2 "
+                               "a %3 (%4); aumente fila_max_mb se o disco permitir")
+                    .arg(QString::number(settings_.queueMostBytes / (1024 * 1024)),
+                         clockText(dropped.firstMs), clockText(dropped.lastMs),
+                         sizeText(dropped.bytes));
             QMetaObject::invokeMethod(this, [this, detail] {
                 emit journal(QStringLiteral("ARQUIVO DESCARTADO"), detail);
             });
@@ -178,8 +188,11 @@ void Archiver::run() {
                 retryMs = options_.batchMs;
             }
         }
-        now.queueBytes = queue_.bytes();
-        now.queueFiles = queue_.files();
+        // Writing, the open file holds less than a batch: nothing is said to wait, and
+        // Diagnóstico is not told every second.
+        const bool waiting = now.state != State::Writing || queue_.hasClosed();
+        now.queueBytes = waiting ? queue_.bytes() : 0;
+        now.queueFiles = waiting ? queue_.files() : 0;
         now.lostLines = queue_.lostLines();
         publish(now);
     }

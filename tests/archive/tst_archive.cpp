@@ -3,9 +3,13 @@
 
 #include "archive/archive_queue.h"
 #include "archive/archive_settings.h"
+#include "archive/archiver.h"
 #include "archive/line_protocol.h"
+#include "settings/station_settings.h"
 
 #include <QFile>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -147,6 +151,38 @@ private slots:
         queue.rotate();
         QCOMPARE(queue.oldest()->path, folder + "/0000000000000010.lp");
         QCOMPARE(queue.contents(*queue.oldest()), QByteArray("f v=6 6000\n"));
+    }
+
+    // A database nobody answers for: the journal hears ARQUIVO FORA once, and Diagnóstico's
+    // text says what waits and what to change; the line stays in the queue.
+    void refusedDatabase() {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString url = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        QTemporaryDir dir;
+        settings::StationSettings stations;
+        ArchiveSettings database;
+        database.url = url;
+        database.site = "obra1";
+        Archiver::Options options;
+        options.queueFolder = dir.filePath(kQueueFolder);
+        options.batchMs = 100;
+        Archiver archiver(database, stations, options);
+        QSignalSpy journal(&archiver, &Archiver::journal);
+        QVERIFY(archiver.start().isEmpty());
+        archiver.add("anemometro,local=obra1 respondendo=0 1000\n");
+        QTRY_COMPARE(archiver.status().state, Archiver::State::Away);
+        QTRY_COMPARE(journal.size(), 1);
+        QCOMPARE(journal[0][0].toString(), QStringLiteral("ARQUIVO FORA"));
+        QVERIFY(journal[0][1].toString().contains("confira a porta em url"));
+        const QString text = archiver.stateText();
+        QVERIFY2(text.startsWith("Arquivo do local: sem conexão com " + url) &&
+                     text.contains("fila: 42 bytes") &&
+                     text.contains("Último erro: " + journal[0][1].toString()),
+                 qPrintable(text));
+        QTest::qWait(500);
+        QCOMPARE(journal.size(), 1);
     }
 };
 
