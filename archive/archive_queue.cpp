@@ -29,6 +29,8 @@ Queue::Queue(QString folder, qint64 mostBytes) : folder_(std::move(folder)), mos
 Queue::~Queue() {
     if (fd_ >= 0)
         ::close(fd_);
+    if (noteFd_ >= 0)
+        ::close(noteFd_);
 }
 
 QString Queue::open() {
@@ -49,15 +51,55 @@ QString Queue::open() {
         closed_.append({serial, info.filePath(), info.size()});
         nextSerial_ = std::max(nextSerial_, serial + 1);
     }
+    const QString notePath = dir.filePath(QStringLiteral("enviado"));
+    noteFd_ = ::open(QFile::encodeName(notePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (noteFd_ < 0)
+        return error_ = QStringLiteral("o arquivo %1 da fila não pôde ser criado: %2")
+                            .arg(notePath, errnoText(errno));
+    char text[64] = {};
+    if (::pread(noteFd_, text, sizeof text - 1, 0) > 0) {
+        const QList<QByteArray> words = QByteArray(text).simplified().split(' ');
+        for (Segment& segment : closed_) {
+            if (words.size() == 2 && segment.serial == words[0].toULongLong())
+                segment.sent = std::clamp(words[1].toLongLong(), qint64(0), segment.bytes);
+        }
+    }
     std::lock_guard lock(mutex_);
     fd_ = openSegment(nextSerial_++);
     return fd_ < 0 ? error_ : QString();
 }
 
+void Queue::note(quint64 serial, qint64 sent) {
+    // Fixed width: each note covers the one before it whole.
+    const QByteArray text = QByteArray::number(serial).rightJustified(20, '0') + ' ' +
+                            QByteArray::number(sent).rightJustified(20, '0') + '\n';
+    if (noteFd_ >= 0)
+        (void)!::pwrite(noteFd_, text.constData(), size_t(text.size()), 0);
+}
+
+QByteArray Queue::openUnsent(qint64& upTo) const {
+    upTo = openBytes();
+    if (upTo <= open_.sent)
+        return {};
+    QByteArray bytes(upTo - open_.sent, Qt::Uninitialized);
+    // The open file's own descriptor: only the sending thread ever closes it.
+    const ssize_t read = ::pread(fd_, bytes.data(), size_t(bytes.size()), open_.sent);
+    if (read != bytes.size()) {
+        upTo = open_.sent;
+        return {};
+    }
+    return bytes;
+}
+
+void Queue::openAccepted(qint64 upTo) {
+    open_.sent = upTo;
+    note(open_.serial, upTo);
+}
+
 int Queue::openSegment(quint64 serial) {
     const QString path = QDir(folder_).filePath(fileName(serial));
     const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+                          O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
         error_ = QStringLiteral("o arquivo %1 da fila não pôde ser criado: %2")
                      .arg(path, errnoText(errno));
@@ -100,13 +142,14 @@ qint64 Queue::openBytes() const {
     return open_.bytes;
 }
 
-void Queue::rotate() {
+void Queue::rotate(bool durable) {
     int old;
     Segment closing;
     {
         std::lock_guard lock(mutex_);
         if (open_.bytes == 0 && fd_ >= 0)
             return;
+        // A line written from here on goes into the next file.
         closing = open_;
         const int next = openSegment(nextSerial_++);
         if (next < 0) {
@@ -118,10 +161,12 @@ void Queue::rotate() {
     }
     if (old < 0)
         return;
-    ::fdatasync(old);
+    if (durable)
+        ::fdatasync(old);
     ::close(old);
-    syncFolder();
-    if (closing.bytes > 0)
+    if (durable)
+        syncFolder();
+    if (closing.bytes > closing.sent)
         closed_.append(closing);
     else
         QFile::remove(closing.path);
@@ -137,6 +182,7 @@ QByteArray Queue::contents(const Segment& segment) const {
     QFile file(segment.path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    file.seek(segment.sent);
     QByteArray bytes = file.readAll();
     bytes.truncate(bytes.lastIndexOf('\n') + 1);
     if (!bytes.contains('\0'))
@@ -149,9 +195,10 @@ QByteArray Queue::contents(const Segment& segment) const {
     return kept;
 }
 
-void Queue::remove(const Segment& segment) {
+void Queue::remove(const Segment& segment, bool durable) {
     QFile::remove(segment.path);
-    syncFolder();
+    if (durable)
+        syncFolder();
     closed_.removeIf([&segment](const Segment& s) { return s.serial == segment.serial; });
 }
 
@@ -162,20 +209,24 @@ QList<Queue::Dropped> Queue::dropOverLimit() {
         const QByteArray lines = contents(oldest);
         const qsizetype firstEnd = lines.indexOf('\n');
         const qsizetype lastStart = lines.lastIndexOf('\n', lines.size() - 2) + 1;
-        dropped.append({oldest.bytes,
+        dropped.append({oldest.bytes - oldest.sent,
                         lineTimeMs(QByteArrayView(lines).first(std::max<qsizetype>(firstEnd, 0)))
                             .value_or(0),
                         lineTimeMs(QByteArrayView(lines).sliced(lastStart)).value_or(0)});
-        remove(oldest);
+        remove(oldest, true);
     }
     return dropped;
 }
 
 qint64 Queue::bytes() const {
-    qint64 total = openBytes();
+    qint64 total = openBytes() - open_.sent;
     for (const Segment& segment : closed_)
-        total += segment.bytes;
+        total += segment.bytes - segment.sent;
     return total;
+}
+
+int Queue::files() const {
+    return int(closed_.size()) + (openBytes() > open_.sent ? 1 : 0);
 }
 
 QString Queue::lastError() const {

@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+#include <pthread.h>
+
 namespace archive {
 
 namespace {
@@ -122,6 +124,7 @@ QString Archiver::stateText() const {
 }
 
 void Archiver::run() {
+    pthread_setname_np(pthread_self(), "arquivo");
     DatabasePost database(settings_, {.connectMs = options_.connectMs,
                                       .transferMs = options_.transferMs,
                                       .stop = &stop_});
@@ -134,12 +137,15 @@ void Archiver::run() {
             wake_.wait_for(lock, std::chrono::milliseconds(options_.batchMs),
                            [this] { return stop_.load(); });
         }
-        // What a power failure could take is never more than a batch.
-        queue_.sync();
+        // Lines that wait for the database outlive a power failure; while it takes every
+        // batch, they are in it a second from now.
+        const bool durable = now.state != State::Writing;
+        if (durable || stop_)
+            queue_.sync();
         if (stop_)
             return;
         if (queue_.openBytes() >= kSegmentBytes)
-            queue_.rotate();
+            queue_.rotate(durable);
         for (const Queue::Dropped& dropped : queue_.dropOverLimit()) {
             const QString detail =
                 QStringLiteral("a fila passou de fila_max_mb=%1: descartadas as leituras de %2 "
@@ -152,38 +158,45 @@ void Archiver::run() {
             });
         }
         if (Clock::now() >= retryAt) {
-            // Away with a backlog, the open file grows on until the backlog goes.
-            if (!queue_.hasClosed())
-                queue_.rotate();
-            bool failed = false;
-            while (!stop_ && queue_.hasClosed()) {
-                const Queue::Segment segment = *queue_.oldest();
-                const QByteArray lines = queue_.contents(segment);
-                const PostOutcome outcome =
-                    lines.isEmpty() ? PostOutcome{PostOutcome::Kind::Accepted, {}}
-                                    : database.post(lines);
+            // One batch to the database: false when it did not take it and it waits.
+            const auto send = [&](const QByteArray& lines) {
+                const PostOutcome outcome = database.post(lines);
                 if (outcome.kind == PostOutcome::Kind::Failed) {
                     if (stop_)
-                        return;
+                        return false;
                     if (now.state != State::Away)
                         now.awaySinceMs = options_.nowMs();
                     now.state = State::Away;
                     now.lastError = outcome.reason;
                     retryAt = Clock::now() + std::chrono::milliseconds(retryMs);
                     retryMs = std::min(retryMs * 2, options_.mostRetryMs);
-                    failed = true;
-                    break;
+                    return false;
                 }
-                queue_.remove(segment);
-                now.state = State::Writing;
                 if (outcome.kind == PostOutcome::Kind::Refused) {
                     now.lastError = outcome.reason;
                     QMetaObject::invokeMethod(this, [this, reason = outcome.reason] {
                         emit journal(QStringLiteral("ARQUIVO DESCARTADO"), reason);
                     });
                 }
+                return true;
+            };
+            // The closed files first, oldest first, then what the open one gained.
+            bool sent = true;
+            while (sent && !stop_ && queue_.hasClosed()) {
+                const Queue::Segment segment = *queue_.oldest();
+                const QByteArray lines = queue_.contents(segment);
+                if ((sent = lines.isEmpty() || send(lines)))
+                    queue_.remove(segment, durable);
             }
-            if (!failed) {
+            qint64 upTo = 0;
+            if (sent && !stop_) {
+                if (const QByteArray lines = queue_.openUnsent(upTo);
+                    !lines.isEmpty() && (sent = send(lines)))
+                    queue_.openAccepted(upTo);
+            }
+            if (stop_)
+                return;
+            if (sent) {
                 now.state = State::Writing;
                 retryMs = options_.batchMs;
             }

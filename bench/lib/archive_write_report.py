@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Figures of bench/archive's write part from its runs' folders.
 
-idle-off, idle-on: the program's CPU per poll (every thread, the archive's sending thread
+off, on: the program's CPU per poll (every thread, the archive's sending thread
 included) from the sample 15 s after launch to the end, every station answering.
 outage: every reply anemosim served (its record up to the moment it was stopped) looked for in
 the database's raw samples (/api/v1/export, duplicates kept): station by station and in order,
@@ -73,8 +73,8 @@ def main():
     for n in args.note:
         report.note(n)
 
-    off, off_polls = steady_cpu_per_poll(run("idle-off"))
-    on, on_polls = steady_cpu_per_poll(run("idle-on"))
+    off, off_polls = steady_cpu_per_poll(run("off"))
+    on, on_polls = steady_cpu_per_poll(run("on"))
     report.note(f"idle: {off_polls} polls without, {on_polls} with the archive (steady state)")
     report.figure("CPU per poll, archive off", f"{off:.3f} ms")
     report.figure("CPU per poll, archive on (database up)", f"{on:.3f} ms")

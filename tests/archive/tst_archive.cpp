@@ -128,8 +128,8 @@ private slots:
         }
     }
 
-    // Files left by a run that lost its power: their whole lines are read back, in order, and
-    // the queue over its most gives up its oldest file.
+    // Files left by a run that lost its power: their whole lines are read back, in order, from
+    // where the database had taken them, and the queue over its most gives up its oldest file.
     void queueReadBack() {
         QTemporaryDir dir;
         const QString folder = dir.filePath(kQueueFolder);
@@ -137,20 +137,26 @@ private slots:
         QVERIFY(writeFile(folder + "/0000000000000007.lp", "a v=1 1000\nb v=2 2000\n"));
         QVERIFY(writeFile(folder + "/0000000000000009.lp",
                           "c v=3 3000\n" + QByteArray(20, '\0') + "\nd v=4 4000\ne v="));
-        Queue queue(folder, 70);
+        // The database had taken the first line of the oldest file.
+        QVERIFY(writeFile(folder + "/enviado", "7 11\n"));
+        Queue queue(folder, 60);
         QVERIFY(queue.open().isEmpty());
         QVERIFY(queue.append("f v=6 6000\n"));
         QCOMPARE(queue.files(), 3);
-        QCOMPARE(queue.contents(*queue.oldest()), QByteArray("a v=1 1000\nb v=2 2000\n"));
+        QCOMPARE(queue.contents(*queue.oldest()), QByteArray("b v=2 2000\n"));
         const QList<Queue::Dropped> dropped = queue.dropOverLimit();
         QCOMPARE(dropped.size(), 1);
-        QCOMPARE(dropped[0].firstMs, 1000);
+        QCOMPARE(dropped[0].firstMs, 2000);
         QCOMPARE(dropped[0].lastMs, 2000);
         QCOMPARE(queue.contents(*queue.oldest()), QByteArray("c v=3 3000\nd v=4 4000\n"));
-        queue.remove(*queue.oldest());
-        queue.rotate();
+        queue.remove(*queue.oldest(), true);
+        qint64 upTo = 0;
+        QCOMPARE(queue.openUnsent(upTo), QByteArray("f v=6 6000\n"));
+        QVERIFY(queue.append("g v=7 7000\n"));
+        queue.openAccepted(upTo);
+        queue.rotate(true);
         QCOMPARE(queue.oldest()->path, folder + "/0000000000000010.lp");
-        QCOMPARE(queue.contents(*queue.oldest()), QByteArray("f v=6 6000\n"));
+        QCOMPARE(queue.contents(*queue.oldest()), QByteArray("g v=7 7000\n"));
     }
 
     // A database nobody answers for: the journal hears ARQUIVO FORA once, and Diagnóstico's
