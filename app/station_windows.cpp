@@ -270,8 +270,7 @@ void StationWindows::startArchive() {
         archiver = std::make_unique<archive::Archiver>(
             *read.settings, form1->stationSettings(),
             archive::Archiver::Options{
-                .queueFolder = QDir::current().filePath(archive::kQueueFolder),
-                .nowMs = clock_});
+                .queueFolder = QDir::current().filePath(archive::kQueueFolder), .nowMs = clock_});
         error = archiver->start();
     }
     if (!error.isEmpty()) {

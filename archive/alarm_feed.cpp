@@ -26,40 +26,42 @@ States statesOf(const alarms::AlarmBook& book) {
     return states;
 }
 
+// The lines of what changed since `seen`, which becomes the list as it stands.
+QByteArray changes(const Archiver& archiver, const alarms::AlarmBook& book,
+                   const settings::StationSettings& stations, qint64 nowMs, States& seen) {
+    const auto tags = [&](int station) {
+        return StationTags{
+            archiver.settings().site, station, alarms::stationName(stations, station), {}};
+    };
+    QByteArray lines;
+    States states;
+    for (const alarms::Entry& entry : book.entries()) {
+        const int key = keyOf(entry.key());
+        states.insert(key, entry.state);
+        const auto was = seen.constFind(key);
+        if (was == seen.constEnd() || *was != entry.state)
+            lines += alarmLine(tags(entry.station), entry.kind, entry.state, true, nowMs);
+    }
+    for (auto was = seen.cbegin(); was != seen.cend(); ++was) {
+        if (!states.contains(was.key()))
+            lines += alarmLine(tags(was.key() / alarms::kKinds),
+                               alarms::Kind(was.key() % alarms::kKinds), was.value(), false, nowMs);
+    }
+    seen = std::move(states);
+    return lines;
+}
+
 } // namespace
 
 void followBook(Archiver& archiver, const alarms::AlarmBook& book,
                 const settings::StationSettings& stations, std::function<qint64()> nowMs) {
     auto seen = std::make_shared<States>(statesOf(book));
-    QObject::connect(&book, &alarms::AlarmBook::changed, &archiver,
-                     [&archiver, &book, &stations, nowMs, seen] {
-                         const qint64 now = nowMs();
-                         const auto tags = [&](int station) {
-                             return StationTags{archiver.settings().site, station,
-                                                alarms::stationName(stations, station), {}};
-                         };
-                         QByteArray lines;
-                         States states;
-                         for (const alarms::Entry& entry : book.entries()) {
-                             const int key = keyOf(entry.key());
-                             states.insert(key, entry.state);
-                             const auto was = seen->constFind(key);
-                             if (was == seen->constEnd() || *was != entry.state)
-                                 lines += alarmLine(tags(entry.station), entry.kind, entry.state,
-                                                    true, now);
-                         }
-                         for (auto was = seen->cbegin(); was != seen->cend(); ++was) {
-                             if (states.contains(was.key()))
-                                 continue;
-                             const int station = was.key() / alarms::kKinds;
-                             lines += alarmLine(tags(station),
-                                                alarms::Kind(was.key() % alarms::kKinds),
-                                                was.value(), false, now);
-                         }
-                         *seen = std::move(states);
-                         if (!lines.isEmpty())
-                             archiver.add(lines);
-                     });
+    QObject::connect(
+        &book, &alarms::AlarmBook::changed, &archiver, [&archiver, &book, &stations, nowMs, seen] {
+            if (const QByteArray lines = changes(archiver, book, stations, nowMs(), *seen);
+                !lines.isEmpty())
+                archiver.add(lines);
+        });
 }
 
 } // namespace archive

@@ -24,7 +24,8 @@ QString errnoText(int err) {
 
 } // namespace
 
-Queue::Queue(QString folder, qint64 mostBytes) : folder_(std::move(folder)), mostBytes_(mostBytes) {}
+Queue::Queue(QString folder, qint64 mostBytes)
+    : folder_(std::move(folder)), mostBytes_(mostBytes) {}
 
 Queue::~Queue() {
     if (fd_ >= 0)
@@ -98,8 +99,8 @@ void Queue::openAccepted(qint64 upTo) {
 
 int Queue::openSegment(quint64 serial) {
     const QString path = QDir(folder_).filePath(fileName(serial));
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
         error_ = QStringLiteral("o arquivo %1 da fila não pôde ser criado: %2")
                      .arg(path, errnoText(errno));
@@ -209,10 +210,10 @@ QList<Queue::Dropped> Queue::dropOverLimit() {
         const QByteArray lines = contents(oldest);
         const qsizetype firstEnd = lines.indexOf('\n');
         const qsizetype lastStart = lines.lastIndexOf('\n', lines.size() - 2) + 1;
-        dropped.append({oldest.bytes - oldest.sent,
-                        lineTimeMs(QByteArrayView(lines).first(std::max<qsizetype>(firstEnd, 0)))
-                            .value_or(0),
-                        lineTimeMs(QByteArrayView(lines).sliced(lastStart)).value_or(0)});
+        dropped.append(
+            {oldest.bytes - oldest.sent,
+             lineTimeMs(QByteArrayView(lines).first(std::max<qsizetype>(firstEnd, 0))).value_or(0),
+             lineTimeMs(QByteArrayView(lines).sliced(lastStart)).value_or(0)});
         remove(oldest, true);
     }
     return dropped;
@@ -235,7 +236,8 @@ QString Queue::lastError() const {
 }
 
 void Queue::syncFolder() const {
-    const int fd = ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);

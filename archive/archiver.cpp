@@ -51,7 +51,8 @@ Archiver::~Archiver() {
 
 QString Archiver::start() {
     if (const QString why = queue_.open(); !why.isEmpty())
-        return QStringLiteral("Arquivo do local desligado: %1; nenhuma leitura é gravada.").arg(why);
+        return QStringLiteral("Arquivo do local desligado: %1; nenhuma leitura é gravada.")
+            .arg(why);
     started_ = true;
     status_.queueBytes = queue_.bytes();
     status_.queueFiles = queue_.files();
@@ -68,9 +69,9 @@ const QByteArray& Archiver::tagsOf(int station, int unitCode) {
     if (slot.tags.isEmpty() || unitCode != slot.unitCode || name != slot.name) {
         slot.name = name;
         slot.unitCode = unitCode;
-        slot.tags = tagsText(
-            {settings_.site, station, name,
-             unitCode < 0 ? QString() : modbus::unitSymbol(modbus::UnitCode(unitCode))});
+        slot.tags =
+            tagsText({settings_.site, station, name,
+                      unitCode < 0 ? QString() : modbus::unitSymbol(modbus::UnitCode(unitCode))});
     }
     return slot.tags;
 }
@@ -125,9 +126,9 @@ QString Archiver::stateText() const {
 
 void Archiver::run() {
     pthread_setname_np(pthread_self(), "arquivo");
-    DatabasePost database(settings_, {.connectMs = options_.connectMs,
-                                      .transferMs = options_.transferMs,
-                                      .stop = &stop_});
+    DatabasePost database(
+        settings_,
+        {.connectMs = options_.connectMs, .transferMs = options_.transferMs, .stop = &stop_});
     Status now = status();
     Clock::time_point retryAt = Clock::now();
     int retryMs = options_.batchMs;

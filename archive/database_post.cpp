@@ -49,7 +49,8 @@ struct DatabasePost::Handle {
 };
 
 DatabasePost::DatabasePost(const ArchiveSettings& settings, Limits limits)
-    : url_(settings.url), writeUrl_((settings.url + QStringLiteral("/write?precision=ms")).toUtf8()),
+    : url_(settings.url),
+      writeUrl_((settings.url + QStringLiteral("/write?precision=ms")).toUtf8()),
       user_(settings.user.toUtf8()), password_(settings.password.toUtf8()),
       tlsCa_(settings.tlsCa.toLocal8Bit()), limits_(limits), handle_(std::make_unique<Handle>()) {
     shown_ = url_;
@@ -152,8 +153,8 @@ QString postFailure(const QString& url, int code, const QString& curlError, long
             .arg(url, curlError);
     }
     const QString said = notify::oneLine(body);
-    const QString heard =
-        said.isEmpty() ? QString::number(status) : QStringLiteral("%1, \"%2\"").arg(status).arg(said);
+    const QString heard = said.isEmpty() ? QString::number(status)
+                                         : QStringLiteral("%1, \"%2\"").arg(status).arg(said);
     if (status == 401 || status == 403)
         return QStringLiteral("%1 recusou o acesso (%2): confira usuario e o arquivo de "
                               "senha_arquivo em [arquivo].")

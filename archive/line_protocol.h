@@ -12,7 +12,7 @@ namespace archive {
 
 // The tags that name one station's series.
 struct StationTags {
-    QString site;   // local
+    QString site;    // local
     int station = 0; // 1..8; 0 for the port
     QString name;
     QString unit; // "m/s", "km/h", "kn"; empty: no unidade tag

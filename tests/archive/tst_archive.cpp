@@ -35,28 +35,27 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         const QByteArray tags = tagsText({"obra1", 3, "EST 3", "km/h"});
         const qint64 ms = 1796750000123;
-        QTest::newRow("good reply") << readingLine(tags,
-                                                   {123, 370, 4, 150, 250,
-                                                    std::uint8_t(1 | kValid |
-                                                                 modbus::status::kPreset1Alarm |
-                                                                 modbus::status::kRf)},
-                                                   ms)
-                                    << QByteArray("anemometro,local=obra1,estacao=3,nome=EST\\ 3,"
-                                                  "unidade=km/h velocidade=12.3,direcao_graus=90.0,"
-                                                  "bateria=3.70,preset1=15.0,preset2=25.0,"
-                                                  "alarme_preset1=1,alarme_preset2=0,"
-                                                  "alarme_sonoro=0,rf=1,respondendo=1 "
-                                                  "1796750000123\n");
+        QTest::newRow("good reply")
+            << readingLine(
+                   tags,
+                   {123, 370, 4, 150, 250,
+                    std::uint8_t(1 | kValid | modbus::status::kPreset1Alarm | modbus::status::kRf)},
+                   ms)
+            << QByteArray("anemometro,local=obra1,estacao=3,nome=EST\\ 3,"
+                          "unidade=km/h velocidade=12.3,direcao_graus=90.0,"
+                          "bateria=3.70,preset1=15.0,preset2=25.0,"
+                          "alarme_preset1=1,alarme_preset2=0,"
+                          "alarme_sonoro=0,rf=1,respondendo=1 "
+                          "1796750000123\n");
         QTest::newRow("over limit, direction invalid")
             << readingLine(tags, {10000, 5, 15, 99, 12000, modbus::status::kSoundAlarm}, ms)
             << QByteArray("anemometro,local=obra1,estacao=3,nome=EST\\ 3,unidade=km/h "
                           "velocidade_acima_do_limite=1,bateria=0.05,preset1=9.9,"
                           "preset2_acima_do_limite=1,alarme_preset1=0,alarme_preset2=0,"
                           "alarme_sonoro=1,rf=0,respondendo=1 1796750000123\n");
-        QTest::newRow("last compass point") << readingLine(tags, {0, 0, 15, 0, 0, kValid}, ms)
-                                                   .split(',')
-                                                   .at(5)
-                                            << QByteArray("direcao_graus=337.5");
+        QTest::newRow("last compass point")
+            << readingLine(tags, {0, 0, 15, 0, 0, kValid}, ms).split(',').at(5)
+            << QByteArray("direcao_graus=337.5");
         QTest::newRow("failed poll") << failedLine(tags, ms)
                                      << QByteArray("anemometro,local=obra1,estacao=3,nome=EST\\ 3,"
                                                    "unidade=km/h respondendo=0 1796750000123\n");
@@ -64,8 +63,8 @@ private slots:
             << tagsText({"obra 1", 8, "GUINDASTE NORTE, A=1\\", {}})
             << QByteArray(",local=obra\\ 1,estacao=8,nome=GUINDASTE\\ NORTE\\,\\ A\\=1\\\\");
         QTest::newRow("alarm active")
-            << alarmLine({"obra1", 2, "EST 2", "m/s"}, alarms::Kind::Preset2,
-                         alarms::State::Active, true, ms)
+            << alarmLine({"obra1", 2, "EST 2", "m/s"}, alarms::Kind::Preset2, alarms::State::Active,
+                         true, ms)
             << QByteArray("alarme,local=obra1,estacao=2,nome=EST\\ 2,alarme=PRESET\\ 2,"
                           "prioridade=alta estado=1 1796750000123\n");
         QTest::newRow("alarm shelved")

@@ -76,7 +76,6 @@ void checkStored(const VictoriaMetrics& vm, const Served& served, int number) {
         vm, QStringLiteral(R"(anemometro_respondendo{local="obra 1",estacao="%1"})").arg(number));
     QCOMPARE(std::count_if(polls.begin(), polls.end(), [](const auto& s) { return s.second == 1; }),
              speeds.size());
-
 }
 
 // The replies served until anemosim is stopped and what the database holds once the polls
@@ -133,7 +132,8 @@ private slots:
         const auto polls = stored(vm, R"(anemometro_respondendo{estacao="2"})");
         QVERIFY(polls.constLast().second == 0);
         const auto active = stored(
-            vm, R"(alarme_estado{local="obra 1",estacao="1",nome="GRUA A, B=1",alarme="PRESET 1",prioridade="media"})");
+            vm,
+            R"(alarme_estado{local="obra 1",estacao="1",nome="GRUA A, B=1",alarme="PRESET 1",prioridade="media"})");
         QVERIFY(!active.isEmpty());
         QCOMPARE(active.first().second, 1.0);
         station.signal(SIGTERM);
@@ -182,8 +182,9 @@ private slots:
         }
         QVERIFY(times.size() > 8);
         for (qsizetype i = 1; i < times.size(); ++i)
-            QVERIFY2(times[i] - times[i - 1] < 700,
-                     qPrintable(QStringLiteral("%1 ms between requests").arg(times[i] - times[i - 1])));
+            QVERIFY2(
+                times[i] - times[i - 1] < 700,
+                qPrintable(QStringLiteral("%1 ms between requests").arg(times[i] - times[i - 1])));
     }
 };
 
