@@ -140,13 +140,18 @@ private slots:
         QVERIFY(station.program.waitForFinished(5000));
     }
 
-    // kill -9 while the database is away and the queue holds everything read so far: started
-    // again with the database up, the program sends it all, once.
+    // kill -9 while the database is away and the queue holds everything read since: started
+    // again with the database up, the program sends it all, and what was taken before, not
+    // again.
     void killWithAFullQueue() {
-        VictoriaMetrics vm; // not started yet: nothing listens on its port
+        VictoriaMetrics vm;
+        QVERIFY(vm.start());
         ProgramStation station(1);
         QVERIFY(station.write("anemometros.ini", archiveGroup(vm)));
         QVERIFY(station.start());
+        QTRY_VERIFY_WITH_TIMEOUT((vm.settle(), vm.sampleCount("anemometro_velocidade") > 0),
+                                 10000);
+        vm.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!station.journal().filter(";-;ARQUIVO FORA;").isEmpty(), 5000);
         QTest::qWait(2000);
         station.signal(SIGKILL);
