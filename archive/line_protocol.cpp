@@ -50,10 +50,14 @@ QByteArray tagText(const QString& text) {
 }
 
 QByteArray tagsText(const StationTags& tags) {
-    QByteArray text = ",local=" + tagText(tags.site) + ",estacao=" +
-                      (tags.station == alarms::kPortStation ? QByteArray("-")
-                                                            : QByteArray::number(tags.station)) +
-                      ",nome=" + tagText(tags.name);
+    // An empty tag value is not allowed: such a tag is left out.
+    QByteArray text;
+    if (!tags.site.isEmpty())
+        text += ",local=" + tagText(tags.site);
+    text += ",estacao=" + (tags.station == alarms::kPortStation ? QByteArray("-")
+                                                                : QByteArray::number(tags.station));
+    if (!tags.name.isEmpty())
+        text += ",nome=" + tagText(tags.name);
     if (!tags.unit.isEmpty())
         text += ",unidade=" + tagText(tags.unit);
     return text;

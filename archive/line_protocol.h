@@ -21,7 +21,7 @@ struct StationTags {
 // A tag's key or value as the protocol wants it: blanks, commas and equals signs behind a
 // backslash (a backslash too, so a trailing one escapes nothing), control characters as blanks.
 QByteArray tagText(const QString& text);
-// ",local=obra1,estacao=3,nome=GUINDASTE\ NORTE,unidade=km/h"
+// ",local=obra1,estacao=3,nome=GUINDASTE\ NORTE,unidade=km/h"; an empty value leaves its tag out.
 QByteArray tagsText(const StationTags& tags);
 
 // A good reply, at the moment it was read: every value, those the station marks over its limit

@@ -62,6 +62,8 @@ private slots:
         QTest::newRow("blanks, commas, equals")
             << tagsText({"obra 1", 8, "GUINDASTE NORTE, A=1\\", {}})
             << QByteArray(",local=obra\\ 1,estacao=8,nome=GUINDASTE\\ NORTE\\,\\ A\\=1\\\\");
+        QTest::newRow("no name") << tagsText({"obra1", 2, {}, "kn"})
+                                 << QByteArray(",local=obra1,estacao=2,unidade=kn");
         QTest::newRow("alarm active")
             << alarmLine({"obra1", 2, "EST 2", "m/s"}, alarms::Kind::Preset2, alarms::State::Active,
                          true, ms)
