@@ -9,6 +9,9 @@
 #include "alarms/alarm_window.h"
 #include "alarms/horn.h"
 #include "app/service_notify.h"
+#include "archive/alarm_feed.h"
+#include "archive/archive_settings.h"
+#include "archive/archiver.h"
 #include "health/diagnostics_window.h"
 #include "health/health_monitor.h"
 #include "history/history_window.h"
@@ -100,6 +103,7 @@ StationWindows::StationWindows() {
     monitor->programStarted();
     startPublishing();
     startNotifications();
+    startArchive();
     startServiceNotifier();
     startup_.release();
 }
@@ -232,9 +236,8 @@ void StationWindows::startNotifications() {
     }
     if (!read.settings.any())
         return;
-    // "Local" in the messages: the station PC's MQTT prefix, else its host name.
-    const std::optional<publish::MqttSettings> mqtt = publish::readSettings(settingsFile_).settings;
-    const QString site = mqtt ? mqtt->prefix : QSysInfo::machineHostName();
+    // "Local" in the messages.
+    const QString site = siteName();
     notifier = std::make_unique<notify::Notifier>(
         read.settings,
         notify::Notifier::Options{.stateFile = QDir::current().filePath(notify::kStateFileName),
@@ -252,6 +255,42 @@ void StationWindows::startNotifications() {
     }
     notify::followBook(*notifier, *alarmBook, form1->stationSettings(), site);
     alarmWindow->addButton(notify::testButton(*notifier, alarms::loginName(), alarmWindow.get()));
+}
+
+QString StationWindows::siteName() const {
+    const std::optional<publish::MqttSettings> mqtt = publish::readSettings(settingsFile_).settings;
+    return mqtt ? mqtt->prefix : QSysInfo::machineHostName();
+}
+
+void StationWindows::startArchive() {
+    const archive::ArchiveSettingsResult read =
+        archive::readArchiveSettings(settingsFile_, siteName());
+    QString error = read.error;
+    if (read.settings) {
+        archiver = std::make_unique<archive::Archiver>(
+            *read.settings, form1->stationSettings(),
+            archive::Archiver::Options{
+                .queueFolder = QDir::current().filePath(archive::kQueueFolder), .nowMs = clock_});
+        error = archiver->start();
+    }
+    if (!error.isEmpty()) {
+        // Once, when the windows are up; the program runs on without the archive.
+        toolkit::reportToStandardError(error, toolkit::Severity::Warning);
+        QTimer::singleShot(0, form1.get(), [error] { toolkit::showMessage(error); });
+        archiver.reset();
+        return;
+    }
+    if (!archiver)
+        return;
+    form1->readingFeed().addWatcher(*archiver);
+    archive::followBook(*archiver, *alarmBook, form1->stationSettings(), clock_);
+    QObject::connect(archiver.get(), &archive::Archiver::journal, monitor.get(),
+                     [this](const QString& event, const QString& detail) {
+                         monitor->noteEvent(QStringLiteral("-"), event, detail);
+                     });
+    QObject::connect(archiver.get(), &archive::Archiver::stateChanged, diagnostics.get(),
+                     [this] { diagnostics->setArchiveText(archiver->stateText()); });
+    diagnostics->setArchiveText(archiver->stateText());
 }
 
 void StationWindows::startServiceNotifier() {

@@ -35,6 +35,10 @@ namespace notify {
 class Notifier;
 }
 
+namespace archive {
+class Archiver;
+}
+
 namespace history {
 class HistoryWindow;
 class LiveReadings;
@@ -85,6 +89,8 @@ public:
     std::unique_ptr<publish::Publisher> publisher;
     // The alarms told by e-mail, webhook or a command, when [notificacoes] sets a channel.
     std::unique_ptr<notify::Notifier> notifier;
+    // Every reading and alarm event written to the site's database, when [arquivo] sets a url.
+    std::unique_ptr<archive::Archiver> archiver;
     // What systemd hears of the program, when it runs as a service.
     std::unique_ptr<app::ServiceNotifier> serviceNotifier;
 
@@ -94,5 +100,8 @@ private:
     void startPublishing();
     void startAlarms();
     void startNotifications();
+    void startArchive();
+    // "Local": the station PC's MQTT prefix, else its host name.
+    QString siteName() const;
     void startServiceNotifier();
 };

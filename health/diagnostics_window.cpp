@@ -161,6 +161,13 @@ DiagnosticsWindow::DiagnosticsWindow(const HealthMonitor& monitor, Stations stat
     notifications_->setWordWrap(true);
     notifications_->hide();
     layout->addWidget(notifications_);
+    archive_ = new QLabel(this);
+    archive_->setObjectName(QStringLiteral("Arquivo"));
+    archive_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    archive_->setTextFormat(Qt::PlainText);
+    archive_->setWordWrap(true);
+    archive_->hide();
+    layout->addWidget(archive_);
 
     refreshTimer_ = new QTimer(this);
     refreshTimer_->setInterval(kRefreshMs);
@@ -182,6 +189,11 @@ void DiagnosticsWindow::setConnectionText(const QString& text) {
 void DiagnosticsWindow::setNotificationText(const QString& text) {
     notifications_->setText(text);
     notifications_->setVisible(!text.isEmpty());
+}
+
+void DiagnosticsWindow::setArchiveText(const QString& text) {
+    archive_->setText(text);
+    archive_->setVisible(!text.isEmpty());
 }
 
 QString DiagnosticsWindow::lastGoodText(std::optional<qint64> lastGoodMs, qint64 nowMs) {

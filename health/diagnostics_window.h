@@ -45,6 +45,10 @@ public:
     // hidden while empty.
     void setNotificationText(const QString& text);
     QLabel* notificationLabel() const { return notifications_; }
+    // The site's archive under the notifications: the database and its state, the queue, the
+    // last error; hidden while empty.
+    void setArchiveText(const QString& text);
+    QLabel* archiveLabel() const { return archive_; }
 
     QTableView* stationTable() const { return stationTable_; }
     QTableView* journalTable() const { return journalTable_; }
@@ -73,6 +77,7 @@ private:
     QPushButton* export_ = nullptr;
     QLabel* connection_ = nullptr;
     QLabel* notifications_ = nullptr;
+    QLabel* archive_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
     QDate journalDay_;
     QList<Event> pendingEvents_;

@@ -154,8 +154,8 @@ public:
             form += '&' + field(range ? "start" : "time", QString::number(time, 'f', 3));
         if (range)
             form += '&' + field("end", QString::number(end, 'f', 3)) + '&' + field("step", step);
-        const QByteArray body = request("POST", range ? "/api/v1/query_range" : "/api/v1/query",
-                                        form, nullptr, 60000);
+        const QByteArray body =
+            request("POST", range ? "/api/v1/query_range" : "/api/v1/query", form, nullptr, 60000);
         return QJsonDocument::fromJson(body).object();
     }
 
