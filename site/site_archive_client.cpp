@@ -26,7 +26,7 @@ QPointF point(const QJsonArray& pair) {
 
 } // namespace
 
-ArchiveClient::ArchiveClient(ArchiveReadSettings settings, QObject* parent)
+ArchiveClient::ArchiveClient(archive::ArchiveSettings settings, QObject* parent)
     : QObject(parent), settings_(std::move(settings)), network_(new QNetworkAccessManager(this)) {
     if (!settings_.tlsCa.isEmpty())
         caCertificates_ = QSslCertificate::fromData(

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "site/site_archive_settings.h"
+#include "archive/archive_settings.h"
 
 #include <QHash>
 #include <QList>
@@ -39,7 +39,7 @@ public:
     using Answered = std::function<void(const ArchiveAnswer&)>;
     static constexpr int kTimeoutMs = 30'000;
 
-    ArchiveClient(ArchiveReadSettings settings, QObject* parent = nullptr);
+    ArchiveClient(archive::ArchiveSettings settings, QObject* parent = nullptr);
 
     const QString& url() const { return settings_.url; }
 
@@ -56,7 +56,7 @@ private:
              Answered answered);
     QString failureText(QNetworkReply* reply, const QByteArray& body) const;
 
-    ArchiveReadSettings settings_;
+    archive::ArchiveSettings settings_;
     QList<QSslCertificate> caCertificates_; // tls_ca's, read once; the system's when empty
     QNetworkAccessManager* network_;
 };

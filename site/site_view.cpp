@@ -13,7 +13,6 @@
 #include "site/history_site_window.h"
 #include "site/site_alarms.h"
 #include "site/site_archive_client.h"
-#include "site/site_archive_settings.h"
 #include "site/site_book.h"
 #include "site/site_payloads.h"
 #include "site/site_trace.h"
@@ -160,7 +159,8 @@ void SiteView::startNotifications(const toolkit::IniFile& ini) {
 }
 
 void SiteView::startArchive(const toolkit::IniFile& ini) {
-    const ArchiveReadResult read = readArchiveSettings(ini);
+    // The station PCs' group: the site view reads where the database is and how to sign in.
+    const archive::ArchiveSettingsResult read = archive::readArchiveSettings(ini, QString());
     if (!read.error.isEmpty()) {
         toolkit::reportToStandardError(read.error, toolkit::Severity::Warning);
         QTimer::singleShot(0, window_.get(), [text = read.error] { toolkit::showMessage(text); });

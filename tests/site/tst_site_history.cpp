@@ -5,7 +5,6 @@
 #include "site/history_site_window.h"
 #include "site/history_trend.h"
 #include "site/site_archive_client.h"
-#include "site/site_archive_settings.h"
 #include "site/site_book.h"
 #include "site/site_window.h"
 #include "toolkit/cp1252.h"
@@ -93,8 +92,6 @@ private slots:
     void exportFile();
     void monthReport();
     void databaseAway();
-    void settings_data();
-    void settings();
     void menuItem();
 
 private:
@@ -111,7 +108,7 @@ void TestSiteHistory::initTestCase() {
     QVERIFY(database_.write(syntheticDay()));
     database_.settle();
     client_ = std::make_unique<site::ArchiveClient>(
-        site::ArchiveReadSettings{database_.url(), {}, {}, {}});
+        archive::ArchiveSettings{.url = database_.url()});
     window_ = std::make_unique<site::SiteHistoryWindow>(
         *client_, [] { return QDateTime::currentMSecsSinceEpoch(); });
     QSignalSpy listed(window_.get(), &site::SiteHistoryWindow::stationsListed);
@@ -217,46 +214,6 @@ void TestSiteHistory::databaseAway() {
     showDay();
     QVERIFY2(window_->note()->text().contains(QStringLiteral("consultado em")),
              qPrintable(window_->note()->text()));
-}
-
-void TestSiteHistory::settings_data() {
-    QTest::addColumn<QByteArray>("group");
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("no url: off") << QByteArray("[ARQUIVO]\nusuario=ana\n") << QString()
-                                 << QString();
-    QTest::newRow("url, names in any case")
-        << QByteArray("[Arquivo]\nURL=http://servidor:8428/\nfila_max_mb=64\n")
-        << QStringLiteral("http://servidor:8428") << QString();
-    QTest::newRow("not http") << QByteArray("[arquivo]\nurl=ftp://servidor:8428\n") << QString()
-                              << QStringLiteral("url deve ser um endereço http://");
-    QTest::newRow("unknown key") << QByteArray("[arquivo]\nurl=http://s:8428\nsenha=x\n")
-                                 << QString() << QStringLiteral("a chave \"senha\" não existe");
-    QTest::newRow("password readable by others")
-        << QByteArray("[arquivo]\nurl=http://s:8428\nsenha_arquivo=SENHA\n") << QString()
-        << QStringLiteral("pode ser lido por outros usuários");
-}
-
-void TestSiteHistory::settings() {
-    QFETCH(QByteArray, group);
-    QFETCH(QString, url);
-    QFETCH(QString, error);
-    const QString secret = dir_.filePath(QStringLiteral("senha"));
-    QFile password(secret);
-    QVERIFY(password.open(QIODevice::WriteOnly));
-    password.write("segredo\n");
-    password.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-    password.close();
-    const toolkit::IniFile ini{QStringLiteral("anemometros.ini"),
-                               toolkit::parseIni(group.replace("SENHA", secret.toUtf8())),
-                               {}};
-    const site::ArchiveReadResult read = site::readArchiveSettings(ini);
-    QCOMPARE(read.settings ? read.settings->url : QString(), url);
-    QVERIFY2(error.isEmpty() ? read.error.isEmpty() : read.error.contains(error),
-             qPrintable(read.error));
-    if (!error.isEmpty())
-        QVERIFY(read.error.contains(QStringLiteral("anemometros.ini")) ||
-                read.error.contains(secret));
 }
 
 void TestSiteHistory::menuItem() {
