@@ -40,7 +40,8 @@ QByteArray changes(const Archiver& archiver, const alarms::AlarmBook& book,
         states.insert(key, entry.state);
         const auto was = seen.constFind(key);
         if (was == seen.constEnd() || *was != entry.state)
-            lines += alarmLine(tags(entry.station), entry.kind, entry.state, true, nowMs);
+            lines += alarmLine(tags(entry.station), entry.kind, entry.state, true, nowMs,
+                               entry.acknowledgedBy);
     }
     for (auto was = seen.cbegin(); was != seen.cend(); ++was) {
         if (!states.contains(was.key()))

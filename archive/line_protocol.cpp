@@ -106,12 +106,15 @@ QByteArray failedLine(const QByteArray& tags, qint64 ms) {
 }
 
 QByteArray alarmLine(const StationTags& tags, alarms::Kind kind, alarms::State state, bool listed,
-                     qint64 ms) {
+                     qint64 ms, const QString& acknowledgedBy) {
     static const char* const kPriorities[] = {"alta", "media", "baixa"};
     StationTags without = tags;
     without.unit.clear();
     QByteArray line = "alarme" + tagsText(without) + ",alarme=" + tagText(alarms::kindText(kind)) +
-                      ",prioridade=" + kPriorities[int(alarms::priorityOf(kind))] + " estado=";
+                      ",prioridade=" + kPriorities[int(alarms::priorityOf(kind))];
+    if (listed && state == alarms::State::Acknowledged && !acknowledgedBy.isEmpty())
+        line += ",por=" + tagText(acknowledgedBy);
+    line += " estado=";
     // 1 ATIVO, 2 RECONHECIDO, 3 NORMALIZADO, 4 SUPRIMIDO, in the order of the list's states.
     line += listed ? char('1' + int(state)) : '0';
     appendTime(line, ms);

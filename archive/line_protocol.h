@@ -30,9 +30,10 @@ QByteArray tagsText(const StationTags& tags);
 QByteArray readingLine(const QByteArray& tags, const modbus::StationValues& values, qint64 ms);
 // A poll that got no good reply.
 QByteArray failedLine(const QByteArray& tags, qint64 ms);
-// One state of an alarm of the list; `listed` false: it left the list (estado=0).
+// One state of an alarm of the list; `listed` false: it left the list (estado=0). An
+// acknowledgement carries who gave it as the tag "por", for the site's report.
 QByteArray alarmLine(const StationTags& tags, alarms::Kind kind, alarms::State state, bool listed,
-                     qint64 ms);
+                     qint64 ms, const QString& acknowledgedBy = {});
 
 // The time stamp that ends a line, in milliseconds; nothing when the line has none.
 std::optional<qint64> lineTimeMs(QByteArrayView line);

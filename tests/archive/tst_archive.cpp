@@ -74,6 +74,11 @@ private slots:
                          alarms::State::Shelved, true, ms)
             << QByteArray("alarme,local=obra1,estacao=2,nome=EST\\ 2,alarme=BATERIA\\ BAIXA,"
                           "prioridade=baixa estado=4 1796750000123\n");
+        QTest::newRow("alarm acknowledged")
+            << alarmLine({"obra1", 2, "EST 2", {}}, alarms::Kind::Preset2,
+                         alarms::State::Acknowledged, true, ms, QStringLiteral("Ana Souza"))
+            << QByteArray("alarme,local=obra1,estacao=2,nome=EST\\ 2,alarme=PRESET\\ 2,"
+                          "prioridade=alta,por=Ana\\ Souza estado=2 1796750000123\n");
         QTest::newRow("port alarm gone")
             << alarmLine({"obra1", 0, "-", {}}, alarms::Kind::PortClosed,
                          alarms::State::Acknowledged, false, ms)
