@@ -123,12 +123,42 @@ def notice_figures(report, work, journal, kills):
     return "alarm_soak_notify.txt"
 
 
+def archive_figures(report, work, vm, events, to_wall):
+    """Every reply anemosim served, looked up in the database: none missing, none twice."""
+    from archive_write_report import served, stored
+    replies = served(os.path.join(work, "record.csv"))
+    samples = stored(vm, 'anemometro_velocidade{local="obra"}')
+    # The reply on its way when the program was stopped or killed is nobody's.
+    stops = [to_wall(ms).timestamp() * 1000 for ms, kind, _ in events if kind in ("TERM", "KILL")]
+    missing = twice = in_flight = total = 0
+    for station, wanted in replies.items():
+        got = samples.get(station, [])
+        stamps = [ms for ms, _ in got]
+        twice += len(stamps) - len(set(stamps))
+        j = 0
+        for wall, tenths in wanted:
+            total += 1
+            while j < len(got) and got[j][0] < wall:
+                j += 1
+            if j < len(got) and got[j][0] - wall < 1000 and abs(got[j][1] - tenths / 10) < 1e-9:
+                j += 1
+            elif any(0 <= stop - wall < 2000 for stop in stops):
+                in_flight += 1
+            else:
+                missing += 1
+    report.figure("replies served", str(total))
+    report.figure("replies missing from the database", str(missing), "0", missing == 0)
+    report.figure("... on their way at a stop or kill", str(in_flight))
+    report.figure("replies stored twice", str(twice), "0", twice == 0)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--work", required=True)
     parser.add_argument("--seconds", type=int, required=True)
     parser.add_argument("--results", required=True)
     parser.add_argument("--note", action="append", default=[])
+    parser.add_argument("--vm", help="the VictoriaMetrics the station wrote to, if any")
     args = parser.parse_args()
     work = args.work
     logs = os.path.join(work, "home", "Documents", "log_zareraziru")
@@ -204,6 +234,9 @@ def main():
         report.note(f"missing: {line}")
 
     name = notice_figures(report, work, journal, kills)
+    if args.vm:
+        archive_figures(report, work, args.vm, events, to_wall)
+        name = name.replace(".txt", "_archive.txt")
     text = report.text()
     print(text, end="")
     with open(os.path.join(args.results, name), "w", encoding="utf-8") as f:

@@ -228,10 +228,37 @@ bench_open_history() {
 
 # start_broker DIR: a Mosquitto broker on a free loopback port, configured in DIR; sets
 # broker_pid and broker_port.
+bench_free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# start_vm DATA PORT [OPTIONS...]: a VictoriaMetrics of the bench's own storing in DATA; sets
+# vm_pid once it answers.
+bench_start_vm() {
+    local data="$1" port="$2" _
+    shift 2
+    victoria-metrics -storageDataPath="$data" -httpListenAddr="127.0.0.1:$port" \
+        -loggerLevel=ERROR -search.latencyOffset=0s "$@" >>"$data.log" 2>&1 &
+    vm_pid=$!
+    bench_pids+=("$vm_pid")
+    for _ in $(seq 200); do
+        [[ "$(curl -s "http://127.0.0.1:$port/health" || true)" == OK ]] && return 0
+        sleep 0.05
+    done
+    echo "victoria-metrics did not start (see $data.log)" >&2
+    exit 1
+}
+
+bench_stop_vm() {
+    kill "$vm_pid" 2>/dev/null || true
+    wait "$vm_pid" 2>/dev/null || true
+    bench_forget "$vm_pid"
+}
+
 bench_start_broker() {
     local dir="$1" _
     mkdir -p "$dir"
-    broker_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    broker_port=$(bench_free_port)
     printf 'user %s\npersistence false\nlistener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 100000\n' \
         "$(id -un)" "$broker_port" >"$dir/mosquitto.conf"
     : >"$dir/mosquitto.log"
