@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QUrl>
 
-#include <sys/stat.h>
 
 namespace archive {
 
@@ -52,18 +51,10 @@ QString readInto(const QHash<QString, QString>& values, ArchiveSettings& s) {
     if (s.user.isEmpty() != passwordFile.isEmpty())
         return QStringLiteral("usuario e senha_arquivo vão juntos");
     if (!passwordFile.isEmpty()) {
-        const toolkit::FileRead secret =
-            toolkit::readRegularFile(passwordFile, toolkit::kMostSettingsBytes);
-        if (secret.outcome == toolkit::FileRead::Outcome::Missing)
-            return QStringLiteral("o arquivo de senha %1 não existe").arg(passwordFile);
-        if (!secret.ok())
-            return QStringLiteral("o arquivo de senha %1 não pôde ser lido: %2")
-                .arg(passwordFile, secret.reason());
-        if (secret.mode & (S_IRWXG | S_IRWXO))
-            return QStringLiteral("o arquivo de senha %1 pode ser lido por outros usuários; "
-                                  "deixe-o só para o dono (chmod 600 %1)")
-                .arg(passwordFile);
-        s.password = QString::fromUtf8(secret.bytes).section(u'\n', 0, 0).remove(u'\r');
+        const QString why =
+            toolkit::readPasswordFile(passwordFile, toolkit::kMostSettingsBytes, s.password);
+        if (!why.isEmpty())
+            return why;
     }
 
     s.tlsCa = values.value(QStringLiteral("tls_ca"));

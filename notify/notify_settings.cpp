@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-#include <sys/stat.h>
 
 namespace notify {
 
@@ -74,22 +73,6 @@ bool readServer(const QString& value, MailSettings& mail) {
     if (port)
         mail.port = *port;
     return true;
-}
-
-// The password's first line, or why there is none; the rules of [mqtt] password_file.
-QString readPassword(const QString& path, QString& password) {
-    const toolkit::FileRead secret = toolkit::readRegularFile(path, kMostSettingsBytes);
-    if (secret.outcome == toolkit::FileRead::Outcome::Missing)
-        return QStringLiteral("o arquivo de senha %1 não existe").arg(path);
-    if (!secret.ok())
-        return QStringLiteral("o arquivo de senha %1 não pôde ser lido: %2")
-            .arg(path, secret.reason());
-    if (secret.mode & (S_IRWXG | S_IRWXO))
-        return QStringLiteral("o arquivo de senha %1 pode ser lido por outros usuários; deixe-o "
-                              "só para o dono (chmod 600 %1)")
-            .arg(path);
-    password = QString::fromUtf8(secret.bytes).section(u'\n', 0, 0).remove(u'\r');
-    return {};
 }
 
 QString checkCa(const QString& path) {
@@ -161,7 +144,9 @@ public:
         if (read.user.isEmpty() != passwordFile.isEmpty())
             return mailOff(QStringLiteral("email_usuario e email_senha_arquivo vão juntos"));
         if (!passwordFile.isEmpty()) {
-            if (const QString why = readPassword(passwordFile, read.password); !why.isEmpty())
+            if (const QString why =
+                    toolkit::readPasswordFile(passwordFile, kMostSettingsBytes, read.password);
+                !why.isEmpty())
                 return mailOff(why);
         }
         read.tlsCa = value(QStringLiteral("email_tls_ca"));

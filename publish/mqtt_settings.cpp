@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QSysInfo>
 
-#include <sys/stat.h>
 
 namespace publish {
 
@@ -126,17 +125,9 @@ SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro) {
 
     const QString passwordFile = values.value(QStringLiteral("password_file"));
     if (!passwordFile.isEmpty()) {
-        const toolkit::FileRead secret = toolkit::readRegularFile(passwordFile, kMostSettingsBytes);
-        if (secret.outcome == toolkit::FileRead::Outcome::Missing)
-            return fail(QStringLiteral("o arquivo de senha %1 não existe.").arg(passwordFile));
-        if (!secret.ok())
-            return fail(QStringLiteral("o arquivo de senha %1 não pôde ser lido: %2.")
-                            .arg(passwordFile, secret.reason()));
-        if (secret.mode & (S_IRWXG | S_IRWXO))
-            return fail(QStringLiteral("o arquivo de senha %1 pode ser lido por outros usuários; "
-                                       "deixe-o só para o dono (chmod 600 %1).")
-                            .arg(passwordFile));
-        s.password = QString::fromUtf8(secret.bytes).section(u'\n', 0, 0).remove(u'\r');
+        const QString why = toolkit::readPasswordFile(passwordFile, kMostSettingsBytes, s.password);
+        if (!why.isEmpty())
+            return fail(why + u'.');
     }
     s.tlsCa = values.value(QStringLiteral("tls_ca"));
     if (!s.tlsCa.isEmpty()) {

@@ -126,4 +126,19 @@ QString sizeText(qint64 bytes) {
     return QStringLiteral("%1 bytes").arg(bytes);
 }
 
+QString readPasswordFile(const QString& path, qint64 maxBytes, QString& password) {
+    const FileRead secret = readRegularFile(path, maxBytes);
+    if (secret.outcome == FileRead::Outcome::Missing)
+        return QStringLiteral("o arquivo de senha %1 não existe").arg(path);
+    if (!secret.ok())
+        return QStringLiteral("o arquivo de senha %1 não pôde ser lido: %2")
+            .arg(path, secret.reason());
+    if (secret.mode & (S_IRWXG | S_IRWXO))
+        return QStringLiteral("o arquivo de senha %1 pode ser lido por outros usuários; deixe-o "
+                              "só para o dono (chmod 600 %1)")
+            .arg(path);
+    password = QString::fromUtf8(secret.bytes).section(u'\n', 0, 0).remove(u'\r');
+    return {};
+}
+
 } // namespace toolkit

@@ -28,6 +28,11 @@ struct FileRead {
 // terminal or pipe notices), and a larger file is refused before its contents are read.
 FileRead readRegularFile(const QString& path, qint64 maxBytes);
 
+// The first line of a password file that only its owner may read, into `password`; or, when
+// there is none, why, in Portuguese and without a final full stop ("o arquivo de senha … pode
+// ser lido por outros usuários; …").
+QString readPasswordFile(const QString& path, qint64 maxBytes, QString& password);
+
 // "64 KiB", "1 MiB", "300 bytes".
 QString sizeText(qint64 bytes);
 
