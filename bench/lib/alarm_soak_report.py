@@ -93,22 +93,29 @@ def notices(work):
         return [tuple(line.rstrip("\n").split(";")) for line in f if line.count(";") == 3]
 
 
-def notice_figures(report, work, journal, kills):
+def notice_figures(report, work, journal, kills, starts):
     told = notices(work)
     if told is None:
         return "alarm_soak.txt"
     report.figure("notices told", str(len(told)))
     # Each coming the journal holds is told ATIVO once (a comeback of an alarm still listed is
-    # told again, with the listing's first time); a kill -9 may have one told again.
-    ativo = collections.Counter((n, a) for n, a, e, _ in told if e == "ATIVO")
+    # told again, with the listing's first time); a kill -9 may have one told again. After a
+    # start the journal says the first reading's alarms again, though the list kept them ATIVO
+    # through the restart: those are no new comings. Only the alarms the journal names count.
+    ativo = collections.Counter((n, a) for n, a, e, _ in told
+                                if e == "ATIVO" and a in JOURNALED.values())
     comings = collections.Counter((n, a) for _, n, a in journal)
+    slack = datetime.timedelta(seconds=KILL_SLACK_S)
     near_kill = {(n, a) for at, n, a in journal
-                 if any(datetime.timedelta(0) <= k - at <= datetime.timedelta(seconds=KILL_SLACK_S)
-                        for k in kills)}
+                 if any(datetime.timedelta(0) <= k - at <= slack for k in kills)}
+    after_start = collections.Counter((n, a) for at, n, a in journal
+                                      if any(datetime.timedelta(0) <= at - s <= slack
+                                             for s in starts))
     wrong = []
     for key in sorted(set(ativo) | set(comings)):
         difference = ativo[key] - comings[key]
-        if difference == 0 or (difference == 1 and key in near_kill):
+        if difference == 0 or (difference == 1 and key in near_kill) or \
+                -after_start[key] <= difference < 0:
             continue
         wrong.append(f"{key[0]} {key[1]}: {ativo[key]} ATIVO told, {comings[key]} in the journal")
     report.figure("alarms told ATIVO other than once per coming", str(len(wrong)), "0", not wrong)
@@ -233,7 +240,8 @@ def main():
     for line in missing[:10]:
         report.note(f"missing: {line}")
 
-    name = notice_figures(report, work, journal, kills)
+    starts = [to_wall(ms) for ms, kind, _ in events if kind == "start"][1:]
+    name = notice_figures(report, work, journal, kills, starts)
     if args.vm:
         archive_figures(report, work, args.vm, events, to_wall)
         name = name.replace(".txt", "_archive.txt")
