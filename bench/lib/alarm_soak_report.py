@@ -135,9 +135,17 @@ def archive_figures(report, work, vm, events, to_wall):
     from archive_write_report import served, stored
     replies = served(os.path.join(work, "record.csv"))
     samples = stored(vm, 'anemometro_velocidade{local="obra"}')
-    # The reply on its way when the program was stopped or killed is nobody's.
+    # The reply on its way when the program was stopped or killed is nobody's; what the last
+    # stop left in the queue waits there for the next start.
     stops = [to_wall(ms).timestamp() * 1000 for ms, kind, _ in events if kind in ("TERM", "KILL")]
-    missing = twice = in_flight = total = 0
+    queued = set()
+    for path in glob.glob(os.path.join(work, "station", "arquivo-fila", "*.lp")):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                if line.startswith("anemometro,") and "velocidade=" in line:
+                    station = int(line.split(",estacao=", 1)[1].split(",", 1)[0])
+                    queued.add((station, int(line.split()[-1])))
+    missing = twice = in_flight = waiting = total = 0
     for station, wanted in replies.items():
         got = samples.get(station, [])
         stamps = [ms for ms, _ in got]
@@ -147,8 +155,11 @@ def archive_figures(report, work, vm, events, to_wall):
             total += 1
             while j < len(got) and got[j][0] < wall:
                 j += 1
-            if j < len(got) and got[j][0] - wall < 1000 and abs(got[j][1] - tenths / 10) < 1e-9:
+            # Read at most a few seconds after it was sent, on a loaded machine.
+            if j < len(got) and got[j][0] - wall < 3000 and abs(got[j][1] - tenths / 10) < 1e-9:
                 j += 1
+            elif any(s == station and 0 <= ms - wall < 3000 for s, ms in queued):
+                waiting += 1
             elif any(0 <= stop - wall < 2000 for stop in stops):
                 in_flight += 1
             else:
@@ -156,6 +167,7 @@ def archive_figures(report, work, vm, events, to_wall):
     report.figure("replies served", str(total))
     report.figure("replies missing from the database", str(missing), "0", missing == 0)
     report.figure("... on their way at a stop or kill", str(in_flight))
+    report.figure("... waiting in the queue at the end", str(waiting))
     report.figure("replies stored twice", str(twice), "0", twice == 0)
 
 
