@@ -86,14 +86,7 @@ ArchiveSettingsResult readArchiveSettings(const toolkit::IniFile& ini, const QSt
     const auto group = ini.groups.find(QStringLiteral("arquivo"));
     if (group == ini.groups.end())
         return {};
-    QHash<QString, QString> values;
-    QStringList unknown;
-    for (const toolkit::IniEntry& entry : group->second) {
-        if (kKeys.contains(entry.key))
-            values.insert(entry.key, entry.value);
-        else if (!unknown.contains(entry.key))
-            unknown << entry.key;
-    }
+    const auto [values, unknown] = toolkit::groupValues(group->second, kKeys);
     if (!unknown.isEmpty())
         return fail(QStringLiteral("%1; as chaves são %2")
                         .arg(toolkit::unknownKeysText(unknown), toolkit::listedText(kKeys)));

@@ -326,14 +326,7 @@ NotifySettingsResult readNotifySettings(const toolkit::IniFile& ini) {
     const auto group = ini.groups.find(QStringLiteral("notificacoes"));
     if (group == ini.groups.end())
         return result;
-    QHash<QString, QString> values;
-    QStringList unknown;
-    for (const toolkit::IniEntry& entry : group->second) {
-        if (kKeys.contains(entry.key))
-            values.insert(entry.key, entry.value);
-        else if (!unknown.contains(entry.key))
-            unknown << entry.key;
-    }
+    const auto [values, unknown] = toolkit::groupValues(group->second, kKeys);
     NotifySettings& s = result.settings;
     Reader reader(values);
     reader.readMail(s.mail);

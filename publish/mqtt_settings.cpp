@@ -53,16 +53,7 @@ SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro) {
     const auto group = groups.find(QStringLiteral("mqtt"));
     if (group == groups.end())
         return {};
-    QHash<QString, QString> values;
-    QStringList unknown;
-    for (const toolkit::IniEntry& entry : group->second) {
-        if (!kKeys.contains(entry.key)) {
-            if (!unknown.contains(entry.key))
-                unknown << entry.key;
-            continue;
-        }
-        values.insert(entry.key, entry.value);
-    }
+    const auto [values, unknown] = toolkit::groupValues(group->second, kKeys);
     if (!unknown.isEmpty())
         return fail(unknownKeysSentence(unknown, path));
 

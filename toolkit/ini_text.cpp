@@ -58,6 +58,17 @@ IniFile readIniFile(const QString& path, qint64 maxBytes) {
     return {path, parseIni(file.bytes), {}};
 }
 
+GroupValues groupValues(const std::vector<IniEntry>& entries, const QStringList& keys) {
+    GroupValues group;
+    for (const IniEntry& entry : entries) {
+        if (keys.contains(entry.key))
+            group.values.insert(entry.key, entry.value);
+        else if (!group.unknown.contains(entry.key))
+            group.unknown << entry.key;
+    }
+    return group;
+}
+
 std::optional<int> wholeNumberIn(const QString& value, int low, int high) {
     bool ok = false;
     const int number = value.trimmed().toInt(&ok);

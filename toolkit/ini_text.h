@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,14 @@ IniFile readIniFile(const QString& path, qint64 maxBytes = kMostSettingsBytes);
 enum class Words { YesNo, TrueFalse, OnOff };
 // true or false as the value says it, nothing for any other word.
 std::optional<bool> choiceOf(const QString& value, Words words);
+
+// A group's entries split into the values of the keys it knows (the last one of a key given
+// twice) and the keys it does not know, each named once, in file order.
+struct GroupValues {
+    QHash<QString, QString> values;
+    QStringList unknown;
+};
+GroupValues groupValues(const std::vector<IniEntry>& entries, const QStringList& keys);
 
 // A whole number from low to high, blanks around it allowed; nothing for anything else.
 std::optional<int> wholeNumberIn(const QString& value, int low, int high);
