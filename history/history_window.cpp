@@ -70,17 +70,8 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
 
     tabs_ = new QTabWidget(this);
     layout->addWidget(tabs_, 1);
-    auto* trendPage = new QWidget;
-    auto* trendLayout = new QVBoxLayout(trendPage);
-    trend_ = new TrendView(trendPage);
-    auto* resetZoom = new QPushButton(QStringLiteral("Restaurar zoom"), trendPage);
-    resetZoom->setObjectName(QStringLiteral("RestaurarZoom"));
-    trendLayout->addWidget(new QLabel(
-        QStringLiteral("A roda do mouse aproxima e afasta o tempo; arrastando, ele anda."),
-        trendPage));
-    trendLayout->addWidget(trend_, 1);
-    trendLayout->addWidget(resetZoom, 0, Qt::AlignLeft);
-    tabs_->addTab(trendPage, QStringLiteral("Tendência"));
+    trend_ = new TrendView(nullptr);
+    tabs_->addTab(zoomablePage(trend_), QStringLiteral("Tendência"));
 
     auto* summaryPage = new QWidget;
     auto* summaryLayout = new QVBoxLayout(summaryPage);
@@ -134,7 +125,6 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
     connect(day_, &QComboBox::activated, this, [this] { startLoading(); });
     connect(unit_, &QComboBox::activated, this, [this] { showData(false); });
     connect(roseSpan_, &QComboBox::activated, this, [this] { showData(false); });
-    connect(resetZoom, &QPushButton::clicked, trend_, &TrendView::resetZoom);
     connect(export_, &QPushButton::clicked, this, &HistoryWindow::exportChart);
     progress_->hide();
     cancel_->hide();

@@ -116,17 +116,9 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
     right->addWidget(note_);
 
     auto* split = new QSplitter(Qt::Vertical, this);
-    auto* trendPage = new QWidget(split);
-    auto* trendLayout = new QVBoxLayout(trendPage);
-    trendLayout->setContentsMargins(0, 0, 0, 0);
-    trend_ = new HistoryTrend(trendPage);
-    auto* resetZoom = new QPushButton(QStringLiteral("Restaurar zoom"), trendPage);
-    resetZoom->setObjectName(QStringLiteral("RestaurarZoom"));
-    trendLayout->addWidget(new QLabel(
-        QStringLiteral("A roda do mouse aproxima e afasta o tempo; arrastando, ele anda."),
-        trendPage));
-    trendLayout->addWidget(trend_, 1);
-    trendLayout->addWidget(resetZoom, 0, Qt::AlignLeft);
+    trend_ = new HistoryTrend(nullptr);
+    QWidget* trendPage = history::zoomablePage(trend_, split);
+    trendPage->layout()->setContentsMargins(0, 0, 0, 0);
     table_ = new HistoryTable(this);
     tableView_ = new QTableView(split);
     tableView_->setObjectName(QStringLiteral("DiasHistorico"));
@@ -144,7 +136,6 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
 
     connect(period_, &QComboBox::currentIndexChanged, this, &SiteHistoryWindow::periodChanged);
     connect(show_, &QPushButton::clicked, this, &SiteHistoryWindow::showChosen);
-    connect(resetZoom, &QPushButton::clicked, trend_, &HistoryTrend::resetZoom);
     connect(load_, &HistoryLoad::loaded, this, &SiteHistoryWindow::showData);
     connect(reportLoad_, &HistoryLoad::loaded, this, &SiteHistoryWindow::writeReport);
     connect(export_, &QPushButton::clicked, this, [this] {
