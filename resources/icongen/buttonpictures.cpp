@@ -1,17 +1,11 @@
 #include "buttonpictures.h"
 
+#include "canvas.h"
+
 #include <QPainter>
 #include <QPolygonF>
 
 namespace icongen {
-
-namespace {
-
-QPen outline(const QColor& colour, qreal width) {
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
-} // namespace
 
 Drawing floppyDisk() {
     return [](QPainter& painter) {

@@ -39,4 +39,8 @@ QImage renderSvg(QSvgRenderer& svg, int size) {
     return image;
 }
 
+QPen outline(const QColor& colour, qreal width) {
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
 } // namespace icongen

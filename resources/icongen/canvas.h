@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QPen>
 
 #include <functional>
 
@@ -18,5 +19,8 @@ QImage render(const Drawing& drawing, qreal designSize, int size);
 QList<QImage> renderSizes(const Drawing& drawing, qreal designSize, const QList<int>& sizes);
 
 QImage renderSvg(QSvgRenderer& svg, int size);
+
+// The pen every picture draws its lines with: round ends and joins.
+QPen outline(const QColor& colour, qreal width);
 
 } // namespace icongen

@@ -22,10 +22,6 @@ const Ink kBlue{QColor(0x1e, 0x88, 0xe5), QColor(0x0d, 0x47, 0xa1)};
 const Ink kGrey{QColor(0xb0, 0xb0, 0xb0), QColor(0x61, 0x61, 0x61)};
 const QColor kSignRed(0xd3, 0x2f, 0x2f);
 
-QPen outline(const QColor& colour, qreal width) {
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
 void fillShape(QPainter& painter, const QPolygonF& shape, const Ink& ink, qreal lineWidth) {
     painter.setPen(outline(ink.line, lineWidth));
     painter.setBrush(ink.fill);

@@ -18,7 +18,7 @@ namespace manualgen {
 
 namespace {
 
-struct Sample {
+struct TileSample {
     const char* name;
     std::uint16_t speed; // tenths
     std::uint16_t direction;
@@ -28,7 +28,7 @@ struct Sample {
 };
 
 // Two station PCs of a port: the quays in km/h, the cranes in m/s.
-constexpr std::array<Sample, 8> kQuays{{{"CAIS 1", 182, 1, 400, 600, 388},
+constexpr std::array<TileSample, 8> kQuays{{{"CAIS 1", 182, 1, 400, 600, 388},
                                         {"CAIS 2", 215, 2, 400, 600, 381},
                                         {"CAIS 3", 427, 2, 400, 600, 374},
                                         {"CAIS 4", 198, 3, 400, 600, 392},
@@ -36,7 +36,7 @@ constexpr std::array<Sample, 8> kQuays{{{"CAIS 1", 182, 1, 400, 600, 388},
                                         {"PÁTIO SUL", 134, 15, 400, 600, 370},
                                         {"PORTARIA", 95, 14, 400, 600, 395},
                                         {"ARMAZÉM 3", 143, 1, 400, 600, 377}}};
-constexpr std::array<Sample, 8> kCranes{{{"STS 01", 81, 2, 130, 200, 384},
+constexpr std::array<TileSample, 8> kCranes{{{"STS 01", 81, 2, 130, 200, 384},
                                          {"STS 02", 88, 2, 130, 200, 379},
                                          {"STS 03", 142, 3, 130, 200, 362},
                                          {"STS 04", 79, 2, 130, 200, 390},
@@ -45,7 +45,7 @@ constexpr std::array<Sample, 8> kCranes{{{"STS 01", 81, 2, 130, 200, 384},
                                          {"RTG 13", 0, 0, 130, 200, 0},
                                          {"MHC 1", 92, 4, 130, 200, 385}}};
 
-QByteArray stateOf(int station, const Sample& sample, int unitCode, const QDateTime& time) {
+QByteArray stateOf(int station, const TileSample& sample, int unitCode, const QDateTime& time) {
     using namespace modbus::status;
     modbus::StationValues values{
         .speed = sample.speed,
