@@ -1,15 +1,12 @@
 #include "alarms/horn.h"
 
 #include "alarms/alarm_book.h"
+#include "alarms/audio_output.h"
 #include "alarms/wav_sound.h"
 #include "resources/sounds.h"
 #include "toolkit/regular_file.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QLoggingCategory>
-#include <QMediaDevices>
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +19,7 @@ using namespace std::chrono_literals;
 
 // The buffer asked of the sound server (it grants a part of it) and how often it is filled:
 // the event loop may stall for a good part of the buffer before the horn stutters.
-constexpr auto kBufferMs = 400ms;
+constexpr int kBufferMs = 400;
 constexpr auto kFeedMs = 100ms;
 // A stream that takes no sound for this long plays nothing: it is opened again.
 constexpr auto kStallMs = 2s;
@@ -37,7 +34,7 @@ namespace alarms {
 
 // One sound of the horn, decoded, to be played in a loop.
 struct HornSound {
-    QAudioFormat format;
+    PcmFormat format;
     QByteArray samples; // whole frames of `format`
 };
 
@@ -47,19 +44,9 @@ namespace {
 // widened to 32 bits, which Qt has.
 HornSound hornSound(const WavSound& wav) {
     HornSound sound;
-    sound.format.setSampleRate(wav.sampleRate);
-    sound.format.setChannelCount(wav.channels);
-    switch (wav.bitsPerSample) {
-    case 8:
-        sound.format.setSampleFormat(QAudioFormat::UInt8);
-        break;
-    case 16:
-        sound.format.setSampleFormat(QAudioFormat::Int16);
-        break;
-    default:
-        sound.format.setSampleFormat(QAudioFormat::Int32);
-        break;
-    }
+    sound.format.sampleRate = wav.sampleRate;
+    sound.format.channels = wav.channels;
+    sound.format.bytesPerSample = wav.bitsPerSample == 8 ? 1 : wav.bitsPerSample == 16 ? 2 : 4;
     if (wav.bitsPerSample != 24) {
         sound.samples = wav.samples;
         return sound;
@@ -113,9 +100,6 @@ HornPlayer::HornPlayer(std::function<Horn()> wanted, HornSettings settings, QObj
         if (!loop.sound)
             loop.sound = builtinSound(loop.builtin);
     }
-    devices_ = std::make_unique<QMediaDevices>();
-    // A sound server that comes or goes, or another default output.
-    connect(devices_.get(), &QMediaDevices::audioOutputsChanged, this, &HornPlayer::restart);
     feedTimer_.setInterval(kFeedMs);
     connect(&feedTimer_, &QTimer::timeout, this, &HornPlayer::feed);
     retryTimer_.setSingleShot(true);
@@ -154,27 +138,28 @@ void HornPlayer::restart() {
 }
 
 void HornPlayer::startSound(Horn horn) {
-    const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    if (output.isNull()) {
+    QString why;
+    AudioOutput* output = audioOutput(&why);
+    if (!output) {
+        qCInfo(lcHorn) << "audio not loaded:" << why;
         sayNoOutput();
         retryTimer_.start();
         return;
+    }
+    if (!watching_) {
+        // A sound server that comes or goes, or another default output.
+        output->watch(this, [this] { restart(); });
+        watching_ = true;
     }
     const HornSound& sound = horn == Horn::Continuous ? *continuous_ : *intermittent_;
-    auto sink = std::make_unique<QAudioSink>(output, sound.format);
-    sink->setBufferSize(
-        sound.format.bytesForDuration(std::chrono::microseconds(kBufferMs).count()));
-    QIODevice* stream = sink->start();
-    if (!stream) {
-        qCInfo(lcHorn) << "stream not opened:" << sink->error();
-        sink.release()->deleteLater();
+    stream_ = output->open(sound.format, sound.format.bytesFor(kBufferMs), &why);
+    if (!stream_) {
+        qCInfo(lcHorn) << why;
         sayNoOutput();
         retryTimer_.start();
         return;
     }
-    qCDebug(lcHorn) << "stream opened:" << sound.format << "buffer" << sink->bufferSize();
-    sink_ = sink.release();
-    stream_ = stream;
+    qCDebug(lcHorn) << "stream opened:" << stream_->describe();
     offset_ = 0;
     sinceTaken_.start();
     sounding_ = horn;
@@ -185,36 +170,28 @@ void HornPlayer::startSound(Horn horn) {
 void HornPlayer::stopSound() {
     feedTimer_.stop();
     sounding_ = Horn::None;
-    if (!sink_)
-        return;
-    // Deleting a sink runs the event loop (Qt 6.4): not from inside a caller's handler.
-    sink_->stop();
-    sink_->deleteLater();
-    sink_ = nullptr;
-    stream_ = nullptr;
+    stream_.reset();
 }
 
 // Tops the stream's buffer up with the next bytes of the loop.
 void HornPlayer::feed() {
     const Horn horn = sounding_;
-    qsizetype free = sink_->state() == QAudio::StoppedState ? 0 : sink_->bytesFree();
+    qsizetype free = stream_->bytesFree();
     if (free <= 0) {
         // The stream was closed under us (the server went away) or the server takes nothing.
-        if (sink_->state() == QAudio::StoppedState ||
-            sinceTaken_.hasExpired(std::chrono::milliseconds(kStallMs).count())) {
-            qCInfo(lcHorn) << "stream stalled, opened again; state" << sink_->state() << "error"
-                           << sink_->error();
+        if (free < 0 || sinceTaken_.hasExpired(std::chrono::milliseconds(kStallMs).count())) {
+            qCInfo(lcHorn) << "stream stalled, opened again;" << stream_->describe();
             stopSound();
             startSound(horn);
         }
         return;
     }
     sinceTaken_.start();
-    const QByteArray& samples = (horn == Horn::Continuous ? *continuous_ : *intermittent_).samples;
+    const HornSound& sound = horn == Horn::Continuous ? *continuous_ : *intermittent_;
+    const QByteArray& samples = sound.samples;
     if (samples.isEmpty())
         return;
-    const int frame = sink_->format().bytesPerFrame();
-    free -= free % frame;
+    free -= free % sound.format.bytesPerFrame();
     while (free > 0) {
         const qsizetype chunk = std::min(free, samples.size() - offset_);
         const qint64 written = stream_->write(samples.constData() + offset_, chunk);

@@ -11,22 +11,17 @@
 #include <functional>
 #include <memory>
 
-QT_BEGIN_NAMESPACE
-class QAudioSink;
-class QIODevice;
-class QMediaDevices;
-QT_END_NAMESPACE
-
 namespace alarms {
 
 class AlarmBook;
+class AudioStream;
 struct HornSound;
 
 // Sounds the horn the alarm book asks for, on the desktop's default audio output: the
 // continuous sound (or som_alta) for alta alarms, the intermittent one (or som_media) for média
 // and baixa, each in a loop until the book's horn falls silent. Without an audio output the
 // program goes on in silence and says so once through unavailable(); it never waits for the
-// sound server.
+// sound server. The audio libraries are loaded when the horn first sounds.
 //
 // Each start opens a stream of its own that the player fills itself, and each stop closes it:
 // nothing runs while the horn is silent. (QSoundEffect on Qt 6.4 asks PulseAudio for a smaller
@@ -62,11 +57,10 @@ private:
 
     std::function<Horn()> wanted_;
     HornSettings settings_;
-    std::unique_ptr<QMediaDevices> devices_;
     std::unique_ptr<HornSound> continuous_;
     std::unique_ptr<HornSound> intermittent_;
-    QAudioSink* sink_ = nullptr; // the open stream's, deleted from the event loop once stopped
-    QIODevice* stream_ = nullptr;
+    std::unique_ptr<AudioStream> stream_;
+    bool watching_ = false; // the outputs, once the horn has sounded
     qsizetype offset_ = 0;     // where the next bytes of the loop begin
     QElapsedTimer sinceTaken_; // since the server last took sound from the stream
     QTimer feedTimer_;         // runs only while a stream is open

@@ -1,5 +1,7 @@
 #include "notify/curl_library.h"
 
+#include "toolkit/library_calls.h"
+
 #include <QLibrary>
 
 #include <mutex>
@@ -8,16 +10,13 @@ namespace notify {
 
 namespace {
 
+using toolkit::resolve;
+
 struct Loaded {
     CurlApi api{};
     bool ok = false;
     QString why;
 };
-
-template <typename Function> bool resolve(QLibrary& library, const char* name, Function& into) {
-    into = reinterpret_cast<Function>(library.resolve(name));
-    return into != nullptr;
-}
 
 Loaded open() {
     Loaded loaded;

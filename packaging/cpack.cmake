@@ -35,13 +35,14 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt's libraries, with the xcb and offscreen platform plugins and the ICO reader that ship
 # inside libqt6gui6, and libjpeg, come from dpkg-shlibdeps; the list below is what it cannot
 # see: fonts for the widgets, and Qt's own texts (file dialogs, edit menus) in Portuguese. The
-# alarm horn plays through Qt Multimedia's own PulseAudio output (QSoundEffect), which needs
-# libpulse0 and none of the GStreamer or FFmpeg media plugins; it is named here as well, so that
-# the horn's library is there however the program is linked. The notifications open libcurl
-# (its OpenSSL flavour) only when e-mail or a webhook is set, so dpkg-shlibdeps cannot see it.
+# alarm horn plays through Qt Multimedia's own PulseAudio output, which needs libpulse0 and none
+# of the GStreamer or FFmpeg media plugins; it is named here as well, so that the horn's library
+# is there however its module is linked. The notifications open libcurl (its OpenSSL flavour)
+# only when e-mail or a webhook is set, and the MQTT connection opens libmosquitto only when a
+# broker is set, so dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n, libqt6multimedia6, libcurl4")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation, qt6-translations-l10n, \
+libqt6multimedia6, libcurl4, libmosquitto1")
 # xdg-open opens the manual, the log files and the web site outside a full desktop; the
 # wayland plugin spares Wayland sessions the XWayland detour; the horn needs a sound server
 # (PipeWire's PulseAudio service on current desktops).

@@ -1,6 +1,7 @@
 #include "publish/connection_text.h"
 
 #include "publish/mqtt_settings.h"
+#include "publish/tls_context.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -76,7 +77,7 @@ QString certificateText(const ConnectionFacts& facts) {
                               "ou o endereço que consta no certificado")
             .arg(facts.host);
     default: {
-        QString why = QString::fromUtf8(X509_verify_cert_error_string(facts.verifyError));
+        QString why = verifyErrorText(facts.verifyError);
         why.replace(u'(', u' ').replace(u')', u' ');
         return QStringLiteral("o certificado do broker foi recusado, o OpenSSL diz \"%1\"; "
                               "confira o certificado do broker")

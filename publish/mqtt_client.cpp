@@ -1,6 +1,7 @@
 #include "publish/mqtt_client.h"
 
 #include "publish/connection_text.h"
+#include "publish/mosquitto_library.h"
 #include "publish/tls_context.h"
 #include "toolkit/regular_file.h"
 
@@ -31,9 +32,9 @@ struct MqttClient::Shared {
 
 namespace {
 
-void initLibrary() {
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
+// The library's calls, once start() has loaded it.
+const MosquittoApi& mq() {
+    return *loadMosquitto();
 }
 
 constexpr int kLongestWaitS = 30;
@@ -50,9 +51,14 @@ MqttClient::~MqttClient() {
 void MqttClient::start() {
     if (shared_)
         return;
-    initLibrary();
+    QString why;
+    if (!loadMosquitto(&why)) {
+        lastError_ = why;
+        emit failed(lastError_);
+        return;
+    }
     // Callbacks come only from the loop calls made on this object's thread.
-    mosquitto* handle = mosquitto_new(settings_.clientId.toUtf8().constData(), true, this);
+    mosquitto* handle = mq().create(settings_.clientId.toUtf8().constData(), true, this);
     if (!handle) {
         lastError_ = QStringLiteral("memória insuficiente");
         emit failed(lastError_);
@@ -63,12 +69,12 @@ void MqttClient::start() {
     shared_->owner = this;
     const QByteArray willTopic = will_.topic.toUtf8();
     if (!willTopic.isEmpty())
-        mosquitto_will_set(handle, willTopic.constData(), int(will_.payload.size()),
+        mq().willSet(handle, willTopic.constData(), int(will_.payload.size()),
                            will_.payload.constData(), 1, true);
     if (!settings_.username.isEmpty() || !settings_.password.isEmpty()) {
         const QByteArray user = settings_.username.toUtf8();
         const QByteArray password = settings_.password.toUtf8();
-        mosquitto_username_pw_set(handle, user.isEmpty() ? nullptr : user.constData(),
+        mq().usernamePwSet(handle, user.isEmpty() ? nullptr : user.constData(),
                                   password.isEmpty() ? nullptr : password.constData());
     }
     if (!settings_.tlsCa.isEmpty()) {
@@ -79,8 +85,8 @@ void MqttClient::start() {
             ca.ok() ? newTlsContext(ca.bytes, settings_.host, &shared_->verdict) : nullptr;
         const bool used =
             context &&
-            mosquitto_void_option(handle, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
-            mosquitto_int_option(handle, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) == MOSQ_ERR_SUCCESS;
+            mq().voidOption(handle, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
+            mq().intOption(handle, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) == MOSQ_ERR_SUCCESS;
         freeTlsContext(context); // the handle holds its own reference
         if (!used) {
             lastError_ = ca.ok() ? QStringLiteral("o arquivo tls_ca %1 não tem certificado que o "
@@ -93,16 +99,16 @@ void MqttClient::start() {
             return;
         }
     }
-    mosquitto_connect_callback_set(handle, onConnect);
-    mosquitto_disconnect_callback_set(handle, onDisconnect);
-    mosquitto_message_callback_set(handle, onMessage);
+    mq().connectCallbackSet(handle, onConnect);
+    mq().disconnectCallbackSet(handle, onDisconnect);
+    mq().messageCallbackSet(handle, onMessage);
 
     keepalive_ = new QTimer(this);
     // The library's housekeeping (pings, the broker's silence) a few times per keepalive
     // period: a ping is never more than a quarter period late.
     keepalive_->setInterval(std::clamp(settings_.keepaliveS * 1000 / 4, 1000, 5000));
     connect(keepalive_, &QTimer::timeout, this,
-            [this] { afterLoop(mosquitto_loop_misc(shared_->handle)); });
+            [this] { afterLoop(mq().loopMisc(shared_->handle)); });
     batch_ = new MessageBatch(this);
     connect(batch_, &MessageBatch::due, this, &MqttClient::flush);
     retry_ = new QTimer(this);
@@ -128,7 +134,7 @@ void MqttClient::attempt() {
     // greeting goes out from there too. The socket is left non-blocking.
     attempt_ = std::thread([shared = shared_, host = settings_.host.toUtf8(), port = settings_.port,
                             keepalive = settings_.keepaliveS] {
-        const int code = mosquitto_connect(shared->handle, host.constData(), port, keepalive);
+        const int code = mq().connect(shared->handle, host.constData(), port, keepalive);
         const int systemError = errno;
         const std::lock_guard lock(shared->mutex);
         if (MqttClient* owner = shared->owner)
@@ -164,7 +170,7 @@ void MqttClient::attemptFinished(int code, int systemError) {
         retryLater();
         return;
     }
-    watchSocket(mosquitto_want_write(shared_->handle));
+    watchSocket(mq().wantWrite(shared_->handle));
     keepalive_->start();
 }
 
@@ -177,14 +183,14 @@ void MqttClient::retryLater() {
 }
 
 void MqttClient::watchSocket(bool writable) {
-    const int socket = mosquitto_socket(shared_->handle);
+    const int socket = mq().socket(shared_->handle);
     reader_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
     connect(reader_, &QSocketNotifier::activated, this,
-            [this] { afterLoop(mosquitto_loop_read(shared_->handle, 1)); });
+            [this] { afterLoop(mq().loopRead(shared_->handle, 1)); });
     writer_ = new QSocketNotifier(socket, QSocketNotifier::Write, this);
     writer_->setEnabled(writable);
     connect(writer_, &QSocketNotifier::activated, this,
-            [this] { afterLoop(mosquitto_loop_write(shared_->handle, 1)); });
+            [this] { afterLoop(mq().loopWrite(shared_->handle, 1)); });
 }
 
 void MqttClient::stopWatching() {
@@ -203,14 +209,14 @@ void MqttClient::afterLoop(int code) {
     if (!reader_)
         return;
     mosquitto* handle = shared_->handle;
-    if (code == MOSQ_ERR_SUCCESS && mosquitto_socket(handle) >= 0) {
-        writer_->setEnabled(mosquitto_want_write(handle));
+    if (code == MOSQ_ERR_SUCCESS && mq().socket(handle) >= 0) {
+        writer_->setEnabled(mq().wantWrite(handle));
         return;
     }
     // The library has closed the socket: the notifiers go before its number is used again.
     stopWatching();
-    if (mosquitto_socket(handle) >= 0)
-        mosquitto_disconnect(handle);
+    if (mq().socket(handle) >= 0)
+        mq().disconnect(handle);
     if (code != MOSQ_ERR_SUCCESS && code != MOSQ_ERR_CONN_REFUSED)
         lastError_ = failureText(code, systemError);
     if (connected_) {
@@ -268,13 +274,13 @@ void MqttClient::subscribe(const QStringList& filters) {
     subscriptions_ = filters;
     if (connected_ && reader_) {
         subscribeNow();
-        writer_->setEnabled(mosquitto_want_write(shared_->handle));
+        writer_->setEnabled(mq().wantWrite(shared_->handle));
     }
 }
 
 void MqttClient::subscribeNow() {
     for (const QString& filter : std::as_const(subscriptions_))
-        mosquitto_subscribe(shared_->handle, nullptr, filter.toUtf8().constData(), 1);
+        mq().subscribe(shared_->handle, nullptr, filter.toUtf8().constData(), 1);
 }
 
 void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) {
@@ -288,9 +294,9 @@ void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) 
         flush();
         if (connected_ && !farewellTopic.isEmpty())
             publish(farewellTopic, farewell, 1, true);
-        mosquitto_disconnect(handle);
-        for (int i = 0; i < 10 && mosquitto_want_write(handle); ++i)
-            mosquitto_loop_write(handle, 1);
+        mq().disconnect(handle);
+        for (int i = 0; i < 10 && mq().wantWrite(handle); ++i)
+            mq().loopWrite(handle, 1);
     }
     stopWatching();
     connected_ = false;
@@ -305,7 +311,7 @@ void MqttClient::stop(const QString& farewellTopic, const QByteArray& farewell) 
     std::thread closer([shared = shared_, attempt = std::move(attempt_), done]() mutable {
         if (attempt.joinable())
             attempt.join();
-        mosquitto_destroy(shared->handle);
+        mq().destroy(shared->handle);
         done->set_value();
     });
     // The program must end within 2 s of a stop signal, the goodbye included.
@@ -320,11 +326,11 @@ bool MqttClient::publish(const QString& topic, const QByteArray& payload, int qo
     if (!shared_ || !connected_ || !reader_)
         return false;
     flush(); // never ahead of the messages kept before it
-    const int code = mosquitto_publish(shared_->handle, nullptr, topic.toUtf8().constData(),
+    const int code = mq().publish(shared_->handle, nullptr, topic.toUtf8().constData(),
                                        int(payload.size()), payload.constData(), qos, retain);
     if (code != MOSQ_ERR_SUCCESS)
         return false;
-    writer_->setEnabled(mosquitto_want_write(shared_->handle));
+    writer_->setEnabled(mq().wantWrite(shared_->handle));
     return true;
 }
 
@@ -341,19 +347,19 @@ void MqttClient::flush() {
     if (batch_->empty() || !reader_)
         return;
     mosquitto* handle = shared_->handle;
-    const int socket = mosquitto_socket(handle);
+    const int socket = mq().socket(handle);
     // Corked, the messages leave together when it is uncorked.
     int cork = 1;
     setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
     for (const MessageBatch::Message& message : batch_->take()) {
-        if (mosquitto_publish(handle, nullptr, message.topic.constData(),
+        if (mq().publish(handle, nullptr, message.topic.constData(),
                               int(message.payload.size()), message.payload.constData(), message.qos,
                               message.retain) != MOSQ_ERR_SUCCESS)
             ++lost_;
     }
     cork = 0;
     setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
-    writer_->setEnabled(mosquitto_want_write(handle));
+    writer_->setEnabled(mq().wantWrite(handle));
 }
 
 } // namespace publish

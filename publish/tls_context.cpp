@@ -1,115 +1,66 @@
 #include "publish/tls_context.h"
 
-#include <openssl/pem.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
-#include <openssl/x509_vfy.h>
+#include "toolkit/library_calls.h"
 
-#include <arpa/inet.h>
-#include <ctime>
-#include <memory>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
+#include <QLoggingCategory>
 
 namespace publish {
 
 namespace {
 
-struct BioFree {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct InfoStackFree {
-    void operator()(STACK_OF(X509_INFO) * infos) const {
-        sk_X509_INFO_pop_free(infos, X509_INFO_free);
-    }
+Q_LOGGING_CATEGORY(lcTls, "anemometros.tls", QtWarningMsg)
+
+struct TlsModule {
+    int (*certificateCount)(const QByteArray* pem) = nullptr;
+    ssl_ctx_st* (*newContext)(const QByteArray* caPem, const QByteArray* host,
+                              TlsVerdict* verdict) = nullptr;
+    void (*freeContext)(ssl_ctx_st* context) = nullptr;
+    const char* (*errorText)(int error) = nullptr;
 };
 
-std::unique_ptr<STACK_OF(X509_INFO), InfoStackFree> readPem(const QByteArray& pem) {
-    std::unique_ptr<BIO, BioFree> bio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
-    if (!bio)
+// The module beside the program (the build's bin/, the package's libexec/anemometros/), opened
+// once; nullptr when it cannot be, which is logged (the certificates then count as none).
+const TlsModule* tlsModule() {
+    static const TlsModule* const module = []() -> const TlsModule* {
+        static TlsModule loaded;
+        QLibrary library(QDir(QCoreApplication::applicationDirPath()).filePath("anemo_tls"));
+        // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
+        if (library.load() &&
+            toolkit::resolve(library, "anemo_tls_certificate_count", loaded.certificateCount) &&
+            toolkit::resolve(library, "anemo_tls_new_context", loaded.newContext) &&
+            toolkit::resolve(library, "anemo_tls_free_context", loaded.freeContext) &&
+            toolkit::resolve(library, "anemo_tls_error_text", loaded.errorText))
+            return &loaded;
+        qCWarning(lcTls) << "TLS module not loaded:" << library.errorString();
         return nullptr;
-    return std::unique_ptr<STACK_OF(X509_INFO), InfoStackFree>(
-        PEM_X509_INFO_read_bio(bio.get(), nullptr, nullptr, nullptr));
-}
-
-bool isAddress(const QByteArray& host) {
-    unsigned char address[sizeof(in6_addr)];
-    return inet_pton(AF_INET, host.constData(), address) == 1 ||
-           inet_pton(AF_INET6, host.constData(), address) == 1;
-}
-
-qint64 secondsOf(const ASN1_TIME* time) {
-    std::tm parts{};
-    if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1)
-        return 0;
-    return qint64(timegm(&parts));
-}
-
-// The first refusal of a handshake is the one that ended it.
-int noteRefusal(int preverifyOk, X509_STORE_CTX* store) {
-    if (preverifyOk == 1)
-        return 1;
-    auto* ssl =
-        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* verdict =
-        ssl ? static_cast<TlsVerdict*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl))) : nullptr;
-    if (verdict && verdict->error.load() == 0) {
-        const int error = X509_STORE_CTX_get_error(store);
-        const X509* certificate = X509_STORE_CTX_get_current_cert(store);
-        if (certificate && error == X509_V_ERR_CERT_HAS_EXPIRED)
-            verdict->dateS = secondsOf(X509_get0_notAfter(certificate));
-        else if (certificate && error == X509_V_ERR_CERT_NOT_YET_VALID)
-            verdict->dateS = secondsOf(X509_get0_notBefore(certificate));
-        verdict->error = error;
-    }
-    return 0;
+    }();
+    return module;
 }
 
 } // namespace
 
 int certificateCount(const QByteArray& pem) {
-    const auto infos = readPem(pem);
-    int count = 0;
-    for (int i = 0; infos && i < sk_X509_INFO_num(infos.get()); ++i)
-        count += sk_X509_INFO_value(infos.get(), i)->x509 != nullptr;
-    return count;
+    const TlsModule* module = tlsModule();
+    return module ? module->certificateCount(&pem) : 0;
 }
 
 ssl_ctx_st* newTlsContext(const QByteArray& caPem, const QString& host, TlsVerdict* verdict) {
-    const auto infos = readPem(caPem);
-    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    if (!infos || !context) {
-        SSL_CTX_free(context);
-        return nullptr;
-    }
-    X509_STORE* store = SSL_CTX_get_cert_store(context);
-    int trusted = 0;
-    for (int i = 0; i < sk_X509_INFO_num(infos.get()); ++i) {
-        const X509_INFO* info = sk_X509_INFO_value(infos.get(), i);
-        if (info->x509 && X509_STORE_add_cert(store, info->x509) == 1)
-            ++trusted;
-        if (info->crl)
-            X509_STORE_add_crl(store, info->crl);
-    }
-    // The same floor and options libmosquitto puts on a context of its own.
-    SSL_CTX_set_min_proto_version(context, TLS1_1_VERSION);
-    SSL_CTX_set_options(context, SSL_OP_NO_COMPRESSION);
-    SSL_CTX_set_mode(context, SSL_MODE_RELEASE_BUFFERS);
-    // OpenSSL checks the name itself, so that a wrong name is told apart from the rest.
-    X509_VERIFY_PARAM* param = SSL_CTX_get0_param(context);
+    const TlsModule* module = tlsModule();
     const QByteArray name = host.toUtf8();
-    const bool checked = isAddress(name)
-                             ? X509_VERIFY_PARAM_set1_ip_asc(param, name.constData()) == 1
-                             : X509_VERIFY_PARAM_set1_host(param, name.constData(), 0) == 1;
-    if (trusted == 0 || !checked) {
-        SSL_CTX_free(context);
-        return nullptr;
-    }
-    SSL_CTX_set_app_data(context, verdict);
-    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, noteRefusal);
-    return context;
+    return module ? module->newContext(&caPem, &name, verdict) : nullptr;
 }
 
 void freeTlsContext(ssl_ctx_st* context) {
-    SSL_CTX_free(context);
+    if (const TlsModule* module = tlsModule(); module && context)
+        module->freeContext(context);
+}
+
+QString verifyErrorText(int error) {
+    const TlsModule* module = tlsModule();
+    return module ? QString::fromUtf8(module->errorText(error)) : QString::number(error);
 }
 
 } // namespace publish

@@ -25,5 +25,7 @@ int certificateCount(const QByteArray& pem);
 // owns the context (freeTlsContext).
 ssl_ctx_st* newTlsContext(const QByteArray& caPem, const QString& host, TlsVerdict* verdict);
 void freeTlsContext(ssl_ctx_st* context);
+// OpenSSL's own words for a refusal (an X509_V_ERR_... value), in English.
+QString verifyErrorText(int error);
 
 } // namespace publish

@@ -4,6 +4,7 @@
 
 #include "mqtt_broker.h"
 #include "program_station.h"
+#include "test_certificates.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -38,6 +40,20 @@ QJsonObject alarmOf(MqttSubscriber& subscriber, int n, const QString& name) {
 
 QString stateOf(MqttSubscriber& subscriber, int n, const QString& name) {
     return alarmOf(subscriber, n, name).value(u"state").toString();
+}
+
+// The shared libraries the running program `pid` has loaded whose file names hold `part`.
+QStringList loaded(qint64 pid, const QString& part) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {QStringLiteral("(maps not read)")};
+    QStringList found;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString file = QString::fromUtf8(line.mid(line.lastIndexOf(' ') + 1));
+        if (file.section(u'/', -1).contains(part) && !found.contains(file))
+            found << file;
+    }
+    return found;
 }
 
 } // namespace
@@ -273,6 +289,44 @@ private slots:
             QVERIFY2(error.count(QStringLiteral("alarmes.json não pôde ser gravado")) >= 2,
                      qPrintable(error));
         QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
+    }
+    // The sound, MQTT and TLS libraries are loaded when first needed, not at start: a station
+    // that polls with no alarm and no broker carries none of them, and one that sounds an
+    // alarm to a broker over TLS has each of them working.
+    void librariesLoadedWhenFirstNeeded() {
+        const QStringList late{"libQt6Multimedia", "libpulse", "libmosquitto", "libssl",
+                               "libcrypto", "anemo_audio", "anemo_tls"};
+        {
+            ProgramStation station(2);
+            QVERIFY(station.start());
+            QTRY_VERIFY_WITH_TIMEOUT(station.journal().size() >= 1, 10000);
+            QTest::qWait(2500); // a few polls
+            QVERIFY(station.journal().filter(QStringLiteral("ALARME")).isEmpty());
+            for (const QString& library : late)
+                QVERIFY2(loaded(station.program.processId(), library).isEmpty(),
+                         qPrintable(library));
+            station.signal(SIGTERM);
+            QVERIFY(station.program.waitForFinished(5000));
+        }
+        QTemporaryDir certificates;
+        const QString folder = certificates.path();
+        QVERIFY(makeCertificates(folder, QStringLiteral("ca")));
+        MqttBroker broker(QStringLiteral("allow_anonymous true\ncafile %1/ca.crt\n"
+                                         "certfile %1/server.crt\nkeyfile %1/server.key\n")
+                              .arg(folder));
+        QVERIFY(broker.start());
+        MqttSubscriber subscriber(broker, QStringLiteral("obra/#"), {"--cafile", folder + "/ca.crt"});
+        ProgramStation station(2, "200", kScenario);
+        station.write(QStringLiteral("anemometros.ini"),
+                      "[mqtt]\nhost=127.0.0.1\nport=" + QByteArray::number(broker.port()) +
+                          "\nprefix=obra\ntls_ca=" + folder.toUtf8() + "/ca.crt\n");
+        QVERIFY(station.start());
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(subscriber, 1, QStringLiteral("PRESET 1")),
+                                  QStringLiteral("ATIVO"), 15000);
+        for (const char* library : {"libQt6Multimedia", "libmosquitto", "anemo_audio", "anemo_tls"})
+            QVERIFY2(!loaded(station.program.processId(), library).isEmpty(), library);
+        station.signal(SIGTERM);
+        QVERIFY(station.program.waitForFinished(5000));
     }
 };
 
