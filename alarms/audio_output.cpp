@@ -16,11 +16,11 @@ struct Loaded {
 Loaded open() {
     Loaded loaded;
     // Beside the program: the build's bin/, the package's libexec/anemometros/.
-    QLibrary library(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("anemo_audio")));
+    QLibrary library(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("anemo_audio")));
     using Create = AudioOutput* (*)();
-    const auto create = library.load()
-                            ? reinterpret_cast<Create>(library.resolve("anemo_audio_output"))
-                            : nullptr;
+    const auto create =
+        library.load() ? reinterpret_cast<Create>(library.resolve("anemo_audio_output")) : nullptr;
     if (!create) {
         loaded.why = library.errorString();
         return loaded;

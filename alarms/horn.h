@@ -60,7 +60,7 @@ private:
     std::unique_ptr<HornSound> continuous_;
     std::unique_ptr<HornSound> intermittent_;
     std::unique_ptr<AudioStream> stream_;
-    bool watching_ = false; // the outputs, once the horn has sounded
+    bool watching_ = false;    // the outputs, once the horn has sounded
     qsizetype offset_ = 0;     // where the next bytes of the loop begin
     QElapsedTimer sinceTaken_; // since the server last took sound from the stream
     QTimer feedTimer_;         // runs only while a stream is open

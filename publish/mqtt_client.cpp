@@ -70,12 +70,12 @@ void MqttClient::start() {
     const QByteArray willTopic = will_.topic.toUtf8();
     if (!willTopic.isEmpty())
         mq().willSet(handle, willTopic.constData(), int(will_.payload.size()),
-                           will_.payload.constData(), 1, true);
+                     will_.payload.constData(), 1, true);
     if (!settings_.username.isEmpty() || !settings_.password.isEmpty()) {
         const QByteArray user = settings_.username.toUtf8();
         const QByteArray password = settings_.password.toUtf8();
         mq().usernamePwSet(handle, user.isEmpty() ? nullptr : user.constData(),
-                                  password.isEmpty() ? nullptr : password.constData());
+                           password.isEmpty() ? nullptr : password.constData());
     }
     if (!settings_.tlsCa.isEmpty()) {
         // The certificates are handed to OpenSSL from here: the library never opens the file
@@ -84,8 +84,7 @@ void MqttClient::start() {
         ssl_ctx_st* context =
             ca.ok() ? newTlsContext(ca.bytes, settings_.host, &shared_->verdict) : nullptr;
         const bool used =
-            context &&
-            mq().voidOption(handle, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
+            context && mq().voidOption(handle, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
             mq().intOption(handle, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) == MOSQ_ERR_SUCCESS;
         freeTlsContext(context); // the handle holds its own reference
         if (!used) {
@@ -327,7 +326,7 @@ bool MqttClient::publish(const QString& topic, const QByteArray& payload, int qo
         return false;
     flush(); // never ahead of the messages kept before it
     const int code = mq().publish(shared_->handle, nullptr, topic.toUtf8().constData(),
-                                       int(payload.size()), payload.constData(), qos, retain);
+                                  int(payload.size()), payload.constData(), qos, retain);
     if (code != MOSQ_ERR_SUCCESS)
         return false;
     writer_->setEnabled(mq().wantWrite(shared_->handle));
@@ -352,9 +351,9 @@ void MqttClient::flush() {
     int cork = 1;
     setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
     for (const MessageBatch::Message& message : batch_->take()) {
-        if (mq().publish(handle, nullptr, message.topic.constData(),
-                              int(message.payload.size()), message.payload.constData(), message.qos,
-                              message.retain) != MOSQ_ERR_SUCCESS)
+        if (mq().publish(handle, nullptr, message.topic.constData(), int(message.payload.size()),
+                         message.payload.constData(), message.qos,
+                         message.retain) != MOSQ_ERR_SUCCESS)
             ++lost_;
     }
     cork = 0;

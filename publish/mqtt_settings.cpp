@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QSysInfo>
 
-
 namespace publish {
 
 namespace {
@@ -68,7 +67,8 @@ SettingsResult readSettings(const toolkit::IniFile& ini, const QString& intro) {
         s.port = *port;
     }
     if (values.contains(QStringLiteral("keepalive"))) {
-        const auto keepalive = toolkit::wholeNumberIn(values.value(QStringLiteral("keepalive")), 5, 3600);
+        const auto keepalive =
+            toolkit::wholeNumberIn(values.value(QStringLiteral("keepalive")), 5, 3600);
         if (!keepalive)
             return fail(
                 QStringLiteral("keepalive deve ser de 5 a 3600 segundos (em %1).").arg(path));

@@ -70,8 +70,7 @@ public:
 
     void watch(QObject* context, std::function<void()> changed) override {
         auto* devices = new QMediaDevices(context);
-        QObject::connect(devices, &QMediaDevices::audioOutputsChanged, context,
-                         std::move(changed));
+        QObject::connect(devices, &QMediaDevices::audioOutputsChanged, context, std::move(changed));
     }
 };
 

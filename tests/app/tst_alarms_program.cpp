@@ -294,8 +294,8 @@ private slots:
     // that polls with no alarm and no broker carries none of them, and one that sounds an
     // alarm to a broker over TLS has each of them working.
     void librariesLoadedWhenFirstNeeded() {
-        const QStringList late{"libQt6Multimedia", "libpulse", "libmosquitto", "libssl",
-                               "libcrypto", "anemo_audio", "anemo_tls"};
+        const QStringList late{"libQt6Multimedia", "libpulse",    "libmosquitto", "libssl",
+                               "libcrypto",        "anemo_audio", "anemo_tls"};
         {
             ProgramStation station(2);
             QVERIFY(station.start());
@@ -315,7 +315,8 @@ private slots:
                                          "certfile %1/server.crt\nkeyfile %1/server.key\n")
                               .arg(folder));
         QVERIFY(broker.start());
-        MqttSubscriber subscriber(broker, QStringLiteral("obra/#"), {"--cafile", folder + "/ca.crt"});
+        MqttSubscriber subscriber(broker, QStringLiteral("obra/#"),
+                                  {"--cafile", folder + "/ca.crt"});
         ProgramStation station(2, "200", kScenario);
         station.write(QStringLiteral("anemometros.ini"),
                       "[mqtt]\nhost=127.0.0.1\nport=" + QByteArray::number(broker.port()) +

@@ -222,7 +222,16 @@ private slots:
     // The icon file is opened at every reading: a folder in its place is refused, and a file
     // replaced by another picture is shown anew.
     void iconFileIsCheckedAtEveryReading() {
-        const QString rf = env_->dir() + QStringLiteral("/IMAGES/RF_ON.ICO");
+        // IMAGES links to the build's icons, which other tests read at the same time: this
+        // test changes a copy of its own.
+        const QString images = env_->dir() + QStringLiteral("/IMAGES");
+        QVERIFY(QFileInfo(images).isSymLink() && QFile::remove(images));
+        QVERIFY(QDir().mkpath(images));
+        for (const QString& icon :
+             QDir(QStringLiteral(STATION_DIR "/IMAGES")).entryList(QDir::Files))
+            QVERIFY(
+                QFile::copy(QStringLiteral(STATION_DIR "/IMAGES/") + icon, images + u'/' + icon));
+        const QString rf = images + QStringLiteral("/RF_ON.ICO");
         const QString saved = env_->dir() + QStringLiteral("/RF_ON.saved");
         QVERIFY(QFile::rename(rf, saved));
         QVERIFY(QDir().mkpath(rf));
