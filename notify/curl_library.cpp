@@ -4,19 +4,13 @@
 
 #include <QLibrary>
 
-#include <mutex>
-
 namespace notify {
 
 namespace {
 
 using toolkit::resolve;
 
-struct Loaded {
-    CurlApi api{};
-    bool ok = false;
-    QString why;
-};
+using Loaded = toolkit::OpenedLibrary<CurlApi>;
 
 Loaded open() {
     Loaded loaded;
@@ -53,12 +47,7 @@ Loaded open() {
 } // namespace
 
 const CurlApi* loadCurl(QString* why) {
-    static std::once_flag once;
-    static Loaded loaded;
-    std::call_once(once, [] { loaded = open(); });
-    if (why)
-        *why = loaded.why;
-    return loaded.ok ? &loaded.api : nullptr;
+    return toolkit::openOnce<CurlApi>(open, why);
 }
 
 } // namespace notify

@@ -4,19 +4,13 @@
 
 #include <QLibrary>
 
-#include <mutex>
-
 namespace publish {
 
 namespace {
 
 using toolkit::resolve;
 
-struct Loaded {
-    MosquittoApi api{};
-    bool ok = false;
-    QString why;
-};
+using Loaded = toolkit::OpenedLibrary<MosquittoApi>;
 
 Loaded open() {
     Loaded loaded;
@@ -62,12 +56,7 @@ Loaded open() {
 } // namespace
 
 const MosquittoApi* loadMosquitto(QString* why) {
-    static std::once_flag once;
-    static Loaded loaded;
-    std::call_once(once, [] { loaded = open(); });
-    if (why)
-        *why = loaded.why;
-    return loaded.ok ? &loaded.api : nullptr;
+    return toolkit::openOnce<MosquittoApi>(open, why);
 }
 
 } // namespace publish

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QLibrary>
+#include <QString>
+
+#include <mutex>
 
 namespace toolkit {
 
@@ -8,6 +11,24 @@ namespace toolkit {
 template <typename Function> bool resolve(QLibrary& library, const char* name, Function& into) {
     into = reinterpret_cast<Function>(library.resolve(name));
     return into != nullptr;
+}
+
+// The calls of a library opened by name, or why it could not be opened.
+template <typename Api> struct OpenedLibrary {
+    Api api{};
+    bool ok = false;
+    QString why;
+};
+
+// Opens the library with `open` the first time it is asked for, from whichever thread, and
+// gives the same answer every time after; nullptr when it could not be opened, with why.
+template <typename Api, typename Open> const Api* openOnce(Open open, QString* why) {
+    static std::once_flag once;
+    static OpenedLibrary<Api> opened;
+    std::call_once(once, [&] { opened = open(); });
+    if (why)
+        *why = opened.why;
+    return opened.ok ? &opened.api : nullptr;
 }
 
 } // namespace toolkit
