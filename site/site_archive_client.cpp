@@ -5,9 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QSslConfiguration>
 #include <QUrlQuery>
 
 namespace site {
@@ -27,10 +24,11 @@ QPointF point(const QJsonArray& pair) {
 } // namespace
 
 ArchiveClient::ArchiveClient(archive::ArchiveSettings settings, QObject* parent)
-    : QObject(parent), settings_(std::move(settings)), network_(new QNetworkAccessManager(this)) {
-    if (!settings_.tlsCa.isEmpty())
-        caCertificates_ = QSslCertificate::fromData(
-            toolkit::readRegularFile(settings_.tlsCa, kMostCaBytes).bytes, QSsl::Pem);
+    : QObject(parent), settings_(std::move(settings)) {
+    const QByteArray ca = settings_.tlsCa.isEmpty()
+                              ? QByteArray()
+                              : toolkit::readRegularFile(settings_.tlsCa, kMostCaBytes).bytes;
+    http_ = newHttpGetter(ca, kTimeoutMs, &noHttp_);
 }
 
 void ArchiveClient::queryRange(const QString& expression, qint64 fromMs, qint64 toMs, qint64 stepMs,
@@ -67,60 +65,62 @@ void ArchiveClient::get(const QString& path, const QList<std::pair<QString, QStr
     // step, and an instant near now back by half a minute, for its cache.
     items.addQueryItem(QStringLiteral("nocache"), QStringLiteral("1"));
     url.setQuery(items);
-    QNetworkRequest request(url);
-    request.setTransferTimeout(kTimeoutMs);
+    QByteArray authorization;
     if (!settings_.user.isEmpty())
-        request.setRawHeader("Authorization",
-                             "Basic " +
-                                 (settings_.user + u':' + settings_.password).toUtf8().toBase64());
-    if (!caCertificates_.isEmpty()) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(caCertificates_);
-        request.setSslConfiguration(tls);
+        authorization = "Basic " + (settings_.user + u':' + settings_.password).toUtf8().toBase64();
+    if (!http_) {
+        HttpReply none;
+        none.failure = HttpReply::Failure::Other;
+        none.failureText = noHttp_;
+        // As a reply would: from the event loop, never from inside the caller.
+        QMetaObject::invokeMethod(
+            this,
+            [this, none, answered = std::move(answered)] {
+                answered({{}, failureText(none)});
+            },
+            Qt::QueuedConnection);
+        return;
     }
-    QNetworkReply* reply = network_->get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, answered = std::move(answered)] {
-        reply->deleteLater();
-        const QByteArray body = reply->readAll();
-        ArchiveAnswer answer = parseAnswer(body);
-        if (reply->error() != QNetworkReply::NoError || !answer.error.isEmpty())
-            answer = {{}, failureText(reply, body)};
+    // Told only while this client lives: the getter, and its replies, go with it.
+    http_->get(url, authorization, [this, answered = std::move(answered)](const HttpReply& reply) {
+        ArchiveAnswer answer = parseAnswer(reply.body);
+        if (reply.failure != HttpReply::Failure::None || !answer.error.isEmpty())
+            answer = {{}, failureText(reply)};
         answered(answer);
     });
 }
 
-QString ArchiveClient::failureText(QNetworkReply* reply, const QByteArray& body) const {
+QString ArchiveClient::failureText(const HttpReply& reply) const {
     const QString head = QStringLiteral("O arquivo do local (%1) ").arg(settings_.url);
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = reply.status;
     if (status == 401 || status == 403)
         return head + QStringLiteral("recusou o usuário ou a senha: confira usuario e "
                                      "senha_arquivo no grupo [arquivo] de anemometros.ini.");
     if (status != 0) {
-        const QString told = parseAnswer(body).error;
+        const QString told = parseAnswer(reply.body).error;
         return head +
                QStringLiteral("não aceitou a consulta (HTTP %1)%2")
                    .arg(status)
                    .arg(told.isEmpty() ? QStringLiteral(".") : QStringLiteral(": %1").arg(told));
     }
     QString why;
-    switch (reply->error()) {
-    case QNetworkReply::ConnectionRefusedError:
+    switch (reply.failure) {
+    case HttpReply::Failure::Refused:
         why = QStringLiteral("recusou a conexão: o VictoriaMetrics está parado no servidor, ou "
                              "url aponta para outra porta");
         break;
-    case QNetworkReply::HostNotFoundError:
+    case HttpReply::Failure::HostNotFound:
         why = QStringLiteral("não foi encontrado: confira o nome do servidor em url");
         break;
-    case QNetworkReply::OperationCanceledError:
-    case QNetworkReply::TimeoutError:
+    case HttpReply::Failure::TimedOut:
         why = QStringLiteral("não respondeu em %1 s").arg(kTimeoutMs / 1000);
         break;
-    case QNetworkReply::SslHandshakeFailedError:
+    case HttpReply::Failure::Tls:
         why = QStringLiteral("apresentou um certificado não aceito (%1): confira tls_ca")
-                  .arg(reply->errorString());
+                  .arg(reply.failureText);
         break;
     default:
-        why = QStringLiteral("não pôde ser lido: %1").arg(reply->errorString());
+        why = QStringLiteral("não pôde ser lido: %1").arg(reply.failureText);
     }
     return head + why +
            QStringLiteral(". O histórico volta quando o banco responder; tente de novo em "

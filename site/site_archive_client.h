@@ -1,18 +1,16 @@
 #pragma once
 
 #include "archive/archive_settings.h"
+#include "site/http_get.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointF>
-#include <QSslCertificate>
 #include <QString>
 
 #include <functional>
-
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <memory>
 
 namespace site {
 
@@ -54,11 +52,11 @@ public:
 private:
     void get(const QString& path, const QList<std::pair<QString, QString>>& query,
              Answered answered);
-    QString failureText(QNetworkReply* reply, const QByteArray& body) const;
+    QString failureText(const HttpReply& reply) const;
 
     archive::ArchiveSettings settings_;
-    QList<QSslCertificate> caCertificates_; // tls_ca's, read once; the system's when empty
-    QNetworkAccessManager* network_;
+    std::unique_ptr<HttpGetter> http_; // trusts tls_ca's certificates, read once
+    QString noHttp_;                   // why there is no getter
 };
 
 // The answer's series as a body of the query API holds them ("matrix", "vector" or the

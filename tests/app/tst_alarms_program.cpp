@@ -290,12 +290,14 @@ private slots:
                      qPrintable(error));
         QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
     }
-    // The sound, MQTT and TLS libraries are loaded when first needed, not at start: a station
-    // that polls with no alarm and no broker carries none of them, and one that sounds an
-    // alarm to a broker over TLS has each of them working.
+
+    // The sound, MQTT, TLS and HTTP libraries are loaded when first needed, not at start: a
+    // station that polls with no alarm and no broker carries none of them (the site view's HTTP
+    // client never), and one that sounds an alarm to a broker over TLS has each of them working.
     void librariesLoadedWhenFirstNeeded() {
-        const QStringList late{"libQt6Multimedia", "libpulse",    "libmosquitto", "libssl",
-                               "libcrypto",        "anemo_audio", "anemo_tls"};
+        const QStringList late{"libQt6Multimedia", "libpulse",  "libmosquitto",
+                               "libssl",           "libcrypto", "libQt6Network",
+                               "anemo_audio",      "anemo_tls", "anemo_http"};
         {
             ProgramStation station(2);
             QVERIFY(station.start());
