@@ -1,43 +1,35 @@
 #include "alarms/audio_output.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "toolkit/library_calls.h"
+
 #include <QLibrary>
 
 namespace alarms {
 
 namespace {
 
-struct Loaded {
+struct AudioModule {
     AudioOutput* output = nullptr;
-    QString why;
 };
 
-Loaded open() {
-    Loaded loaded;
-    // Beside the program: the build's bin/, the package's libexec/anemometros/.
-    QLibrary library(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("anemo_audio")));
-    using Create = AudioOutput* (*)();
-    const auto create =
-        library.load() ? reinterpret_cast<Create>(library.resolve("anemo_audio_output")) : nullptr;
-    if (!create) {
-        loaded.why = library.errorString();
-        return loaded;
-    }
+toolkit::OpenedLibrary<AudioModule> open() {
+    toolkit::OpenedLibrary<AudioModule> opened;
+    QLibrary library(toolkit::programModule("anemo_audio"));
+    AudioOutput* (*create)() = nullptr;
     // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-    loaded.output = create();
-    return loaded;
+    opened.ok = library.load() && toolkit::resolve(library, "anemo_audio_output", create);
+    if (opened.ok)
+        opened.api.output = create();
+    else
+        opened.why = library.errorString();
+    return opened;
 }
 
 } // namespace
 
 AudioOutput* audioOutput(QString* why) {
-    // Only the window thread plays sound.
-    static const Loaded loaded = open();
-    if (why)
-        *why = loaded.why;
-    return loaded.output;
+    const AudioModule* module = toolkit::openOnce<AudioModule>(open, why);
+    return module ? module->output : nullptr;
 }
 
 } // namespace alarms

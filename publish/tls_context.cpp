@@ -2,10 +2,10 @@
 
 #include "toolkit/library_calls.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QLibrary>
 #include <QLoggingCategory>
+
+#include <utility>
 
 namespace publish {
 
@@ -21,22 +21,29 @@ struct TlsModule {
     const char* (*errorText)(int error) = nullptr;
 };
 
-// The module beside the program (the build's bin/, the package's libexec/anemometros/), opened
-// once; nullptr when it cannot be, which is logged (the certificates then count as none).
+toolkit::OpenedLibrary<TlsModule> open() {
+    toolkit::OpenedLibrary<TlsModule> opened;
+    QLibrary library(toolkit::programModule("anemo_tls"));
+    TlsModule& api = opened.api;
+    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
+    opened.ok = library.load() &&
+                toolkit::resolve(library, "anemo_tls_certificate_count", api.certificateCount) &&
+                toolkit::resolve(library, "anemo_tls_new_context", api.newContext) &&
+                toolkit::resolve(library, "anemo_tls_free_context", api.freeContext) &&
+                toolkit::resolve(library, "anemo_tls_error_text", api.errorText);
+    if (!opened.ok)
+        opened.why = library.errorString();
+    return opened;
+}
+
+// Opened once; nullptr when it cannot be, which is logged once (the certificates then count as
+// none). Asked for on the window's thread only.
 const TlsModule* tlsModule() {
-    static const TlsModule* const module = []() -> const TlsModule* {
-        static TlsModule loaded;
-        QLibrary library(QDir(QCoreApplication::applicationDirPath()).filePath("anemo_tls"));
-        // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-        if (library.load() &&
-            toolkit::resolve(library, "anemo_tls_certificate_count", loaded.certificateCount) &&
-            toolkit::resolve(library, "anemo_tls_new_context", loaded.newContext) &&
-            toolkit::resolve(library, "anemo_tls_free_context", loaded.freeContext) &&
-            toolkit::resolve(library, "anemo_tls_error_text", loaded.errorText))
-            return &loaded;
-        qCWarning(lcTls) << "TLS module not loaded:" << library.errorString();
-        return nullptr;
-    }();
+    static bool said = false;
+    QString why;
+    const TlsModule* module = toolkit::openOnce<TlsModule>(open, &why);
+    if (!module && !std::exchange(said, true))
+        qCWarning(lcTls) << "TLS module not loaded:" << why;
     return module;
 }
 

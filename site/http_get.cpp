@@ -2,8 +2,6 @@
 
 #include "toolkit/library_calls.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QLibrary>
 
 namespace site {
@@ -18,8 +16,7 @@ struct HttpModule {
 
 toolkit::OpenedLibrary<HttpModule> open() {
     toolkit::OpenedLibrary<HttpModule> opened;
-    // Beside the program: the build's bin/, the package's libexec/anemometros/.
-    QLibrary library(QDir(QCoreApplication::applicationDirPath()).filePath("anemo_http"));
+    QLibrary library(toolkit::programModule("anemo_http"));
     // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
     opened.ok = library.load() && toolkit::resolve(library, "anemo_http_getter", opened.api.create);
     if (!opened.ok)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QLibrary>
 #include <QString>
 
@@ -11,6 +13,12 @@ namespace toolkit {
 template <typename Function> bool resolve(QLibrary& library, const char* name, Function& into) {
     into = reinterpret_cast<Function>(library.resolve(name));
     return into != nullptr;
+}
+
+// One of the program's own modules, `name` beside its executable: the build's bin/, the
+// package's libexec/anemometros/.
+inline QString programModule(const char* name) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
 }
 
 // The calls of a library opened by name, or why it could not be opened.
