@@ -1,6 +1,6 @@
 #include "history/history_window.h"
 
-#include "history/charts.h"
+#include "history/chart_views.h"
 #include "history/day_texts.h"
 #include "history/week_model.h"
 #include "toolkit/day_text.h"
@@ -70,8 +70,10 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
 
     tabs_ = new QTabWidget(this);
     layout->addWidget(tabs_, 1);
-    trend_ = new TrendView(nullptr);
-    tabs_->addTab(zoomablePage(trend_), QStringLiteral("Tendência"));
+    auto* trendPage = new QWidget;
+    trendPlace_ = new QVBoxLayout(trendPage);
+    trendPlace_->setContentsMargins(0, 0, 0, 0);
+    tabs_->addTab(trendPage, QStringLiteral("Tendência"));
 
     auto* summaryPage = new QWidget;
     auto* summaryLayout = new QVBoxLayout(summaryPage);
@@ -105,8 +107,7 @@ HistoryWindow::HistoryWindow(Sources sources, QWidget* parent)
     roseNote_->setObjectName(QStringLiteral("NotaRosa"));
     roseTop->addWidget(roseNote_, 1);
     roseLayout->addLayout(roseTop);
-    rose_ = new RoseView(rosePage);
-    roseLayout->addWidget(rose_, 1);
+    rosePlace_ = roseLayout;
     tabs_->addTab(rosePage, QStringLiteral("Rosa dos ventos"));
 
     liveTimer_ = new QTimer(this);
@@ -313,7 +314,23 @@ QString HistoryWindow::notes(bool unitKnown) const {
     return notes.join(u' ');
 }
 
+void HistoryWindow::makeCharts() const {
+    if (trend_)
+        return;
+    const ChartViews& views = chartViews();
+    trend_ = views.trend(nullptr);
+    trendPlace_->addWidget(views.zoomablePage(trend_, nullptr));
+    rose_ = views.rose(nullptr);
+    rosePlace_->addWidget(rose_->widget(), 1);
+}
+
+TrendChart* HistoryWindow::trendChart() const {
+    makeCharts();
+    return trend_;
+}
+
 void HistoryWindow::showData(bool newView) {
+    makeCharts();
     const StationHistory& data = *data_;
     const auto shown = static_cast<ShownUnit>(unit_->currentIndex());
     const std::optional<double> factor = conversion(data.unit, shown);
@@ -343,9 +360,10 @@ void HistoryWindow::showData(bool newView) {
 
     const bool week = roseSpan_->currentIndex() == 1;
     const WindRose& rose = week ? prepared_.weekRose : prepared_.dayRose;
-    rose_->setData(rose, bandNames(data.unit),
-                   QStringLiteral("%1 - %2").arg(
-                       data.station, week ? QStringLiteral("últimos 7 dias") : dayName));
+    rose_->setPicture(rosePicture(
+        rose, bandNames(data.unit),
+        QStringLiteral("%1 - %2").arg(data.station,
+                                      week ? QStringLiteral("últimos 7 dias") : dayName)));
     roseNote_->setText(countText(rose.placed(), QStringLiteral("%1 leitura na rosa"),
                                  QStringLiteral("%1 leituras na rosa")) +
                        QStringLiteral("; ") +
@@ -368,8 +386,8 @@ void HistoryWindow::exportChart() {
 }
 
 void HistoryWindow::exportTo(const QString& pngPath) const {
-    QWidget* chart =
-        tabs_->currentIndex() == 2 ? static_cast<QWidget*>(rose_) : static_cast<QWidget*>(trend_);
+    makeCharts();
+    QWidget* chart = tabs_->currentIndex() == 2 ? rose_->widget() : trend_->widget();
     if (!chart->grab().save(pngPath, "PNG"))
         throw toolkit::Failure(QStringLiteral("File access denied"));
     const QFileInfo png(pngPath);
@@ -379,6 +397,7 @@ void HistoryWindow::exportTo(const QString& pngPath) const {
 }
 
 void HistoryWindow::showEvent(QShowEvent* event) {
+    makeCharts();
     QWidget::showEvent(event);
     reload();
     liveTimer_->start();

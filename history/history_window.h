@@ -15,11 +15,12 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+class QVBoxLayout;
 
 namespace history {
 
-class TrendView;
-class RoseView;
+class RoseChart;
+class TrendChart;
 class WeekModel;
 
 // "Histórico": a station's wind over a day or the last 24 hours (trend with the preset levels,
@@ -60,8 +61,9 @@ public:
     QLabel* noteLabel() const { return note_; }
     QLabel* roseNote() const { return roseNote_; }
     QPushButton* cancelButton() const { return cancel_; }
-    TrendView* trendView() const { return trend_; }
-    RoseView* roseView() const { return rose_; }
+    // The charts are made when first needed (shown, or data to show): until then the program
+    // has no need of the charts module.
+    TrendChart* trendChart() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -72,6 +74,7 @@ private:
     void startLoading(bool newView = true);
     void loaded();
     void showData(bool newView);
+    void makeCharts() const;
     bool loggedNow(const QString& station) const;
     QString notes(bool unitKnown) const;
     void exportChart();
@@ -94,8 +97,10 @@ private:
     QPushButton* export_ = nullptr;
     QLabel* note_ = nullptr;
     QTabWidget* tabs_ = nullptr;
-    TrendView* trend_ = nullptr;
-    RoseView* rose_ = nullptr;
+    QVBoxLayout* trendPlace_ = nullptr;
+    QVBoxLayout* rosePlace_ = nullptr;
+    mutable TrendChart* trend_ = nullptr;
+    mutable RoseChart* rose_ = nullptr;
     QLabel* roseNote_ = nullptr;
     QLabel* summary_ = nullptr;
     WeekModel* week_ = nullptr;

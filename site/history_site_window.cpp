@@ -116,8 +116,8 @@ SiteHistoryWindow::SiteHistoryWindow(ArchiveClient& client, std::function<qint64
     right->addWidget(note_);
 
     auto* split = new QSplitter(Qt::Vertical, this);
-    trend_ = new HistoryTrend(nullptr);
-    QWidget* trendPage = history::zoomablePage(trend_, split);
+    trend_ = new HistoryTrend;
+    QWidget* trendPage = history::chartViews().zoomablePage(trend_->chart(), split);
     trendPage->layout()->setContentsMargins(0, 0, 0, 0);
     table_ = new HistoryTable(this);
     tableView_ = new QTableView(split);
@@ -242,7 +242,7 @@ void SiteHistoryWindow::showChosen() {
     load_->start({.stations = chosen,
                   .period = chosenPeriod(),
                   .nowMs = nowMs_(),
-                  .trendPoints = std::max(200, trend_->width()),
+                  .trendPoints = std::max(200, trend_->widget()->width()),
                   .presets = presets_->isChecked()});
 }
 

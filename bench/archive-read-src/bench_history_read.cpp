@@ -67,10 +67,10 @@ int main(int argc, char** argv) {
         waitFor(&window, &site::SiteHistoryWindow::loaded);
         // The table and the chart laid out and painted once.
         window.table()->viewport()->repaint();
-        window.trend()->viewport()->repaint();
+        window.trend()->widget()->repaint();
         const qint64 ms = clock.elapsed();
         std::printf("open %lld %d %s\n", (long long)ms, window.table()->model()->rowCount(),
-                    qPrintable(window.trend()->accessibleDescription().left(60)));
+                    qPrintable(window.trend()->widget()->accessibleDescription().left(60)));
         std::fflush(stdout);
     }
 

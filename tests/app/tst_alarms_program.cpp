@@ -291,13 +291,15 @@ private slots:
         QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
     }
 
-    // The sound, MQTT, TLS and HTTP libraries are loaded when first needed, not at start: a
-    // station that polls with no alarm and no broker carries none of them (the site view's HTTP
-    // client never), and one that sounds an alarm to a broker over TLS has each of them working.
+    // The sound, MQTT, TLS, HTTP and chart libraries are loaded when first needed, not at
+    // start: a station that polls with no alarm and no broker carries none of them (the site
+    // view's HTTP client never, the charts until a history window is shown), and one that
+    // sounds an alarm to a broker over TLS has each of those working.
     void librariesLoadedWhenFirstNeeded() {
-        const QStringList late{"libQt6Multimedia", "libpulse",  "libmosquitto",
-                               "libssl",           "libcrypto", "libQt6Network",
-                               "anemo_audio",      "anemo_tls", "anemo_http"};
+        const QStringList late{"libQt6Multimedia", "libpulse",      "libmosquitto",
+                               "libssl",           "libcrypto",     "libQt6Network",
+                               "libQt6Charts",     "anemo_audio",   "anemo_tls",
+                               "anemo_http",       "anemo_charts"};
         {
             ProgramStation station(2);
             QVERIFY(station.start());

@@ -1,7 +1,7 @@
 // The wind history: log files as the program writes them read back, the summary of a day,
 // the wind rose, today's readings held in memory, and the window over real files.
 
-#include "history/charts.h"
+#include "history/chart_views.h"
 #include "history/history_window.h"
 #include "history/live_readings.h"
 #include "history/prepared.h"
@@ -380,7 +380,7 @@ private slots:
         QCOMPARE(window.weekTable()->model()->index(1, 0).data().toString(),
                  QStringLiteral("06-12-2026"));
         QCOMPARE(window.weekTable()->model()->index(1, 6).data().toString(), QStringLiteral("1"));
-        QCOMPARE(window.trendView()->pointsShown(), 2);
+        QCOMPARE(window.trendChart()->pointsShown(), 2);
 
         // Knots instead of the file's km/h.
         window.unitBox()->setCurrentIndex(3);
@@ -394,7 +394,7 @@ private slots:
         window.dayBox()->setCurrentIndex(1);
         emit window.dayBox()->activated(1);
         QTRY_VERIFY_WITH_TIMEOUT(!window.loading(), 5000);
-        QCOMPARE(window.trendView()->pointsShown(), 3);
+        QCOMPARE(window.trendChart()->pointsShown(), 3);
         now = QDateTime(kDay, QTime(15, 0)).toMSecsSinceEpoch();
 
         // A station that is not logged shows what came since the start, and says so.

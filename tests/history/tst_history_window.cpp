@@ -1,7 +1,7 @@
 // The history window over real log files and live readings: gaps in the trend, the zoom kept
 // while today's readings come in, what "Exportar" writes and the texts of counts.
 
-#include "history/charts.h"
+#include "history/chart_views.h"
 #include "history/history_window.h"
 #include "history/live_readings.h"
 #include "history_files.h"
@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
@@ -35,9 +36,14 @@ qint64 at(const QDate& day, const QTime& time) {
     return QDateTime(day, time).toMSecsSinceEpoch();
 }
 
+// The trend's chart as the module draws it.
+QChartView* trendView(const history::HistoryWindow& window) {
+    return qobject_cast<QChartView*>(window.trendChart()->widget());
+}
+
 // What a line draws: each of its series joins every point to the next, whatever the pen (a
 // point of no number breaks only a solid pen's line, so none is taken).
-QList<QList<QPointF>> drawnRuns(history::TrendView* view, const QString& line) {
+QList<QList<QPointF>> drawnRuns(QChartView* view, const QString& line) {
     QList<QList<QPointF>> runs;
     for (QAbstractSeries* series : view->chart()->series()) {
         if (series->name() != line)
@@ -53,7 +59,7 @@ QList<QList<QPointF>> drawnRuns(history::TrendView* view, const QString& line) {
     return runs;
 }
 
-QXYSeries* seriesNamed(history::TrendView* view, const QString& name) {
+QXYSeries* seriesNamed(QChartView* view, const QString& name) {
     for (QAbstractSeries* series : view->chart()->series()) {
         if (series->name() == name)
             return static_cast<QXYSeries*>(series);
@@ -62,7 +68,7 @@ QXYSeries* seriesNamed(history::TrendView* view, const QString& name) {
 }
 
 // Coloured pixels (the lines; the grid and the labels are grey) in the plot at a time.
-int colouredPixelsAt(history::TrendView* view, const QDateTime& time) {
+int colouredPixelsAt(QChartView* view, const QDateTime& time) {
     const QImage image = view->grab().toImage();
     const QRectF area = view->chart()->plotArea();
     const QPointF position = view->chart()->mapToPosition(
@@ -76,7 +82,7 @@ int colouredPixelsAt(history::TrendView* view, const QDateTime& time) {
 }
 
 // The legend's entries in sight: one for each line, however many runs it has.
-QStringList legendShown(history::TrendView* view) {
+QStringList legendShown(QChartView* view) {
     QStringList labels;
     for (const QLegendMarker* marker : view->chart()->legend()->markers()) {
         if (marker->isVisible())
@@ -85,11 +91,11 @@ QStringList legendShown(history::TrendView* view) {
     return labels;
 }
 
-QDateTimeAxis* timeAxis(history::TrendView* view) {
+QDateTimeAxis* timeAxis(QChartView* view) {
     return qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
 }
 
-QPoint plotCentre(history::TrendView* view) {
+QPoint plotCentre(QChartView* view) {
     return view->mapFromScene(view->chart()->mapToScene(view->chart()->plotArea().center()));
 }
 
@@ -167,7 +173,7 @@ private slots:
         const bool gap = speedRuns > 1;
         for (const char* name : {"Velocidade", "Preset 1", "Preset 2"}) {
             const QList<QList<QPointF>> runs =
-                drawnRuns(window.trendView(), QString::fromUtf8(name));
+                drawnRuns(trendView(window), QString::fromUtf8(name));
             QVERIFY2(!runs.isEmpty(), name);
             QCOMPARE(runs.size(), speedRuns);
             for (const QList<QPointF>& run : runs) {
@@ -202,10 +208,10 @@ private slots:
         if (gap) {
             window.resize(1000, 640);
             const QDateTime middle = QDateTime::fromMSecsSinceEpoch(qint64(from + (to - from) / 2));
-            QTRY_COMPARE(colouredPixelsAt(window.trendView(), middle), 0);
-            QTRY_COMPARE(legendShown(window.trendView()),
+            QTRY_COMPARE(colouredPixelsAt(trendView(window), middle), 0);
+            QTRY_COMPARE(legendShown(trendView(window)),
                          (QStringList{"Velocidade", "Preset 1", "Preset 2"}));
-            QVERIFY(colouredPixelsAt(window.trendView(),
+            QVERIFY(colouredPixelsAt(trendView(window),
                                      QDateTime::fromMSecsSinceEpoch(qint64(to + 600'000))) >= 3);
         }
     }
@@ -230,7 +236,7 @@ private slots:
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(!window.loading(), 5000);
         QCOMPARE(window.dayBox()->currentText(), QStringLiteral("Hoje"));
-        history::TrendView* view = window.trendView();
+        QChartView* view = trendView(window);
         QCOMPARE(timeAxis(view)->min(), kDay.startOfDay());
         QCOMPARE(timeAxis(view)->max(), kDay.addDays(1).startOfDay());
 
@@ -389,7 +395,7 @@ private slots:
         QVERIFY2(note.contains(skippedText), qPrintable(note));
         QVERIFY2(note.contains(overLimitText), qPrintable(note));
         QCOMPARE(window.roseNote()->text(), roseText);
-        QCOMPARE(window.trendView()->chart()->title(),
+        QCOMPARE(trendView(window)->chart()->title(),
                  QStringLiteral("NORTE - 06-12-2026: máxima > LIMITE às 14:00:01"));
         QVERIFY2(window.summaryLabel()->text().contains(
                      QStringLiteral("Máxima: > LIMITE às 14:00:01\n")),

@@ -62,7 +62,7 @@ echo "Depends: $depends"
 # The package names alone, one a line, alternatives included.
 depends_names=$(tr ',|' '\n' <<<"$depends" | sed 's/(.*)//; s/[[:space:]]//g')
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libjpeg62-turbo libc6 libstdc++6 fonts-dejavu-core \
-    qt6-translations-l10n libqt6multimedia6 libcurl4 libmosquitto1 libssl3; do
+    qt6-translations-l10n libqt6multimedia6 libcurl4 libmosquitto1 libssl3 libqt6charts6; do
     grep -qxF "$package" <<<"$depends_names" || fail "Depends lacks $package"
 done
 pass "control fields"
@@ -79,6 +79,7 @@ sizes=(16 32 48 64 128 256)
     echo ./usr/lib/systemd/user/anemometros.service
     echo ./usr/libexec/anemometros/anemometros
     echo ./usr/libexec/anemometros/libanemo_audio.so
+    echo ./usr/libexec/anemometros/libanemo_charts.so
     echo ./usr/libexec/anemometros/libanemo_http.so
     echo ./usr/libexec/anemometros/libanemo_tls.so
     echo ./usr/share/anemometros/anemometros-autostart.desktop

@@ -158,7 +158,7 @@ void TestSiteHistory::dayFigures() {
 void TestSiteHistory::trendBreaksAtGaps() {
     // From 08:00 to 09:00, from 09:30 to 11:00 and from 11:10 to 12:00.
     QCOMPARE(window_->trend()->runsShown(kLabel), 3);
-    QVERIFY(window_->trend()->accessibleDescription().contains(kLabel));
+    QVERIFY(window_->trend()->widget()->accessibleDescription().contains(kLabel));
 }
 
 void TestSiteHistory::exportFile() {

@@ -46,7 +46,4 @@ private:
     std::optional<Drag> drag_;
 };
 
-// The page a zoomable chart stands on: how to zoom above it, "Restaurar zoom" below it.
-QWidget* zoomablePage(TimeChartView* chart, QWidget* parent = nullptr);
-
 } // namespace history

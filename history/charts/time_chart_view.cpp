@@ -1,9 +1,7 @@
-#include "history/time_chart_view.h"
+#include "history/charts/time_chart_view.h"
 
-#include <QLabel>
+#include <QDateTime>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QtCharts/QDateTimeAxis>
 
@@ -94,19 +92,6 @@ void TimeChartView::mouseReleaseEvent(QMouseEvent* event) {
         return QChartView::mouseReleaseEvent(event);
     drag_.reset();
     event->accept();
-}
-
-QWidget* zoomablePage(TimeChartView* chart, QWidget* parent) {
-    auto* page = new QWidget(parent);
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(new QLabel(
-        QStringLiteral("A roda do mouse aproxima e afasta o tempo; arrastando, ele anda."), page));
-    layout->addWidget(chart, 1);
-    auto* resetZoom = new QPushButton(QStringLiteral("Restaurar zoom"), page);
-    resetZoom->setObjectName(QStringLiteral("RestaurarZoom"));
-    layout->addWidget(resetZoom, 0, Qt::AlignLeft);
-    QObject::connect(resetZoom, &QPushButton::clicked, chart, &TimeChartView::resetZoom);
-    return page;
 }
 
 } // namespace history

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "history/time_chart_view.h"
-#include "history/trend.h"
+#include "history/chart_views.h"
+#include "history/charts/time_chart_view.h"
 
 #include <QDateTime>
 
@@ -14,18 +14,18 @@ namespace history {
 
 // The trend of a station's speed with the levels of its two presets, over time, broken where
 // no reading came, zoomed and moved as a TimeChartView.
-class TrendView : public TimeChartView {
+class TrendView : public TimeChartView, public TrendChart {
     Q_OBJECT
 
 public:
     explicit TrendView(QWidget* parent);
 
-    // Shows the lines (y in tenths of the file's unit, speeds times `factor`) over the span
-    // from `from` to `to`. What is already drawn only grows by what is new, and a time the
-    // user zoomed into or moved to stays, unless `newView`.
+    QWidget* widget() override { return this; }
+    void resetZoom() override { TimeChartView::resetZoom(); }
     void setLines(const TrendLines& lines, const QDateTime& from, const QDateTime& to,
-                  double factor, const QString& unit, const QString& title, bool newView);
-    int pointsShown() const;
+                  double factor, const QString& unit, const QString& title,
+                  bool newView) override;
+    int pointsShown() const override;
 
 private:
     // One line's runs, a series each: Qt Charts joins every point of a series to the next

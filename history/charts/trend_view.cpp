@@ -1,4 +1,4 @@
-#include "history/trend_view.h"
+#include "history/charts/trend_view.h"
 
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegendMarker>

@@ -1,6 +1,4 @@
-#include "history/charts.h"
-
-#include "toolkit/numbers.h"
+#include "history/charts/rose_view.h"
 
 #include <QLabel>
 #include <QtCharts/QAreaSeries>
@@ -17,13 +15,9 @@ namespace history {
 namespace {
 
 // From a light breeze to a gale: cool to warm.
-const std::array<QColor, WindRose::kBands> kBandColours{QColor(120, 190, 230), QColor(60, 150, 90),
+const std::array<QColor, RosePicture::kBands> kBandColours{QColor(120, 190, 230), QColor(60, 150, 90),
                                                         QColor(240, 200, 60),  QColor(240, 140, 40),
                                                         QColor(220, 70, 40),   QColor(140, 20, 60)};
-
-QString percentText(double percent) {
-    return toolkit::decimalText(percent, 1) + QStringLiteral(" %");
-}
 
 } // namespace
 
@@ -40,22 +34,22 @@ RoseView::RoseView(QWidget* parent) : QChartView(new QPolarChart, parent) {
     calm_->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const QString& title) {
+void RoseView::setPicture(const RosePicture& picture) {
     auto* polar = static_cast<QPolarChart*>(chart());
     polar->removeAllSeries();
     for (QAbstractAxis* axis : polar->axes()) {
         polar->removeAxis(axis);
         delete axis;
     }
-    polar->setTitle(title);
+    polar->setTitle(picture.title);
 
     // Each band a wedge per compass point, from the top of the bands below it to its own;
     // north straddles 0°, so its two halves open and close the round.
-    std::array<double, WindRose::kSectors> below{};
+    std::array<double, RosePicture::kSectors> below{};
     double highest = 0;
-    const double half = 360.0 / WindRose::kSectors / 2;
+    const double half = 360.0 / RosePicture::kSectors / 2;
     QStringList description;
-    for (int band = 0; band < WindRose::kBands; ++band) {
+    for (int band = 0; band < RosePicture::kBands; ++band) {
         auto* upper = new QLineSeries;
         auto* lower = new QLineSeries;
         const auto wedge = [&](double from, double to, double top, double bottom) {
@@ -64,11 +58,11 @@ void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const
             lower->append(from, bottom);
             lower->append(to, bottom);
         };
-        std::array<double, WindRose::kSectors> top{};
-        for (int sector = 0; sector < WindRose::kSectors; ++sector)
-            top[std::size_t(sector)] = below[std::size_t(sector)] + rose.share(sector, band);
+        std::array<double, RosePicture::kSectors> top{};
+        for (int sector = 0; sector < RosePicture::kSectors; ++sector)
+            top[std::size_t(sector)] = below[std::size_t(sector)] + picture.shares[std::size_t(sector)][std::size_t(band)];
         wedge(0, half, top[0], below[0]);
-        for (int sector = 1; sector < WindRose::kSectors; ++sector)
+        for (int sector = 1; sector < RosePicture::kSectors; ++sector)
             wedge(sector * 2 * half - half, sector * 2 * half + half, top[std::size_t(sector)],
                   below[std::size_t(sector)]);
         wedge(360 - half, 360, top[0], below[0]);
@@ -76,7 +70,7 @@ void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const
         auto* area = new QAreaSeries(upper, lower);
         upper->setParent(area);
         lower->setParent(area);
-        area->setName(bandNames.value(band));
+        area->setName(picture.bandNames.value(band));
         polar->addSeries(area);
         area->setColor(kBandColours[std::size_t(band)]);
         // No border: a band with nothing at a point would still draw one around the rest.
@@ -84,16 +78,16 @@ void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const
         below = top;
         highest = std::max(highest, *std::max_element(top.begin(), top.end()));
     }
-    for (int sector = 0; sector < WindRose::kSectors; ++sector)
-        description << QStringLiteral("%1 %2").arg(compassNames()[sector],
-                                                   percentText(below[std::size_t(sector)]));
+    for (int sector = 0; sector < RosePicture::kSectors; ++sector)
+        description << QStringLiteral("%1 %2").arg(picture.compassNames.value(sector),
+                                                   picture.pointTexts.value(sector));
 
     auto* angle = new QCategoryAxis;
     angle->setRange(0, 360);
     angle->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    for (int sector = 1; sector < WindRose::kSectors; ++sector)
-        angle->append(compassNames()[sector], sector * 2 * half);
-    angle->append(compassNames()[0], 360);
+    for (int sector = 1; sector < RosePicture::kSectors; ++sector)
+        angle->append(picture.compassNames.value(sector), sector * 2 * half);
+    angle->append(picture.compassNames.value(0), 360);
     auto* radius = new QValueAxis;
     const double step = highest > 50 ? 10.0 : 5.0;
     const double outer = std::max(step, std::ceil(highest / step) * step);
@@ -106,10 +100,11 @@ void RoseView::setData(const WindRose& rose, const QStringList& bandNames, const
         series->attachAxis(angle);
         series->attachAxis(radius);
     }
-    calm_->setText(QStringLiteral("Calmaria\n%1").arg(percentText(rose.calmShare())));
+    calm_->setText(QStringLiteral("Calmaria\n%1").arg(picture.calmText));
     calm_->adjustSize();
-    setAccessibleDescription(title + QStringLiteral(": ") + description.join(QStringLiteral(", ")) +
-                             QStringLiteral("; Calmaria ") + percentText(rose.calmShare()));
+    setAccessibleDescription(picture.title + QStringLiteral(": ") +
+                             description.join(QStringLiteral(", ")) +
+                             QStringLiteral("; Calmaria ") + picture.calmText);
     resizeEvent(nullptr);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "history/trend_view.h"
-#include "history/wind_stats.h"
+#include "history/chart_views.h"
 
 #include <QtCharts/QChartView>
 
@@ -11,14 +10,14 @@ namespace history {
 
 // The wind rose: for each compass point the share of the readings, stacked by Beaufort band,
 // with the calm share written in the middle.
-class RoseView : public QChartView {
+class RoseView : public QChartView, public RoseChart {
     Q_OBJECT
 
 public:
     explicit RoseView(QWidget* parent);
 
-    void setData(const WindRose& rose, const QStringList& bandNames, const QString& title);
-    QLabel* calmLabel() const { return calm_; }
+    QWidget* widget() override { return this; }
+    void setPicture(const RosePicture& picture) override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
