@@ -50,8 +50,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     version_->move(112, 168);
     version_->adjustSize();
     version_->raise();
-
-    showLogo(logo::jpegBytes());
+    // The logo is decoded when the window is first shown: until then libjpeg is not loaded.
 }
 
 TForm3::~TForm3() {
@@ -60,6 +59,7 @@ TForm3::~TForm3() {
 }
 
 void TForm3::showLogo(const QByteArray& jpegBytes) {
+    logoShown_ = true;
     const QImage picture = about::decodeJpeg(jpegBytes);
     if (picture.isNull())
         image_->clear();
@@ -68,6 +68,8 @@ void TForm3::showLogo(const QByteArray& jpegBytes) {
 }
 
 void TForm3::showEvent(QShowEvent* event) {
+    if (!logoShown_)
+        showLogo(logo::jpegBytes());
     QDialog::showEvent(event);
     applyOuterSize(); // the frame is known only once the window is shown
     if (!placed_)

@@ -16,7 +16,8 @@ public:
     explicit TForm3(QWidget* parent = nullptr);
     ~TForm3() override;
 
-    // Shows the picture in Image1; bytes that do not decode leave the window without one.
+    // Shows the picture in Image1; bytes that do not decode leave the window without one. The
+    // window shows its logo the first time it is shown, unless given a picture before.
     void showLogo(const QByteArray& jpegBytes);
 
     QLabel* image() const { return image_; }
@@ -33,6 +34,7 @@ private:
     QLabel* image_ = nullptr;
     QLabel* version_ = nullptr;
     bool placed_ = false;
+    bool logoShown_ = false;
 };
 
 extern TForm3* Form3;

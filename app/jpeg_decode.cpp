@@ -1,78 +1,33 @@
 #include "app/jpeg_decode.h"
 
-#include <csetjmp>
-#include <cstdio>
+#include "toolkit/library_calls.h"
 
-#include <jpeglib.h>
+#include <QLibrary>
 
 namespace about {
 
 namespace {
 
-// Larger pictures are refused before any allocation: a damaged header can claim 65535².
-constexpr JDIMENSION kMaxSide = 8192;
-
-struct ErrorEscape {
-    jpeg_error_mgr manager; // first, so libjpeg's pointer to it is a pointer to the whole
-    std::jmp_buf escape;
+struct JpegModule {
+    void (*decode)(const QByteArray&, QImage*) = nullptr;
 };
 
-[[noreturn]] void escapeOnError(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<ErrorEscape*>(info->err)->escape, 1);
-}
-
-// A warning means damaged data (a truncated file gets a made-up end marker): refuse it too.
-void escapeOnWarning(j_common_ptr info, int level) {
-    if (level < 0)
-        escapeOnError(info);
-}
-
-// The two functions below hold no C++ object with a destructor, because libjpeg's error exit
-// jumps straight back to their setjmp.
-bool startDecoding(jpeg_decompress_struct* info, ErrorEscape* errors, const QByteArray* bytes) {
-    if (setjmp(errors->escape))
-        return false;
-    jpeg_create_decompress(info);
-    jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes->constData()),
-                 static_cast<unsigned long>(bytes->size()));
-    jpeg_read_header(info, TRUE);
-    if (info->image_width > kMaxSide || info->image_height > kMaxSide)
-        return false;
-    info->out_color_space = JCS_RGB;
-    jpeg_start_decompress(info);
-    return info->output_components == 3;
-}
-
-bool readRows(jpeg_decompress_struct* info, ErrorEscape* errors, uchar* bits,
-              qsizetype bytesPerLine) {
-    if (setjmp(errors->escape))
-        return false;
-    while (info->output_scanline < info->output_height) {
-        JSAMPROW row = bits + bytesPerLine * static_cast<qsizetype>(info->output_scanline);
-        jpeg_read_scanlines(info, &row, 1);
-    }
-    jpeg_finish_decompress(info);
-    return true;
+toolkit::OpenedLibrary<JpegModule> open() {
+    toolkit::OpenedLibrary<JpegModule> opened;
+    QLibrary library(toolkit::programModule("anemo_jpeg"));
+    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
+    opened.ok = library.load() && toolkit::resolve(library, "anemo_decode_jpeg", opened.api.decode);
+    if (!opened.ok)
+        opened.why = library.errorString();
+    return opened;
 }
 
 } // namespace
 
 QImage decodeJpeg(const QByteArray& jpegBytes) {
-    jpeg_decompress_struct info{};
-    ErrorEscape errors{};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = escapeOnError;
-    errors.manager.emit_message = escapeOnWarning;
-
     QImage image;
-    if (startDecoding(&info, &errors, &jpegBytes)) {
-        image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
-                       QImage::Format_RGB888);
-        if (image.isNull() || !readRows(&info, &errors, image.bits(), image.bytesPerLine()))
-            image = QImage();
-    }
-    // Safe also when creation failed: a zeroed decompressor owns no memory.
-    jpeg_destroy_decompress(&info);
+    if (const JpegModule* module = toolkit::openOnce<JpegModule>(open, nullptr))
+        module->decode(jpegBytes, &image);
     return image;
 }
 

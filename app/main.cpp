@@ -3,6 +3,7 @@
 #include "app/station_windows.h"
 #include "app/stop_signals.h"
 #include "site/site_view.h"
+#include "toolkit/deferred_icons.h"
 #include "toolkit/messages.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(toolkit::kApplicationTitle);
     QGuiApplication::setDesktopFileName(QStringLiteral("anemometros"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
+    toolkit::deferStandardIcons();
     app::installQtTranslations(application);
 
     app::StopSignals stopSignals;

@@ -7,6 +7,7 @@
 #include "config/window_controls.h"
 #include "serial/port_list.h"
 #include "settings/station_settings.h"
+#include "toolkit/deferred_icons.h"
 #include "toolkit/documents.h"
 #include "toolkit/failure.h"
 #include "toolkit/fonts.h"
@@ -73,7 +74,7 @@ TForm2::TForm2(settings::StationSettings& settings, bus::StationBus& bus, QWidge
     buildStationsTab(pageControl_->widget(1));
     logsTab_ = std::make_unique<config::LogsTab>(pageControl_->widget(2));
 
-    saveButton_ = new QPushButton(QIcon(QStringLiteral(":/icons/button_save.png")),
+    saveButton_ = new QPushButton(toolkit::deferredIcon(QStringLiteral(":/icons/button_save.png")),
                                   QStringLiteral("SALVAR CONFIGURAÇÕES"), this);
     saveButton_->setObjectName(QStringLiteral("BotaoSalvaConfig"));
     saveButton_->setFont(toolkit::arial(13, true));

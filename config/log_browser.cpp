@@ -1,5 +1,6 @@
 #include "config/log_browser.h"
 
+#include "toolkit/deferred_icons.h"
 #include "toolkit/messages.h"
 
 #include <QDesktopServices>
@@ -34,10 +35,10 @@ void ListFiles(const QString& folder, QStringList& names) {
 }
 
 LogsTab::LogsTab(QWidget* tab)
-    : searchButton_(new QPushButton(QIcon(QStringLiteral(":/icons/button_search.png")),
+    : searchButton_(new QPushButton(toolkit::deferredIcon(QStringLiteral(":/icons/button_search.png")),
                                     QStringLiteral("Procurar"), tab)),
       list_(new QListWidget(tab)),
-      openButton_(new QPushButton(QIcon(QStringLiteral(":/icons/button_open.png")),
+      openButton_(new QPushButton(toolkit::deferredIcon(QStringLiteral(":/icons/button_open.png")),
                                   QStringLiteral("Abrir"), tab)) {
     searchButton_->setObjectName(QStringLiteral("BT_Procurar"));
     searchButton_->setIconSize(QSize(24, 24));

@@ -79,6 +79,8 @@ private:
     // The image box shows the 32-pixel picture of the icon, or the nearest one scaled to it.
     static QPixmap decode(QFile& file) {
         QImageReader reader(&file, "ico");
+        // Only the ICO reader is asked: guessing would load every image plugin Qt has.
+        reader.setAutoDetectImageFormat(false);
         QImage best;
         for (int i = 0; i < std::max(1, reader.imageCount()); ++i) {
             if (i > 0 && !reader.jumpToImage(i))

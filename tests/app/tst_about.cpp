@@ -115,10 +115,10 @@ private slots:
         const QLabel* image = form.image();
         QCOMPARE(image->geometry(), QRect(8, 8, 321, 193));
         QVERIFY(!image->accessibleName().isEmpty() && !image->hasScaledContents());
-        QCOMPARE(image->pixmap().size(), QSize(315, 185));
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(image->pixmap().size(), QSize(315, 185));
         QCOMPARE(form.frameGeometry().size(), QSize(338, 235));
         QCOMPARE(form.minimumSize(), form.maximumSize());
         // Drawn at its own size from the box's top-left corner: the hub and mast sit where drawn.

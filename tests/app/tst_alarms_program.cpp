@@ -291,15 +291,17 @@ private slots:
         QCOMPARE(station.journal().constLast().section(u';', 1, 2), QStringLiteral("-;FIM"));
     }
 
-    // The sound, MQTT, TLS, HTTP and chart libraries are loaded when first needed, not at
+    // The sound, MQTT, TLS, HTTP, chart and JPEG libraries are loaded when first needed, not at
     // start: a station that polls with no alarm and no broker carries none of them (the site
-    // view's HTTP client never, the charts until a history window is shown), and one that
+    // view's HTTP client never, the charts until a history window is shown, libjpeg until the
+    // about window is), and one that
     // sounds an alarm to a broker over TLS has each of those working.
     void librariesLoadedWhenFirstNeeded() {
         const QStringList late{"libQt6Multimedia", "libpulse",      "libmosquitto",
                                "libssl",           "libcrypto",     "libQt6Network",
-                               "libQt6Charts",     "anemo_audio",   "anemo_tls",
-                               "anemo_http",       "anemo_charts"};
+                               "libQt6Charts",     "libjpeg",       "anemo_audio",
+                               "anemo_tls",        "anemo_http",    "anemo_charts",
+                               "anemo_jpeg"};
         {
             ProgramStation station(2);
             QVERIFY(station.start());

@@ -81,6 +81,7 @@ sizes=(16 32 48 64 128 256)
     echo ./usr/libexec/anemometros/libanemo_audio.so
     echo ./usr/libexec/anemometros/libanemo_charts.so
     echo ./usr/libexec/anemometros/libanemo_http.so
+    echo ./usr/libexec/anemometros/libanemo_jpeg.so
     echo ./usr/libexec/anemometros/libanemo_tls.so
     echo ./usr/share/anemometros/anemometros-autostart.desktop
     echo ./usr/share/anemometros/station/ConfigALL.txt
