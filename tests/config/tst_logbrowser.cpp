@@ -50,6 +50,24 @@ class TestLogBrowser : public QObject {
     Q_OBJECT
 
 private slots:
+    // The window's button icons are read when first drawn: shown, each draws its picture.
+    void buttonIconsDrawnWhenShown() {
+        StationEnv env;
+        Station s;
+        s.form2.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form2));
+        const std::pair<QPushButton*, const char*> buttons[] = {
+            {s.form2.saveButton(), ":/icons/button_save.png"},
+            {s.form2.searchButton(), ":/icons/button_search.png"},
+            {s.form2.openButton(), ":/icons/button_open.png"}};
+        for (const auto& [button, path] : buttons) {
+            QVERIFY2(!button->icon().isNull(), path);
+            const QImage drawn = button->icon().pixmap(button->iconSize()).toImage();
+            QVERIFY2(!drawn.isNull(), path);
+            QCOMPARE(drawn, QIcon(QString::fromLatin1(path)).pixmap(button->iconSize()).toImage());
+        }
+    }
+
     void searchListsFilesOnly() {
         StationEnv env;
         Station s;
