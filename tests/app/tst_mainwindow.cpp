@@ -312,10 +312,30 @@ private slots:
         QCOMPARE(readable->text(QAccessible::Name), state->text());
     }
 
+    // The folder is the desktop's answer at the moment it is asked: a user-dirs.dirs written
+    // or changed while the program runs moves it at the next question, and so does a new home.
     void documentsFolder() {
         StationEnv env;
         TForm1 form;
         QCOMPARE(form.GetMyDocuments(), env.documents());
+        const QString config = QDir::homePath() + QStringLiteral("/.config");
+        QVERIFY(QDir().mkpath(config));
+        const auto point = [&](const QByteArray& folder) {
+            QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+            QVERIFY(dirs.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/" + folder + "\"\n");
+        };
+        point("Documentos");
+        QCOMPARE(form.GetMyDocuments(), QDir::homePath() + QStringLiteral("/Documentos"));
+        point("Docs");
+        QCOMPARE(form.GetMyDocuments(), QDir::homePath() + QStringLiteral("/Docs"));
+        QFile::remove(config + QStringLiteral("/user-dirs.dirs"));
+        QCOMPARE(form.GetMyDocuments(), env.documents());
+        QTemporaryDir otherHome;
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", otherHome.path().toUtf8());
+        QCOMPARE(form.GetMyDocuments(), otherHome.path() + QStringLiteral("/Documents"));
+        qputenv("HOME", home);
     }
 
     void calculaCrcFillsTheRegister() {
