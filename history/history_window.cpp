@@ -396,6 +396,11 @@ void HistoryWindow::exportTo(const QString& pngPath) const {
                                  summaryFile(data_->station, *week_));
 }
 
+QSize HistoryWindow::minimumSizeHint() const {
+    makeCharts();
+    return QWidget::minimumSizeHint();
+}
+
 void HistoryWindow::showEvent(QShowEvent* event) {
     makeCharts();
     QWidget::showEvent(event);

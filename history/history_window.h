@@ -65,6 +65,9 @@ public:
     // has no need of the charts module.
     TrendChart* trendChart() const;
 
+    // Its least size counts the charts: asked before the window is first placed and shown.
+    QSize minimumSizeHint() const override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
