@@ -13,16 +13,13 @@ struct AudioModule {
 };
 
 toolkit::OpenedLibrary<AudioModule> open() {
-    toolkit::OpenedLibrary<AudioModule> opened;
-    QLibrary library(toolkit::programModule("anemo_audio"));
-    AudioOutput* (*create)() = nullptr;
-    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-    opened.ok = library.load() && toolkit::resolve(library, "anemo_audio_output", create);
-    if (opened.ok)
-        opened.api.output = create();
-    else
-        opened.why = library.errorString();
-    return opened;
+    return toolkit::openModule<AudioModule>("anemo_audio", [](QLibrary& library, AudioModule& api) {
+        AudioOutput* (*create)() = nullptr;
+        if (!toolkit::resolve(library, "anemo_audio_output", create))
+            return false;
+        api.output = create();
+        return true;
+    });
 }
 
 } // namespace

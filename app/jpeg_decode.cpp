@@ -13,13 +13,9 @@ struct JpegModule {
 };
 
 toolkit::OpenedLibrary<JpegModule> open() {
-    toolkit::OpenedLibrary<JpegModule> opened;
-    QLibrary library(toolkit::programModule("anemo_jpeg"));
-    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-    opened.ok = library.load() && toolkit::resolve(library, "anemo_decode_jpeg", opened.api.decode);
-    if (!opened.ok)
-        opened.why = library.errorString();
-    return opened;
+    return toolkit::openModule<JpegModule>("anemo_jpeg", [](QLibrary& library, JpegModule& api) {
+        return toolkit::resolve(library, "anemo_decode_jpeg", api.decode);
+    });
 }
 
 } // namespace

@@ -65,16 +65,13 @@ const ChartViews kNoCharts{
 };
 
 toolkit::OpenedLibrary<ChartViews> open() {
-    toolkit::OpenedLibrary<ChartViews> opened;
-    QLibrary library(toolkit::programModule("anemo_charts"));
-    const ChartViews* (*views)() = nullptr;
-    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-    opened.ok = library.load() && toolkit::resolve(library, "anemo_chart_views", views);
-    if (opened.ok)
-        opened.api = *views();
-    else
-        opened.why = library.errorString();
-    return opened;
+    return toolkit::openModule<ChartViews>("anemo_charts", [](QLibrary& library, ChartViews& api) {
+        const ChartViews* (*views)() = nullptr;
+        if (!toolkit::resolve(library, "anemo_chart_views", views))
+            return false;
+        api = *views();
+        return true;
+    });
 }
 
 const ChartViews* opened(QString* why) {

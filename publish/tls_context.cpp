@@ -22,18 +22,12 @@ struct TlsModule {
 };
 
 toolkit::OpenedLibrary<TlsModule> open() {
-    toolkit::OpenedLibrary<TlsModule> opened;
-    QLibrary library(toolkit::programModule("anemo_tls"));
-    TlsModule& api = opened.api;
-    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-    opened.ok = library.load() &&
-                toolkit::resolve(library, "anemo_tls_certificate_count", api.certificateCount) &&
-                toolkit::resolve(library, "anemo_tls_new_context", api.newContext) &&
-                toolkit::resolve(library, "anemo_tls_free_context", api.freeContext) &&
-                toolkit::resolve(library, "anemo_tls_error_text", api.errorText);
-    if (!opened.ok)
-        opened.why = library.errorString();
-    return opened;
+    return toolkit::openModule<TlsModule>("anemo_tls", [](QLibrary& library, TlsModule& api) {
+        return toolkit::resolve(library, "anemo_tls_certificate_count", api.certificateCount) &&
+               toolkit::resolve(library, "anemo_tls_new_context", api.newContext) &&
+               toolkit::resolve(library, "anemo_tls_free_context", api.freeContext) &&
+               toolkit::resolve(library, "anemo_tls_error_text", api.errorText);
+    });
 }
 
 // Opened once; nullptr when it cannot be, which is logged once (the certificates then count as

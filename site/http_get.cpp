@@ -15,13 +15,9 @@ struct HttpModule {
 };
 
 toolkit::OpenedLibrary<HttpModule> open() {
-    toolkit::OpenedLibrary<HttpModule> opened;
-    QLibrary library(toolkit::programModule("anemo_http"));
-    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
-    opened.ok = library.load() && toolkit::resolve(library, "anemo_http_getter", opened.api.create);
-    if (!opened.ok)
-        opened.why = library.errorString();
-    return opened;
+    return toolkit::openModule<HttpModule>("anemo_http", [](QLibrary& library, HttpModule& api) {
+        return toolkit::resolve(library, "anemo_http_getter", api.create);
+    });
 }
 
 } // namespace

@@ -28,6 +28,18 @@ template <typename Api> struct OpenedLibrary {
     QString why;
 };
 
+// Opens the program's module `name` and lets `take(library, api)` resolve its calls into the
+// api; a module that cannot be loaded, or lacks a call, gives why.
+template <typename Api, typename Take> OpenedLibrary<Api> openModule(const char* name, Take take) {
+    OpenedLibrary<Api> opened;
+    QLibrary library(programModule(name));
+    // Kept loaded for the rest of the program: QLibrary's destructor does not unload it.
+    opened.ok = library.load() && take(library, opened.api);
+    if (!opened.ok)
+        opened.why = library.errorString();
+    return opened;
+}
+
 // Opens the library with `open` the first time it is asked for, from whichever thread, and
 // gives the same answer every time after; nullptr when it could not be opened, with why.
 template <typename Api, typename Open> const Api* openOnce(Open open, QString* why) {

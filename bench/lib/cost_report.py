@@ -55,8 +55,10 @@ def main():
         ratio = app_per / mb_per if mb_per else float("inf")
         report.figure(f"{mode}: program CPU per poll", f"{app_per:.3f} ms")
         report.figure(f"{mode}: mbpoll CPU per poll", f"{mb_per:.3f} ms")
-        report.figure(f"{mode}: ratio program / mbpoll", f"{ratio:.1f} x", "<= 3 x",
-                      ratio <= 3)
+        # Offscreen nothing reaches a screen: the program's own work has a tighter goal.
+        most = 2.5 if mode in ("offscreen", "mqtt") else 3
+        report.figure(f"{mode}: ratio program / mbpoll", f"{ratio:.1f} x", f"<= {most:g} x",
+                      ratio <= most)
         report.figure(f"{mode}: program average CPU", f"{app_share:.3f} % of a core",
                       "< 0.5 %" if mode == "xvfb" else "",
                       app_share < 0.5 if mode == "xvfb" else None)
@@ -83,10 +85,15 @@ def main():
             report.figure(f"{mode}: broker CPU per poll of the program", f"{broker_per:.3f} ms")
         hwm = sample["app.hwm_kb"] / 1024
         report.figure(f"{mode}: program peak memory (VmHWM)", f"{hwm:.1f} MB",
-                      "< 40 MB" if mode == "offscreen" else "",
-                      hwm < 40 if mode == "offscreen" else None)
+                      "< 40 MB" if mode in ("offscreen", "xvfb") else "",
+                      hwm < 40 if mode in ("offscreen", "xvfb") else None)
         report.figure(f"{mode}: mbpoll peak memory (VmHWM)",
                       f"{sample['mbpoll.hwm_kb'] / 1024:.1f} MB")
+    if "windows" in steady and "xvfb" in steady:
+        added = steady["windows"] / steady["xvfb"] - 1
+        report.figure("windows: CPU per poll with Diagnóstico, Histórico and Alarmes open "
+                      "(steady state, over xvfb)", f"{added * 100:+.0f} %", "<= +20 %",
+                      added <= 0.20)
     if "mqtt" in steady and "offscreen" in steady:
         added = steady["mqtt"] - steady["offscreen"]
         report.figure("mqtt: CPU added per poll by publishing (steady state, mqtt - offscreen)",
