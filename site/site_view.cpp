@@ -26,6 +26,8 @@
 #include <QSysInfo>
 #include <QTimer>
 
+#include <chrono>
+
 namespace site {
 
 namespace {
@@ -33,6 +35,8 @@ namespace {
 qint64 nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
+
+constexpr std::chrono::milliseconds kReadGap(25);
 
 } // namespace
 
@@ -61,6 +65,9 @@ SiteView::SiteView() {
     settings.clientId += QStringLiteral("-local");
     book_ = std::make_unique<SiteBook>(settings.prefixes);
     client_ = std::make_unique<publish::MqttClient>(settings, publish::MqttClient::Will{});
+    // Hundreds of stations each publish every second: their states are read a screen frame's
+    // worth at a time, and their tiles shown and painted together.
+    client_->gatherReads(kReadGap);
     client_->subscribe(publish::siteFilters(settings.prefixes));
     window_ = std::make_unique<SiteWindow>(
         *book_, QStringLiteral("%1:%2").arg(settings.host).arg(settings.port), nowMs);
