@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLoggingCategory>
+#include <QString>
 
 // The site view's trace for the benchmarks, off unless QT_LOGGING_RULES switches on
 // "anemometros.site.debug": each state put on a tile and each change of the broker connection,
@@ -11,5 +13,23 @@ namespace site {
 
 // CLOCK_MONOTONIC in milliseconds: the clock of anemosim's record and of the benchmarks.
 qint64 traceClockMs();
+
+// Lines of the trace kept to be written together to standard error, each as Qt's own handler
+// writes a message of the category ("anemometros.site: shown ..."): the tiles of one batch
+// cost one write rather than one each.
+class TraceLines {
+public:
+    TraceLines() = default;
+    TraceLines(const TraceLines&) = delete;
+    TraceLines& operator=(const TraceLines&) = delete;
+    ~TraceLines() { write(); }
+
+    void add(const QString& message);
+    // Writes the lines kept.
+    void write();
+
+private:
+    QByteArray lines_;
+};
 
 } // namespace site

@@ -95,10 +95,7 @@ SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64(
     resize(1024, 700);
 
     connect(&book_, &SiteBook::stationsChanged, this, &SiteWindow::rebuildSoon);
-    connect(&book_, &SiteBook::stationChanged, this, [this](const QString& prefix, int station) {
-        if (const SiteStation* known = book_.find(prefix, station))
-            showStation(*known, nowMs_(), /*trace=*/true);
-    });
+    connect(&book_, &SiteBook::stationChanged, this, &SiteWindow::stationChanged);
     connect(&book_, &SiteBook::pcChanged, this, &SiteWindow::showPc);
     connect(&book_, &SiteBook::brokerChanged, this, &SiteWindow::refresh);
     connect(&book_, &SiteBook::alarmsChanged, this, &SiteWindow::showAlarmCount);
@@ -195,6 +192,29 @@ void SiteWindow::rebuild() {
     refresh();
 }
 
+// The messages of one read of the broker come one after another: their tiles are shown together
+// once they have all been read, and so painted together.
+void SiteWindow::stationChanged(const QString& prefix, int station) {
+    changed_.emplace_back(prefix, station);
+    if (!std::exchange(showDue_, true))
+        QTimer::singleShot(0, this, &SiteWindow::showChanged);
+}
+
+void SiteWindow::showChanged() {
+    showDue_ = false;
+    if (changed_.empty())
+        return;
+    const std::vector<Key> changed = std::exchange(changed_, {});
+    std::optional<TraceLines> trace;
+    if (lcSite().isDebugEnabled())
+        trace.emplace();
+    const qint64 now = nowMs_();
+    for (const auto& [prefix, station] : changed) {
+        if (const SiteStation* known = book_.find(prefix, station))
+            showStation(*known, now, trace ? &*trace : nullptr);
+    }
+}
+
 QString SiteWindow::whyNotCurrent(const SiteStation& station, qint64 nowMs) const {
     switch (book_.whyNotCurrent(station, nowMs)) {
     case NotCurrent::No:
@@ -217,7 +237,7 @@ QString SiteWindow::whyNotCurrent(const SiteStation& station, qint64 nowMs) cons
     return {};
 }
 
-void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trace) {
+void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, TraceLines* trace) {
     SiteTile* tile = this->tile(station.prefix, station.station);
     if (!tile)
         return; // laid out soon
@@ -227,18 +247,20 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trac
     tile->showStation(station, current, whyNot, nowMs);
     if (trace && current && tile->shownTimeMs() != before) {
         const StationState& state = *station.state;
-        qCDebug(lcSite).noquote() << "shown" << station.prefix << station.station
-                                  << (state.speed.overLimit ? QStringLiteral("null")
-                                                            : numberText(state.speed.number))
-                                  << numberText(state.battery) << traceClockMs();
+        trace->add(QStringLiteral("shown %1 %2 %3 %4 %5")
+                       .arg(station.prefix, QString::number(station.station),
+                            state.speed.overLimit ? QStringLiteral("null")
+                                                  : numberText(state.speed.number),
+                            numberText(state.battery), QString::number(traceClockMs())));
     }
 }
 
 void SiteWindow::showPc(const QString& prefix) {
+    showChanged(); // new states first, with their trace
     const qint64 now = nowMs_();
     for (const SiteStation* station : book_.stations()) {
         if (station->prefix == prefix)
-            showStation(*station, now, /*trace=*/false);
+            showStation(*station, now, nullptr);
     }
     showHeading(prefix);
 }
@@ -296,9 +318,10 @@ void SiteWindow::showAlarmCount() {
 void SiteWindow::refresh() {
     if (closing_)
         return;
+    showChanged(); // new states first, with their trace
     const qint64 now = nowMs_();
     for (const SiteStation* station : book_.stations())
-        showStation(*station, now, /*trace=*/false);
+        showStation(*station, now, nullptr);
     for (const auto& [prefix, heading] : headings_)
         showHeading(prefix);
     showBroker();
