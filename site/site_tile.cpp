@@ -3,13 +3,14 @@
 #include "readings/reply.h"
 #include "readings/station_panel.h"
 #include "site/site_book.h"
-#include "toolkit/text_label.h"
 
 #include <QDateTime>
-#include <QGridLayout>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLocale>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace site {
@@ -20,11 +21,10 @@ const QColor kTileColour(227, 227, 227); // as the station panels
 const QColor kNoDataColour(170, 170, 170);
 const QColor kNoDataText(90, 90, 90);
 
-// Each label's text changes every second: a TextLabel measures it for the tile's layout without
-// shaping it; QLabel paints it.
+constexpr int kMargin = 2; // inside the frame, and between the labels
+
 QLabel* label(const QString& name, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft) {
-    auto* l = new toolkit::TextLabel(parent);
-    l->setPaintedByQLabel(true);
+    auto* l = new QLabel(parent);
     l->setObjectName(name);
     l->setAlignment(alignment | Qt::AlignVCenter);
     l->setAutoFillBackground(true);
@@ -39,6 +39,12 @@ unsigned tenths(double value) {
 QString valueText(const Value& value) {
     return value.overLimit ? QStringLiteral("> LIMITE")
                            : readings::oneDecimalText(tenths(value.number.value_or(0)));
+}
+
+// The height QLabel gives one line of the label's font.
+int lineHeight(const QLabel* label) {
+    const QFontMetricsF metrics(label->font());
+    return int(std::ceil(metrics.ascent() + metrics.descent()));
 }
 
 void setPixelSize(QLabel* label, int pixels, bool bold) {
@@ -80,9 +86,6 @@ SiteTile::SiteTile(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::Box);
     setAutoFillBackground(true);
     paintColours(this, kTileColour, Qt::black);
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(2, 2, 2, 2);
-    grid->setSpacing(2);
     name_ = label(QStringLiteral("Nome"), this);
     paintColours(name_, readings::colourFromReference(readings::kColourNameBar), Qt::white);
     speed_ = label(QStringLiteral("Velocidade"), this, Qt::AlignHCenter);
@@ -93,15 +96,6 @@ SiteTile::SiteTile(QWidget* parent) : QFrame(parent) {
     preset2_ = label(QStringLiteral("Preset2"), this, Qt::AlignHCenter);
     age_ = label(QStringLiteral("Idade"), this, Qt::AlignHCenter);
     age_->setAutoFillBackground(false);
-    grid->addWidget(name_, 0, 0, 1, 2);
-    grid->addWidget(speed_, 1, 0, 1, 2);
-    grid->addWidget(detail_, 2, 0, 1, 2);
-    grid->addWidget(preset1_, 3, 0);
-    grid->addWidget(preset2_, 3, 1);
-    grid->addWidget(age_, 4, 0, 1, 2);
-    grid->setRowStretch(1, 1);
-    for (QLabel* l : {name_, speed_, detail_, preset1_, preset2_, age_})
-        l->setMinimumWidth(0);
     fitFonts(110);
 }
 
@@ -113,26 +107,89 @@ void SiteTile::fitFonts(int height) {
     setPixelSize(speed_, height * 28 / 110, true);
     for (QLabel* l : {detail_, preset1_, preset2_, age_})
         setPixelSize(l, height * 12 / 110, false);
+    place();
+}
+
+void SiteTile::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    place();
+}
+
+// Rows of one line each, the name on top, the presets side by side, the speed taking the
+// height left; short of room, every row gives up its share.
+void SiteTile::place() {
+    const QRect inside = contentsRect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    std::array<int, 5> rows{lineHeight(name_), lineHeight(speed_), lineHeight(detail_),
+                            lineHeight(preset1_), lineHeight(age_)};
+    int needed = 0;
+    for (int row : rows)
+        needed += row;
+    const int room = std::max(0, inside.height() - kMargin * int(rows.size() - 1));
+    if (room >= needed) {
+        rows[1] += room - needed;
+    } else {
+        for (int& row : rows)
+            row = needed > 0 ? row * room / needed : 0;
+    }
+    const auto set = [](QLabel* l, int x, int y, int width, int height) {
+        l->setFixedSize(std::max(0, width), std::max(0, height));
+        l->move(x, y);
+    };
+    int y = inside.top();
+    const int left = inside.left();
+    const int width = inside.width();
+    const int half = (width - kMargin) / 2;
+    set(name_, left, y, width, rows[0]);
+    y += rows[0] + kMargin;
+    set(speed_, left, y, width, rows[1]);
+    y += rows[1] + kMargin;
+    set(detail_, left, y, width, rows[2]);
+    y += rows[2] + kMargin;
+    set(preset1_, left, y, half, rows[3]);
+    set(preset2_, left + half + kMargin, y, width - half - kMargin, rows[3]);
+    y += rows[3] + kMargin;
+    set(age_, left, y, width, rows[4]);
+}
+
+QString SiteTile::ageLine(const SiteStation& station, bool current, qint64 nowMs) const {
+    const StationState* state = station.state ? &*station.state : nullptr;
+    if (current) {
+        // Its station PC's word on it: "online" once the PC has said so.
+        return station.online ? ageText(nowMs - state->timeMs) + QStringLiteral(" · online")
+                              : ageText(nowMs - state->timeMs);
+    }
+    if (state && state->timeMs - nowMs >= 1000)
+        // Dated ahead: the time as its station PC gave it says more than an age.
+        return QStringLiteral("última leitura de ") +
+               QDateTime::fromMSecsSinceEpoch(state->timeMs)
+                   .toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    if (state)
+        return QStringLiteral("última leitura ") + ageText(nowMs - state->timeMs);
+    return QStringLiteral("nenhuma leitura");
 }
 
 void SiteTile::showStation(const SiteStation& station, bool current, const QString& whyNot,
                            qint64 nowMs) {
+    // Every second for every tile: what has not changed since is not set again.
+    if (shownOnce_ && current == current_ && whyNot == shownWhyNot_ &&
+        station.online == shownOnline_ && station.state == shownState_) {
+        age_->setText(ageLine(station, current, nowMs));
+        return;
+    }
+    shownOnce_ = true;
+    shownWhyNot_ = whyNot;
+    shownOnline_ = station.online;
+    shownState_ = station.state;
     current_ = current;
     const StationState* state = station.state ? &*station.state : nullptr;
     const QString name = state && !state->name.isEmpty()
                              ? state->name
                              : QStringLiteral("Estação %1").arg(station.station);
     name_->setText(QStringLiteral("%1 · %2").arg(station.station).arg(name));
-    setAccessibleName(
-        QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name));
-    QString age = QStringLiteral("nenhuma leitura");
-    if (state && state->timeMs - nowMs >= 1000)
-        // Dated ahead: the time as its station PC gave it says more than an age.
-        age = QStringLiteral("última leitura de ") +
-              QDateTime::fromMSecsSinceEpoch(state->timeMs)
-                  .toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    else if (state)
-        age = QStringLiteral("última leitura ") + ageText(nowMs - state->timeMs);
+    const QString readable =
+        QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name);
+    if (accessibleName() != readable)
+        setAccessibleName(readable);
     if (!current) {
         paintColours(this, kNoDataColour, kNoDataText);
         speed_->setText(QStringLiteral("SEM DADOS"));
@@ -142,7 +199,7 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
                          kNoDataText);
         preset1_->setText(QStringLiteral("P1"));
         preset2_->setText(QStringLiteral("P2"));
-        age_->setText(age);
+        age_->setText(ageLine(station, current, nowMs));
         return;
     }
     paintColours(this, kTileColour, Qt::black);
@@ -153,9 +210,10 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
             : readings::speedWithUnit(tenths(state->speed.number.value_or(0)),
                                       state->unit.isEmpty() ? QString() : u' ' + state->unit));
     QString detail = state->direction.isEmpty() ? QStringLiteral("---") : state->direction;
-    if (state->battery)
-        detail += QStringLiteral(" · %1 V").arg(
-            QLocale(QLocale::Portuguese, QLocale::Brazil).toString(*state->battery, 'f', 2));
+    if (state->battery) {
+        static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        detail += QStringLiteral(" · %1 V").arg(brazil.toString(*state->battery, 'f', 2));
+    }
     detail_->setText(detail);
     const auto presetColour = [](bool alarm) {
         return readings::colourFromReference(alarm ? readings::kColourAlarm
@@ -167,9 +225,7 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         valueText(state->preset1), state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
     preset2_->setText(QStringLiteral("P2 %1%2").arg(
         valueText(state->preset2), state->preset2Alarm ? QStringLiteral(" ALARME") : QString()));
-    // Its station PC's word on it: "online" once the PC has said so.
-    age_->setText(station.online ? ageText(nowMs - state->timeMs) + QStringLiteral(" · online")
-                                 : ageText(nowMs - state->timeMs));
+    age_->setText(ageLine(station, current, nowMs));
 }
 
 } // namespace site

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "site/site_payloads.h"
+
 #include <QFrame>
+
+#include <optional>
 
 class QLabel;
 
@@ -12,6 +16,8 @@ struct SiteStation;
 // in the colours of the station's own panel, and the age of the reading. A station that is
 // not current shows "SEM DADOS" in grey, with the age of what it last had and why: never an
 // old reading that looks current. Every text is a label, read by screen readers as shown.
+// The tile places its labels itself, each of a fixed size: a new text repaints its label and
+// lays nothing out again.
 class SiteTile : public QFrame {
     Q_OBJECT
 
@@ -33,7 +39,13 @@ public:
     QLabel* preset2Label() const { return preset2_; }
     QLabel* ageLabel() const { return age_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void place();
+    QString ageLine(const SiteStation& station, bool current, qint64 nowMs) const;
+
     QLabel* name_;
     QLabel* speed_;
     QLabel* detail_;
@@ -43,6 +55,11 @@ private:
     bool current_ = false;
     qint64 shownTimeMs_ = 0;
     int fittedHeight_ = 0;
+    // What the labels were last set from: the same again only brings the age up to date.
+    bool shownOnce_ = false;
+    std::optional<StationState> shownState_;
+    std::optional<bool> shownOnline_;
+    QString shownWhyNot_;
 };
 
 // The colours of a widget's background and text, through its palette (style sheets would
