@@ -51,7 +51,8 @@ QString topicOf(const QString& prefix, int station, Topic::Kind kind) {
 std::optional<Topic> readTopic(const QStringList& prefixes, const QString& topic) {
     std::optional<Topic> found;
     for (const QString& prefix : prefixes) {
-        if (!topic.startsWith(prefix + u'/') || (found && found->prefix.size() >= prefix.size()))
+        if (topic.size() <= prefix.size() || topic.at(prefix.size()) != u'/' ||
+            !topic.startsWith(prefix) || (found && found->prefix.size() >= prefix.size()))
             continue;
         const QStringView rest = QStringView(topic).mid(prefix.size() + 1);
         if (const std::optional<Topic::Kind> kind = kindOf(rest); kind && ofThePc(*kind)) {
