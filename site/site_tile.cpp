@@ -190,19 +190,25 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name);
     if (accessibleName() != readable)
         setAccessibleName(readable);
+    const Look look{current, current && state->preset1Alarm, current && state->preset2Alarm};
+    const bool repaint = painted_ != look;
+    painted_ = look;
     if (!current) {
-        paintColours(this, kNoDataColour, kNoDataText);
+        if (repaint) {
+            paintColours(this, kNoDataColour, kNoDataText);
+            for (QLabel* preset : {preset1_, preset2_})
+                paintColours(preset, readings::colourFromReference(readings::kColourSilver),
+                             kNoDataText);
+        }
         speed_->setText(QStringLiteral("SEM DADOS"));
         detail_->setText(whyNot);
-        for (QLabel* preset : {preset1_, preset2_})
-            paintColours(preset, readings::colourFromReference(readings::kColourSilver),
-                         kNoDataText);
         preset1_->setText(QStringLiteral("P1"));
         preset2_->setText(QStringLiteral("P2"));
         age_->setText(ageLine(station, current, nowMs));
         return;
     }
-    paintColours(this, kTileColour, Qt::black);
+    if (repaint)
+        paintColours(this, kTileColour, Qt::black);
     shownTimeMs_ = state->timeMs;
     speed_->setText(
         state->speed.overLimit
@@ -219,8 +225,10 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         return readings::colourFromReference(alarm ? readings::kColourAlarm
                                                    : readings::kColourNoAlarm);
     };
-    paintColours(preset1_, presetColour(state->preset1Alarm), Qt::black);
-    paintColours(preset2_, presetColour(state->preset2Alarm), Qt::black);
+    if (repaint) {
+        paintColours(preset1_, presetColour(state->preset1Alarm), Qt::black);
+        paintColours(preset2_, presetColour(state->preset2Alarm), Qt::black);
+    }
     preset1_->setText(QStringLiteral("P1 %1%2").arg(
         valueText(state->preset1), state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
     preset2_->setText(QStringLiteral("P2 %1%2").arg(

@@ -60,6 +60,14 @@ private:
     std::optional<StationState> shownState_;
     std::optional<bool> shownOnline_;
     QString shownWhyNot_;
+    // The colours painted last: palettes are compared and set only when these change.
+    struct Look {
+        bool current = false;
+        bool alarm1 = false;
+        bool alarm2 = false;
+        bool operator==(const Look&) const = default;
+    };
+    std::optional<Look> painted_;
 };
 
 // The colours of a widget's background and text, through its palette (style sheets would
