@@ -95,7 +95,10 @@ SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64(
     resize(1024, 700);
 
     connect(&book_, &SiteBook::stationsChanged, this, &SiteWindow::rebuildSoon);
-    connect(&book_, &SiteBook::stationChanged, this, &SiteWindow::stationChanged);
+    connect(&book_, &SiteBook::stationChanged, this, [this](const QString& prefix, int station) {
+        if (const SiteStation* known = book_.find(prefix, station))
+            showStation(*known, nowMs_(), /*trace=*/true);
+    });
     connect(&book_, &SiteBook::pcChanged, this, &SiteWindow::showPc);
     connect(&book_, &SiteBook::brokerChanged, this, &SiteWindow::refresh);
     connect(&book_, &SiteBook::alarmsChanged, this, &SiteWindow::showAlarmCount);
@@ -192,29 +195,6 @@ void SiteWindow::rebuild() {
     refresh();
 }
 
-// The messages of one read of the broker come one after another: their tiles are shown together
-// once they have all been read, and so painted together.
-void SiteWindow::stationChanged(const QString& prefix, int station) {
-    changed_.emplace_back(prefix, station);
-    if (!std::exchange(showDue_, true))
-        QTimer::singleShot(0, this, &SiteWindow::showChanged);
-}
-
-void SiteWindow::showChanged() {
-    showDue_ = false;
-    if (changed_.empty())
-        return;
-    const std::vector<Key> changed = std::exchange(changed_, {});
-    std::optional<TraceLines> trace;
-    if (lcSite().isDebugEnabled())
-        trace.emplace();
-    const qint64 now = nowMs_();
-    for (const auto& [prefix, station] : changed) {
-        if (const SiteStation* known = book_.find(prefix, station))
-            showStation(*known, now, trace ? &*trace : nullptr);
-    }
-}
-
 QString SiteWindow::whyNotCurrent(const SiteStation& station, qint64 nowMs) const {
     switch (book_.whyNotCurrent(station, nowMs)) {
     case NotCurrent::No:
@@ -237,7 +217,7 @@ QString SiteWindow::whyNotCurrent(const SiteStation& station, qint64 nowMs) cons
     return {};
 }
 
-void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, TraceLines* trace) {
+void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trace) {
     SiteTile* tile = this->tile(station.prefix, station.station);
     if (!tile)
         return; // laid out soon
@@ -245,22 +225,28 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, TraceLine
     const bool current = whyNot.isEmpty();
     const qint64 before = tile->shownTimeMs();
     tile->showStation(station, current, whyNot, nowMs);
-    if (trace && current && tile->shownTimeMs() != before) {
+    if (trace && current && tile->shownTimeMs() != before && lcSite().isDebugEnabled()) {
         const StationState& state = *station.state;
-        trace->add(QStringLiteral("shown %1 %2 %3 %4 %5")
+        trace_.add(QStringLiteral("shown %1 %2 %3 %4 %5")
                        .arg(station.prefix, QString::number(station.station),
                             state.speed.overLimit ? QStringLiteral("null")
                                                   : numberText(state.speed.number),
                             numberText(state.battery), QString::number(traceClockMs())));
+        // The messages of one read of the broker come one after another: their lines leave
+        // together after the last.
+        if (!std::exchange(traceDue_, true))
+            QTimer::singleShot(0, this, [this] {
+                traceDue_ = false;
+                trace_.write();
+            });
     }
 }
 
 void SiteWindow::showPc(const QString& prefix) {
-    showChanged(); // new states first, with their trace
     const qint64 now = nowMs_();
     for (const SiteStation* station : book_.stations()) {
         if (station->prefix == prefix)
-            showStation(*station, now, nullptr);
+            showStation(*station, now, /*trace=*/false);
     }
     showHeading(prefix);
 }
@@ -318,10 +304,9 @@ void SiteWindow::showAlarmCount() {
 void SiteWindow::refresh() {
     if (closing_)
         return;
-    showChanged(); // new states first, with their trace
     const qint64 now = nowMs_();
     for (const SiteStation* station : book_.stations())
-        showStation(*station, now, nullptr);
+        showStation(*station, now, /*trace=*/false);
     for (const auto& [prefix, heading] : headings_)
         showHeading(prefix);
     showBroker();

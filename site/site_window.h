@@ -1,11 +1,12 @@
 #pragma once
 
+#include "site/site_trace.h"
+
 #include <QMainWindow>
 
 #include <functional>
 #include <map>
 #include <utility>
-#include <vector>
 
 class QLabel;
 class QMenu;
@@ -18,7 +19,6 @@ class SiteBook;
 class SiteTile;
 struct SiteStation;
 class TileGrid;
-class TraceLines;
 
 // The site view's window: every station of every station PC followed, grouped by PC, with a
 // red line at the top while the broker is away and the count of alarms not acknowledged.
@@ -61,10 +61,8 @@ private:
     void buildMenu();
     void rebuildSoon();
     void rebuild();
-    void stationChanged(const QString& prefix, int station);
-    void showChanged();
-    // With a trace, a state shown as current for the first time is written to it.
-    void showStation(const SiteStation& station, qint64 nowMs, TraceLines* trace);
+    // With `trace`, a state shown as current for the first time goes to the site's trace.
+    void showStation(const SiteStation& station, qint64 nowMs, bool trace);
     void showPc(const QString& prefix);
     void showHeading(const QString& prefix);
     void showBroker();
@@ -86,9 +84,9 @@ private:
     std::map<Key, SiteTile*> tiles_;
     std::map<QString, QLabel*> headings_;
     bool rebuildDue_ = false;
-    // The stations whose state or availability changed since their tiles were last shown.
-    std::vector<Key> changed_;
-    bool showDue_ = false;
+    // The trace lines of the messages read together, written once they are all shown.
+    TraceLines trace_;
+    bool traceDue_ = false;
     bool closing_ = false;
 };
 
