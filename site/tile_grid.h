@@ -34,7 +34,9 @@ inline constexpr int kHeadingHeight = 20;
 TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup);
 
 // The tiles under their PCs' headings, laid out by planTiles over the width given and the
-// height of the viewport it sits in.
+// height of the viewport it sits in. Each row of tiles, with its headings, is a widget of its
+// own: a label that changes is painted after a look at the few tiles of its row and the rows,
+// not at every tile of the site.
 class TileGrid : public QWidget {
     Q_OBJECT
 
@@ -55,6 +57,7 @@ protected:
 
 private:
     std::vector<Group> groups_;
+    std::vector<QWidget*> rows_;
     QSize laidOutFor_;
 };
 
