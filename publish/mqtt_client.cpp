@@ -118,7 +118,13 @@ void MqttClient::start() {
     readAgain_ = new QTimer(this);
     readAgain_->setSingleShot(true);
     connect(readAgain_, &QTimer::timeout, this, [this] {
-        if (reader_)
+        if (!reader_)
+            return;
+        // What came during the gap is read at once, else the socket is watched again.
+        int waiting = 0;
+        if (ioctl(mq().socket(shared_->handle), FIONREAD, &waiting) == 0 && waiting > 0)
+            readSocket();
+        else
             reader_->setEnabled(true);
     });
     attempt();
