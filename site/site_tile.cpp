@@ -176,20 +176,31 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         age_->setText(ageLine(station, current, nowMs));
         return;
     }
+    // The state the labels show now, when they show one as current: what has not changed in
+    // the new one keeps its text.
+    std::optional<StationState> before;
+    if (shownOnce_ && current_ && current)
+        before = std::exchange(shownState_, station.state);
+    else
+        shownState_ = station.state;
+    const StationState* shown = before ? &*before : nullptr;
+    const bool first = !shownOnce_;
     shownOnce_ = true;
     shownWhyNot_ = whyNot;
     shownOnline_ = station.online;
-    shownState_ = station.state;
     current_ = current;
     const StationState* state = station.state ? &*station.state : nullptr;
     const QString name = state && !state->name.isEmpty()
                              ? state->name
                              : QStringLiteral("Estação %1").arg(station.station);
-    name_->setText(QStringLiteral("%1 · %2").arg(station.station).arg(name));
-    const QString readable =
-        QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name);
-    if (accessibleName() != readable)
-        setAccessibleName(readable);
+    if (first || name != shownName_) {
+        shownName_ = name;
+        name_->setText(QStringLiteral("%1 · %2").arg(station.station).arg(name));
+        const QString readable =
+            QStringLiteral("%1, estação %2, %3").arg(station.prefix).arg(station.station).arg(name);
+        if (accessibleName() != readable)
+            setAccessibleName(readable);
+    }
     const Look look{current, current && state->preset1Alarm, current && state->preset2Alarm};
     const bool repaint = painted_ != look;
     painted_ = look;
@@ -210,17 +221,20 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     if (repaint)
         paintColours(this, kTileColour, Qt::black);
     shownTimeMs_ = state->timeMs;
-    speed_->setText(
-        state->speed.overLimit
-            ? QStringLiteral("> LIMITE")
-            : readings::speedWithUnit(tenths(state->speed.number.value_or(0)),
-                                      state->unit.isEmpty() ? QString() : u' ' + state->unit));
-    QString detail = state->direction.isEmpty() ? QStringLiteral("---") : state->direction;
-    if (state->battery) {
-        static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-        detail += QStringLiteral(" · %1 V").arg(brazil.toString(*state->battery, 'f', 2));
+    if (!shown || shown->speed != state->speed || shown->unit != state->unit)
+        speed_->setText(
+            state->speed.overLimit
+                ? QStringLiteral("> LIMITE")
+                : readings::speedWithUnit(tenths(state->speed.number.value_or(0)),
+                                          state->unit.isEmpty() ? QString() : u' ' + state->unit));
+    if (!shown || shown->direction != state->direction || shown->battery != state->battery) {
+        QString detail = state->direction.isEmpty() ? QStringLiteral("---") : state->direction;
+        if (state->battery) {
+            static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+            detail += QStringLiteral(" · %1 V").arg(brazil.toString(*state->battery, 'f', 2));
+        }
+        detail_->setText(detail);
     }
-    detail_->setText(detail);
     const auto presetColour = [](bool alarm) {
         return readings::colourFromReference(alarm ? readings::kColourAlarm
                                                    : readings::kColourNoAlarm);
@@ -229,10 +243,14 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         paintColours(preset1_, presetColour(state->preset1Alarm), Qt::black);
         paintColours(preset2_, presetColour(state->preset2Alarm), Qt::black);
     }
-    preset1_->setText(QStringLiteral("P1 %1%2").arg(
-        valueText(state->preset1), state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
-    preset2_->setText(QStringLiteral("P2 %1%2").arg(
-        valueText(state->preset2), state->preset2Alarm ? QStringLiteral(" ALARME") : QString()));
+    if (!shown || shown->preset1 != state->preset1 || shown->preset1Alarm != state->preset1Alarm)
+        preset1_->setText(QStringLiteral("P1 %1%2").arg(
+            valueText(state->preset1),
+            state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
+    if (!shown || shown->preset2 != state->preset2 || shown->preset2Alarm != state->preset2Alarm)
+        preset2_->setText(QStringLiteral("P2 %1%2").arg(
+            valueText(state->preset2),
+            state->preset2Alarm ? QStringLiteral(" ALARME") : QString()));
     age_->setText(ageLine(station, current, nowMs));
 }
 

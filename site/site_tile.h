@@ -60,6 +60,7 @@ private:
     std::optional<StationState> shownState_;
     std::optional<bool> shownOnline_;
     QString shownWhyNot_;
+    QString shownName_;
     // The colours painted last: palettes are compared and set only when these change.
     struct Look {
         bool current = false;
