@@ -221,6 +221,10 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     if (repaint)
         paintColours(this, kTileColour, Qt::black);
     shownTimeMs_ = state->timeMs;
+    if (lastCurrent_ != *state) {
+        lastCurrent_ = *state;
+        ++statesShown_;
+    }
     if (!shown || shown->speed != state->speed || shown->unit != state->unit)
         speed_->setText(
             state->speed.overLimit

@@ -32,6 +32,9 @@ public:
     bool shownCurrent() const { return current_; }
     // The time of the state last shown as current; 0 before any.
     qint64 shownTimeMs() const { return shownTimeMs_; }
+    // Counts the states shown as current, each unlike the one shown so before it (two of a
+    // station may carry the same second).
+    quint64 statesShown() const { return statesShown_; }
     QLabel* nameLabel() const { return name_; }
     QLabel* speedLabel() const { return speed_; }
     QLabel* detailLabel() const { return detail_; }
@@ -54,6 +57,8 @@ private:
     QLabel* age_;
     bool current_ = false;
     qint64 shownTimeMs_ = 0;
+    quint64 statesShown_ = 0;
+    std::optional<StationState> lastCurrent_;
     int fittedHeight_ = 0;
     // What the labels were last set from: the same again only brings the age up to date.
     bool shownOnce_ = false;

@@ -223,9 +223,9 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trac
         return; // laid out soon
     const QString whyNot = whyNotCurrent(station, nowMs);
     const bool current = whyNot.isEmpty();
-    const qint64 before = tile->shownTimeMs();
+    const quint64 before = tile->statesShown();
     tile->showStation(station, current, whyNot, nowMs);
-    if (trace && current && tile->shownTimeMs() != before && lcSite().isDebugEnabled()) {
+    if (trace && tile->statesShown() != before && lcSite().isDebugEnabled()) {
         const StationState& state = *station.state;
         trace_.add(QStringLiteral("shown %1 %2 %3 %4 %5")
                        .arg(station.prefix, QString::number(station.station),
