@@ -221,13 +221,14 @@ void MqttClient::stopWatching() {
 void MqttClient::readSocket() {
     mosquitto* handle = shared_->handle;
     // The library reads one packet per call. Gathering, the socket holds what came during the
-    // gap: read to its end (or to the bound) now.
+    // gap: read to its end (or to the bound) now. The library says the end by a read that
+    // would block: success, with EAGAIN left in errno.
     int code = MOSQ_ERR_SUCCESS;
     for (int packets = 0; packets < kMostPacketsPerRead; ++packets) {
+        errno = 0;
         code = mq().loopRead(handle, 1);
-        int waiting = 0;
-        if (code != MOSQ_ERR_SUCCESS || readGap_.count() <= 0 ||
-            ioctl(mq().socket(handle), FIONREAD, &waiting) != 0 || waiting <= 0)
+        if (code != MOSQ_ERR_SUCCESS || readGap_.count() <= 0 || errno == EAGAIN ||
+            errno == EWOULDBLOCK)
             break;
     }
     const bool gathering = readGap_.count() > 0;
