@@ -2,6 +2,7 @@
 
 #include "site/site_trace.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 #include <functional>
@@ -81,7 +82,7 @@ private:
     TileGrid* grid_;
     QLabel* ignored_;
     QLabel* ahead_;
-    std::map<Key, SiteTile*> tiles_;
+    QHash<Key, SiteTile*> tiles_;
     std::map<QString, QLabel*> headings_;
     bool rebuildDue_ = false;
     // The trace lines of the messages read together, written once they are all shown.
