@@ -89,13 +89,10 @@ SiteTile::SiteTile(QWidget* parent) : QFrame(parent) {
     name_ = label(QStringLiteral("Nome"), this);
     paintColours(name_, readings::colourFromReference(readings::kColourNameBar), Qt::white);
     speed_ = label(QStringLiteral("Velocidade"), this, Qt::AlignHCenter);
-    speed_->setAutoFillBackground(false);
     detail_ = label(QStringLiteral("Detalhes"), this, Qt::AlignHCenter);
-    detail_->setAutoFillBackground(false);
     preset1_ = label(QStringLiteral("Preset1"), this, Qt::AlignHCenter);
     preset2_ = label(QStringLiteral("Preset2"), this, Qt::AlignHCenter);
     age_ = label(QStringLiteral("Idade"), this, Qt::AlignHCenter);
-    age_->setAutoFillBackground(false);
     fitFonts(110);
 }
 
@@ -107,6 +104,12 @@ void SiteTile::fitFonts(int height) {
     setPixelSize(speed_, height * 28 / 110, true);
     for (QLabel* l : {detail_, preset1_, preset2_, age_})
         setPixelSize(l, height * 12 / 110, false);
+    // Never shorter than a line in each row, as that layout kept it: the smallest tiles reach
+    // into the gap under them.
+    int least = kMargin * 6 + contentsMargins().top() + contentsMargins().bottom();
+    for (QLabel* l : {name_, speed_, detail_, preset1_, age_})
+        least += lineHeight(l);
+    setMinimumHeight(least);
     place();
 }
 
@@ -115,22 +118,16 @@ void SiteTile::resizeEvent(QResizeEvent* event) {
     place();
 }
 
-// Rows of one line each, the name on top, the presets side by side, the speed taking the
-// height left; short of room, every row gives up its share.
+// Rows of one line each, the name on top, the presets side by side in halves, the speed taking
+// the height left, as a grid layout of the labels placed them.
 void SiteTile::place() {
-    const QRect inside = contentsRect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
     std::array<int, 5> rows{lineHeight(name_), lineHeight(speed_), lineHeight(detail_),
                             lineHeight(preset1_), lineHeight(age_)};
-    int needed = 0;
+    int needed = kMargin * int(rows.size() - 1);
     for (int row : rows)
         needed += row;
-    const int room = std::max(0, inside.height() - kMargin * int(rows.size() - 1));
-    if (room >= needed) {
-        rows[1] += room - needed;
-    } else {
-        for (int& row : rows)
-            row = needed > 0 ? row * room / needed : 0;
-    }
+    const QRect inside = contentsRect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    rows[1] += std::max(0, inside.height() - needed);
     const auto set = [](QLabel* l, int x, int y, int width, int height) {
         l->setFixedSize(std::max(0, width), std::max(0, height));
         l->move(x, y);

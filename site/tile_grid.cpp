@@ -168,9 +168,10 @@ void TileGrid::relayout() {
             QRect(tileAt(places.front()) - QPoint(0, kHeadingHeight + kTileGap),
                   QSize(across * (plan.tile.width() + kTileGap) - kTileGap, kHeadingHeight)));
         for (std::size_t i = 0; i < places.size(); ++i) {
+            // Its fonts first: they set how short it may be.
+            group.tiles[i]->fitFonts(plan.tile.height());
             put(group.tiles[i], rows_[std::size_t(places[i].y())],
                 QRect(tileAt(places[i]), plan.tile));
-            group.tiles[i]->fitFonts(plan.tile.height());
         }
     }
     // Rows no longer needed hold nothing now.
