@@ -3,6 +3,7 @@
 #include "readings/reply.h"
 #include "readings/station_panel.h"
 #include "site/site_book.h"
+#include "toolkit/text_label.h"
 
 #include <QDateTime>
 #include <QFontMetricsF>
@@ -23,8 +24,12 @@ const QColor kNoDataText(90, 90, 90);
 
 constexpr int kMargin = 2; // inside the frame, and between the labels
 
-QLabel* label(const QString& name, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft) {
-    auto* l = new QLabel(parent);
+// Each label's text changes every second: a TextLabel measures it without shaping it, for the
+// presets' columns below; QLabel paints it.
+toolkit::TextLabel* label(const QString& name, QWidget* parent,
+                          Qt::Alignment alignment = Qt::AlignLeft) {
+    auto* l = new toolkit::TextLabel(parent);
+    l->setPaintedByQLabel(true);
     l->setObjectName(name);
     l->setAlignment(alignment | Qt::AlignVCenter);
     l->setAutoFillBackground(true);
@@ -45,6 +50,27 @@ QString valueText(const Value& value) {
 int lineHeight(const QLabel* label) {
     const QFontMetricsF metrics(label->font());
     return int(std::ceil(metrics.ascent() + metrics.descent()));
+}
+
+// What the tile's grid layout gave its two columns of presets from `room` (their spacing left
+// out) and the widths their texts ask for: half each while that gives each what it asks, else
+// what it asks to the one that asks more; short of room, both give up the same.
+std::pair<int, int> shareColumns(int room, int first, int second) {
+    if (room >= first + second) {
+        const int half = (room + 1) / 2; // an odd pixel to the first
+        if (half < first)
+            return {first, room - first};
+        if (room - half < second)
+            return {room - second, second};
+        return {half, room - half};
+    }
+    const int over = first + second - room;
+    const int cut = (over + 1) / 2;
+    if (first < cut)
+        return {0, room};
+    if (second < over - cut)
+        return {room, 0};
+    return {first - cut, second - (over - cut)};
 }
 
 void setPixelSize(QLabel* label, int pixels, bool bold) {
@@ -118,8 +144,8 @@ void SiteTile::resizeEvent(QResizeEvent* event) {
     place();
 }
 
-// Rows of one line each, the name on top, the presets side by side in halves, the speed taking
-// the height left, as a grid layout of the labels placed them.
+// Rows of one line each, the name on top, the presets side by side, the speed taking the height
+// left, as a grid layout of the labels placed them.
 void SiteTile::place() {
     std::array<int, 5> rows{lineHeight(name_), lineHeight(speed_), lineHeight(detail_),
                             lineHeight(preset1_), lineHeight(age_)};
@@ -133,19 +159,31 @@ void SiteTile::place() {
         l->move(x, y);
     };
     int y = inside.top();
-    const int left = inside.left();
-    const int width = inside.width();
-    const int half = (width - kMargin) / 2;
-    set(name_, left, y, width, rows[0]);
+    set(name_, inside.left(), y, inside.width(), rows[0]);
     y += rows[0] + kMargin;
-    set(speed_, left, y, width, rows[1]);
+    set(speed_, inside.left(), y, inside.width(), rows[1]);
     y += rows[1] + kMargin;
-    set(detail_, left, y, width, rows[2]);
+    set(detail_, inside.left(), y, inside.width(), rows[2]);
     y += rows[2] + kMargin;
-    set(preset1_, left, y, half, rows[3]);
-    set(preset2_, left + half + kMargin, y, width - half - kMargin, rows[3]);
+    presetRow_ = QRect(inside.left(), y, inside.width(), rows[3]);
+    presetColumns_ = {};
+    placePresets();
     y += rows[3] + kMargin;
-    set(age_, left, y, width, rows[4]);
+    set(age_, inside.left(), y, inside.width(), rows[4]);
+}
+
+// The presets' columns as the grid shared them out, by the widths their texts ask for.
+void SiteTile::placePresets() {
+    const std::pair<int, int> asked{preset1_->textWidth(), preset2_->textWidth()};
+    const std::pair<int, int> columns =
+        shareColumns(presetRow_.width() - kMargin, asked.first, asked.second);
+    if (columns == presetColumns_)
+        return;
+    presetColumns_ = columns;
+    preset1_->setFixedSize(std::max(0, columns.first), presetRow_.height());
+    preset1_->move(presetRow_.topLeft());
+    preset2_->setFixedSize(std::max(0, columns.second), presetRow_.height());
+    preset2_->move(presetRow_.left() + columns.first + kMargin, presetRow_.top());
 }
 
 QString SiteTile::ageLine(const SiteStation& station, bool current, qint64 nowMs) const {
@@ -213,6 +251,7 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         preset1_->setText(QStringLiteral("P1"));
         preset2_->setText(QStringLiteral("P2"));
         age_->setText(ageLine(station, current, nowMs));
+        placePresets();
         return;
     }
     if (repaint)
@@ -244,15 +283,21 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
         paintColours(preset1_, presetColour(state->preset1Alarm), Qt::black);
         paintColours(preset2_, presetColour(state->preset2Alarm), Qt::black);
     }
-    if (!shown || shown->preset1 != state->preset1 || shown->preset1Alarm != state->preset1Alarm)
+    const bool preset1 =
+        !shown || shown->preset1 != state->preset1 || shown->preset1Alarm != state->preset1Alarm;
+    if (preset1)
         preset1_->setText(QStringLiteral("P1 %1%2").arg(
             valueText(state->preset1),
             state->preset1Alarm ? QStringLiteral(" ALARME") : QString()));
-    if (!shown || shown->preset2 != state->preset2 || shown->preset2Alarm != state->preset2Alarm)
+    const bool preset2 =
+        !shown || shown->preset2 != state->preset2 || shown->preset2Alarm != state->preset2Alarm;
+    if (preset2)
         preset2_->setText(QStringLiteral("P2 %1%2").arg(
             valueText(state->preset2),
             state->preset2Alarm ? QStringLiteral(" ALARME") : QString()));
     age_->setText(ageLine(station, current, nowMs));
+    if (preset1 || preset2)
+        placePresets();
 }
 
 } // namespace site

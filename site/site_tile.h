@@ -1,10 +1,12 @@
 #pragma once
 
 #include "site/site_payloads.h"
+#include "toolkit/text_label.h"
 
 #include <QFrame>
 
 #include <optional>
+#include <utility>
 
 class QLabel;
 
@@ -47,19 +49,22 @@ protected:
 
 private:
     void place();
+    void placePresets();
     QString ageLine(const SiteStation& station, bool current, qint64 nowMs) const;
 
-    QLabel* name_;
-    QLabel* speed_;
-    QLabel* detail_;
-    QLabel* preset1_;
-    QLabel* preset2_;
-    QLabel* age_;
+    toolkit::TextLabel* name_;
+    toolkit::TextLabel* speed_;
+    toolkit::TextLabel* detail_;
+    toolkit::TextLabel* preset1_;
+    toolkit::TextLabel* preset2_;
+    toolkit::TextLabel* age_;
     bool current_ = false;
     qint64 shownTimeMs_ = 0;
     quint64 statesShown_ = 0;
     std::optional<StationState> lastCurrent_;
     int fittedHeight_ = 0;
+    QRect presetRow_;
+    std::pair<int, int> presetColumns_;
     // What the labels were last set from: the same again only brings the age up to date.
     bool shownOnce_ = false;
     std::optional<StationState> shownState_;
