@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 namespace site {
 
@@ -24,12 +25,13 @@ const QColor kNoDataText(90, 90, 90);
 
 constexpr int kMargin = 2; // inside the frame, and between the labels
 
-// Each label's text changes every second: a TextLabel measures it without shaping it, for the
-// presets' columns below; QLabel paints it.
-toolkit::TextLabel* label(const QString& name, QWidget* parent,
-                          Qt::Alignment alignment = Qt::AlignLeft) {
-    auto* l = new toolkit::TextLabel(parent);
-    l->setPaintedByQLabel(true);
+// Painted by QLabel; the presets' by TextLabel, which measures their texts for the presets'
+// columns below as the tile's grid layout measured them.
+template <typename Label = QLabel>
+Label* label(const QString& name, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft) {
+    auto* l = new Label(parent);
+    if constexpr (std::is_same_v<Label, toolkit::TextLabel>)
+        l->setPaintedByQLabel(true);
     l->setObjectName(name);
     l->setAlignment(alignment | Qt::AlignVCenter);
     l->setAutoFillBackground(true);
@@ -116,8 +118,8 @@ SiteTile::SiteTile(QWidget* parent) : QFrame(parent) {
     paintColours(name_, readings::colourFromReference(readings::kColourNameBar), Qt::white);
     speed_ = label(QStringLiteral("Velocidade"), this, Qt::AlignHCenter);
     detail_ = label(QStringLiteral("Detalhes"), this, Qt::AlignHCenter);
-    preset1_ = label(QStringLiteral("Preset1"), this, Qt::AlignHCenter);
-    preset2_ = label(QStringLiteral("Preset2"), this, Qt::AlignHCenter);
+    preset1_ = label<toolkit::TextLabel>(QStringLiteral("Preset1"), this, Qt::AlignHCenter);
+    preset2_ = label<toolkit::TextLabel>(QStringLiteral("Preset2"), this, Qt::AlignHCenter);
     age_ = label(QStringLiteral("Idade"), this, Qt::AlignHCenter);
     fitFonts(110);
 }
@@ -128,12 +130,12 @@ void SiteTile::fitFonts(int height) {
     fittedHeight_ = height;
     setPixelSize(name_, height * 14 / 110, true);
     setPixelSize(speed_, height * 28 / 110, true);
-    for (QLabel* l : {detail_, preset1_, preset2_, age_})
+    for (QLabel* l : std::initializer_list<QLabel*>{detail_, preset1_, preset2_, age_})
         setPixelSize(l, height * 12 / 110, false);
     // Never shorter than a line in each row, as that layout kept it: the smallest tiles reach
     // into the gap under them.
     int least = kMargin * 6 + contentsMargins().top() + contentsMargins().bottom();
-    for (QLabel* l : {name_, speed_, detail_, preset1_, age_})
+    for (QLabel* l : std::initializer_list<QLabel*>{name_, speed_, detail_, preset1_, age_})
         least += lineHeight(l);
     setMinimumHeight(least);
     place();
@@ -242,7 +244,7 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     if (!current) {
         if (repaint) {
             paintColours(this, kNoDataColour, kNoDataText);
-            for (QLabel* preset : {preset1_, preset2_})
+            for (QLabel* preset : std::initializer_list<QLabel*>{preset1_, preset2_})
                 paintColours(preset, readings::colourFromReference(readings::kColourSilver),
                              kNoDataText);
         }

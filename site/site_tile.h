@@ -52,12 +52,12 @@ private:
     void placePresets();
     QString ageLine(const SiteStation& station, bool current, qint64 nowMs) const;
 
-    toolkit::TextLabel* name_;
-    toolkit::TextLabel* speed_;
-    toolkit::TextLabel* detail_;
+    QLabel* name_;
+    QLabel* speed_;
+    QLabel* detail_;
     toolkit::TextLabel* preset1_;
     toolkit::TextLabel* preset2_;
-    toolkit::TextLabel* age_;
+    QLabel* age_;
     bool current_ = false;
     qint64 shownTimeMs_ = 0;
     quint64 statesShown_ = 0;
