@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 
 Q_LOGGING_CATEGORY(lcSite, "anemometros.site", QtWarningMsg)
@@ -14,10 +16,43 @@ qint64 traceClockMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void TraceLines::add(const QString& message) {
+namespace {
+
+// As QString::number writes it ("%g" with 6 digits), without QString.
+void appendNumber(QByteArray& line, std::optional<double> number) {
+    if (!number) {
+        line += "null";
+        return;
+    }
+    std::array<char, 32> digits;
+    const double value = *number == 0 ? 0.0 : *number; // "0" for -0 too
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                   std::chars_format::general, 6)
+                         .ptr;
+    line.append(digits.data(), end - digits.data());
+}
+
+void appendNumber(QByteArray& line, qint64 number) {
+    std::array<char, 24> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    line.append(digits.data(), end - digits.data());
+}
+
+} // namespace
+
+void TraceLines::shown(const QString& prefix, int station, std::optional<double> speed,
+                       std::optional<double> battery, qint64 ms) {
     lines_ += lcSite().categoryName();
-    lines_ += ": ";
-    lines_ += message.toUtf8();
+    lines_ += ": shown ";
+    lines_ += prefix.toUtf8();
+    lines_ += ' ';
+    appendNumber(lines_, qint64(station));
+    lines_ += ' ';
+    appendNumber(lines_, speed);
+    lines_ += ' ';
+    appendNumber(lines_, battery);
+    lines_ += ' ';
+    appendNumber(lines_, ms);
     lines_ += '\n';
 }
 

@@ -4,6 +4,8 @@
 #include <QLoggingCategory>
 #include <QString>
 
+#include <optional>
+
 // The site view's trace for the benchmarks, off unless QT_LOGGING_RULES switches on
 // "anemometros.site.debug": each state put on a tile and each change of the broker connection,
 // with the time on traceClockMs().
@@ -24,7 +26,10 @@ public:
     TraceLines& operator=(const TraceLines&) = delete;
     ~TraceLines() { write(); }
 
-    void add(const QString& message);
+    // The line of a state put on a tile: "shown <prefix> <station> <speed> <battery> <ms>",
+    // each number as QString::number writes it, "null" for none.
+    void shown(const QString& prefix, int station, std::optional<double> speed,
+               std::optional<double> battery, qint64 ms);
     // Writes the lines kept.
     void write();
 

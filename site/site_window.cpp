@@ -34,10 +34,6 @@ QLabel* headingLabel() {
 
 const QString kBrokerAway = QStringLiteral("servidor MQTT fora");
 
-QString numberText(const std::optional<double>& number) {
-    return number ? QString::number(*number) : QStringLiteral("null");
-}
-
 } // namespace
 
 SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64()> nowMs,
@@ -226,11 +222,9 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trac
     tile->showStation(station, current, whyNot, nowMs);
     if (trace && tile->statesShown() != before && lcSite().isDebugEnabled()) {
         const StationState& state = *station.state;
-        trace_.add(
-            QStringLiteral("shown ") + station.prefix + u' ' + QString::number(station.station) +
-            u' ' +
-            (state.speed.overLimit ? QStringLiteral("null") : numberText(state.speed.number)) +
-            u' ' + numberText(state.battery) + u' ' + QString::number(traceClockMs()));
+        trace_.shown(station.prefix, station.station,
+                     state.speed.overLimit ? std::nullopt : state.speed.number, state.battery,
+                     traceClockMs());
         // The messages of one read of the broker come one after another: their lines leave
         // together after the last.
         if (!std::exchange(traceDue_, true))
