@@ -338,7 +338,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(site.connected(), 10000);
 
         // Every station's speed in tenths, round after round, in bursts of a few milliseconds.
-        const auto speedOfRound = [](int round, int n) { return unsigned(round * 37 + n * 5); };
+        const auto speedOfRound = [](int round, int n) { return quint16(round * 37 + n * 5); };
         const int rounds = 40;
         QRandomGenerator random(7);
         for (int round = 1; round <= rounds; ++round) {
