@@ -240,13 +240,18 @@ void MqttClient::readSocket() {
 }
 
 void MqttClient::tellReceived() {
-    const std::vector<Received> received = std::exchange(received_, {});
+    spare_.clear();
+    std::vector<Received> telling = std::exchange(received_, std::move(spare_));
     // A receiver may stop the client, or delete it.
     const QPointer<MqttClient> alive(this);
-    for (const Received& message : received) {
+    for (const Received& message : telling) {
         if (!alive || !shared_)
             return;
         emit messageReceived(message.topic, message.payload, message.retained);
+    }
+    if (alive) {
+        telling.clear();
+        spare_ = std::move(telling);
     }
 }
 

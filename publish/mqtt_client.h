@@ -128,6 +128,7 @@ private:
         bool retained;
     };
     std::vector<Received> received_; // read, to be told from the event loop
+    std::vector<Received> spare_;    // told already: its room kept for the next read's
     MessageBatch* batch_ = nullptr;
     bool connected_ = false;
     bool answered_ = false; // the broker answered this connection's greeting
