@@ -188,7 +188,25 @@ void SiteTile::placePresets() {
     preset2_->move(presetRow_.left() + columns.first + kMargin, presetRow_.top());
 }
 
-QString SiteTile::ageLine(const SiteStation& station, bool current, qint64 nowMs) const {
+// What the age line says at nowMs, as a number: -1 without a state, -2 for a state dated ahead,
+// else its age in the unit ageText words it in.
+qint64 SiteTile::ageWords(const SiteStation& station, bool current, qint64 nowMs) const {
+    if (!station.state)
+        return -1;
+    if (!current && station.state->timeMs - nowMs >= 1000)
+        return -2;
+    const qint64 s = std::max<qint64>(0, nowMs - station.state->timeMs) / 1000;
+    if (s < 60)
+        return s;
+    if (s < 3600)
+        return 100'000 + s / 60;
+    if (s < 2 * 86400)
+        return 200'000 + s / 3600;
+    return 300'000 + s / 86400;
+}
+
+QString SiteTile::ageLine(const SiteStation& station, bool current, qint64 nowMs) {
+    shownAgeWords_ = ageWords(station, current, nowMs);
     const StationState* state = station.state ? &*station.state : nullptr;
     if (current) {
         // Its station PC's word on it: "online" once the PC has said so.
@@ -210,7 +228,9 @@ void SiteTile::showStation(const SiteStation& station, bool current, const QStri
     // Every second for every tile: what has not changed since is not set again.
     if (shownOnce_ && current == current_ && whyNot == shownWhyNot_ &&
         station.online == shownOnline_ && station.state == shownState_) {
-        age_->setText(ageLine(station, current, nowMs));
+        // Only the age moves on, by whole seconds, minutes, hours.
+        if (ageWords(station, current, nowMs) != shownAgeWords_)
+            age_->setText(ageLine(station, current, nowMs));
         return;
     }
     // The state the labels show now, when they show one as current: what has not changed in

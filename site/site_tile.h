@@ -50,7 +50,9 @@ protected:
 private:
     void place();
     void placePresets();
-    QString ageLine(const SiteStation& station, bool current, qint64 nowMs) const;
+    // The age line, what it says noted.
+    QString ageLine(const SiteStation& station, bool current, qint64 nowMs);
+    qint64 ageWords(const SiteStation& station, bool current, qint64 nowMs) const;
 
     QLabel* name_;
     QLabel* speed_;
@@ -71,6 +73,7 @@ private:
     std::optional<bool> shownOnline_;
     QString shownWhyNot_;
     QString shownName_;
+    qint64 shownAgeWords_ = -3;
     // The colours painted last: palettes are compared and set only when these change.
     struct Look {
         bool current = false;
