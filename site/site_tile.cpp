@@ -25,8 +25,8 @@ const QColor kNoDataText(90, 90, 90);
 
 constexpr int kMargin = 2; // inside the frame, and between the labels
 
-// Painted by QLabel; the presets' by TextLabel, which measures their texts for the presets'
-// columns below as the tile's grid layout measured them.
+// QLabels; the presets' are TextLabels (painted by QLabel too), which measure their texts for the
+// presets' columns below as a grid layout would.
 template <typename Label = QLabel>
 Label* label(const QString& name, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft) {
     auto* l = new Label(parent);
@@ -54,9 +54,10 @@ int lineHeight(const QLabel* label) {
     return int(std::ceil(metrics.ascent() + metrics.descent()));
 }
 
-// What the tile's grid layout gave its two columns of presets from `room` (their spacing left
-// out) and the widths their texts ask for: half each while that gives each what it asks, else
-// what it asks to the one that asks more; short of room, both give up the same.
+// What a grid layout gives two columns side by side (no stretch, no least width) from `room`
+// (their spacing left out) and the widths their texts ask for: half each while that gives each
+// what it asks, else what it asks to the one that asks more; short of room, both give up the
+// same.
 std::pair<int, int> shareColumns(int room, int first, int second) {
     if (room >= first + second) {
         const int half = (room + 1) / 2; // an odd pixel to the first
@@ -132,8 +133,8 @@ void SiteTile::fitFonts(int height) {
     setPixelSize(speed_, height * 28 / 110, true);
     for (QLabel* l : std::initializer_list<QLabel*>{detail_, preset1_, preset2_, age_})
         setPixelSize(l, height * 12 / 110, false);
-    // Never shorter than a line in each row, as that layout kept it: the smallest tiles reach
-    // into the gap under them.
+    // Never shorter than a line in each row: the smallest tiles reach into the gap under them
+    // rather than cut their last row.
     int least = kMargin * 6 + contentsMargins().top() + contentsMargins().bottom();
     for (QLabel* l : std::initializer_list<QLabel*>{name_, speed_, detail_, preset1_, age_})
         least += lineHeight(l);
@@ -147,7 +148,7 @@ void SiteTile::resizeEvent(QResizeEvent* event) {
 }
 
 // Rows of one line each, the name on top, the presets side by side, the speed taking the height
-// left, as a grid layout of the labels placed them.
+// left, where a grid layout of the labels would put them.
 void SiteTile::place() {
     std::array<int, 5> rows{lineHeight(name_), lineHeight(speed_), lineHeight(detail_),
                             lineHeight(preset1_), lineHeight(age_)};
@@ -174,7 +175,7 @@ void SiteTile::place() {
     set(age_, inside.left(), y, inside.width(), rows[4]);
 }
 
-// The presets' columns as the grid shared them out, by the widths their texts ask for.
+// The presets' columns as a grid layout shares them out, by the widths their texts ask for.
 void SiteTile::placePresets() {
     const std::pair<int, int> asked{preset1_->textWidth(), preset2_->textWidth()};
     const std::pair<int, int> columns =
