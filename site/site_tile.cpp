@@ -133,12 +133,6 @@ void SiteTile::fitFonts(int height) {
     setPixelSize(speed_, height * 28 / 110, true);
     for (QLabel* l : std::initializer_list<QLabel*>{detail_, preset1_, preset2_, age_})
         setPixelSize(l, height * 12 / 110, false);
-    // Never shorter than a line in each row: the smallest tiles reach into the gap under them
-    // rather than cut their last row.
-    int least = kMargin * 6 + contentsMargins().top() + contentsMargins().bottom();
-    for (QLabel* l : std::initializer_list<QLabel*>{name_, speed_, detail_, preset1_, age_})
-        least += lineHeight(l);
-    setMinimumHeight(least);
     place();
 }
 
@@ -148,7 +142,8 @@ void SiteTile::resizeEvent(QResizeEvent* event) {
 }
 
 // Rows of one line each, the name on top, the presets side by side, the speed taking the height
-// left, where a grid layout of the labels would put them.
+// left, where a grid layout of the labels would put them; short of room (the smallest tiles),
+// the speed's row gives it up, as in such a layout.
 void SiteTile::place() {
     std::array<int, 5> rows{lineHeight(name_), lineHeight(speed_), lineHeight(detail_),
                             lineHeight(preset1_), lineHeight(age_)};
@@ -156,7 +151,7 @@ void SiteTile::place() {
     for (int row : rows)
         needed += row;
     const QRect inside = contentsRect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
-    rows[1] += std::max(0, inside.height() - needed);
+    rows[1] = std::max(0, rows[1] + inside.height() - needed);
     const auto set = [](QLabel* l, int x, int y, int width, int height) {
         l->setFixedSize(std::max(0, width), std::max(0, height));
         l->move(x, y);

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace site {
 
@@ -133,17 +134,36 @@ void TileGrid::relayout() {
     for (const Group& group : groups_)
         counts << int(group.tiles.size());
     const TilePlan plan = planTiles(area, counts);
-    // The rows, each as tall as its strip of headings and tiles.
+    // The rows, each as tall as its strip of headings and tiles, in bands of about as many rows
+    // as there are bands.
     const std::size_t rowCount = plan.rowTops.size();
+    const auto perBand = std::max<std::size_t>(1, std::size_t(std::lround(std::sqrt(rowCount))));
+    const std::size_t bandCount = (rowCount + perBand - 1) / perBand;
+    while (bands_.size() < bandCount) {
+        bands_.push_back(new QWidget(this));
+        bands_.back()->show();
+    }
     while (rows_.size() < rowCount) {
-        rows_.push_back(new QWidget(this));
+        rows_.push_back(new QWidget(bands_[(rows_.size()) / perBand]));
         rows_.back()->show();
     }
     const auto bottomOf = [&](std::size_t row) {
         return row + 1 < rowCount ? plan.rowTops[row + 1] : plan.height;
     };
-    for (std::size_t row = 0; row < rowCount; ++row)
-        rows_[row]->setGeometry(0, plan.rowTops[row], width(), bottomOf(row) - plan.rowTops[row]);
+    for (std::size_t band = 0; band < bandCount; ++band) {
+        const int top = plan.rowTops[band * perBand];
+        const int bottom = bottomOf(std::min(rowCount, (band + 1) * perBand) - 1);
+        bands_[band]->setGeometry(0, top, width(), bottom - top);
+    }
+    for (std::size_t row = 0; row < rowCount; ++row) {
+        QWidget* band = bands_[row / perBand];
+        if (rows_[row]->parentWidget() != band) {
+            rows_[row]->setParent(band);
+            rows_[row]->show();
+        }
+        rows_[row]->setGeometry(0, plan.rowTops[row] - band->y(), width(),
+                                bottomOf(row) - plan.rowTops[row]);
+    }
     // A tile sits at the bottom of its row, under the headings' strip where the row has one.
     const auto tileAt = [&](QPoint place) {
         const std::size_t row = std::size_t(place.y());
@@ -174,10 +194,14 @@ void TileGrid::relayout() {
                 QRect(tileAt(places[i]), plan.tile));
         }
     }
-    // Rows no longer needed hold nothing now.
+    // Rows no longer needed hold nothing now, nor do the bands after them.
     while (rows_.size() > rowCount) {
         delete rows_.back();
         rows_.pop_back();
+    }
+    while (bands_.size() > bandCount) {
+        delete bands_.back();
+        bands_.pop_back();
     }
     // Taller than the viewport only when the smallest tiles do not fit: then it scrolls.
     setMinimumHeight(plan.height > area.height() ? plan.height : 0);
