@@ -6,12 +6,14 @@
 #include "toolkit/regular_file.h"
 
 #include <QMetaObject>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -113,6 +115,18 @@ void MqttClient::start() {
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &MqttClient::attempt);
+    readAgain_ = new QTimer(this);
+    readAgain_->setSingleShot(true);
+    connect(readAgain_, &QTimer::timeout, this, [this] {
+        if (!reader_)
+            return;
+        // What came during the gap is read at once, else the socket is watched again.
+        int waiting = 0;
+        if (ioctl(mq().socket(shared_->handle), FIONREAD, &waiting) == 0 && waiting > 0)
+            readSocket();
+        else
+            reader_->setEnabled(true);
+    });
     attempt();
 }
 
@@ -184,8 +198,7 @@ void MqttClient::retryLater() {
 void MqttClient::watchSocket(bool writable) {
     const int socket = mq().socket(shared_->handle);
     reader_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
-    connect(reader_, &QSocketNotifier::activated, this,
-            [this] { afterLoop(mq().loopRead(shared_->handle, 1)); });
+    connect(reader_, &QSocketNotifier::activated, this, &MqttClient::readSocket);
     writer_ = new QSocketNotifier(socket, QSocketNotifier::Write, this);
     writer_->setEnabled(writable);
     connect(writer_, &QSocketNotifier::activated, this,
@@ -201,6 +214,45 @@ void MqttClient::stopWatching() {
     writer_ = nullptr;
     if (keepalive_)
         keepalive_->stop();
+    if (readAgain_)
+        readAgain_->stop();
+}
+
+void MqttClient::readSocket() {
+    mosquitto* handle = shared_->handle;
+    // The library reads one packet per call. Gathering, the socket holds what came during the
+    // gap: read to its end (or to the bound) now. The library says the end by a read that
+    // would block: success, with EAGAIN left in errno.
+    int code = MOSQ_ERR_SUCCESS;
+    for (int packets = 0; packets < kMostPacketsPerRead; ++packets) {
+        errno = 0;
+        code = mq().loopRead(handle, 1);
+        if (code != MOSQ_ERR_SUCCESS || readGap_.count() <= 0 || errno == EAGAIN ||
+            errno == EWOULDBLOCK)
+            break;
+    }
+    const bool gathering = readGap_.count() > 0;
+    afterLoop(code);
+    if (gathering && reader_) {
+        reader_->setEnabled(false);
+        readAgain_->start(readGap_);
+    }
+}
+
+void MqttClient::tellReceived() {
+    spare_.clear();
+    std::vector<Received> telling = std::exchange(received_, std::move(spare_));
+    // A receiver may stop the client, or delete it.
+    const QPointer<MqttClient> alive(this);
+    for (const Received& message : telling) {
+        if (!alive || !shared_)
+            return;
+        emit messageReceived(message.topic, message.payload, message.retained);
+    }
+    if (alive) {
+        telling.clear();
+        spare_ = std::move(telling);
+    }
 }
 
 void MqttClient::afterLoop(int code) {
@@ -255,18 +307,15 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int code) {
 
 void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
     auto* client = static_cast<MqttClient*>(self);
-    const QString topic = QString::fromUtf8(message->topic);
-    const QByteArray payload(static_cast<const char*>(message->payload),
-                             std::min<qsizetype>(message->payloadlen, kMostReceivedBytes + 1));
-    const bool retained = message->retain;
-    // Out of the library's read first: a receiver may publish, or stop the client.
-    QMetaObject::invokeMethod(
-        client,
-        [client, topic, payload, retained] {
-            if (client->shared_)
-                emit client->messageReceived(topic, payload, retained);
-        },
-        Qt::QueuedConnection);
+    // Out of the library's read first: a receiver may publish, or stop the client. One call
+    // tells every message of the read, in order.
+    if (client->received_.empty())
+        QMetaObject::invokeMethod(client, &MqttClient::tellReceived, Qt::QueuedConnection);
+    client->received_.push_back(
+        {QString::fromUtf8(message->topic),
+         QByteArray(static_cast<const char*>(message->payload),
+                    std::min<qsizetype>(message->payloadlen, kMostReceivedBytes + 1)),
+         message->retain});
 }
 
 void MqttClient::subscribe(const QStringList& filters) {

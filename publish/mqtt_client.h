@@ -67,7 +67,14 @@ public:
     // Messages kept for a gathered write that the end of a connection discarded.
     qint64 lostMessages() const { return lost_; }
 
+    // After each read the socket is left alone for `gap`, then read to its end: messages that
+    // come often are told a batch at a time, one wake-up of the program for each batch rather
+    // than for each message. Zero (the default): each read as soon as it comes.
+    void gatherReads(std::chrono::milliseconds gap) { readGap_ = gap; }
+
     static constexpr int kGatherMs = MessageBatch::kGatherMs;
+    // Packets read at most in one go, so that a burst leaves the event loop room between reads.
+    static constexpr int kMostPacketsPerRead = 256;
     static constexpr int kMostKept = MessageBatch::kMostKept;
     // A message that comes longer than this is told cut to one byte more, so the receiver can
     // see it is too long without the program holding a copy of what a broker let through.
@@ -77,7 +84,7 @@ signals:
     void connectedChanged(bool connected);
     void failed(const QString& reason);
     // A message on a subscribed topic, told from the event loop after the read that brought
-    // it, never from inside the library.
+    // it, never from inside the library; the messages of one read are told one after another.
     void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
 
 private:
@@ -92,6 +99,8 @@ private:
     QString failureText(int code, int systemError) const;
     void watchSocket(bool writable);
     void stopWatching();
+    void readSocket();
+    void tellReceived();
 
     static void onConnect(::mosquitto* handle, void* self, int code);
     static void onDisconnect(::mosquitto* handle, void* self, int code);
@@ -111,6 +120,15 @@ private:
     QSocketNotifier* writer_ = nullptr;
     QTimer* keepalive_ = nullptr;
     QTimer* retry_ = nullptr;
+    QTimer* readAgain_ = nullptr;
+    std::chrono::milliseconds readGap_{0};
+    struct Received {
+        QString topic;
+        QByteArray payload;
+        bool retained;
+    };
+    std::vector<Received> received_; // read, to be told from the event loop
+    std::vector<Received> spare_;    // told already: its room kept for the next read's
     MessageBatch* batch_ = nullptr;
     bool connected_ = false;
     bool answered_ = false; // the broker answered this connection's greeting

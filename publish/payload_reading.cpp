@@ -2,8 +2,10 @@
 
 #include "alarms/alarm_json.h"
 #include "modbus/stations.h"
+#include "publish/flat_json.h"
 #include "publish/payload_fields.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,66 +23,126 @@ std::optional<QJsonObject> objectOf(const QByteArray& payload) {
     return document.object();
 }
 
-using alarms::json::timeOf;
+// One field of a payload as either reader found it.
+struct Field {
+    enum class Type { Missing, Null, Bool, Number, String, Other };
+    Type type = Type::Missing;
+    bool flag = false;
+    double number = 0;
+    QString text;
+};
 
-// A text, empty for null or missing; none for another type.
-std::optional<QString> textOf(const QJsonValue& value) {
-    if (value.isNull() || value.isUndefined())
-        return QString();
-    if (!value.isString())
-        return std::nullopt;
-    return value.toString();
+Field fieldOf(const QJsonValue& value) {
+    switch (value.type()) {
+    case QJsonValue::Undefined:
+        return {};
+    case QJsonValue::Null:
+        return {Field::Type::Null};
+    case QJsonValue::Bool:
+        return {Field::Type::Bool, value.toBool()};
+    case QJsonValue::Double:
+        return {Field::Type::Number, false, value.toDouble()};
+    case QJsonValue::String:
+        return {Field::Type::String, false, 0, value.toString()};
+    case QJsonValue::Array:
+    case QJsonValue::Object:
+        break;
+    }
+    return {Field::Type::Other};
 }
 
-std::optional<bool> flagOf(const QJsonValue& value) {
-    if (value.isUndefined())
-        return false;
-    if (!value.isBool())
+Field fieldOf(const flat::Value* value) {
+    if (!value)
+        return {};
+    switch (value->type) {
+    case flat::Value::Type::Null:
+        return {Field::Type::Null};
+    case flat::Value::Type::Bool:
+        return {Field::Type::Bool, value->flag};
+    case flat::Value::Type::Number:
+        return {Field::Type::Number, false, value->number};
+    case flat::Value::Type::String:
+        return {Field::Type::String, false, 0, QString::fromUtf8(value->text)};
+    }
+    return {Field::Type::Other};
+}
+
+// A text, empty for null or missing; none for another type.
+std::optional<QString> textOf(const Field& field) {
+    if (field.type == Field::Type::Null || field.type == Field::Type::Missing)
+        return QString();
+    if (field.type != Field::Type::String)
         return std::nullopt;
-    return value.toBool();
+    return field.text;
+}
+
+std::optional<bool> flagOf(const Field& field) {
+    if (field.type == Field::Type::Missing)
+        return false;
+    if (field.type != Field::Type::Bool)
+        return std::nullopt;
+    return field.flag;
 }
 
 // A number, or null with "<field>_over_limit": true beside it.
-std::optional<Value> valueOf(const QJsonObject& json, const QString& name) {
-    const QJsonValue value = json.value(name);
-    const std::optional<bool> over = flagOf(json.value(name + field::kOverLimitSuffix));
+std::optional<Value> valueOf(const Field& value, const Field& overLimit) {
+    const std::optional<bool> over = flagOf(overLimit);
     if (!over)
         return std::nullopt;
-    if (value.isDouble() && !*over)
-        return Value{value.toDouble(), false};
-    if (value.isNull() && *over)
+    if (value.type == Field::Type::Number && !*over)
+        return Value{value.number, false};
+    if (value.type == Field::Type::Null && *over)
         return Value{std::nullopt, true};
     return std::nullopt;
 }
 
-std::optional<int> stationOf(const QJsonValue& value, int lowest) {
-    if (!value.isDouble())
+std::optional<int> stationOf(const Field& field, int lowest) {
+    if (field.type != Field::Type::Number)
         return std::nullopt;
-    const double number = value.toDouble();
+    const double number = field.number;
     if (number != int(number) || number < lowest || number > kStations)
         return std::nullopt;
     return int(number);
 }
 
-} // namespace
-
-std::optional<StationState> readState(const QByteArray& payload) {
-    const std::optional<QJsonObject> json = objectOf(payload);
-    if (!json)
+// As alarms::json::timeOf reads it: 0 for null or missing, none for anything but an ISO 8601
+// time.
+std::optional<qint64> timeOf(const Field& field) {
+    if (field.type == Field::Type::Null || field.type == Field::Type::Missing)
+        return 0;
+    if (field.type != Field::Type::String)
         return std::nullopt;
-    const std::optional<int> station = stationOf(json->value(field::kStation), 1);
-    const std::optional<qint64> time = timeOf(json->value(field::kTime));
-    const std::optional<QString> name = textOf(json->value(field::kName));
-    const std::optional<QString> unit = textOf(json->value(field::kUnit));
-    const std::optional<QString> direction = textOf(json->value(field::kDirection));
-    const std::optional<Value> speed = valueOf(*json, field::kSpeed);
-    const std::optional<Value> preset1 = valueOf(*json, field::kPreset1);
-    const std::optional<Value> preset2 = valueOf(*json, field::kPreset2);
-    const std::optional<bool> alarm1 = flagOf(json->value(field::kPreset1Alarm));
-    const std::optional<bool> alarm2 = flagOf(json->value(field::kPreset2Alarm));
-    const QJsonValue battery = json->value(field::kBattery);
+    if (const std::optional<qint64> ms = flat::isoTimeMs(field.text))
+        return ms;
+    const QDateTime at = QDateTime::fromString(field.text, Qt::ISODateWithMs);
+    if (!at.isValid())
+        return std::nullopt;
+    return at.toMSecsSinceEpoch();
+}
+
+const QString kSpeedOverLimit = field::kSpeed + field::kOverLimitSuffix;
+const QString kPreset1OverLimit = field::kPreset1 + field::kOverLimitSuffix;
+const QString kPreset2OverLimit = field::kPreset2 + field::kOverLimitSuffix;
+
+// The state from its fields, `fieldNamed(name)` giving each.
+template <typename Fields> std::optional<StationState> stateOf(const Fields& fieldNamed) {
+    const std::optional<int> station = stationOf(fieldNamed(field::kStation), 1);
+    const std::optional<qint64> time = timeOf(fieldNamed(field::kTime));
+    const std::optional<QString> name = textOf(fieldNamed(field::kName));
+    const std::optional<QString> unit = textOf(fieldNamed(field::kUnit));
+    const std::optional<QString> direction = textOf(fieldNamed(field::kDirection));
+    const std::optional<Value> speed =
+        valueOf(fieldNamed(field::kSpeed), fieldNamed(kSpeedOverLimit));
+    const std::optional<Value> preset1 =
+        valueOf(fieldNamed(field::kPreset1), fieldNamed(kPreset1OverLimit));
+    const std::optional<Value> preset2 =
+        valueOf(fieldNamed(field::kPreset2), fieldNamed(kPreset2OverLimit));
+    const std::optional<bool> alarm1 = flagOf(fieldNamed(field::kPreset1Alarm));
+    const std::optional<bool> alarm2 = flagOf(fieldNamed(field::kPreset2Alarm));
+    const Field battery = fieldNamed(field::kBattery);
     if (!station || !time || *time == 0 || !name || !unit || !direction || !speed || !preset1 ||
-        !preset2 || !alarm1 || !alarm2 || !(battery.isDouble() || battery.isUndefined()))
+        !preset2 || !alarm1 || !alarm2 ||
+        !(battery.type == Field::Type::Number || battery.type == Field::Type::Missing))
         return std::nullopt;
     StationState state{
         .station = *station,
@@ -95,9 +157,21 @@ std::optional<StationState> readState(const QByteArray& payload) {
         .battery = std::nullopt,
         .timeMs = *time,
     };
-    if (battery.isDouble())
-        state.battery = battery.toDouble();
+    if (battery.type == Field::Type::Number)
+        state.battery = battery.number;
     return state;
+}
+
+} // namespace
+
+std::optional<StationState> readState(const QByteArray& payload) {
+    // A second's states of every station come this way: read in one pass when they can be.
+    if (const std::optional<flat::Object> object = flat::scan(payload))
+        return stateOf([&](const QString& name) { return fieldOf(object->find(name)); });
+    const std::optional<QJsonObject> json = objectOf(payload);
+    if (!json)
+        return std::nullopt;
+    return stateOf([&](const QString& name) { return fieldOf(json->value(name)); });
 }
 
 std::optional<bool> readOnline(const QByteArray& payload) {
@@ -113,8 +187,8 @@ std::optional<StationAlarms> readAlarms(const QByteArray& payload) {
     if (!json)
         return std::nullopt;
     const std::optional<int> station =
-        stationOf(json->value(field::kStation), alarms::kPortStation);
-    const std::optional<QString> name = textOf(json->value(field::kName));
+        stationOf(fieldOf(json->value(field::kStation)), alarms::kPortStation);
+    const std::optional<QString> name = textOf(fieldOf(json->value(field::kName)));
     const QJsonValue list = json->value(field::kAlarms);
     if (!station || !name || !list.isArray())
         return std::nullopt;

@@ -66,6 +66,8 @@ Message alarmDiscoveryConfig(const MqttSettings& settings, const StationInfo& in
 struct Value {
     std::optional<double> number;
     bool overLimit = false;
+
+    bool operator==(const Value&) const = default;
 };
 
 // One reading of one station, as its state topic carries it.
@@ -81,6 +83,8 @@ struct StationState {
     QString direction; // empty: not valid
     std::optional<double> battery;
     qint64 timeMs = 0; // when the station PC read it, ms since 1970
+
+    bool operator==(const StationState&) const = default;
 };
 
 // None when the payload is not such a state: not JSON, no station 1 to 8, no valid time, a

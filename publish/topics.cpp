@@ -51,7 +51,11 @@ QString topicOf(const QString& prefix, int station, Topic::Kind kind) {
 std::optional<Topic> readTopic(const QStringList& prefixes, const QString& topic) {
     std::optional<Topic> found;
     for (const QString& prefix : prefixes) {
-        if (!topic.startsWith(prefix + u'/') || (found && found->prefix.size() >= prefix.size()))
+        // The level after the prefix and the prefix's last letter first: most prefixes differ
+        // from the topic's only there.
+        if (topic.size() <= prefix.size() || topic.at(prefix.size()) != u'/' ||
+            (!prefix.isEmpty() && topic.at(prefix.size() - 1) != prefix.back()) ||
+            !topic.startsWith(prefix) || (found && found->prefix.size() >= prefix.size()))
             continue;
         const QStringView rest = QStringView(topic).mid(prefix.size() + 1);
         if (const std::optional<Topic::Kind> kind = kindOf(rest); kind && ofThePc(*kind)) {

@@ -3,6 +3,7 @@
 #include "alarms/alarm_book.h"
 
 #include <algorithm>
+#include <array>
 
 namespace site {
 
@@ -35,13 +36,19 @@ bool latchedCameBack(const StationAlarms* before, const alarms::Entry& entry) {
 } // namespace
 
 SiteBook::SiteBook(QStringList prefixes, QObject* parent)
-    : QObject(parent), prefixes_(std::move(prefixes)) {}
+    : QObject(parent), prefixes_(std::move(prefixes)) {
+    // The first of a prefix listed twice, as QStringList::indexOf finds it.
+    for (int i = 0; i < int(prefixes_.size()); ++i) {
+        if (!place_.contains(prefixes_.at(i)))
+            place_.insert(prefixes_.at(i), i);
+    }
+}
 
 void SiteBook::message(const QString& topic, const QByteArray& payload, Arrival arrival) {
     const std::optional<Topic> read = readTopic(prefixes_, topic);
     if (!read)
         return ignore(topic, QStringLiteral("tópico que a visão do local não segue"));
-    const Key key{int(prefixes_.indexOf(read->prefix)), read->station};
+    const Key key{placeOf(read->prefix), read->station};
     switch (read->kind) {
     case Topic::Kind::Status:
         return statusMessage(key, read->prefix, payload);
@@ -115,11 +122,11 @@ void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteAr
         return;
     }
     std::optional<StationState> state = readState(payload);
-    const QString topic = QStringLiteral("%1/%2/state").arg(prefix).arg(key.second);
+    const auto topic = [&] { return QStringLiteral("%1/%2/state").arg(prefix).arg(key.second); };
     if (!state)
-        return ignore(topic, QStringLiteral("estado que não se lê"));
+        return ignore(topic(), QStringLiteral("estado que não se lê"));
     if (state->station != key.second)
-        return ignore(topic, QStringLiteral("estado de outra estação"));
+        return ignore(topic(), QStringLiteral("estado de outra estação"));
     const bool added = !stations_.contains(key);
     SiteStation& station = stationAt(key, prefix);
     if (station.state && state->timeMs > station.state->timeMs) {
@@ -133,7 +140,7 @@ void SiteBook::stateMessage(const Key& key, const QString& prefix, const QByteAr
     station.clockAhead = arrival.atMs != 0 && state->timeMs - arrival.atMs > kMostAheadMs;
     if (station.clockAhead) {
         ++statesAhead_;
-        lastAhead_ = topic;
+        lastAhead_ = topic();
     }
     station.state = std::move(state);
     if (added)
@@ -210,21 +217,25 @@ QList<const SiteStation*> SiteBook::stations() const {
 }
 
 const SiteStation* SiteBook::find(const QString& prefix, int station) const {
-    const auto found = stations_.find({int(prefixes_.indexOf(prefix)), station});
+    const auto found = stations_.find({placeOf(prefix), station});
     return found == stations_.end() ? nullptr : &found->second;
 }
 
 std::optional<bool> SiteBook::pcOnline(const QString& prefix) const {
-    const auto found = pcOnline_.find(int(prefixes_.indexOf(prefix)));
+    const auto found = pcOnline_.find(placeOf(prefix));
     return found == pcOnline_.end() ? std::nullopt : std::optional<bool>(found->second);
 }
 
 qint64 SiteBook::staleAfterMs(const SiteStation& station) {
     if (station.spacingsMs.isEmpty())
         return kLeastStaleMs;
-    QList<qint64> sorted = station.spacingsMs;
-    std::sort(sorted.begin(), sorted.end());
-    return std::max(kLeastStaleMs, kStaleSpacings * sorted.at(sorted.size() / 2));
+    // Asked for every tile every second: the median found in place, without a copy of the list.
+    std::array<qint64, kSpacingsKept> sorted{};
+    const auto count = std::min<std::size_t>(std::size_t(station.spacingsMs.size()), sorted.size());
+    std::copy_n(station.spacingsMs.begin(), count, sorted.begin());
+    const auto middle = sorted.begin() + count / 2;
+    std::nth_element(sorted.begin(), middle, sorted.begin() + count);
+    return std::max(kLeastStaleMs, kStaleSpacings * *middle);
 }
 
 NotCurrent SiteBook::whyNotCurrent(const SiteStation& station, qint64 nowMs) const {
@@ -246,7 +257,7 @@ NotCurrent SiteBook::whyNotCurrent(const SiteStation& station, qint64 nowMs) con
 }
 
 const StationAlarms* SiteBook::stationAlarms(const QString& prefix, int station) const {
-    const auto found = alarms_.find({int(prefixes_.indexOf(prefix)), station});
+    const auto found = alarms_.find({placeOf(prefix), station});
     return found == alarms_.end() ? nullptr : &found->second;
 }
 

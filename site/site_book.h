@@ -3,6 +3,7 @@
 #include "alarms/alarm.h"
 #include "site/site_payloads.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -139,8 +140,11 @@ private:
                       Arrival arrival);
     void alarmsMessage(const Key& key, const QString& prefix, const QByteArray& payload);
     void ignore(const QString& topic, const QString& why);
+    // The prefix's place in the list; -1 when not followed.
+    int placeOf(const QString& prefix) const { return place_.value(prefix, -1); }
 
     QStringList prefixes_;
+    QHash<QString, int> place_;
     std::map<Key, SiteStation> stations_;
     std::map<int, bool> pcOnline_;
     std::map<Key, StationAlarms> alarms_;

@@ -34,10 +34,6 @@ QLabel* headingLabel() {
 
 const QString kBrokerAway = QStringLiteral("servidor MQTT fora");
 
-QString numberText(const std::optional<double>& number) {
-    return number ? QString::number(*number) : QStringLiteral("null");
-}
-
 } // namespace
 
 SiteWindow::SiteWindow(SiteBook& book, QString brokerName, std::function<qint64()> nowMs,
@@ -134,8 +130,7 @@ void SiteWindow::closeEvent(QCloseEvent* event) {
 }
 
 SiteTile* SiteWindow::tile(const QString& prefix, int station) const {
-    const auto found = tiles_.find({prefix, station});
-    return found == tiles_.end() ? nullptr : found->second;
+    return tiles_.value({prefix, station}, nullptr);
 }
 
 void SiteWindow::setConnectionWarning(const QString& text) {
@@ -163,7 +158,7 @@ void SiteWindow::rebuildSoon() {
 
 void SiteWindow::rebuild() {
     rebuildDue_ = false;
-    std::map<Key, SiteTile*> kept;
+    QHash<Key, SiteTile*> kept;
     std::map<QString, QLabel*> headings;
     std::vector<TileGrid::Group> groups;
     for (const SiteStation* station : book_.stations()) {
@@ -176,16 +171,16 @@ void SiteWindow::rebuild() {
             groups.push_back({heading, {}});
         }
         const Key key{station->prefix, station->station};
-        const auto found = tiles_.find(key);
-        SiteTile* tile =
-            found != tiles_.end() ? std::exchange(found->second, nullptr) : new SiteTile;
+        SiteTile* tile = tiles_.take(key);
+        if (!tile)
+            tile = new SiteTile;
         tile->setObjectName(
             QStringLiteral("Estacao_%1_%2").arg(station->prefix).arg(station->station));
-        kept[key] = tile;
+        kept.insert(key, tile);
         groups.back().tiles.push_back(tile);
     }
     // What is no longer published goes.
-    for (auto& [key, tile] : tiles_)
+    for (SiteTile* tile : std::as_const(tiles_))
         delete tile;
     for (auto& [prefix, heading] : headings_)
         delete heading;
@@ -223,14 +218,20 @@ void SiteWindow::showStation(const SiteStation& station, qint64 nowMs, bool trac
         return; // laid out soon
     const QString whyNot = whyNotCurrent(station, nowMs);
     const bool current = whyNot.isEmpty();
-    const qint64 before = tile->shownTimeMs();
+    const quint64 before = tile->statesShown();
     tile->showStation(station, current, whyNot, nowMs);
-    if (trace && current && tile->shownTimeMs() != before) {
+    if (trace && tile->statesShown() != before && lcSite().isDebugEnabled()) {
         const StationState& state = *station.state;
-        qCDebug(lcSite).noquote() << "shown" << station.prefix << station.station
-                                  << (state.speed.overLimit ? QStringLiteral("null")
-                                                            : numberText(state.speed.number))
-                                  << numberText(state.battery) << traceClockMs();
+        trace_.shown(station.prefix, station.station,
+                     state.speed.overLimit ? std::nullopt : state.speed.number, state.battery,
+                     traceClockMs());
+        // The messages of one read of the broker come one after another: their lines leave
+        // together after the last.
+        if (!std::exchange(traceDue_, true))
+            QTimer::singleShot(0, this, [this] {
+                traceDue_ = false;
+                trace_.write();
+            });
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "site/site_trace.h"
+
+#include <QHash>
 #include <QMainWindow>
 
 #include <functional>
@@ -59,6 +62,7 @@ private:
     void buildMenu();
     void rebuildSoon();
     void rebuild();
+    // With `trace`, a state shown as current for the first time goes to the site's trace.
     void showStation(const SiteStation& station, qint64 nowMs, bool trace);
     void showPc(const QString& prefix);
     void showHeading(const QString& prefix);
@@ -78,9 +82,12 @@ private:
     TileGrid* grid_;
     QLabel* ignored_;
     QLabel* ahead_;
-    std::map<Key, SiteTile*> tiles_;
+    QHash<Key, SiteTile*> tiles_;
     std::map<QString, QLabel*> headings_;
     bool rebuildDue_ = false;
+    // The trace lines of the messages read together, written once they are all shown.
+    TraceLines trace_;
+    bool traceDue_ = false;
     bool closing_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace site {
 
@@ -91,14 +92,27 @@ TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup) {
 
 TileGrid::TileGrid(QWidget* parent) : QWidget(parent) {}
 
+namespace {
+
+// In `row` at `geometry`; moved there only when elsewhere.
+void put(QWidget* widget, QWidget* row, const QRect& geometry) {
+    if (widget->parentWidget() != row)
+        widget->setParent(row);
+    widget->setGeometry(geometry);
+    widget->show();
+}
+
+} // namespace
+
 void TileGrid::setGroups(std::vector<Group> groups) {
     groups_ = std::move(groups);
+    // Laid out into the rows below; until then the grid's.
     for (const Group& group : groups_) {
-        group.heading->setParent(this);
-        group.heading->show();
+        if (!group.heading->parentWidget())
+            group.heading->setParent(this);
         for (SiteTile* tile : group.tiles) {
-            tile->setParent(this);
-            tile->show();
+            if (!tile->parentWidget())
+                tile->setParent(this);
         }
     }
     laidOutFor_ = {};
@@ -120,32 +134,74 @@ void TileGrid::relayout() {
     for (const Group& group : groups_)
         counts << int(group.tiles.size());
     const TilePlan plan = planTiles(area, counts);
+    // The rows, each as tall as its strip of headings and tiles, in bands of about as many rows
+    // as there are bands.
+    const std::size_t rowCount = plan.rowTops.size();
+    const auto perBand = std::max<std::size_t>(1, std::size_t(std::lround(std::sqrt(rowCount))));
+    const std::size_t bandCount = (rowCount + perBand - 1) / perBand;
+    while (bands_.size() < bandCount) {
+        bands_.push_back(new QWidget(this));
+        bands_.back()->show();
+    }
+    while (rows_.size() < rowCount) {
+        rows_.push_back(new QWidget(bands_[(rows_.size()) / perBand]));
+        rows_.back()->show();
+    }
+    const auto bottomOf = [&](std::size_t row) {
+        return row + 1 < rowCount ? plan.rowTops[row + 1] : plan.height;
+    };
+    for (std::size_t band = 0; band < bandCount; ++band) {
+        const int top = plan.rowTops[band * perBand];
+        const int bottom = bottomOf(std::min(rowCount, (band + 1) * perBand) - 1);
+        bands_[band]->setGeometry(0, top, width(), bottom - top);
+    }
+    for (std::size_t row = 0; row < rowCount; ++row) {
+        QWidget* band = bands_[row / perBand];
+        if (rows_[row]->parentWidget() != band) {
+            rows_[row]->setParent(band);
+            rows_[row]->show();
+        }
+        rows_[row]->setGeometry(0, plan.rowTops[row] - band->y(), width(),
+                                bottomOf(row) - plan.rowTops[row]);
+    }
     // A tile sits at the bottom of its row, under the headings' strip where the row has one.
     const auto tileAt = [&](QPoint place) {
         const std::size_t row = std::size_t(place.y());
-        const int bottom = row + 1 < plan.rowTops.size() ? plan.rowTops[row + 1] : plan.height;
         return QPoint(kTileGap + place.x() * (plan.tile.width() + kTileGap),
-                      bottom - kTileGap - plan.tile.height());
+                      bottomOf(row) - plan.rowTops[row] - kTileGap - plan.tile.height());
     };
     for (std::size_t g = 0; g < groups_.size(); ++g) {
         const Group& group = groups_[g];
         const std::vector<QPoint>& places = plan.places[g];
         if (places.empty()) {
             group.heading->hide();
+            if (group.heading->parentWidget() != this)
+                group.heading->setParent(this); // out of the rows, which may go
             continue;
         }
         // Over its tiles on its first row.
         int across = 0;
         while (across < int(places.size()) && places[across].y() == places.front().y())
             ++across;
-        group.heading->setGeometry(
+        QWidget* first = rows_[std::size_t(places.front().y())];
+        put(group.heading, first,
             QRect(tileAt(places.front()) - QPoint(0, kHeadingHeight + kTileGap),
                   QSize(across * (plan.tile.width() + kTileGap) - kTileGap, kHeadingHeight)));
-        group.heading->show();
         for (std::size_t i = 0; i < places.size(); ++i) {
-            group.tiles[i]->setGeometry(QRect(tileAt(places[i]), plan.tile));
+            // Its fonts first: they set how short it may be.
             group.tiles[i]->fitFonts(plan.tile.height());
+            put(group.tiles[i], rows_[std::size_t(places[i].y())],
+                QRect(tileAt(places[i]), plan.tile));
         }
+    }
+    // Rows no longer needed hold nothing now, nor do the bands after them.
+    while (rows_.size() > rowCount) {
+        delete rows_.back();
+        rows_.pop_back();
+    }
+    while (bands_.size() > bandCount) {
+        delete bands_.back();
+        bands_.pop_back();
     }
     // Taller than the viewport only when the smallest tiles do not fit: then it scrolls.
     setMinimumHeight(plan.height > area.height() ? plan.height : 0);

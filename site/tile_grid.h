@@ -34,7 +34,9 @@ inline constexpr int kHeadingHeight = 20;
 TilePlan planTiles(QSize area, const QList<int>& tilesPerGroup);
 
 // The tiles under their PCs' headings, laid out by planTiles over the width given and the
-// height of the viewport it sits in.
+// height of the viewport it sits in. Each row of tiles, with its headings, is a widget of its
+// own, in bands of rows: a label that changes is painted after a look at the few tiles of its
+// row, the rows of its band and the bands, not at every tile of the site.
 class TileGrid : public QWidget {
     Q_OBJECT
 
@@ -55,6 +57,8 @@ protected:
 
 private:
     std::vector<Group> groups_;
+    std::vector<QWidget*> bands_; // of rows
+    std::vector<QWidget*> rows_;
     QSize laidOutFor_;
 };
 

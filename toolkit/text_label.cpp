@@ -93,6 +93,20 @@ QSize TextLabel::sizeHint() const {
     return QSize(static_cast<int>(std::ceil(laidOut.width)), height_).grownBy(contentsMargins());
 }
 
+int TextLabel::textWidth() const {
+    const Line& laidOut = line();
+    const QMargins margins = contentsMargins();
+    if (laidOut.simple)
+        return static_cast<int>(std::ceil(laidOut.width)) + margins.left() + margins.right();
+    if (textFormat() == Qt::RichText ||
+        (textFormat() == Qt::AutoText && Qt::mightBeRichText(text())))
+        return QLabel::sizeHint().width();
+    // As QLabel measures one line of plain text, with no indent or margin of its own.
+    const int flags = int(alignment() & ~(Qt::AlignVCenter | Qt::AlignHCenter));
+    return fontMetrics().boundingRect(0, 0, 2000, 2000, flags, text()).width() + 2 * margin() +
+           margins.left() + margins.right();
+}
+
 // Where QLabel places its text: inside the frame, less the indent a framed label keeps on its
 // aligned sides.
 QRectF TextLabel::textBox() const {

@@ -23,6 +23,10 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
+    // The width sizeHint() asks for whatever bounds the label's size has (QLabel widens its hint
+    // to the least width): for a label of a fixed size placed by hand, what a layout would have
+    // given it.
+    int textWidth() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,11 +1,15 @@
 // The site view in this process against a real mosquitto and two real station programs on
 // anemosim: the tiles, a silent station, a stopped station PC and a broker that goes away, the
-// alarm list of both PCs, and acknowledgements the one PC accepts and the other refuses.
+// alarm list of both PCs, and acknowledgements the one PC accepts and the other refuses; states
+// of many stations in bursts, each tile ending on its last, as painted.
 
 #include "mqtt_broker.h"
 #include "program_station.h"
 
 #include "alarms/alarm_watch.h"
+#include "publish/mqtt_client.h"
+#include "publish/payloads.h"
+#include "readings/reply.h"
 #include "site/site_alarms.h"
 #include "site/site_book.h"
 #include "site/site_tile.h"
@@ -17,6 +21,9 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,6 +93,17 @@ QByteArray manualAcl() {
     const qsizetype from = text.indexOf(start);
     const qsizetype to = text.indexOf("```", from + start.size());
     return from < 0 || to < 0 ? QByteArray() : text.mid(from + 4, to - from - 4);
+}
+
+// Whether the window's picture, as painted and handed to the screen, shows `widget` as it is now.
+bool paintedAsItIs(QWidget* window, QWidget* widget) {
+    const QRect area(widget->mapTo(window, QPoint()), widget->size());
+    const QImage painted =
+        window->screen()
+            ->grabWindow(window->winId(), area.x(), area.y(), area.width(), area.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    return painted == widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // The real program as the site view, in `folder`, offscreen.
@@ -294,6 +312,81 @@ private slots:
         // Nothing written in its folder: the site view keeps no files.
         QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList());
+    }
+
+    // Stations of several PCs in bursts, faster than the view's reads: once the bursts end,
+    // every tile says the last state of its station, and the screen shows the tile as it is.
+    void everyTileEndsOnItsLastState() {
+        MqttBroker broker;
+        QVERIFY(broker.start());
+        const QStringList prefixes{"norte", "sul", "leste"};
+        QTemporaryDir folder;
+        QFile ini(folder.filePath(QStringLiteral("anemometros.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(iniOf(broker, "prefixos=" + prefixes.join(u',').toUtf8() + "\nclient_id=c\n"));
+        ini.close();
+        QDir::setCurrent(folder.path());
+        site::SiteView view;
+        QVERIFY(view.started());
+        QTRY_VERIFY_WITH_TIMEOUT(view.book()->brokerConnected(), 10000);
+        publish::MqttSettings settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = broker.port();
+        settings.clientId = QStringLiteral("rajadas");
+        publish::MqttClient site(settings, {});
+        site.start();
+        QTRY_VERIFY_WITH_TIMEOUT(site.connected(), 10000);
+
+        // Every station's speed in tenths, round after round, in bursts of a few milliseconds.
+        const auto speedOfRound = [](int round, int n) { return quint16(round * 37 + n * 5); };
+        const int rounds = 40;
+        QRandomGenerator random(7);
+        for (int round = 1; round <= rounds; ++round) {
+            const QDateTime now = QDateTime::currentDateTime();
+            for (int pc = 0; pc < int(prefixes.size()); ++pc) {
+                for (int station = 1; station <= 8; ++station) {
+                    const modbus::StationValues values{.speed =
+                                                           speedOfRound(round, pc * 8 + station),
+                                                       .battery = 388,
+                                                       .status = 1};
+                    QVERIFY(site.publish(
+                        publish::stateTopic(prefixes[pc], station),
+                        publish::stateJson({station, QStringLiteral("E%1").arg(station), "1"},
+                                           values, readings::readingOf(values, station), now),
+                        0, false));
+                }
+            }
+            QTest::qWait(int(random.bounded(30)));
+        }
+        site::SiteWindow& window = *view.window();
+        const auto lastShown = [&] {
+            for (int pc = 0; pc < int(prefixes.size()); ++pc) {
+                for (int station = 1; station <= 8; ++station) {
+                    const unsigned tenths = speedOfRound(rounds, pc * 8 + station);
+                    if (speedOf(window, prefixes[pc], station) !=
+                        QStringLiteral("%1,%2 km/h").arg(tenths / 10).arg(tenths % 10))
+                        return false;
+                }
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lastShown(), 5000);
+        // Painted too: each tile in sight.
+        const QRect sight = window.scrollArea()->viewport()->rect();
+        QList<site::SiteTile*> seen;
+        for (const QString& prefix : prefixes) {
+            for (int station = 1; station <= 8; ++station) {
+                site::SiteTile* tile = window.tile(prefix, station);
+                if (sight.contains(QRect(tile->mapTo(window.scrollArea()->viewport(), QPoint()),
+                                         tile->size())))
+                    seen << tile;
+            }
+        }
+        QVERIFY2(seen.size() >= 8, qPrintable(QString::number(seen.size())));
+        for (site::SiteTile* tile : seen)
+            QTRY_VERIFY2_WITH_TIMEOUT(paintedAsItIs(&window, tile), qPrintable(tile->objectName()),
+                                      2000);
+        site.stop();
     }
 
     // A bad [alarmes] value: its box waits for the operator while the view connects and
