@@ -28,7 +28,7 @@ bool PortReader::start(std::chrono::milliseconds within) {
     failed_ = false;
     pending_ = true;
     overall_.start(within);
-    notifier_.setSocket(port_.handle());
+    notifier_.setSocket(port_.arrivalHandle());
     notifier_.setEnabled(true);
     return true;
 }
