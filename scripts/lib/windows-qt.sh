@@ -48,22 +48,26 @@ qt_build_module() {
 
 # Sets qt_prefix; builds what is not in the cache yet (about 26 minutes on 2 cores for all).
 # Each module leaves its own stamp, so that a build stopped half way goes on from the module
-# it stopped in.
+# it stopped in. Qt Charts is built only when QTCHARTS_SRC names its source tarball (Debian's
+# archive does not serve it); without it the Windows program draws no charts and says so.
 windows_qt() {
     qt_prefix="$cache/$(qt_cache_key)"
-    if [[ -f "$qt_prefix/.complete" ]]; then
+    if [[ -f "$qt_prefix/.complete" && (-f "$qt_prefix/.charts" || -z "${QTCHARTS_SRC:-}") ]]; then
+        [[ -f "$qt_prefix/.charts" ]] ||
+            windows_step "Qt Charts left out: set QTCHARTS_SRC to qtcharts-everywhere-src-6.4.2.tar.xz"
         return 0
     fi
-    : "${QTCHARTS_SRC:?set QTCHARTS_SRC to qtcharts-everywhere-src-6.4.2.tar.xz (Qt Charts v6.4.2)}"
     rm -rf "$cache/work" "$cache/src"
     mkdir -p "$cache/work" "$cache/src" "$qt_prefix"
     windows_step "Qt: sources"
-    local base shadertools multimedia charts
+    local base shadertools multimedia charts=""
     base=$(debian_source qt6-base "$cache/src/base")
     shadertools=$(debian_source qt6-shadertools "$cache/src/shadertools")
     multimedia=$(debian_source qt6-multimedia "$cache/src/multimedia")
-    tar -xf "$QTCHARTS_SRC" -C "$cache/src"
-    charts=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name 'qtcharts*' | head -n 1)
+    if [[ -n "${QTCHARTS_SRC:-}" ]]; then
+        tar -xf "$QTCHARTS_SRC" -C "$cache/src"
+        charts=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name 'qtcharts*' | head -n 1)
+    fi
 
     if [[ ! -f "$qt_prefix/.base" ]]; then
         windows_step "Qt: base"
@@ -105,7 +109,9 @@ windows_qt() {
         done
         qt_build_module multimedia "$multimedia" "-DCMAKE_CXX_FLAGS=-I$aliases" "${mf[@]}"
     fi
-    [[ -f "$qt_prefix/.charts" ]] || qt_build_module charts "$charts"
+    if [[ -n "$charts" && ! -f "$qt_prefix/.charts" ]]; then
+        qt_build_module charts "$charts"
+    fi
     rm -rf "$cache/src" "$cache/work"
     touch "$qt_prefix/.complete"
 }
