@@ -1,13 +1,12 @@
 #include "toolkit/documents.h"
 
 #include "toolkit/failure.h"
+#include "toolkit/os_files.h"
 
-#include <QFile>
 #include <QStandardPaths>
 
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
 
 namespace toolkit {
 
@@ -19,9 +18,9 @@ struct Asked {
     QByteArray home;
     QByteArray configHome;
     bool fileThere = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
     long long modifiedNs = 0;
 
     bool operator==(const Asked&) const = default;
@@ -31,14 +30,13 @@ Asked asked() {
     Asked now{qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME")};
     const QByteArray configFolder =
         now.configHome.startsWith('/') ? now.configHome : now.home + "/.config";
-    struct stat info {};
-    if (::stat((configFolder + "/user-dirs.dirs").constData(), &info) == 0) {
+    os::Stat info{};
+    if (os::stat((configFolder + "/user-dirs.dirs").constData(), &info) == 0) {
         now.fileThere = true;
         now.device = info.st_dev;
         now.inode = info.st_ino;
         now.size = info.st_size;
-        now.modifiedNs = static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL +
-                         info.st_mtim.tv_nsec;
+        now.modifiedNs = os::modifiedNs(info);
     }
     return now;
 }
