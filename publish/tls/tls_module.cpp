@@ -7,7 +7,12 @@
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+// inet_pton: the same call on both systems, declared in different headers.
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 #include <ctime>
 #include <memory>
 
