@@ -10,4 +10,9 @@ int bytesWaiting(int socket);
 // on Windows, whose stack has no such switch (its own coalescing applies).
 void cork(int socket, bool on);
 
+// What a failed connection's system error means for the user, whatever number the system
+// gives it (errno; on Windows the Winsock code the library leaves in errno).
+enum class Failure { Refused, Unreachable, Reset, Other };
+Failure classify(int systemError);
+
 } // namespace publish::sockets

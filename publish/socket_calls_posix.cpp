@@ -1,5 +1,7 @@
 #include "publish/socket_calls.h"
 
+#include <cerrno>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
@@ -15,6 +17,23 @@ int bytesWaiting(int socket) {
 void cork(int socket, bool on) {
     const int value = on ? 1 : 0;
     ::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+}
+
+Failure classify(int systemError) {
+    switch (systemError) {
+    case ECONNREFUSED:
+        return Failure::Refused;
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+        return Failure::Unreachable;
+    case ECONNRESET:
+    case EPIPE:
+        return Failure::Reset;
+    default:
+        return Failure::Other;
+    }
 }
 
 } // namespace publish::sockets

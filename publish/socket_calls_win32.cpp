@@ -11,4 +11,21 @@ int bytesWaiting(int socket) {
 
 void cork(int, bool) {}
 
+Failure classify(int systemError) {
+    switch (systemError) {
+    case WSAECONNREFUSED:
+        return Failure::Refused;
+    case WSAETIMEDOUT:
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+    case WSAEHOSTDOWN:
+        return Failure::Unreachable;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+        return Failure::Reset;
+    default:
+        return Failure::Other;
+    }
+}
+
 } // namespace publish::sockets
