@@ -32,7 +32,9 @@ struct SerialPort::Device {
             DWORD ignored = 0;
             if (::GetOverlappedResult(port, &watch, &ignored, FALSE)) {
                 watching = false;
-            } else if (const DWORD error = ::GetLastError(); error != ERROR_IO_INCOMPLETE) {
+            } else if (const DWORD error = ::GetLastError(); error == ERROR_OPERATION_ABORTED) {
+                watching = false; // dropping the input (PurgeComm) ends the watch: set it again
+            } else if (error != ERROR_IO_INCOMPLETE) {
                 watching = false;
                 ::SetEvent(arrival);
                 return error;
@@ -89,8 +91,7 @@ std::wstring devicePath(const std::string& portName) {
 bool isDeviceGone(unsigned error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND ||
            error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_GEN_FAILURE ||
-           error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE ||
-           error == ERROR_FILE_NOT_FOUND;
+           error == ERROR_INVALID_HANDLE || error == ERROR_FILE_NOT_FOUND;
 }
 
 // Runs one overlapped read or write to its end; the count moved, or the error.
@@ -188,8 +189,12 @@ bool SerialPort::flush() {
 }
 
 void SerialPort::discardInput() {
-    if (device_)
-        ::PurgeComm(device_->port, PURGE_RXCLEAR);
+    if (!device_)
+        return;
+    ::PurgeComm(device_->port, PURGE_RXCLEAR);
+    // Some drivers end a pending WaitCommEvent when the input is dropped.
+    if (const DWORD error = device_->watchArrivals(); error != 0)
+        noteFailure(unsigned(error));
 }
 
 ArrivalHandle SerialPort::arrivalHandle() const {
@@ -216,7 +221,9 @@ bool SerialPort::readArrived(std::vector<std::uint8_t>& bytes) {
         DWORD ignored = 0;
         if (::GetOverlappedResult(device.port, &device.watch, &ignored, FALSE)) {
             device.watching = false;
-        } else if (const DWORD error = ::GetLastError(); error != ERROR_IO_INCOMPLETE) {
+        } else if (const DWORD error = ::GetLastError(); error == ERROR_OPERATION_ABORTED) {
+            device.watching = false;
+        } else if (error != ERROR_IO_INCOMPLETE) {
             device.watching = false;
             noteFailure(unsigned(error));
             return false;
