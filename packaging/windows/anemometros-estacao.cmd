@@ -1,0 +1,5 @@
+@echo off
+rem Abre o programa da estacao na pasta "station" desta pasta, onde ficam ConfigALL.txt,
+rem os registros StatusLOGn.txt, IMAGES e HELP.
+cd /d "%~dp0station" || exit /b 1
+start "" "%~dp0anemometros.exe" %*
