@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Installs, installs again and uninstalls an installer made by windows_package under wine,
 # without a window (/S), in a wine prefix of its own under a temporary folder, and checks what
 # each step leaves: the program folder, the station folder with ConfigALL.txt (the user's

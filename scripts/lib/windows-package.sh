@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts/windows: packs the cross-built program for 64-bit Windows into a folder
 # that runs as it is (the program, its modules, every DLL they import, Qt's plugins and
 # Portuguese catalogues, the station folder's template), a zip of that folder and an NSIS
