@@ -27,6 +27,7 @@ ManifestDPIAware true
 !define PRODUCT_LABEL "K&&V ANEMÔMETROS"
 ; The folders' names, without the accent, as the program's first versions had them.
 !define FOLDER "K&V ANEMOMETROS"
+!define FOLDER_LABEL "K&&V ANEMOMETROS"
 !define STATION_DIR "$APPDATA\${FOLDER}"
 !define MENU_DIR "$SMPROGRAMS\${PRODUCT}"
 !define MANUAL "K&V_ZARERAZIRU.pdf"
@@ -38,7 +39,7 @@ Name "${PRODUCT}" "${PRODUCT_LABEL}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${FOLDER}"
 InstallDirRegKey HKCU "${SETTINGS_KEY}" "InstallDir"
-BrandingText "${PRODUCT} ${VERSION}"
+BrandingText "${PRODUCT_LABEL} ${VERSION}"
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_WELCOME
@@ -50,7 +51,7 @@ BrandingText "${PRODUCT} ${VERSION}"
 !define MUI_FINISHPAGE_RUN_FUNCTION RunStation
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "O ${PRODUCT_LABEL} será removido da pasta abaixo. A pasta da estação, $APPDATA\${FOLDER}, com a configuração e os registros, não será apagada."
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "O ${PRODUCT_LABEL} será removido da pasta abaixo. A pasta da estação, $APPDATA\${FOLDER_LABEL}, com a configuração e os registros, não será apagada."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
