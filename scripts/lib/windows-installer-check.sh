@@ -68,7 +68,10 @@ windows_installer_check() {
         program="$local_appdata/Programs/K&V ANEMOMETROS"
         station="$appdata/K&V ANEMOMETROS"
         menu="$appdata/Microsoft/Windows/Start Menu/Programs/K&V ANEMÔMETROS"
-        startup="$appdata/Microsoft/Windows/Start Menu/Programs/Startup/K&V ANEMÔMETROS.lnk"
+        # Wine spells the Startup folder "StartUp".
+        startup_dir=$(find "$appdata/Microsoft/Windows/Start Menu/Programs" -maxdepth 1 \
+            -iname startup -print -quit)
+        startup="${startup_dir:-$appdata/Microsoft/Windows/Start Menu/Programs/Startup}/K&V ANEMÔMETROS.lnk"
         uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\K&V ANEMOMETROS'
 
         echo "windows-installer-check: $(basename "$setup") /S"
@@ -101,12 +104,19 @@ windows_installer_check() {
         fi
         printf 'registro\r\n' >"$station/StatusLOG1.txt"
         user_config=$(cat "$station/ConfigALL.txt" 2>/dev/null)
+        # As after an installation with "Iniciar com o Windows" chosen: the next one, silent
+        # too, offers the choice again and so keeps the Startup shortcut.
+        "$wine" reg add 'HKCU\Software\K&V ANEMOMETROS' /v StartWithWindows /t REG_DWORD \
+            /d 1 /f >/dev/null 2>&1
         echo "windows-installer-check: $(basename "$setup") /S outra vez"
         timeout 300 "$wine" "$setup" /S
         status=$?
         check "a reinstalação terminou com código $status" test "$status" -eq 0
         check "reinstalação: anemometros.exe" test -f "$program/anemometros.exe"
         check "reinstalação: atalho K&V ANEMÔMETROS" test -f "$menu/K&V ANEMÔMETROS.lnk"
+        check "reinstalação mantém a escolha de iniciar com o Windows" test -f "$startup"
+        check "atalho de início inicia na pasta da estação" \
+            link_says "$startup" 'Roaming\K&V ANEMOMETROS'
         check "reinstalação mantém o ConfigALL.txt do usuário" \
             test "$(cat "$station/ConfigALL.txt" 2>/dev/null)" = "$user_config"
         check "reinstalação mantém StatusLOG1.txt" test -f "$station/StatusLOG1.txt"
