@@ -117,7 +117,8 @@ windows_pack_imports() {
         done < <(windows_dll_imports "$file")
     done
     if ((${#missing[@]})); then
-        windows_package_fail "DLL não encontrada: ${missing[*]}"
+        windows_package_fail "DLL não encontrada em ${windows_dll_search[*]}:"
+        printf '  %s\n' "${missing[@]}" >&2
         return 1
     fi
 }
@@ -196,10 +197,10 @@ windows_nsis_file_list() {
         echo "    Delete \"\$INSTDIR\\$(windows_nsis_path "$file")\""
     done
     # The deepest folders first; RMDir leaves a folder that is not empty.
-    for dir in $(printf '%s\n' "${dirs[@]}" | awk '{ print gsub("/", "/") "\t" $0 }' |
-        LC_ALL=C sort -rn | cut -f2-); do
-        echo "    RMDir \"\$INSTDIR\\$(windows_nsis_path "$dir")\""
-    done
+    printf '%s\n' "${dirs[@]}" | awk 'NF { print gsub("/", "/") "\t" $0 }' |
+        LC_ALL=C sort -rn | cut -f2- | while IFS= read -r dir; do
+            echo "    RMDir \"\$INSTDIR\\$(windows_nsis_path "$dir")\""
+        done
     echo '!macroend'
 }
 
