@@ -1,20 +1,19 @@
 #pragma once
 
-#include "toolkit/signal_pipe.h"
-
 #include <QObject>
 
 #include <functional>
-
-class QSocketNotifier;
+#include <memory>
 
 namespace app {
 
-// The system asking the program to stop: SIGTERM (a service stop, a logout), SIGINT (Ctrl+C in
-// a terminal) and SIGHUP (the terminal or the session gone). The handler only writes the
-// signal's number into a pipe; the window thread reads it from its message loop and tells
-// the program's end once, so the program ends as "Sair" ends it. A second signal while the
-// program is closing ends it at once, by the signal's default action.
+// The system asking the program to stop, told once from the window thread's message loop so
+// that the program ends as "Sair" ends it. On POSIX systems: SIGTERM (a service stop, a
+// logout), SIGINT (Ctrl+C in a terminal) and SIGHUP (the terminal or the session gone); the
+// handler only writes the signal's number into a pipe that the loop reads. On Windows: the end
+// of the session (WM_ENDSESSION, before which the program must have ended) and the console's
+// Ctrl+C, close, logoff and shutdown. A second request while the program is closing ends it
+// at once, as the system would have without us.
 class StopSignals : public QObject {
     Q_OBJECT
 
@@ -24,19 +23,18 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // What ends the program; run from the message loop, also for a signal that came before
+    // What ends the program; run from the message loop, also for a request that came before
     // it was given (while the windows were still being built).
     void onStop(std::function<void()> end);
 
 private:
-    void readSignals();
+    struct Watch; // what the system's requests come through
+    void requested();
     void stop();
 
     std::function<void()> end_;
     bool requested_ = false;
-
-    toolkit::SignalPipe pipe_;
-    QSocketNotifier* notifier_ = nullptr;
+    std::unique_ptr<Watch> watch_;
 };
 
 } // namespace app

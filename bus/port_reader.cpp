@@ -5,14 +5,13 @@
 namespace bus {
 
 PortReader::PortReader(serial::SerialPort& port) : port_(port) {
-    notifier_.setEnabled(false);
     for (QTimer* timer : {&quiet_, &overall_}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, &PortReader::finish);
     }
     quiet_.setInterval(std::chrono::milliseconds(serial::kPortTimeouts.readIntervalMs));
-    connect(&notifier_, &QSocketNotifier::activated, this, &PortReader::takeArrived);
+    connect(&notifier_, &ArrivalNotifier::arrived, this, &PortReader::takeArrived);
 }
 
 PortReader::~PortReader() {
@@ -28,8 +27,7 @@ bool PortReader::start(std::chrono::milliseconds within) {
     failed_ = false;
     pending_ = true;
     overall_.start(within);
-    notifier_.setSocket(port_.handle());
-    notifier_.setEnabled(true);
+    notifier_.watch(port_.arrivalHandle());
     return true;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "bus/arrival_notifier.h"
 #include "serial/serial_port.h"
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
@@ -40,7 +40,7 @@ private:
     std::vector<std::uint8_t> endRead();
 
     serial::SerialPort& port_;
-    QSocketNotifier notifier_{QSocketNotifier::Read};
+    ArrivalNotifier notifier_;
     QTimer quiet_;   // 40 ms after the last byte
     QTimer overall_; // `within` after the start
     std::vector<std::uint8_t> bytes_;

@@ -2,6 +2,7 @@
 
 #include "config/config_file.h"
 #include "modbus/stations.h"
+#include "serial/port_list.h"
 
 #include <QDialog>
 
@@ -33,10 +34,11 @@ class StationEdit;
 } // namespace config
 
 // Fills the port box with the machine's serial devices, read from a directory laid out like
-// /sys/class/tty, then with the stable names of its USB adapters, read from devDir/serial
-// (/dev/serial/by-id/..., /dev/serial/by-path/...). A tty directory that cannot be opened
-// leaves the box exactly as it was.
-void FillPortList(QComboBox* box, const QString& ttyClassDir = QStringLiteral("/sys/class/tty"),
+// /sys/class/tty (on Windows, the registry key that lists the COM ports), then with the stable
+// names of its USB adapters, read from devDir/serial (/dev/serial/by-id/...,
+// /dev/serial/by-path/...). A list that cannot be read leaves the box exactly as it was.
+void FillPortList(QComboBox* box,
+                  const QString& ttyClassDir = QString::fromLatin1(serial::kPortListSource),
                   const QString& devDir = QStringLiteral("/dev"));
 
 // The configuration window. Its controls write the station settings when each change takes

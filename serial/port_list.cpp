@@ -15,6 +15,8 @@ namespace serial {
 
 namespace fs = std::filesystem;
 
+const char* const kPortListSource = "/sys/class/tty";
+
 std::optional<std::vector<std::string>> listSerialPorts(const std::string& ttyClassDir) {
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(ttyClassDir.c_str()), ::closedir);
     if (!dir)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -53,18 +54,24 @@ inline constexpr std::chrono::milliseconds kReadTotalWait{kPortTimeouts.readTota
                                                               static_cast<int>(kMaxReadBytes) +
                                                           kPortTimeouts.readTotalConstantMs};
 
-// The one serial port of the program, with the behaviour of a Windows COM port handle.
-// read() and write() block until they complete or time out; handle() and readArrived() let a
-// caller wait for the bytes in its own message loop instead.
+// What a message loop waits on for a port's input: a descriptor that becomes readable
+// (POSIX), or an event object that is signalled (Windows).
+using ArrivalHandle = std::intptr_t;
+
+// The one serial port of the program, with the behaviour of a Windows COM port handle: over
+// termios on POSIX systems, over the communications API on Windows (the build picks one).
+// read() and write() block until they complete or time out; arrivalHandle() and readArrived()
+// let a caller wait for the bytes in its own message loop instead.
 class SerialPort {
 public:
-    SerialPort() = default;
+    SerialPort();
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Closes any port held, then opens the port exclusively and sets it up from
-    // portName + ":" + lineParameters; a name without '/' is a device under /dev/. A failure
+    // portName + ":" + lineParameters. On POSIX systems a name without '/' is a device under
+    // /dev/; on Windows "COM1" is the device \\.\COM1. A failure
     // at step 1 leaves nothing open; a failure at a later step leaves the port open, so the
     // caller can report it before close().
     OpenResult open(const std::string& portName, const std::string& lineParameters);
@@ -78,12 +85,12 @@ public:
     // The same with a shorter overall wait: the read ends at the latest `within` after it
     // began (a bus scan waits only the reply time of a station).
     std::vector<std::uint8_t> read(std::chrono::milliseconds within);
-    // The descriptor that becomes readable when bytes arrive or the device goes away; -1 when
-    // not open.
-    int handle() const { return fd_; }
+    // Becomes ready when bytes arrive or the device goes away, until readArrived() takes what
+    // came; -1 when not open.
+    ArrivalHandle arrivalHandle() const;
     // Moves the bytes that have arrived to the end of `bytes`, without waiting, until it holds
-    // 255. False when the read failed or the port is not open; a vanished device is noted as
-    // read() notes it.
+    // 255, and watches for the next ones. False when the read failed or the port is not open;
+    // a vanished device is noted as read() notes it.
     bool readArrived(std::vector<std::uint8_t>& bytes);
     // Drops whatever has arrived and not been read.
     void discardInput();
@@ -91,19 +98,21 @@ public:
     // or when not open.
     int write(std::span<const std::uint8_t> bytes);
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return device_ != nullptr; }
     // Set when the device went away under an open port (adapter pulled out); cleared by
     // open() and close().
     bool deviceLost() const { return deviceLost_; }
 
 private:
-    OpenResult failToOpen(int error);
-    OpenResult failAt(OpenStep step, int error);
+    struct Device; // the system's handle and what goes with it
+    OpenResult failToOpen(unsigned error);
+    OpenResult failAt(OpenStep step, unsigned error);
     std::vector<std::uint8_t> receive(std::chrono::milliseconds total);
-    void noteFailure(int error);
+    // 1 when input (or the device's end) is waiting, 0 when `ms` passed first, -1 on failure.
+    int waitForInput(int ms);
+    void noteFailure(unsigned error);
 
-    int fd_ = -1;
-    bool exclusiveSet_ = false;
+    std::unique_ptr<Device> device_;
     bool deviceLost_ = false;
     CommTimeouts timeouts_{};
 };

@@ -50,6 +50,7 @@ expect '13. Operação contínua'
 expect '14. Visão do local'
 expect '15. Notificações'
 expect '16. Arquivo do local'
+expect '17. Instalação no Windows'
 expect 'apt install victoria-metrics'
 expect '-retentionPeriod=10y'
 expect 'fila_max_mb'
@@ -112,8 +113,8 @@ for ((page = 3; page <= pages; page++)); do
         starts+="${lines[2]%%.*} "
     fi
 done
-[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 " ]] ||
-    fail "chapters starting a page: '$starts', expected 1 to 16"
+[[ "$starts" == "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 " ]] ||
+    fail "chapters starting a page: '$starts', expected 1 to 17"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed for $pdf" >&2

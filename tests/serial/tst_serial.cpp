@@ -416,7 +416,7 @@ private slots:
         Bytes bytes;
         QVERIFY(!port.readArrived(bytes));
         QVERIFY(port.open(pty.slavePath, "9600,N,8,1").ok);
-        QVERIFY(port.handle() >= 0);
+        QVERIFY(port.arrivalHandle() >= 0);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(port.readArrived(bytes));
