@@ -102,6 +102,7 @@ Section "Programa e atalhos" SecProgram
     !insertmacro StationShortcut "${MENU_DIR}\${PRODUCT} — Local.lnk" "--local" \
         "Visão do local: as estações de vários computadores, pelo servidor MQTT"
     CreateShortCut "${MENU_DIR}\Manual do ${PRODUCT}.lnk" "${STATION_DIR}\HELP\${MANUAL}"
+    CreateShortCut "${MENU_DIR}\Desinstalar.lnk" "$INSTDIR\${UNINSTALLER}"
 
     WriteRegStr HKCU "${SETTINGS_KEY}" "InstallDir" "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -159,6 +160,7 @@ Section "Uninstall"
     Delete "${MENU_DIR}\${PRODUCT}.lnk"
     Delete "${MENU_DIR}\${PRODUCT} — Local.lnk"
     Delete "${MENU_DIR}\Manual do ${PRODUCT}.lnk"
+    Delete "${MENU_DIR}\Desinstalar.lnk"
     RMDir "${MENU_DIR}"
     Delete "$SMSTARTUP\${PRODUCT}.lnk"
 

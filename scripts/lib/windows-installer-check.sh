@@ -87,7 +87,9 @@ windows_installer_check() {
         check "manual na pasta da estação" test -f "$station/HELP/K&V_ZARERAZIRU.pdf"
         check "atalho K&V ANEMÔMETROS" test -f "$menu/K&V ANEMÔMETROS.lnk"
         check "atalho K&V ANEMÔMETROS — Local" test -f "$menu/K&V ANEMÔMETROS — Local.lnk"
-        check "atalho do manual" test -f "$menu/Manual do K&V ANEMÔMETROS.lnk"
+        check "atalho do manual" \
+            link_says "$menu/Manual do K&V ANEMÔMETROS.lnk" 'K&V_ZARERAZIRU.pdf'
+        check "atalho Desinstalar" link_says "$menu/Desinstalar.lnk" 'desinstalar.exe'
         check "atalho do programa aponta para anemometros.exe" \
             link_says "$menu/K&V ANEMÔMETROS.lnk" 'anemometros.exe'
         check "atalho do programa inicia na pasta da estação" \
