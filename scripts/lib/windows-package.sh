@@ -27,15 +27,16 @@ windows_package_modules=(anemo_audio anemo_tls anemo_http anemo_charts anemo_jpe
 # DLLs that every 64-bit Windows from 10 on provides, compared in lower case. The api-ms-win-*
 # and ext-ms-* API sets are Windows' too.
 windows_system_dlls=" advapi32.dll authz.dll avrt.dll bcrypt.dll bcryptprimitives.dll
-    cfgmgr32.dll combase.dll comctl32.dll comdlg32.dll crypt32.dll d2d1.dll d3d11.dll d3d12.dll
-    d3d9.dll d3dcompiler_47.dll dbghelp.dll dcomp.dll dnsapi.dll dwmapi.dll dwrite.dll dxgi.dll
-    dxva2.dll evr.dll gdi32.dll gdiplus.dll glu32.dll hid.dll imm32.dll iphlpapi.dll
-    kernel32.dll ksuser.dll mf.dll mfplat.dll mfreadwrite.dll mmdevapi.dll mpr.dll msacm32.dll
-    msimg32.dll msvcrt.dll ncrypt.dll netapi32.dll normaliz.dll ntdll.dll ole32.dll
-    oleacc.dll oleaut32.dll opengl32.dll powrprof.dll propsys.dll psapi.dll rpcrt4.dll
-    secur32.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll ucrtbase.dll user32.dll
-    userenv.dll usp10.dll uxtheme.dll version.dll winhttp.dll wininet.dll winmm.dll
-    winspool.drv wldap32.dll ws2_32.dll wtsapi32.dll "
+    cfgmgr32.dll combase.dll comctl32.dll comdlg32.dll crypt32.dll d2d1.dll d3d11.dll
+    d3d12.dll d3d9.dll d3dcompiler_47.dll dbghelp.dll dcomp.dll dnsapi.dll dwmapi.dll
+    dwrite.dll dxcore.dll dxgi.dll dxva2.dll evr.dll gdi32.dll gdiplus.dll glu32.dll hid.dll
+    imm32.dll iphlpapi.dll kernel32.dll ksuser.dll mf.dll mfcore.dll mfplat.dll
+    mfreadwrite.dll mmdevapi.dll mpr.dll msacm32.dll msdmo.dll msimg32.dll msvcrt.dll
+    mswsock.dll ncrypt.dll netapi32.dll normaliz.dll ntdll.dll ole32.dll oleacc.dll
+    oleaut32.dll opengl32.dll powrprof.dll propsys.dll psapi.dll rpcrt4.dll secur32.dll
+    setupapi.dll shcore.dll shell32.dll shlwapi.dll sspicli.dll ucrtbase.dll user32.dll
+    userenv.dll usp10.dll uxtheme.dll version.dll wevtapi.dll windowscodecs.dll winhttp.dll
+    wininet.dll winmm.dll winspool.drv wldap32.dll ws2_32.dll wsock32.dll wtsapi32.dll "
 
 windows_package_say() {
     if declare -F windows_step >/dev/null; then
