@@ -26,7 +26,7 @@ windows_package_modules=(anemo_audio anemo_tls anemo_http anemo_charts anemo_jpe
 
 # DLLs that every 64-bit Windows from 10 on provides, compared in lower case. The api-ms-win-*
 # and ext-ms-* API sets are Windows' too.
-windows_system_dlls=" advapi32.dll authz.dll avrt.dll bcrypt.dll bcryptprimitives.dll
+windows_system_dlls="advapi32.dll authz.dll avrt.dll bcrypt.dll bcryptprimitives.dll
     cfgmgr32.dll combase.dll comctl32.dll comdlg32.dll crypt32.dll d2d1.dll d3d11.dll
     d3d12.dll d3d9.dll d3dcompiler_47.dll dbghelp.dll dcomp.dll dnsapi.dll dwmapi.dll
     dwrite.dll dxcore.dll dxgi.dll dxva2.dll evr.dll gdi32.dll gdiplus.dll glu32.dll hid.dll
@@ -36,7 +36,7 @@ windows_system_dlls=" advapi32.dll authz.dll avrt.dll bcrypt.dll bcryptprimitive
     oleaut32.dll opengl32.dll powrprof.dll propsys.dll psapi.dll rpcrt4.dll secur32.dll
     setupapi.dll shcore.dll shell32.dll shlwapi.dll sspicli.dll ucrtbase.dll user32.dll
     userenv.dll usp10.dll uxtheme.dll version.dll wevtapi.dll windowscodecs.dll winhttp.dll
-    wininet.dll winmm.dll winspool.drv wldap32.dll ws2_32.dll wsock32.dll wtsapi32.dll "
+    wininet.dll winmm.dll winspool.drv wldap32.dll ws2_32.dll wsock32.dll wtsapi32.dll"
 
 windows_package_say() {
     if declare -F windows_step >/dev/null; then
@@ -62,9 +62,15 @@ windows_dll_imports() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr -d '\r'
 }
 
+declare -gA windows_system_dll_set=()
+for windows_system_dll in $windows_system_dlls; do
+    windows_system_dll_set[$windows_system_dll]=1
+done
+unset windows_system_dll
+
 windows_is_system_dll() {
     local name=${1,,}
-    [[ $name == api-ms-win-* || $name == ext-ms-* || $windows_system_dlls == *" $name "* ]]
+    [[ $name == api-ms-win-* || $name == ext-ms-* || -n ${windows_system_dll_set[$name]:-} ]]
 }
 
 # mingw-w64's runtime DLLs (libstdc++, libgcc_s_seh, libwinpthread): the POSIX threads
