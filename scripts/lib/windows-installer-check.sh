@@ -80,7 +80,7 @@ windows_installer_check() {
         check "o instalador terminou com código $status" test "$status" -eq 0
         check "pasta do programa: $program" test -d "$program"
         check "anemometros.exe instalado" test -f "$program/anemometros.exe"
-        check "qt.conf instalado" test -f "$program/qt.conf"
+        check "plugin platforms/qwindows.dll instalado" test -f "$program/platforms/qwindows.dll"
         check "desinstalador instalado" test -f "$program/desinstalar.exe"
         check "sem o modelo da estação na pasta do programa" absent "$program/station"
         check "ConfigALL.txt na pasta da estação" test -f "$station/ConfigALL.txt"

@@ -281,10 +281,10 @@ windows_package() {
     find "$stage" -type f \( -iname '*.dll' -o -iname '*.exe' \) -print0 |
         SOURCE_DATE_EPOCH=$epoch xargs -0 x86_64-w64-mingw32-strip --strip-debug
 
-    # Qt's paths beside the program: the plugins in their folders there, the catalogues in
-    # translations/ (otherwise Qt would look for both under the folder above Qt6Core.dll's).
-    printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' \
-        >"$stage/qt.conf"
+    # No qt.conf: Qt on Windows takes the folder of a program with Qt6Core.dll beside it, and no
+    # Qt build around it, for its prefix, so the catalogues are read from translations/ there;
+    # the plugins' folders are found beside the program in any case. (Checked under wine by
+    # scripts/test-windows-pack.)
     windows_pack_translations "$stage/translations" || return 1
 
     # The station folder's template: only what the program reads (a build's own station folder
