@@ -73,8 +73,31 @@ VIAddVersionKey /LANG=${LANG_PORTUGUESEBR} "LegalCopyright" "K&V"
         "$INSTDIR\anemometros.exe" 0 SW_SHOWNORMAL "" "${DESCRIPTION}"
 !macroend
 
+; A running program keeps its files: Windows opens neither its exe nor its DLLs for writing.
+; Asks for it to be closed (a silent run gives up) rather than leave half the files replaced.
+!macro ProgramClosedFunction PREFIX
+Function ${PREFIX}EnsureProgramClosed
+    retry:
+    ${If} ${FileExists} "$INSTDIR\anemometros.exe"
+        ClearErrors
+        FileOpen $0 "$INSTDIR\anemometros.exe" a
+        ${If} ${Errors}
+            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+                "O ${PRODUCT} está aberto. Feche-o pelo menu Sair (e também a visão do local, se estiver aberta) e clique em Repetir." \
+                /SD IDCANCEL IDRETRY retry
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+        FileClose $0
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro ProgramClosedFunction ""
+!insertmacro ProgramClosedFunction "un."
+
 Section "Programa e atalhos" SecProgram
     SectionIn RO
+    Call EnsureProgramClosed
     ; A version installed before goes first, by its own uninstaller, which knows its files: a
     ; new version need not have them all. The station folder stays, as always.
     ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
@@ -150,6 +173,10 @@ FunctionEnd
 Function RunStation
     SetOutPath "${STATION_DIR}"
     Exec '"$INSTDIR\anemometros.exe"'
+FunctionEnd
+
+Function un.onInit
+    Call un.EnsureProgramClosed
 FunctionEnd
 
 Section "Uninstall"
