@@ -83,7 +83,7 @@ Function ${PREFIX}EnsureProgramClosed
         FileOpen $0 "$INSTDIR\anemometros.exe" a
         ${If} ${Errors}
             MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-                "O ${PRODUCT} está aberto. Feche-o pelo menu Sair (e também a visão do local, se estiver aberta) e clique em Repetir." \
+                "O ${PRODUCT} está aberto. Feche-o pelo menu Sair (e também a visão do local, se estiver aberta) e tente de novo." \
                 /SD IDCANCEL IDRETRY retry
             SetErrorLevel 2
             Quit
