@@ -252,14 +252,11 @@ windows_package() {
     done
 
     # Qt's plugins: Qt looks for them in folders named after their kind beside the program.
-    local plugins=(platforms/qwindows.dll imageformats/qico.dll imageformats/qjpeg.dll
-        tls/qschannelbackend.dll) plugin copied
-    for plugin in "$qt_plugins"/styles/*.dll "$qt_plugins"/multimedia/*.dll; do
+    local plugins=(platforms/qwindows.dll imageformats/qico.dll imageformats/qjpeg.dll) plugin
+    local copied
+    for plugin in "$qt_plugins"/styles/*.dll; do
         [[ -f $plugin ]] && plugins+=("${plugin#"$qt_plugins"/}")
     done
-    if [[ -f $qt/bin/Qt6Svg.dll ]]; then
-        plugins+=(imageformats/qsvg.dll iconengines/qsvgicon.dll)
-    fi
     for plugin in "${plugins[@]}"; do
         copied=$(windows_pack_plugin "$stage" "$plugin")
         [[ -n $copied ]] && roots+=("$copied")
@@ -275,6 +272,28 @@ windows_package() {
         done
     fi
     windows_pack_imports "$stage" "${roots[@]}" || return 1
+    # The plugins of the Qt modules packed, and only those: a build without the horn's module
+    # needs neither Qt Multimedia nor its Media Foundation plugin.
+    roots=()
+    if [[ -f $stage/Qt6Network.dll ]]; then
+        copied=$(windows_pack_plugin "$stage" tls/qschannelbackend.dll)
+        [[ -n $copied ]] && roots+=("$copied")
+    fi
+    if [[ -f $stage/Qt6Multimedia.dll ]]; then
+        for plugin in "$qt_plugins"/multimedia/*.dll; do
+            [[ -f $plugin ]] || continue
+            roots+=("$(windows_pack_plugin "$stage" "${plugin#"$qt_plugins"/}")")
+        done
+    fi
+    if [[ -f $stage/Qt6Svg.dll ]]; then
+        for plugin in imageformats/qsvg.dll iconengines/qsvgicon.dll; do
+            copied=$(windows_pack_plugin "$stage" "$plugin")
+            [[ -n $copied ]] && roots+=("$copied")
+        done
+    fi
+    if ((${#roots[@]})); then
+        windows_pack_imports "$stage" "${roots[@]}" || return 1
+    fi
     # Without the debugging sections that a build, or Debian's libstdc++-6.dll (23 MB of its
     # 24), may carry: the code and the tables Windows reads stay as they are. strip stamps each
     # file with its own clock unless told the time.
