@@ -3,16 +3,15 @@
 #include "alarms/alarm_json.h"
 #include "toolkit/failure.h"
 #include "toolkit/file_replace.h"
+#include "toolkit/os_files.h"
 #include "toolkit/regular_file.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cerrno>
-#include <sys/stat.h>
 
 namespace alarms {
 
@@ -80,8 +79,8 @@ AlarmFileRead readAlarmFile(const QString& path) {
 void writeAlarmFile(const QString& path, const QList<Entry>& entries) {
     // The report names the file: the operator has to find which one cannot be written.
     const QString name = QFileInfo(path).fileName();
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+    os::Stat info{};
+    if (os::stat(path.toUtf8().constData(), &info) == 0 && !S_ISREG(info.st_mode))
         throw toolkit::Failure(QStringLiteral("%1 não pôde ser gravado: %2.")
                                    .arg(name, S_ISDIR(info.st_mode)
                                                   ? QStringLiteral("é uma pasta")

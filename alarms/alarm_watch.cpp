@@ -2,9 +2,7 @@
 
 #include "health/health_monitor.h"
 #include "settings/station_settings.h"
-
-#include <pwd.h>
-#include <unistd.h>
+#include "toolkit/os_files.h"
 
 namespace alarms {
 
@@ -88,8 +86,8 @@ void AlarmWatch::stationNoLongerPolled(int station) {
 QString loginName() {
     if (const QString user = qEnvironmentVariable("USER"); !user.isEmpty())
         return user;
-    if (const passwd* entry = ::getpwuid(::getuid()))
-        return QString::fromLocal8Bit(entry->pw_name);
+    if (const std::string name = os::loginName(); !name.empty())
+        return QString::fromStdString(name);
     return QStringLiteral("desconhecido");
 }
 

@@ -2,13 +2,13 @@
 
 #include "archive/line_protocol.h"
 
+#include "toolkit/os_files.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace archive {
 
@@ -29,9 +29,9 @@ Queue::Queue(QString folder, qint64 mostBytes)
 
 Queue::~Queue() {
     if (fd_ >= 0)
-        ::close(fd_);
+        os::close(fd_);
     if (noteFd_ >= 0)
-        ::close(noteFd_);
+        os::close(noteFd_);
 }
 
 QString Queue::open() {
@@ -53,12 +53,12 @@ QString Queue::open() {
         nextSerial_ = std::max(nextSerial_, serial + 1);
     }
     const QString notePath = dir.filePath(QStringLiteral("enviado"));
-    noteFd_ = ::open(QFile::encodeName(notePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    noteFd_ = os::open(notePath.toUtf8().constData(), O_RDWR | O_CREAT | os::kCloseOnExec, 0600);
     if (noteFd_ < 0)
         return error_ = QStringLiteral("o arquivo %1 da fila não pôde ser criado: %2")
                             .arg(notePath, errnoText(errno));
     char text[64] = {};
-    if (::pread(noteFd_, text, sizeof text - 1, 0) > 0) {
+    if (os::pread(noteFd_, text, sizeof text - 1, 0) > 0) {
         const QList<QByteArray> words = QByteArray(text).simplified().split(' ');
         for (Segment& segment : closed_) {
             if (words.size() == 2 && segment.serial == words[0].toULongLong())
@@ -75,7 +75,7 @@ void Queue::note(quint64 serial, qint64 sent) {
     const QByteArray text = QByteArray::number(serial).rightJustified(20, '0') + ' ' +
                             QByteArray::number(sent).rightJustified(20, '0') + '\n';
     if (noteFd_ >= 0)
-        (void)!::pwrite(noteFd_, text.constData(), size_t(text.size()), 0);
+        (void)!os::pwrite(noteFd_, text.constData(), size_t(text.size()), 0);
 }
 
 QByteArray Queue::openUnsent(qint64& upTo) const {
@@ -84,7 +84,7 @@ QByteArray Queue::openUnsent(qint64& upTo) const {
         return {};
     QByteArray bytes(upTo - open_.sent, Qt::Uninitialized);
     // The open file's own descriptor: only the sending thread ever closes it.
-    const ssize_t read = ::pread(fd_, bytes.data(), size_t(bytes.size()), open_.sent);
+    const ssize_t read = os::pread(fd_, bytes.data(), size_t(bytes.size()), open_.sent);
     if (read != bytes.size()) {
         upTo = open_.sent;
         return {};
@@ -100,7 +100,7 @@ void Queue::openAccepted(qint64 upTo) {
 int Queue::openSegment(quint64 serial) {
     const QString path = QDir(folder_).filePath(fileName(serial));
     const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        os::open(path.toUtf8().constData(), O_RDWR | O_CREAT | O_APPEND | os::kCloseOnExec, 0600);
     if (fd < 0) {
         error_ = QStringLiteral("o arquivo %1 da fila não pôde ser criado: %2")
                      .arg(path, errnoText(errno));
@@ -113,14 +113,14 @@ int Queue::openSegment(quint64 serial) {
 bool Queue::append(const QByteArray& lines) {
     std::lock_guard lock(mutex_);
     if (fd_ >= 0) {
-        const ssize_t written = ::write(fd_, lines.constData(), size_t(lines.size()));
+        const ssize_t written = os::write(fd_, lines.constData(), size_t(lines.size()));
         if (written == lines.size()) {
             open_.bytes += written;
             return true;
         }
         // A line cut short would join the next: the file ends here.
         if (written > 0)
-            open_.bytes += written + (::write(fd_, "\n", 1) == 1 ? 1 : 0);
+            open_.bytes += written + (os::write(fd_, "\n", 1) == 1 ? 1 : 0);
     }
     lost_ += lines.count('\n');
     return false;
@@ -130,12 +130,12 @@ void Queue::sync() {
     int fd;
     {
         std::lock_guard lock(mutex_);
-        fd = fd_ >= 0 ? ::dup(fd_) : -1;
+        fd = fd_ >= 0 ? os::dup(fd_) : -1;
     }
     if (fd < 0)
         return;
-    ::fdatasync(fd);
-    ::close(fd);
+    os::fdatasync(fd);
+    os::close(fd);
 }
 
 qint64 Queue::openBytes() const {
@@ -163,8 +163,8 @@ void Queue::rotate(bool durable) {
     if (old < 0)
         return;
     if (durable)
-        ::fdatasync(old);
-    ::close(old);
+        os::fdatasync(old);
+    os::close(old);
     if (durable)
         syncFolder();
     if (closing.bytes > closing.sent)
@@ -236,12 +236,7 @@ QString Queue::lastError() const {
 }
 
 void Queue::syncFolder() const {
-    const int fd =
-        ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+    os::syncFolder(folder_.toUtf8().constData());
 }
 
 } // namespace archive

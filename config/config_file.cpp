@@ -3,17 +3,14 @@
 #include "toolkit/cp1252.h"
 #include "toolkit/failure.h"
 #include "toolkit/file_replace.h"
+#include "toolkit/os_files.h"
 #include "toolkit/regular_file.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace config {
 
@@ -61,19 +58,19 @@ QByteArray encodeConfig(const ConfigText& text) {
 }
 
 void writeConfigFile(const QString& path, const ConfigText& text) {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info {};
-    if (::stat(native.constData(), &info) != 0)
+    const QByteArray native = path.toUtf8();
+    os::Stat info{};
+    if (os::stat(native.constData(), &info) != 0)
         toolkit::raiseFileError(errno);
     // A file without any write permission is read-only, even for the administrator.
     if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0)
         toolkit::raiseFileError(EACCES);
     // Never waits: a FIFO without a reader fails at once.
-    const int probe =
-        ::open(native.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int probe = os::open(native.constData(), O_WRONLY | O_APPEND | os::kNonBlock |
+                                                       os::kNoTerminal | os::kCloseOnExec);
     if (probe < 0)
         toolkit::raiseFileError(errno);
-    ::close(probe);
+    os::close(probe);
 
     toolkit::replaceFileContents(path, encodeConfig(text));
 }

@@ -2,36 +2,23 @@
 
 #include "toolkit/deferred_icons.h"
 #include "toolkit/messages.h"
+#include "toolkit/os_files.h"
 
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QListWidget>
 #include <QPushButton>
 #include <QUrl>
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 namespace config {
 
 void ListFiles(const QString& folder, QStringList& names) {
-    const QByteArray native = QFile::encodeName(folder);
-    DIR* dir = ::opendir(native.constData());
-    if (!dir)
-        return;
-    // readdir's own order, as the original directory search returned it; no sorting.
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray path = native + (native.endsWith('/') ? "" : "/") + entry->d_name;
-        struct stat info {};
-        if (::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode))
-            continue;
-        if (qstrcmp(entry->d_name, ".") == 0 || qstrcmp(entry->d_name, "..") == 0)
-            continue;
-        names.append(QFile::decodeName(entry->d_name));
+    // The system's own order, as the original directory search returned it; no sorting.
+    for (const os::FolderEntry& entry : os::listFolder(folder.toUtf8().constData())) {
+        if (!entry.folder)
+            names.append(QString::fromStdString(entry.name));
     }
-    ::closedir(dir);
 }
 
 LogsTab::LogsTab(QWidget* tab)

@@ -1,14 +1,9 @@
 #include "logs/file_io.h"
 
 #include "toolkit/failure.h"
-
-#include <QFile>
+#include "toolkit/os_files.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <utility>
 
@@ -19,54 +14,52 @@ namespace {
 constexpr mode_t kNewFileMode = 0666;
 constexpr mode_t kNewFolderMode = 0777;
 // A day's log of a station polled every second is a few megabytes; far more is not a log.
-constexpr off_t kMostReadBytes = off_t(256) << 20;
+constexpr qint64 kMostReadBytes = qint64(256) << 20;
 
 // A NUL would end the name early and make the kernel see a different file.
 QByteArray nativeName(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.toUtf8();
     if (name.contains('\0'))
         toolkit::raiseFileError(ENOENT);
     return name;
 }
 
 [[noreturn]] void closeAndRaise(int fd, int err) {
-    ::close(fd);
+    os::close(fd);
     toolkit::raiseFileError(err);
 }
 
 void closeChecked(int fd) {
-    if (::close(fd) != 0 && errno != EINTR)
+    if (os::close(fd) != 0 && errno != EINTR)
         toolkit::raiseFileError(errno);
 }
 
 // The path with every link, "." and ".." resolved by the file system, or nothing.
 std::optional<QByteArray> resolvedPath(const QByteArray& name) {
-    char* resolved = ::realpath(name.constData(), nullptr);
-    if (resolved == nullptr)
+    const std::optional<std::string> resolved = os::realpath(name.constData());
+    if (!resolved)
         return std::nullopt;
-    const QByteArray result(resolved);
-    std::free(resolved);
-    return result;
+    return QByteArray::fromStdString(*resolved);
 }
 
 bool isFolder(const QByteArray& name) {
-    struct stat info {};
-    return ::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    os::Stat info{};
+    return os::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace
 
 std::optional<QByteArray> readFileIfPresent(const QString& path) {
     // Never waits for a FIFO's writer or a device: only a regular file is read.
-    const int fd =
-        ::open(nativeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = os::open(nativeName(path).constData(),
+                            O_RDONLY | os::kNonBlock | os::kNoTerminal | os::kCloseOnExec);
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
         toolkit::raiseFileError(errno);
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
+    os::Stat info{};
+    if (os::fstat(fd, &info) != 0)
         closeAndRaise(fd, errno);
     if (S_ISDIR(info.st_mode))
         closeAndRaise(fd, EISDIR);
@@ -77,7 +70,7 @@ std::optional<QByteArray> readFileIfPresent(const QString& path) {
     QByteArray contents;
     char buffer[4096];
     for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        const ssize_t count = os::read(fd, buffer, sizeof buffer);
         if (count == 0)
             break;
         if (count < 0) {
@@ -96,7 +89,7 @@ void makePath(const QString& folder) {
     for (qsizetype from = 1;;) {
         const qsizetype slash = name.indexOf('/', from);
         const QByteArray prefix = slash < 0 ? name : name.left(slash);
-        if (!isFolder(prefix) && ::mkdir(prefix.constData(), kNewFolderMode) != 0 &&
+        if (!isFolder(prefix) && os::mkdir(prefix.constData(), kNewFolderMode) != 0 &&
             errno != EEXIST)
             toolkit::raiseFileError(errno);
         if (slash < 0)
@@ -115,7 +108,7 @@ QByteArray canonicalFolder(const QString& folder) {
 }
 
 bool removeFileInFolder(const QString& path, const QByteArray& ownFolder) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.toUtf8();
     if (name.contains('\0'))
         return false;
     const qsizetype slash = name.lastIndexOf('/');
@@ -128,59 +121,60 @@ bool removeFileInFolder(const QString& path, const QByteArray& ownFolder) {
     if (resolvedPath(folder) != ownFolder)
         return false;
     const QByteArray target = ownFolder + '/' + base;
-    struct stat info {};
-    if (::lstat(target.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    os::Stat info{};
+    if (os::lstat(target.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    return ::unlink(target.constData()) == 0;
+    return os::unlink(target.constData()) == 0;
 }
 
 AppendFile::AppendFile(const QString& path) {
     const QByteArray name = nativeName(path);
     // O_EXCL tells a file made here from one that was already there, without a race.
-    fd_ =
-        ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    fd_ = os::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | os::kCloseOnExec,
+                   kNewFileMode);
     created_ = fd_ >= 0;
     // A FIFO or a device in the file's place is refused at once, never waited for.
     if (fd_ < 0 && errno == EEXIST)
-        fd_ = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        fd_ = os::open(name.constData(),
+                       O_WRONLY | O_APPEND | os::kNonBlock | os::kNoTerminal | os::kCloseOnExec);
     if (fd_ < 0)
         toolkit::raiseFileError(errno == ENXIO ? EACCES : errno);
-    struct stat info {};
-    const bool known = ::fstat(fd_, &info) == 0;
+    os::Stat info{};
+    const bool known = os::fstat(fd_, &info) == 0;
     if (!known || !S_ISREG(info.st_mode)) {
         const int err = known ? EACCES : errno;
-        ::close(std::exchange(fd_, -1));
+        os::close(std::exchange(fd_, -1));
         toolkit::raiseFileError(err);
     }
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    os::setBlocking(fd_);
 }
 
 AppendFile::~AppendFile() {
     if (fd_ >= 0)
-        ::close(fd_);
+        os::close(fd_);
 }
 
 bool AppendFile::empty() const {
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0)
+    os::Stat info{};
+    if (os::fstat(fd_, &info) != 0)
         toolkit::raiseFileError(errno);
     return info.st_size == 0;
 }
 
 void AppendFile::append(const QByteArray& bytes) {
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0)
+    os::Stat info{};
+    if (os::fstat(fd_, &info) != 0)
         toolkit::raiseFileError(errno);
     ssize_t count = -1;
     do {
-        count = ::write(fd_, bytes.constData(), bytes.size());
+        count = os::write(fd_, bytes.constData(), bytes.size());
     } while (count < 0 && errno == EINTR);
     if (count == bytes.size())
         return;
     const int err = count < 0 ? errno : ENOSPC;
     if (count > 0) {
         // If the cut fails too, the write failure is still the one to report.
-        [[maybe_unused]] const int cut = ::ftruncate(fd_, info.st_size);
+        [[maybe_unused]] const int cut = os::ftruncate(fd_, info.st_size);
     }
     toolkit::raiseFileError(err);
 }

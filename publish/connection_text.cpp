@@ -1,6 +1,7 @@
 #include "publish/connection_text.h"
 
 #include "publish/mqtt_settings.h"
+#include "publish/socket_calls.h"
 #include "publish/tls_context.h"
 
 #include <QDateTime>
@@ -10,7 +11,6 @@
 #include <mqtt_protocol.h>
 #include <openssl/x509_vfy.h>
 
-#include <cerrno>
 
 namespace publish {
 
@@ -87,27 +87,24 @@ QString certificateText(const ConnectionFacts& facts) {
 }
 
 QString networkText(const ConnectionFacts& facts) {
-    switch (facts.systemError) {
-    case ECONNREFUSED:
+    switch (sockets::classify(facts.systemError)) {
+    case sockets::Failure::Refused:
         return QStringLiteral("conexão recusada, nenhum broker atende na porta %1 de %2; confira "
                               "host e port em %3 e se o broker está ligado")
             .arg(facts.port)
             .arg(facts.host, kSettingsFile);
-    case ETIMEDOUT:
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-    case EHOSTDOWN:
+    case sockets::Failure::Unreachable:
         return QStringLiteral("%1 não responde pela rede; confira host em %2 e a rede deste "
                               "computador")
             .arg(facts.host, kSettingsFile);
-    case ECONNRESET:
-    case EPIPE:
+    case sockets::Failure::Reset:
         return QStringLiteral("o broker encerrou a conexão");
-    default:
-        return QStringLiteral("rede indisponível, erro %1 do sistema; confira a rede deste "
-                              "computador")
-            .arg(facts.systemError);
+    case sockets::Failure::Other:
+        break;
     }
+    return QStringLiteral("rede indisponível, erro %1 do sistema; confira a rede deste "
+                          "computador")
+        .arg(facts.systemError);
 }
 
 } // namespace
@@ -119,7 +116,7 @@ QString failureText(const ConnectionFacts& facts) {
         return certificateText(facts);
     const bool closed = facts.code == MOSQ_ERR_CONN_LOST || facts.code == MOSQ_ERR_PROTOCOL ||
                         (facts.code == MOSQ_ERR_ERRNO &&
-                         (facts.systemError == ECONNRESET || facts.systemError == EPIPE));
+                         sockets::classify(facts.systemError) == sockets::Failure::Reset);
     // A broker that speaks TLS on that port drops a plain greeting without an answer.
     if (closed && !facts.answered && !facts.tls)
         return QStringLiteral("o broker encerrou a conexão sem responder; se a porta %1 usa TLS, "

@@ -2,6 +2,7 @@
 
 #include "publish/connection_text.h"
 #include "publish/mosquitto_library.h"
+#include "publish/socket_calls.h"
 #include "publish/tls_context.h"
 #include "toolkit/regular_file.h"
 
@@ -11,10 +12,6 @@
 #include <QTimer>
 
 #include <mosquitto.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -121,8 +118,7 @@ void MqttClient::start() {
         if (!reader_)
             return;
         // What came during the gap is read at once, else the socket is watched again.
-        int waiting = 0;
-        if (ioctl(mq().socket(shared_->handle), FIONREAD, &waiting) == 0 && waiting > 0)
+        if (sockets::bytesWaiting(mq().socket(shared_->handle)) > 0)
             readSocket();
         else
             reader_->setEnabled(true);
@@ -397,16 +393,14 @@ void MqttClient::flush() {
     mosquitto* handle = shared_->handle;
     const int socket = mq().socket(handle);
     // Corked, the messages leave together when it is uncorked.
-    int cork = 1;
-    setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+    sockets::cork(socket, true);
     for (const MessageBatch::Message& message : batch_->take()) {
         if (mq().publish(handle, nullptr, message.topic.constData(), int(message.payload.size()),
                          message.payload.constData(), message.qos,
                          message.retain) != MOSQ_ERR_SUCCESS)
             ++lost_;
     }
-    cork = 0;
-    setsockopt(socket, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+    sockets::cork(socket, false);
     writer_->setEnabled(mq().wantWrite(handle));
 }
 

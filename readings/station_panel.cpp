@@ -2,6 +2,7 @@
 
 #include "toolkit/failure.h"
 #include "toolkit/fonts.h"
+#include "toolkit/os_files.h"
 #include "toolkit/panel_frame.h"
 #include "toolkit/text_label.h"
 
@@ -16,9 +17,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace readings {
 
@@ -39,26 +37,25 @@ void paintBackground(QLabel* panel, const QColor& background) {
 class IconFiles {
 public:
     QPixmap load(const QString& path) {
-        const QByteArray localPath = QFile::encodeName(path);
-        const int fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = os::open(path.toUtf8().constData(), O_RDONLY | os::kCloseOnExec);
         if (fd < 0)
             toolkit::raiseFileError(errno == ENOENT || errno == ENOTDIR ? ENOENT : EACCES);
-        struct stat info {};
-        const bool statted = ::fstat(fd, &info) == 0;
+        os::Stat info{};
+        const bool statted = os::fstat(fd, &info) == 0;
         const int statError = errno;
-        ::close(fd);
+        os::close(fd);
         if (!statted)
             toolkit::raiseFileError(statError);
         if (S_ISDIR(info.st_mode))
             toolkit::raiseFileError(EACCES);
         Entry& entry = entries_[path];
         if (!entry.pixmap.isNull() && entry.inode == info.st_ino && entry.size == info.st_size &&
-            entry.modifiedNs == modifiedNs(info))
+            entry.modifiedNs == os::modifiedNs(info))
             return entry.pixmap;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             toolkit::raiseFileError(file.exists() ? EACCES : ENOENT);
-        entry = {info.st_ino, info.st_size, modifiedNs(info), decode(file)};
+        entry = {info.st_ino, info.st_size, os::modifiedNs(info), decode(file)};
         if (entry.pixmap.isNull())
             throw toolkit::Failure(QStringLiteral("Ícone inválido: %1").arg(path));
         return entry.pixmap;
@@ -66,15 +63,11 @@ public:
 
 private:
     struct Entry {
-        ino_t inode = 0;
-        off_t size = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
         long long modifiedNs = 0;
         QPixmap pixmap;
     };
-
-    static long long modifiedNs(const struct stat& info) {
-        return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
-    }
 
     // The image box shows the 32-pixel picture of the icon, or the nearest one scaled to it.
     static QPixmap decode(QFile& file) {

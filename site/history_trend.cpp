@@ -1,5 +1,7 @@
 #include "site/history_trend.h"
 
+#include <QWidget>
+
 #include <array>
 
 namespace site {

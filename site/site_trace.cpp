@@ -1,6 +1,6 @@
 #include "site/site_trace.h"
 
-#include <unistd.h>
+#include "toolkit/os_files.h"
 
 #include <array>
 #include <cerrno>
@@ -59,8 +59,8 @@ void TraceLines::shown(const QString& prefix, int station, std::optional<double>
 void TraceLines::write() {
     qsizetype written = 0;
     while (written < lines_.size()) {
-        const ssize_t n = ::write(STDERR_FILENO, lines_.constData() + written,
-                                  std::size_t(lines_.size() - written));
+        const ssize_t n = os::writeStandardError(lines_.constData() + written,
+                                                 std::size_t(lines_.size() - written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

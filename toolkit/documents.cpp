@@ -2,74 +2,21 @@
 
 #include "toolkit/failure.h"
 
-#include <QFile>
 #include <QStandardPaths>
-
-#include <mutex>
-#include <optional>
-#include <sys/stat.h>
 
 namespace toolkit {
 
-namespace {
-
-// What Qt's answer depends on: the home and configuration folders named by the environment,
-// and the user-dirs.dirs file it reads there (which, when, how big).
-struct Asked {
-    QByteArray home;
-    QByteArray configHome;
-    bool fileThere = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long long modifiedNs = 0;
-
-    bool operator==(const Asked&) const = default;
-};
-
-Asked asked() {
-    Asked now{qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME")};
-    const QByteArray configFolder =
-        now.configHome.startsWith('/') ? now.configHome : now.home + "/.config";
-    struct stat info {};
-    if (::stat((configFolder + "/user-dirs.dirs").constData(), &info) == 0) {
-        now.fileThere = true;
-        now.device = info.st_dev;
-        now.inode = info.st_ino;
-        now.size = info.st_size;
-        now.modifiedNs = static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL +
-                         info.st_mtim.tv_nsec;
-    }
-    return now;
+QString documentsFailure() {
+    return QStringLiteral("Não foi possível obter o local dos  Meus Documentos.");
 }
 
-QString askQt(const QString& failure) {
+QString documentsAsked(const QString& failure) {
     QString path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (path.isEmpty())
         throw Failure(failure);
     while (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
     return path;
-}
-
-} // namespace
-
-QString documentsFolder() {
-    const QString failure = QStringLiteral("Não foi possível obter o local dos  Meus Documentos.");
-    // Without a home there is no Documents folder, even if Qt would still name one under "/".
-    if (qEnvironmentVariableIsEmpty("HOME"))
-        throw Failure(failure);
-    if (QStandardPaths::isTestModeEnabled())
-        return askQt(failure);
-    // Qt reads and parses user-dirs.dirs at every question, and the logs ask at every reading:
-    // its answer is kept for as long as what it depends on stays the same.
-    static std::mutex guard;
-    static std::optional<std::pair<Asked, QString>> kept;
-    Asked now = asked();
-    const std::lock_guard lock(guard);
-    if (!kept || kept->first != now)
-        kept.emplace(std::move(now), askQt(failure));
-    return kept->second;
 }
 
 } // namespace toolkit

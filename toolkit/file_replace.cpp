@@ -1,15 +1,10 @@
 #include "toolkit/file_replace.h"
 
 #include "toolkit/failure.h"
-
-#include <QFile>
+#include "toolkit/os_files.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace toolkit {
 
@@ -20,7 +15,7 @@ int writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+            os::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -31,33 +26,34 @@ int writeAll(int fd, const QByteArray& bytes) {
 }
 
 mode_t newFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
+    const mode_t mask = os::umask(0);
+    os::umask(mask);
     return 0666 & ~mask;
 }
 
 // Gives the new file the old one's owner and group where the process may, at least its group.
-void keepOwner(int fd, const struct stat& old) {
-    if (::fchown(fd, old.st_uid, old.st_gid) == 0)
+void keepOwner(int fd, const os::Stat& old) {
+    if (os::fchown(fd, old.st_uid, old.st_gid) == 0)
         return;
-    [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    [[maybe_unused]] const int groupKept = os::fchown(fd, static_cast<os::uid_t>(-1), old.st_gid);
 }
 
 // QSaveFile's direct-write fallback opens the old file truncated: a full disk would leave it
 // empty. Here its space is reserved before the old contents are touched.
 void rewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
     // Never waits: a FIFO without a reader fails at once.
-    const int fd = ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        os::open(target.constData(), O_WRONLY | os::kNonBlock | os::kNoTerminal | os::kCloseOnExec);
     if (fd < 0)
         raiseFileError(errno);
-    int err = bytes.isEmpty() ? 0 : ::posix_fallocate(fd, 0, bytes.size());
+    int err = bytes.isEmpty() ? 0 : os::posix_fallocate(fd, 0, bytes.size());
     if (err == EOPNOTSUPP || err == EINVAL)
         err = 0; // a file system without reservation: write over the old contents directly
     if (err == 0)
         err = writeAll(fd, bytes);
-    if (err == 0 && (::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0))
+    if (err == 0 && (os::ftruncate(fd, bytes.size()) != 0 || os::fsync(fd) != 0))
         err = errno;
-    if (::close(fd) != 0 && err == 0)
+    if (os::close(fd) != 0 && err == 0)
         err = errno;
     if (err != 0)
         raiseFileError(err);
@@ -69,25 +65,24 @@ void replaceFileContents(const QString& path, const QByteArray& bytes) {
     // Not QSaveFile (Qt 6.4): its new file takes this process's owner and group and only the rwx
     // bits of the old mode, it refuses an old file without write permission, and its errors are
     // a QFileDevice::FileError without the errno that "I/O error %d" is written from.
-    QByteArray target = QFile::encodeName(path);
+    QByteArray target = path.toUtf8();
     if (target.contains('\0'))
         raiseFileError(ENOENT);
-    std::optional<struct stat> old;
-    if (struct stat info{}; ::stat(target.constData(), &info) == 0) {
+    std::optional<os::Stat> old;
+    if (os::Stat info{}; os::stat(target.constData(), &info) == 0) {
         if (S_ISDIR(info.st_mode))
             raiseFileError(EISDIR);
         old = info;
-        char* resolved = ::realpath(target.constData(), nullptr);
-        if (resolved == nullptr)
+        const std::optional<std::string> resolved = os::realpath(target.constData());
+        if (!resolved)
             raiseFileError(errno);
-        target = resolved;
-        std::free(resolved);
+        target = QByteArray::fromStdString(*resolved);
     } else if (errno != ENOENT) {
         raiseFileError(errno);
     }
 
     QByteArray temporary = target.left(target.lastIndexOf('/') + 1) + ".anemometros.XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const int fd = os::mkstemp(temporary.data());
     if (fd < 0) {
         if (old && (errno == EACCES || errno == EPERM)) {
             rewriteInPlace(target, bytes);
@@ -99,14 +94,14 @@ void replaceFileContents(const QString& path, const QByteArray& bytes) {
         keepOwner(fd, *old);
     int err = writeAll(fd, bytes);
     if (err == 0 &&
-        (::fchmod(fd, old ? old->st_mode & 07777 : newFileMode()) != 0 || ::fsync(fd) != 0))
+        (os::fchmod(fd, old ? old->st_mode & 07777 : newFileMode()) != 0 || os::fsync(fd) != 0))
         err = errno;
-    if (::close(fd) != 0 && err == 0)
+    if (os::close(fd) != 0 && err == 0)
         err = errno;
-    if (err == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+    if (err == 0 && os::rename(temporary.constData(), target.constData()) != 0)
         err = errno;
     if (err != 0) {
-        ::unlink(temporary.constData());
+        os::unlink(temporary.constData());
         raiseFileError(err);
     }
 }

@@ -1,13 +1,10 @@
 #include "toolkit/regular_file.h"
 
-#include <QFile>
+#include "toolkit/os_files.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace toolkit {
 
@@ -28,7 +25,7 @@ FileRead failedWith(int err, qint64 limit) {
 }
 
 // Nothing, or why a file of this kind and size is not read.
-std::optional<FileRead> refusal(const struct stat& info, qint64 limit) {
+std::optional<FileRead> refusal(const os::Stat& info, qint64 limit) {
     if (S_ISDIR(info.st_mode))
         return refused(Outcome::Folder, EISDIR, limit);
     if (!S_ISREG(info.st_mode))
@@ -61,22 +58,23 @@ QString FileRead::reason() const {
 }
 
 FileRead readRegularFile(const QString& path, qint64 maxBytes) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.toUtf8();
     if (name.isEmpty() || name.contains('\0'))
         return refused(Outcome::Missing, ENOENT, maxBytes);
     // A look before opening: a FIFO or a device is not even opened (opening a terminal may
     // change its lines, opening a FIFO may wait for a writer).
-    struct stat info {};
-    if (::stat(name.constData(), &info) != 0)
+    os::Stat info{};
+    if (os::stat(name.constData(), &info) != 0)
         return failedWith(errno, maxBytes);
     if (auto refusedFile = refusal(info, maxBytes))
         return *refusedFile;
     // Whatever took its place meanwhile cannot make the open wait either.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        os::open(name.constData(), O_RDONLY | os::kNonBlock | os::kNoTerminal | os::kCloseOnExec);
     if (fd < 0)
         return failedWith(errno, maxBytes);
     FileRead result;
-    if (::fstat(fd, &info) != 0) {
+    if (os::fstat(fd, &info) != 0) {
         result = failedWith(errno, maxBytes);
     } else if (auto refusedFile = refusal(info, maxBytes)) {
         result = *refusedFile;
@@ -94,8 +92,8 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes) {
                     break;
                 result.bytes.resize(qsizetype(std::min<qint64>(maxBytes + 1, done * 2 + 4096)));
             }
-            const ssize_t count = ::read(fd, result.bytes.data() + done,
-                                         static_cast<size_t>(result.bytes.size() - done));
+            const ssize_t count = os::read(fd, result.bytes.data() + done,
+                                           static_cast<size_t>(result.bytes.size() - done));
             if (count == 0)
                 break;
             if (count < 0) {
@@ -112,7 +110,7 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes) {
                 result = refused(Outcome::TooLarge, 0, maxBytes);
         }
     }
-    ::close(fd);
+    os::close(fd);
     return result;
 }
 

@@ -2,12 +2,19 @@
 // when a broker is reached over TLS (see tls_context.h): OpenSSL is not loaded at start.
 #include "publish/tls_context.h"
 
+#include <QDateTime>
+
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+// inet_pton: the same call on both systems, declared in different headers.
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 #include <ctime>
 #include <memory>
 
@@ -42,7 +49,9 @@ qint64 secondsOf(const ASN1_TIME* time) {
     std::tm parts{};
     if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1)
         return 0;
-    return qint64(timegm(&parts));
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC)
+        .toSecsSinceEpoch();
 }
 
 // The first refusal of a handshake is the one that ended it.

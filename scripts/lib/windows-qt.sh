@@ -12,12 +12,48 @@ source_version() {
     apt-cache showsrc "$1" | awk '/^Version:/ { print $2; exit }'
 }
 
-# Unpacks Debian's source package $1 into $2 (patches applied) and prints the tree's path.
+# Unpacks Debian's source package $1 into $2 (patches applied), unless a build stopped half
+# way left it there, and prints the tree's path.
 debian_source() {
     local package=$1 into=$2
-    mkdir -p "$into"
-    (cd "$into" && apt-get source -qq "$package" >/dev/null 2>&1)
+    if [[ -z "$(find "$into" -mindepth 1 -maxdepth 1 -type d 2>/dev/null)" ]]; then
+        rm -rf "$into"
+        mkdir -p "$into"
+        (cd "$into" && apt-get source -qq "$package" >/dev/null 2>&1)
+    fi
     find "$into" -mindepth 1 -maxdepth 1 -type d | head -n 1
+}
+
+# Debian's Qt sources leave out the WinTab headers (their licence forbids changes), which the
+# Windows platform plugin includes for drawing tablets. Wine's own wintab.h and pktdef.h
+# (LGPL, in libwine-dev) stand in, with the two macros they take from Wine's headers.
+wintab_headers() {
+    local folder="$1/src/3rdparty/wintab" unpacked
+    [[ -f "$folder/wintab.h" ]] && return 0
+    unpacked=$(mktemp -d)
+    (cd "$unpacked" && apt-get download -qq libwine-dev >/dev/null 2>&1 && dpkg -x ./*.deb .)
+    mkdir -p "$folder"
+    cp "$unpacked/usr/include/wine/wine/windows/pktdef.h" "$folder/"
+    cp "$unpacked/usr/include/wine/wine/windows/wintab.h" "$folder/wine_wintab.h"
+    rm -rf "$unpacked"
+    cat >"$folder/wintab.h" <<'HEADER'
+/* Wine's wintab.h, with the two macros it takes from Wine's own headers. */
+#ifndef ANEMO_WINTAB_H
+#define ANEMO_WINTAB_H
+#include <windows.h>
+#ifndef DECL_WINELIB_TYPE_AW
+#ifdef UNICODE
+#define DECL_WINELIB_TYPE_AW(type) typedef type##W type;
+#else
+#define DECL_WINELIB_TYPE_AW(type) typedef type##A type;
+#endif
+#endif
+#ifndef API
+#define API WINAPI
+#endif
+#include "wine_wintab.h"
+#endif
+HEADER
 }
 
 qt_cache_key() {
@@ -35,9 +71,11 @@ qt_build_module() {
     shift 2
     local work="$cache/work/$name"
     rm -rf "$work"
+    mkdir -p "$work"
     windows_step "Qt: $name"
-    "$qt_prefix/bin/qt-configure-module" "$source" -- -G Ninja -DQT_BUILD_TESTS=OFF \
-        -DQT_BUILD_EXAMPLES=OFF "$@" -B "$work" >"$cache/work/$name.log" 2>&1 ||
+    # qt-configure-module configures into the folder it runs in.
+    (cd "$work" && "$qt_prefix/bin/qt-configure-module" "$source" -- -DQT_BUILD_TESTS=OFF \
+        -DQT_BUILD_EXAMPLES=OFF "$@") >"$cache/work/$name.log" 2>&1 ||
         { tail -n 40 "$cache/work/$name.log" >&2; return 1; }
     cmake --build "$work" -j "$(nproc)" >>"$cache/work/$name.log" 2>&1 ||
         { tail -n 40 "$cache/work/$name.log" >&2; return 1; }
@@ -57,15 +95,15 @@ windows_qt() {
             windows_step "Qt Charts left out: set QTCHARTS_SRC to qtcharts-everywhere-src-6.4.2.tar.xz"
         return 0
     fi
-    rm -rf "$cache/work" "$cache/src"
     mkdir -p "$cache/work" "$cache/src" "$qt_prefix"
     windows_step "Qt: sources"
     local base shadertools multimedia charts=""
     base=$(debian_source qt6-base "$cache/src/base")
+    wintab_headers "$base"
     shadertools=$(debian_source qt6-shadertools "$cache/src/shadertools")
     multimedia=$(debian_source qt6-multimedia "$cache/src/multimedia")
     if [[ -n "${QTCHARTS_SRC:-}" ]]; then
-        tar -xf "$QTCHARTS_SRC" -C "$cache/src"
+        [[ -d "$cache/src/qtcharts-6.4.2" ]] || tar -xf "$QTCHARTS_SRC" -C "$cache/src"
         charts=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name 'qtcharts*' | head -n 1)
     fi
 
