@@ -130,15 +130,19 @@ windows_qt() {
     [[ -f "$qt_prefix/.shadertools" ]] || qt_build_module shadertools "$shadertools"
     if [[ ! -f "$qt_prefix/.multimedia" ]]; then
         # Qt Multimedia looks the Media Foundation libraries up by their Windows SDK names
-        # (Mf, Mfplat, Propsys…) and includes some headers by those names too (Mferror.h,
-        # Wmcodecdsp.h); mingw-w64 spells them all in lower case. The libraries' own paths,
-        # and a folder of aliases for the headers.
+        # (Mf, Mfplat, Propsys…) and includes some headers by such names too (Mferror.h,
+        # "Mfidl.h", even "QUrl.h"); mingw-w64 and Qt spell them in lower case. The libraries'
+        # own paths, and a folder of aliases for the headers.
         local aliases="$cache/work/mf-aliases" header library
         mkdir -p "$aliases"
-        for header in $(grep -rhoE '#include <[A-Z][A-Za-z0-9_]*\.h>' "$multimedia/src" |
-            sed 's/#include <//; s/>//' | sort -u); do
+        for header in $(grep -rhoE '#include ["<][A-Z][A-Za-z0-9_]*\.h[">]' "$multimedia/src" |
+            sed 's/#include .//; s/.$//' | sort -u); do
             local lower="/usr/x86_64-w64-mingw32/include/${header,,}"
-            [[ -f $lower ]] && ln -sf "$lower" "$aliases/$header"
+            if [[ -f $lower ]]; then
+                ln -sf "$lower" "$aliases/$header"
+            elif [[ -f "$qt_prefix/include/QtCore/${header,,}" ]]; then
+                echo "#include <QtCore/${header,,}>" >"$aliases/$header"
+            fi
         done
         local mf=()
         for library in mf mfuuid mfplat mfcore propsys strmiids amstrmid dmoguids uuid msdmo \
