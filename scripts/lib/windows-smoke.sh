@@ -39,6 +39,9 @@ mean=8
 preset1=5
 preset2=30
 SCENARIO
+    # The horn stays off: under wine (no sound device) Qt Multimedia's Windows back end holds
+    # the window thread at the first alarm sound, which is still to be looked into.
+    printf '[alarmes]\nsom=desligado\n' >"$work/station/anemometros.ini"
     bench_start_sim "$work/ttySIM" "$work/record.csv" "$work/anemosim.log" \
         --scenario "$work/scenario.ini" --fault 3:silent=1
     windows_wine_prefix "$work" "$work/ttySIM"
@@ -78,7 +81,11 @@ SCENARIO
     sleep 10
     bench_stop_app
     bench_stop_sim
-    python3 "$root/scripts/lib/windows_smoke_check.py" "$work"
+    if ! python3 "$root/scripts/lib/windows_smoke_check.py" "$work"; then
+        echo "windows: the smoke run failed; what it left is in $work" >&2
+        return 1
+    fi
+    rm -rf "$work"
 }
 
 # The Windows path wine gives a Linux path (Z:\...).
