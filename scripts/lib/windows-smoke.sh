@@ -56,9 +56,10 @@ SCENARIO
             app=$!
             sleep "$3"
             import -window root "$1/screenshot.png"
-            # As "Fechar" on the taskbar or a logoff: Windows asks the windows to close.
+            # As "Fechar" on the taskbar or a logoff: Windows asks the windows to close. taskkill is
+            # itself a wine program, slow to start on a loaded machine: 45 s for both.
             /usr/lib/wine/wine64 taskkill /im anemometros.exe >/dev/null 2>&1
-            for _ in $(seq 150); do
+            for _ in $(seq 450); do
                 kill -0 "$app" 2>/dev/null || break
                 sleep 0.1
             done
