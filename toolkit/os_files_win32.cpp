@@ -212,13 +212,19 @@ ssize_t write(int fd, const void* bytes, std::size_t count) {
     return ::_write(fd, bytes, unsigned(std::min<std::size_t>(count, INT_MAX)));
 }
 
+// Where a positioned read or write starts.
+OVERLAPPED atOffset(std::int64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    return at;
+}
+
 ssize_t pread(int fd, void* buffer, std::size_t count, std::int64_t offset) {
     const HANDLE handle = handleOf(fd);
     if (handle == INVALID_HANDLE_VALUE)
         return -1;
-    OVERLAPPED at{};
-    at.Offset = DWORD(offset);
-    at.OffsetHigh = DWORD(offset >> 32);
+    OVERLAPPED at = atOffset(offset);
     DWORD done = 0;
     if (!ReadFile(handle, buffer, DWORD(std::min<std::size_t>(count, INT_MAX)), &done, &at)) {
         const DWORD error = GetLastError();
@@ -231,9 +237,7 @@ ssize_t pwrite(int fd, const void* bytes, std::size_t count, std::int64_t offset
     const HANDLE handle = handleOf(fd);
     if (handle == INVALID_HANDLE_VALUE)
         return -1;
-    OVERLAPPED at{};
-    at.Offset = DWORD(offset);
-    at.OffsetHigh = DWORD(offset >> 32);
+    OVERLAPPED at = atOffset(offset);
     DWORD done = 0;
     if (!WriteFile(handle, bytes, DWORD(std::min<std::size_t>(count, INT_MAX)), &done, &at))
         return failed();
