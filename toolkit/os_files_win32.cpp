@@ -213,7 +213,7 @@ ssize_t write(int fd, const void* bytes, std::size_t count) {
 }
 
 // Where a positioned read or write starts.
-OVERLAPPED atOffset(std::int64_t offset) {
+static OVERLAPPED atOffset(std::int64_t offset) {
     OVERLAPPED at{};
     at.Offset = DWORD(offset);
     at.OffsetHigh = DWORD(offset >> 32);
